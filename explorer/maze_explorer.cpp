@@ -1,0 +1,173 @@
+#include "explorer/maze_explorer.h"
+
+#include <cstring>
+#include <fstream>
+
+const char kRestMessage[] = "I think I must have a rest Z...ZZ.....";
+const char kTurnRightMessage[] = "I like turn to Right first! :-)";
+const char kCanMoveMessage[] = "I see next position can move";
+const char kNextHeadingMessage[] = "Let me  try to next directory!";
+const char kGoBackMessage[] = "There are no way ,I should go back now!";
+const char kFoundExitMessage[] = "Ha ha! I find the maze's exit!! Yeah!";
+const char kNoExitMessage[] = "It's so bad the maze has no exit!!";
+
+namespace {
+
+int CellIndex(int x, int y) { return x + kMazeSide * y; }
+
+bool IsPassable(int code) { return code == Open || code == Exit; }
+
+bool IsBlocked(int code) { return code == Wall || code == DeadEnd || code == Trail; }
+
+// The heading that leads from `from` to the adjacent cell `to`.
+Heading HeadingToward(const Pose& from, const Pose& to) {
+  if (from.x == to.x) return from.y < to.y ? 1 : 3;
+  return from.x < to.x ? 0 : 2;
+}
+
+}  // namespace
+
+bool MazeExplorer::LoadMaze(const char* fileName) {
+  // A file that cannot be opened leaves the stream failed, so no cell changes;
+  // a failed read leaves it failed, so the cells from there on keep their value.
+  std::ifstream in(fileName);
+  for (int32_t& cell : grid) {
+    int value;
+    if (in >> value) cell = value;
+  }
+  in.close();
+
+  path = PathStack();
+  pose = Pose{};
+  state = Choosing;
+  path.push(pose);
+  paused = 1;
+  return true;
+}
+
+void MazeExplorer::SetPaused(bool isPaused) { paused = isPaused ? 1 : 0; }
+
+int MazeExplorer::CellAt(int y, int x) const {
+  if (x < 0 || x >= kMazeSide || y < 0 || y >= kMazeSide) return Wall;
+  return grid[CellIndex(x, y)];
+}
+
+void MazeExplorer::SetMessage(const char* text) {
+  const size_t length = strnlen(text, kMessageSize - 1);
+  std::memcpy(message, text, length);
+  message[length] = '\0';
+}
+
+bool MazeExplorer::Tick() {
+  if (paused == 1) {
+    SetMessage(kRestMessage);
+    return false;
+  }
+  switch (state) {
+    case Advancing:
+      StepAdvancing();
+      break;
+    case Choosing:
+      StepChoosing();
+      break;
+    case FoundExit:
+      SetMessage(kFoundExitMessage);
+      break;
+    case NoExit:
+      SetMessage(kNoExitMessage);
+      break;
+    case Retreating:
+      StepRetreating();
+      break;
+    default:  // never loaded: nothing to step
+      break;
+  }
+  return true;
+}
+
+void MazeExplorer::TurnToward(int32_t target) {
+  if (target < pose.angle) {
+    pose.angle -= kTurnStep;
+    SetMessage(kTurnRightMessage);
+  } else {
+    pose.angle += kTurnStep;
+  }
+}
+
+void MazeExplorer::StepChoosing() {
+  const HeadingStep& step = HeadingTable[pose.heading];
+  if (pose.angle != step.angle) {
+    TurnToward(step.angle);
+    return;
+  }
+
+  // Facing the heading: probe the cell ahead.
+  const Pose next = pose + step;
+  const int ahead = CellAt(next.y, next.x);
+  if (IsPassable(ahead)) {
+    SetMessage(kCanMoveMessage);
+    if (ahead == Open) grid[CellIndex(next.x, next.y)] = Trail;
+    path.push(next);
+    pose.progress = 1;
+    state = Advancing;
+  } else if (IsBlocked(ahead)) {
+    if (pose.heading != kLastHeading) {
+      SetMessage(kNextHeadingMessage);
+      ++pose.heading;
+    } else {
+      BackOut();
+    }
+  } else {
+    // Neither passable nor blocked (a Marker or an unknown code): the search
+    // cannot get past it. The turning rule runs against heading 0's angle, so
+    // the explorer rocks 5 degrees and back, and probes again.
+    TurnToward(HeadingTable[0].angle);
+  }
+}
+
+// All four headings of the current cell are blocked: drop its entry and go
+// back to the previous cell, or give up when there is none.
+void MazeExplorer::BackOut() {
+  path.pop();
+  if (path.empty()) {
+    state = NoExit;
+    return;
+  }
+  SetMessage(kGoBackMessage);
+  grid[CellIndex(pose.x, pose.y)] = DeadEnd;
+  state = Retreating;
+  pose.heading = HeadingToward(pose, path.top());
+  pose.progress = 1;
+}
+
+void MazeExplorer::StepAdvancing() {
+  if (pose.progress != kCellTicks) {
+    ++pose.progress;
+    return;
+  }
+  // Arrived: stand on the cell just entered.
+  pose = path.top();
+  if (CellAt(pose.y, pose.x) == Exit) {
+    state = FoundExit;
+  } else {
+    pose.heading = 0;
+    pose.progress = 0;
+    state = Choosing;
+  }
+}
+
+void MazeExplorer::StepRetreating() {
+  const int32_t target = HeadingTable[pose.heading].angle;
+  if (pose.angle != target) {
+    pose.angle += target < pose.angle ? -kTurnStep : kTurnStep;
+    return;
+  }
+  if (pose.progress != kCellTicks) {
+    ++pose.progress;
+    return;
+  }
+  // Back on the previous cell, facing the way it was first entered; search it
+  // again from heading 0.
+  pose = path.top();
+  state = Choosing;
+}

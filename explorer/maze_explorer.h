@@ -1,0 +1,129 @@
+// The maze, the explorer that searches it, and the shared types of both.
+//
+// The explorer runs a depth-first search for an exit, animated one tick per
+// frame. The search logic (this header, maze_explorer.cpp) uses no OpenGL and
+// no window system; the drawing operations are defined in
+// explorer_drawing.cpp, which only the program and the render tests link.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <stack>
+
+// Maze size: 10 columns by 10 rows, stored row by row.
+constexpr int kMazeSide = 10;
+constexpr int kCellCount = kMazeSide * kMazeSide;
+
+// Values of a grid cell that carry a meaning. The grid stores any int read
+// from the map file; values without a name are neither passable nor blocked.
+enum CellCode : int32_t {
+  Wall = 0,     // blocked; also every position outside the grid
+  Open = 1,     // passable; becomes Trail when entered
+  DeadEnd = 2,  // blocked; backed out of after all four headings failed
+  Trail = 3,    // blocked; entered by the explorer
+  Marker = 8,   // neither passable nor blocked; only the map file sets it
+  Exit = 9,     // passable; arriving on it ends the search
+};
+
+// One of the four directions, an index into HeadingTable.
+using Heading = int32_t;
+
+// The neighbour offset of a heading and the facing angle that goes with it.
+struct HeadingStep {
+  int32_t dx;     // column offset
+  int32_t dy;     // row offset
+  int32_t angle;  // degrees counter-clockwise from +x
+};
+
+// East, north, west, south: the order in which every cell is searched.
+constexpr HeadingStep HeadingTable[4] = {
+    {1, 0, 0},
+    {0, 1, 90},
+    {-1, 0, 180},
+    {0, -1, 270},
+};
+constexpr Heading kLastHeading = 3;
+
+// Where the explorer stands and how it faces.
+struct Pose {
+  int32_t x;         // column, 0..9
+  int32_t y;         // row, 0..9 (row 0 is drawn at the bottom)
+  int32_t heading;   // the Heading being tried or followed
+  int32_t angle;     // facing, a multiple of 5 from 0 to 270, never wrapped
+  int32_t progress;  // ticks moved toward the neighbour faced, 0..30
+};
+
+// The neighbouring pose one step along `step`: heading 0, same angle,
+// progress 0. No bounds check; CellAt answers Wall outside the grid.
+constexpr Pose operator+(const Pose& pose, const HeadingStep& step) {
+  return Pose{pose.x + step.dx, pose.y + step.dy, 0, pose.angle, 0};
+}
+
+// The way back to the start: the start pose at the bottom, then one entry per
+// cell entered. The top is the cell stood in (or being entered / returned to).
+using PathStack = std::stack<Pose, std::deque<Pose>>;
+
+enum ExplorerState : int32_t {
+  Advancing = 1,   // moving forward into the cell on top of the path
+  Choosing = 2,    // turning toward the heading, or probing the cell ahead
+  FoundExit = 3,   // standing on an Exit cell; the search is over
+  NoExit = 4,      // every way tried; the path stack is empty
+  Retreating = 5,  // turning toward, then moving back to, the previous cell
+};
+
+// Ticks for one cell of movement; one tick is one scene unit.
+constexpr int32_t kCellTicks = 30;
+// Degrees turned per frame.
+constexpr int32_t kTurnStep = 5;
+// Capacity of the status message, terminating NUL included.
+constexpr int kMessageSize = 256;
+
+// The status messages, the explorer's one line of English.
+extern const char kRestMessage[];
+extern const char kTurnRightMessage[];
+extern const char kCanMoveMessage[];
+extern const char kNextHeadingMessage[];
+extern const char kGoBackMessage[];
+extern const char kFoundExitMessage[];
+extern const char kNoExitMessage[];
+
+class MazeExplorer {
+ public:
+  virtual ~MazeExplorer() = default;
+
+  // Reads the map file into the grid (cells up to the first failed read) and
+  // puts the explorer on column 0, row 0, Choosing, paused. Always true.
+  bool LoadMaze(const char* fileName);
+  void SetPaused(bool isPaused);
+  // The code of the cell at row y, column x; Wall outside the grid.
+  int CellAt(int y, int x) const;
+  // Replaces the message; a text over 255 characters is cut to 255.
+  void SetMessage(const char* text);
+
+  // One frame: Tick, then DrawStatus. False while paused.
+  bool StepFrame();
+  // The search part of a frame, without drawing: one turn, probe or move
+  // unit (nothing while paused). False while paused.
+  bool Tick();
+
+  // Drawing into the current OpenGL context (explorer_drawing.cpp).
+  void DrawScene();
+  void DrawExplorer();
+  void DrawStatus();
+  void DrawTexturedQuad(int x1, int y1, int x2, int y2);
+
+  PathStack path;
+  int32_t grid[kCellCount] = {};
+  Pose pose = {};
+  ExplorerState state = ExplorerState(0);
+  int32_t paused = 0;
+  char message[kMessageSize] = {};
+
+ private:
+  void StepChoosing();
+  void StepAdvancing();
+  void StepRetreating();
+  // Turns 5 degrees toward `target`; a clockwise turn says so.
+  void TurnToward(int32_t target);
+  void BackOut();
+};

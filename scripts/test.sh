@@ -1,0 +1,19 @@
+#!/bin/sh
+# Builds Pathwick and runs every test: the unit, render, tool and end-to-end
+# tests, then the unit and render tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -eu
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+jobs="$(nproc)"
+
+echo "== Build and test =="
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Sanitizer build and test =="
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPATHWICK_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$jobs" --target explorer_tests bmp_tests app_tests render_tests pathwick-trace
+ctest --test-dir build-asan --output-on-failure -j"$jobs" -L unit

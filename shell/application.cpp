@@ -1,0 +1,98 @@
+#include "shell/application.h"
+
+#include <cstdio>
+
+#include "shell/frame_loop.h"
+#include "shell/gl.h"
+#include "shell/platform.h"
+#include "shell/rendering.h"
+#include "ui/commands.h"
+#include "ui/frame.h"
+#include "ui/viewport.h"
+
+MazeExplorer Explorer;
+
+const char WindowClassName[] = "PathwickClass";
+const char WindowTitle[] = "Pathwick --Demo Corvinder 2002-5-18";
+
+unsigned char* TexturePixels = nullptr;
+BitmapInfoHeader TextureInfo = {};
+
+namespace {
+
+const char kQuestion[] = "是否要工作在全屏模式?";
+const char kQuestionCaption[] = "迷宫DEMO";
+
+// The framed window's outer frame, at the screen's top-left corner.
+constexpr int kFramedX = 0;
+constexpr int kFramedY = 0;
+constexpr int kFramedWidth = 420;
+constexpr int kFramedHeight = 420;
+
+constexpr int kExitCode = 1;
+
+bool WantsFullScreen(WindowChoice choice) {
+  if (choice == WindowChoice::Ask) {
+    return PlatformAskOkCancel(kQuestion, kQuestionCaption) != QuestionAnswer::Cancel;
+  }
+  return choice == WindowChoice::FullScreen;
+}
+
+int CreateWindowFor(bool fullScreen) {
+  if (fullScreen) return CreateFullScreenWindow();
+  return CreateFramedWindow(kFramedX, kFramedY, kFramedWidth, kFramedHeight);
+}
+
+int Fail(const char* reason) {
+  std::fprintf(stderr, "pathwick: %s\n", reason);
+  return kExitCode;
+}
+
+}  // namespace
+
+void LoadWallTexture(const char* fileName) {
+  LoadBitmapFile(fileName, &TexturePixels, &TextureInfo);
+  // Fills the default texture object; rows start on 4-byte boundaries, as in
+  // the BMP pixel array, and the first row is the image's bottom row.
+  glTexImage2D(GL_TEXTURE_2D, 0, 3, TextureInfo.biWidth, TextureInfo.biHeight, 0, GL_BGR_EXT,
+               GL_UNSIGNED_BYTE, TexturePixels);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+}
+
+int RunApplication(const LaunchOptions& options) {
+  // Initialise: the maze first, then the window system.
+  MapFileName = options.mapFile;
+  Explorer.LoadMaze(MapFileName);
+
+  const char* displayError = nullptr;
+  if (!PlatformOpen(&displayError)) return Fail(displayError);
+
+  // Full screen, or the framed window with its menu.
+  if (CreateWindowFor(WantsFullScreen(options.window)) == 0) {
+    return Fail("cannot create the window");
+  }
+  if (InitRendering() == 0) {
+    PlatformDestroyWindow();
+    return Fail("cannot create an OpenGL context for the window");
+  }
+
+  // Fixed rendering state and the wall texture.
+  glEnable(GL_CULL_FACE);
+  LoadWallTexture(options.textureFile);
+
+  // The first fit that reaches OpenGL; earlier ones came before the context.
+  RenderingEnabled = 1;
+  FitViewport();
+
+  // Loop until the window is destroyed.
+  RunFrameLoop(DrawFrame);
+
+  // Tear down.
+  delete[] TexturePixels;
+  TexturePixels = nullptr;
+  ShutdownRendering();
+  return kExitCode;
+}

@@ -1,0 +1,40 @@
+// The program's spine: start-up, the frame loop, tear-down.
+#pragma once
+
+#include "explorer/maze_explorer.h"
+#include "shell/bmp_file.h"
+
+// The one explorer, stepped and drawn once per frame.
+extern MazeExplorer Explorer;
+
+// The window class (X class on X11) and the window's title.
+extern const char WindowClassName[];
+extern const char WindowTitle[];
+
+constexpr char kDefaultMapFileName[] = "MazeMap.txt";
+constexpr char kDefaultTextureFileName[] = "Stone.BMP";
+
+// The wall texture as read from its file: allocated by LoadBitmapFile, freed
+// after the frame loop once OpenGL holds its own copy. Null and zero when the
+// file could not be read.
+extern unsigned char* TexturePixels;
+extern BitmapInfoHeader TextureInfo;
+
+// How the window is chosen at start.
+enum class WindowChoice { Ask, Framed, FullScreen };
+
+struct LaunchOptions {
+  WindowChoice window = WindowChoice::Ask;
+  const char* mapFile = kDefaultMapFileName;
+  const char* textureFile = kDefaultTextureFileName;
+};
+
+// Loads the maze, asks for full screen, sets up the window, the context and
+// the texture, runs the frame loop until the window is closed and tears
+// down. Returns 1, the process's exit code, whatever happens.
+int RunApplication(const LaunchOptions& options);
+
+// Reads the texture file into TexturePixels and TextureInfo and makes it the
+// current 2-D texture; an unreadable file gives the empty texture, which
+// leaves the walls in their plain colour.
+void LoadWallTexture(const char* fileName);

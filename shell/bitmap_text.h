@@ -1,0 +1,19 @@
+// Text drawn with a bitmap font held in 96 display lists, one per character
+// code from 32 to 127; each list draws its glyph at the raster position and
+// advances the position by the glyph's width.
+#pragma once
+
+#include <cstdint>
+
+// The first of the 96 display lists.
+extern uint32_t FontListBase;
+
+// Builds the font lists in the current context; returns FontListBase.
+uint32_t BuildFont();
+
+// Deletes the font lists built by BuildFont.
+void DeleteFont();
+
+// Draws a NUL-terminated 8-bit string with its baseline starting at (x, y)
+// in the current coordinates and colour. Bytes outside 32..127 draw nothing.
+void DrawString(const char* text, int x, int y);

@@ -1,0 +1,23 @@
+// The program's one window and its OpenGL rendering context.
+#pragma once
+
+// 1 when the window was created full screen, 0 for the framed window. Set
+// before the window exists, so the window procedure can read it from the
+// first message on.
+extern int FullScreenMode;
+
+// A borderless, always-on-top window covering the screen, without a menu.
+// Returns 1, or 0 when no window was created.
+int CreateFullScreenWindow();
+
+// A framed window of outer size width x height at (x, y), with the menu bar.
+// Returns 1, or 0 when no window was created.
+int CreateFramedWindow(int x, int y, int width, int height);
+
+// Creates the context, makes it current, sets the initial state and builds
+// the font. Returns 1, or 0 when no context could be made.
+int InitRendering();
+
+// Deletes the font lists and releases the context, in reverse order of
+// creation. The window is already gone by then.
+void ShutdownRendering();

@@ -1,0 +1,171 @@
+#include "tests/test_platform.h"
+
+#include <GL/osmesa.h>
+
+#include <cstring>
+
+#include "shell/application.h"
+#include "shell/frame_loop.h"
+#include "shell/rendering.h"
+#include "ui/commands.h"
+
+namespace fake {
+namespace {
+
+Platform platform;
+OSMesaContext context = nullptr;
+std::vector<unsigned char> colourBuffer;
+
+void ReleaseContext() {
+  if (context != nullptr) OSMesaDestroyContext(context);
+  context = nullptr;
+  platform.contextCurrent = false;
+}
+
+}  // namespace
+
+Platform& Get() { return platform; }
+
+void Reset() {
+  ReleaseContext();
+  platform = Platform();
+  RenderingEnabled = 0;
+  CurrentFps = 0;
+  FrameRateCapped = 0;
+  FrameIntervalMs = 0;
+  FullScreenMode = 0;
+  SpeedSetting = 100;
+  MapFileName = kDefaultMapFileName;
+  Explorer = MazeExplorer();
+  delete[] TexturePixels;
+  TexturePixels = nullptr;
+  TextureInfo = BitmapInfoHeader{};
+}
+
+void QueueMessage(MessageKind kind, uint32_t param) {
+  platform.events.push_back([kind, param] { MainWindowProc(WindowMessage{kind, param}); });
+}
+
+Rgb PixelAt(int x, int y) {
+  const unsigned char* p = &colourBuffer[4 * (static_cast<size_t>(y) * platform.clientWidth + x)];
+  return Rgb{p[0], p[1], p[2]};
+}
+
+}  // namespace fake
+
+using fake::platform;
+
+bool PlatformOpen(const char** error) {
+  if (platform.displayAvailable) return true;
+  *error = "no display (test)";
+  return false;
+}
+
+QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
+  platform.questions.push_back({text, caption});
+  return platform.answer;
+}
+
+void PlatformShowMessage(const char* text, const char* caption) {
+  platform.messages.push_back({text, caption});
+  if (platform.onMessage) platform.onMessage();
+}
+
+namespace {
+
+bool OpenWindow(const char* title, bool fullScreen) {
+  if (platform.windowFailsToOpen) return false;
+  platform.windowExists = true;
+  platform.fullScreen = fullScreen;
+  platform.title = title;
+  MainWindowProc(WindowMessage{MessageKind::Create, 0});
+  MainWindowProc(WindowMessage{MessageKind::Size, 0});
+  return true;
+}
+
+}  // namespace
+
+bool PlatformCreateFullScreenWindow(const char* title) { return OpenWindow(title, true); }
+
+bool PlatformCreateFramedWindow(const char* title, int x, int y, int width, int height,
+                                const MenuItem* items, int itemCount) {
+  platform.windowX = x;
+  platform.windowY = y;
+  platform.windowWidth = width;
+  platform.windowHeight = height;
+  platform.menu.assign(items, items + itemCount);
+  return OpenWindow(title, false);
+}
+
+bool PlatformCreateContext() {
+  if (platform.contextFails || !platform.windowExists) return false;
+  fake::ReleaseContext();
+  fake::context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+  if (fake::context == nullptr) return false;
+  fake::colourBuffer.assign(4 * static_cast<size_t>(platform.clientWidth) * platform.clientHeight,
+                            0);
+  if (!OSMesaMakeCurrent(fake::context, fake::colourBuffer.data(), GL_UNSIGNED_BYTE,
+                         platform.clientWidth, platform.clientHeight)) {
+    fake::ReleaseContext();
+    return false;
+  }
+  platform.contextCurrent = true;
+  return true;
+}
+
+void PlatformDestroyContext() { fake::ReleaseContext(); }
+
+bool PlatformClientSize(int* width, int* height) {
+  if (!platform.windowExists || !platform.contextCurrent) return false;
+  *width = platform.clientWidth;
+  *height = platform.clientHeight;
+  return true;
+}
+
+void PlatformSwapBuffers() {
+  ++platform.swaps;
+  if (platform.onSwap) platform.onSwap();
+}
+
+void PlatformDestroyWindow() {
+  if (!platform.windowExists) return;
+  platform.windowExists = false;
+  MainWindowProc(WindowMessage{MessageKind::Destroy, 0});
+}
+
+void PlatformPostQuit(int exitCode) {
+  platform.quitPosted = true;
+  platform.quitCode = exitCode;
+}
+
+uint32_t PlatformTickCount() {
+  ++platform.tickReads;
+  if (!platform.tickScript.empty()) {
+    platform.tick = platform.tickScript.front();
+    platform.tickScript.pop_front();
+    return platform.tick;
+  }
+  const uint32_t now = platform.tick;
+  platform.tick += platform.tickStep;
+  return now;
+}
+
+bool PlatformEventPending() { return !platform.events.empty() || platform.quitPosted; }
+
+bool PlatformDispatchEvent(int* exitCode) {
+  // Events queued before the quit event are dispatched first.
+  if (platform.events.empty()) {
+    platform.quitPosted = false;
+    *exitCode = platform.quitCode;
+    return false;
+  }
+  const std::function<void()> event = std::move(platform.events.front());
+  platform.events.pop_front();
+  event();
+  return true;
+}
+
+void PlatformWaitEvent() {
+  ++platform.waits;
+  if (platform.events.empty() && !platform.quitPosted) PlatformPostQuit(99);
+}

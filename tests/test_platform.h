@@ -1,0 +1,71 @@
+// A dummy platform backend for tests: a fake clock, a fake event queue, a
+// window that exists only as a record, and an offscreen OSMesa context.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shell/platform.h"
+
+namespace fake {
+
+struct ShownMessage {
+  std::string text;
+  std::string caption;
+};
+
+struct Platform {
+  // Clock: every PlatformTickCount call returns `tick`, then advances it by
+  // `tickStep`; a non-empty `tickScript` is consumed first, one value a call.
+  uint32_t tick = 0;
+  uint32_t tickStep = 0;
+  std::deque<uint32_t> tickScript;
+  int tickReads = 0;
+
+  // Event queue: PlatformDispatchEvent runs the front event.
+  std::deque<std::function<void()>> events;
+  bool quitPosted = false;
+  int quitCode = 0;
+  int waits = 0;  // PlatformWaitEvent calls; with an empty queue a wait posts quit 99
+
+  bool displayAvailable = true;
+  QuestionAnswer answer = QuestionAnswer::Cancel;
+  std::vector<ShownMessage> questions;
+  std::vector<ShownMessage> messages;  // About boxes
+  std::function<void()> onMessage;     // runs while a message box is "open"
+
+  // Window.
+  bool windowExists = false;
+  bool windowFailsToOpen = false;
+  bool fullScreen = false;
+  int windowX = 0, windowY = 0, windowWidth = 0, windowHeight = 0;
+  std::vector<MenuItem> menu;
+  std::string title;
+
+  // Drawing area and context.
+  int clientWidth = 360;
+  int clientHeight = 360;
+  bool contextFails = false;
+  bool contextCurrent = false;
+  int swaps = 0;
+  std::function<void()> onSwap;
+};
+
+// The one dummy platform; Reset puts it (and the program's globals that the
+// platform-neutral code keeps) back to their start values.
+Platform& Get();
+void Reset();
+
+// Queues a window message for MainWindowProc.
+void QueueMessage(MessageKind kind, uint32_t param = 0);
+
+// The RGB of the pixel at (x, y) of the offscreen buffer, row 0 at the bottom.
+struct Rgb {
+  int r, g, b;
+};
+Rgb PixelAt(int x, int y);
+
+}  // namespace fake

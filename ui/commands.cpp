@@ -1,0 +1,96 @@
+#include "ui/commands.h"
+
+#include "shell/application.h"
+#include "shell/frame_loop.h"
+#include "ui/viewport.h"
+
+const MenuItem MainMenu[kMenuItemCount] = {
+    {IDM_START, "开始"},   {IDM_PAUSE, "暂停"},     {IDM_RESUME, "继续"}, {IDM_SPEEDUP, "加速"},
+    {IDM_SPEEDDOWN, "减速"}, {IDM_ABOUT, "关于"}, {IDM_EXIT, "退出"},   {IDM_FULLSPEED, "全速"},
+};
+
+int SpeedSetting = 100;
+const char* MapFileName = kDefaultMapFileName;
+
+namespace {
+
+const char kAboutText[] = "迷宫搜索Demo\n 用OpenGL加速\n\n   Orlanvey 2002-5-18";
+const char kAboutCaption[] = "迷宫搜索Demo";
+
+constexpr int kSpeedStep = 5;
+constexpr int kFastestBeforeStep = 100;  // speed up steps only up to here: top is 105
+constexpr int kSlowestBeforeStep = 20;   // speed down steps only down to here: bottom is 15
+constexpr int kFullSpeedSetting = 100;
+
+void Start() {
+  Explorer.LoadMaze(MapFileName);
+  Explorer.SetPaused(false);
+}
+
+void SpeedUp() {
+  if (SpeedSetting <= kFastestBeforeStep) SpeedSetting += kSpeedStep;
+  SetFrameRate(SpeedSetting);
+}
+
+void SpeedDown() {
+  if (SpeedSetting >= kSlowestBeforeStep) SpeedSetting -= kSpeedStep;
+  SetFrameRate(SpeedSetting);
+}
+
+void FullSpeed() {
+  SpeedSetting = kFullSpeedSetting;
+  SetFrameRate(0);
+}
+
+// One row per command: its key, its menu item and what it does. A key and
+// its menu item do exactly the same thing.
+struct Command {
+  uint32_t key;
+  uint32_t menuId;
+  void (*action)();
+};
+
+const Command kCommands[] = {
+    {KeyReturn, IDM_START, Start},
+    {KeyShift, IDM_PAUSE, [] { Explorer.SetPaused(true); }},
+    {KeyControl, IDM_RESUME, [] { Explorer.SetPaused(false); }},
+    {KeyEscape, IDM_EXIT, PlatformDestroyWindow},
+    {KeyF1, IDM_ABOUT, [] { PlatformShowMessage(kAboutText, kAboutCaption); }},
+    {KeyUp, IDM_SPEEDUP, SpeedUp},
+    {KeyDown, IDM_SPEEDDOWN, SpeedDown},
+    {KeyEnd, IDM_FULLSPEED, FullSpeed},
+};
+
+// Runs the command whose key (or menu id) matches; anything else does nothing.
+void RunCommand(uint32_t Command::*field, uint32_t value) {
+  for (const Command& command : kCommands) {
+    if (command.*field == value) {
+      command.action();
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+int MainWindowProc(const WindowMessage& message) {
+  switch (message.kind) {
+    case MessageKind::Create:
+    case MessageKind::Size:
+      FitViewport();
+      break;
+    case MessageKind::Close:
+      PlatformDestroyWindow();
+      break;
+    case MessageKind::Destroy:
+      PlatformPostQuit(0);
+      break;
+    case MessageKind::KeyDown:
+      RunCommand(&Command::key, message.param);
+      break;
+    case MessageKind::Command:
+      RunCommand(&Command::menuId, message.param);
+      break;
+  }
+  return 1;
+}

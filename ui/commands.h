@@ -1,0 +1,34 @@
+// The window procedure and its command table: keys and menu items mapped to
+// the same actions on the explorer, the frame-rate cap and the window.
+#pragma once
+
+#include <cstdint>
+
+#include "shell/platform.h"
+
+// Menu item ids of the framed window's menu bar.
+enum MenuId : uint32_t {
+  IDM_START = 40001,
+  IDM_PAUSE = 40002,
+  IDM_EXIT = 40003,
+  IDM_RESUME = 40004,
+  IDM_ABOUT = 40005,
+  IDM_SPEEDUP = 40006,
+  IDM_SPEEDDOWN = 40007,
+  IDM_FULLSPEED = 40008,
+};
+
+// The eight items of the menu bar, left to right.
+constexpr int kMenuItemCount = 8;
+extern const MenuItem MainMenu[kMenuItemCount];
+
+// The frame rate that the speed commands step (15..105); starts at 100,
+// although no cap is set until the first speed command.
+extern int SpeedSetting;
+
+// The file that the Start command reloads ("MazeMap.txt" unless the command
+// line names another).
+extern const char* MapFileName;
+
+// Handles one window message; always answers 1.
+int MainWindowProc(const WindowMessage& message);
