@@ -1,0 +1,107 @@
+#include "shell/bmp_file.h"
+
+#include <fstream>
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr int kFileHeaderSize = 14;
+constexpr int kInfoHeaderSize = 40;
+constexpr uint16_t kBitmapMagic = 0x4D42;  // the bytes 'B', 'M' read as a little-endian value
+
+// The fields of the 14-byte file header that the reader uses.
+struct BitmapFileHeader {
+  uint16_t bfType;
+  uint32_t bfOffBits;  // where the pixel array starts, counted from the start of the file
+};
+
+uint16_t ReadLe16(const unsigned char* bytes) {
+  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+uint32_t ReadLe32(const unsigned char* bytes) {
+  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+int32_t ReadLe32Signed(const unsigned char* bytes) { return static_cast<int32_t>(ReadLe32(bytes)); }
+
+BitmapFileHeader DecodeFileHeader(const unsigned char* bytes) {
+  return BitmapFileHeader{ReadLe16(bytes), ReadLe32(bytes + 10)};
+}
+
+BitmapInfoHeader DecodeInfoHeader(const unsigned char* bytes) {
+  BitmapInfoHeader info;
+  info.biSize = ReadLe32(bytes);
+  info.biWidth = ReadLe32Signed(bytes + 4);
+  info.biHeight = ReadLe32Signed(bytes + 8);
+  info.biPlanes = ReadLe16(bytes + 12);
+  info.biBitCount = ReadLe16(bytes + 14);
+  info.biCompression = ReadLe32(bytes + 16);
+  info.biSizeImage = ReadLe32(bytes + 20);
+  info.biXPelsPerMeter = ReadLe32Signed(bytes + 24);
+  info.biYPelsPerMeter = ReadLe32Signed(bytes + 28);
+  info.biClrUsed = ReadLe32(bytes + 32);
+  info.biClrImportant = ReadLe32(bytes + 36);
+  return info;
+}
+
+// The texture upload takes bottom-up, uncompressed rows of 3-byte pixels, and
+// the size limit keeps a hostile header from asking for a huge buffer.
+bool IsSupportedImage(const BitmapInfoHeader& info) {
+  return info.biWidth >= 1 && info.biWidth <= kMaxBitmapSide && info.biHeight >= 1 &&
+         info.biHeight <= kMaxBitmapSide && info.biBitCount == 24 && info.biCompression == 0;
+}
+
+// Rows padded to a multiple of 4 bytes, times the number of rows. Only for an
+// image that IsSupportedImage accepts.
+uint64_t PixelArraySize(const BitmapInfoHeader& info) {
+  const uint64_t rowSize = (static_cast<uint64_t>(info.biWidth) * info.biBitCount + 31) / 32 * 4;
+  return rowSize * static_cast<uint64_t>(info.biHeight);
+}
+
+bool ReadExactly(std::ifstream& file, unsigned char* bytes, uint64_t count) {
+  const auto wanted = static_cast<std::streamsize>(count);
+  file.read(reinterpret_cast<char*>(bytes), wanted);
+  return file.gcount() == wanted;
+}
+
+// The number of bytes from `offset` to the end of the file; 0 when the offset
+// is at or past the end, or the length cannot be told.
+uint64_t BytesAfterOffset(std::ifstream& file, uint32_t offset) {
+  if (!file.seekg(0, std::ios::end)) return 0;
+  const std::streamoff end = file.tellg();
+  if (end <= static_cast<std::streamoff>(offset)) return 0;
+  return static_cast<uint64_t>(end) - offset;
+}
+
+}  // namespace
+
+int LoadBitmapFile(const char* fileName, unsigned char** pixels, BitmapInfoHeader* info) {
+  std::ifstream file(fileName, std::ios::binary);
+
+  unsigned char fileHeaderBytes[kFileHeaderSize];
+  if (!ReadExactly(file, fileHeaderBytes, kFileHeaderSize)) return 0;
+  const BitmapFileHeader fileHeader = DecodeFileHeader(fileHeaderBytes);
+  if (fileHeader.bfType != kBitmapMagic) return 0;
+
+  unsigned char infoHeaderBytes[kInfoHeaderSize];
+  if (!ReadExactly(file, infoHeaderBytes, kInfoHeaderSize)) return 0;
+  const BitmapInfoHeader header = DecodeInfoHeader(infoHeaderBytes);
+  if (!IsSupportedImage(header)) return 0;
+
+  // Checking the length first means a short file never gets a buffer of the
+  // size its header claims.
+  const uint64_t pixelArraySize = PixelArraySize(header);
+  if (BytesAfterOffset(file, fileHeader.bfOffBits) < pixelArraySize) return 0;
+
+  std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[pixelArraySize]);
+  if (!buffer) return 0;
+  if (!file.seekg(fileHeader.bfOffBits)) return 0;
+  if (!ReadExactly(file, buffer.get(), pixelArraySize)) return 0;
+
+  *info = header;
+  *pixels = buffer.release();
+  return 1;
+}

@@ -1,0 +1,293 @@
+#include "shell/bmp_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <random>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// File offsets of the header fields that the hostile fixtures overwrite.
+constexpr size_t kPixelOffsetAt = 10;
+constexpr size_t kWidthAt = 18;
+constexpr size_t kHeightAt = 22;
+
+// Values for fields the reader only passes on, distinct so that a swapped or
+// misplaced field shows.
+constexpr uint32_t kXPelsPerMeter = 2835;
+constexpr uint32_t kYPelsPerMeter = 3780;
+constexpr uint32_t kClrUsed = 7;
+constexpr uint32_t kClrImportant = 3;
+
+void PutLe16(std::string& bytes, size_t at, uint16_t value) {
+  bytes[at] = static_cast<char>(value & 0xFF);
+  bytes[at + 1] = static_cast<char>(value >> 8);
+}
+
+void PutLe32(std::string& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::string WithLe32(std::string bytes, size_t at, uint32_t value) {
+  PutLe32(bytes, at, value);
+  return bytes;
+}
+
+struct BmpLayout {
+  int32_t width;
+  int32_t height;
+  uint16_t bitCount = 24;
+  uint32_t compression = 0;
+  uint32_t infoSize = 40;  // the header's own size field; bytes past the first 40 are filler
+  uint32_t gap = 0;        // filler bytes between the headers and the pixel array
+};
+
+uint32_t PixelOffset(const BmpLayout& layout) { return 14 + layout.infoSize + layout.gap; }
+
+uint64_t PixelArraySize(const BmpLayout& layout) {
+  const uint64_t width = static_cast<uint64_t>(std::llabs(layout.width));
+  const uint64_t rowSize = (width * layout.bitCount + 31) / 32 * 4;
+  return rowSize * static_cast<uint64_t>(std::llabs(layout.height));
+}
+
+// A whole BMP file with the pixel array that its headers promise. Filler bytes
+// are 0xEE and pixel bytes follow a pattern, so a read from the wrong place shows.
+std::string MakeBmp(const BmpLayout& layout) {
+  const uint32_t offset = PixelOffset(layout);
+  const uint64_t pixelArraySize = PixelArraySize(layout);
+  std::string bytes(offset + pixelArraySize, '\xEE');
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  PutLe32(bytes, 2, static_cast<uint32_t>(bytes.size()));
+  PutLe32(bytes, 6, 0);
+  PutLe32(bytes, kPixelOffsetAt, offset);
+  PutLe32(bytes, 14, layout.infoSize);
+  PutLe32(bytes, kWidthAt, static_cast<uint32_t>(layout.width));
+  PutLe32(bytes, kHeightAt, static_cast<uint32_t>(layout.height));
+  PutLe16(bytes, 26, 1);
+  PutLe16(bytes, 28, layout.bitCount);
+  PutLe32(bytes, 30, layout.compression);
+  PutLe32(bytes, 34, static_cast<uint32_t>(pixelArraySize));
+  PutLe32(bytes, 38, kXPelsPerMeter);
+  PutLe32(bytes, 42, kYPelsPerMeter);
+  PutLe32(bytes, 46, kClrUsed);
+  PutLe32(bytes, 50, kClrImportant);
+  for (uint64_t i = 0; i < pixelArraySize; ++i) bytes[offset + i] = static_cast<char>(i * 7 + 1);
+  return bytes;
+}
+
+std::string ReadWholeFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Gives each test its own scratch directory, removed afterwards.
+class BmpFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device random;
+    dir_ = fs::temp_directory_path() / ("pathwick_bmp_test_" + std::to_string(random()));
+    fs::create_directories(dir_);
+  }
+
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string WriteFile(const std::string& name, const std::string& bytes) {
+    const fs::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+  }
+
+  fs::path dir_;
+};
+
+// The caller's outputs, preset to values that a failed load must leave alone.
+class PresetOutputs {
+ public:
+  PresetOutputs() : pixels(&sentinel_) { std::memset(&info, 0xA5, sizeof info); }
+  PresetOutputs(const PresetOutputs&) = delete;
+  PresetOutputs& operator=(const PresetOutputs&) = delete;
+
+  void ExpectUntouched() const {
+    BitmapInfoHeader preset;
+    std::memset(&preset, 0xA5, sizeof preset);
+    EXPECT_EQ(pixels, &sentinel_);
+    EXPECT_EQ(std::memcmp(&info, &preset, sizeof info), 0);
+  }
+
+  unsigned char* pixels;
+  BitmapInfoHeader info;
+
+ private:
+  unsigned char sentinel_ = 0;
+};
+
+struct AcceptCase {
+  const char* name;
+  BmpLayout layout;
+  size_t pixelBytes;  // what the texture upload will read
+};
+
+void PrintTo(const AcceptCase& testCase, std::ostream* out) { *out << testCase.name; }
+
+class BmpAcceptTest : public BmpFileTest, public ::testing::WithParamInterface<AcceptCase> {};
+
+TEST_P(BmpAcceptTest, HandsOutHeaderAndPixelArray) {
+  const BmpLayout& layout = GetParam().layout;
+  const std::string bytes = MakeBmp(layout);
+  unsigned char* pixels = nullptr;
+  BitmapInfoHeader info{};
+
+  ASSERT_EQ(LoadBitmapFile(WriteFile("image.bmp", bytes).c_str(), &pixels, &info), 1);
+
+  EXPECT_EQ(info.biSize, layout.infoSize);
+  EXPECT_EQ(info.biWidth, layout.width);
+  EXPECT_EQ(info.biHeight, layout.height);
+  EXPECT_EQ(info.biPlanes, 1);
+  EXPECT_EQ(info.biBitCount, 24);
+  EXPECT_EQ(info.biCompression, 0u);
+  EXPECT_EQ(info.biSizeImage, GetParam().pixelBytes);
+  EXPECT_EQ(info.biXPelsPerMeter, static_cast<int32_t>(kXPelsPerMeter));
+  EXPECT_EQ(info.biYPelsPerMeter, static_cast<int32_t>(kYPelsPerMeter));
+  EXPECT_EQ(info.biClrUsed, kClrUsed);
+  EXPECT_EQ(info.biClrImportant, kClrImportant);
+  ASSERT_NE(pixels, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(pixels), GetParam().pixelBytes),
+            bytes.substr(PixelOffset(layout)));
+  delete[] pixels;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, BmpAcceptTest,
+    ::testing::Values(AcceptCase{"Square64PixelsAt54", {64, 64}, 12288},
+                      AcceptCase{"RowsPaddedToFourBytes", {2, 2}, 16},
+                      AcceptCase{"LargerInfoHeader", {4, 4, 24, 0, 108}, 48},
+                      AcceptCase{"ColourTableBeforePixels", {4, 4, 24, 0, 40, 1024}, 48},
+                      AcceptCase{"WidestAccepted", {kMaxBitmapSide, 1}, 24576},
+                      AcceptCase{"TallestAccepted", {1, kMaxBitmapSide}, 32768}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RejectCase {
+  const char* name;
+  std::string file;
+};
+
+void PrintTo(const RejectCase& testCase, std::ostream* out) { *out << testCase.name; }
+
+class BmpRejectTest : public BmpFileTest, public ::testing::WithParamInterface<RejectCase> {};
+
+TEST_P(BmpRejectTest, FailsAndLeavesOutputsUntouched) {
+  const std::string path = WriteFile("image.bmp", GetParam().file);
+  PresetOutputs outputs;
+
+  EXPECT_EQ(LoadBitmapFile(path.c_str(), &outputs.pixels, &outputs.info), 0);
+  outputs.ExpectUntouched();
+}
+
+const std::string kSmallBmp = MakeBmp({4, 4});
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BmpRejectTest,
+    ::testing::Values(
+        RejectCase{"PngSignature", std::string("\x89PNG\r\n\x1A\n", 8) + kSmallBmp.substr(8)},
+        RejectCase{"EmptyFile", ""}, RejectCase{"EndsInsideFileHeader", kSmallBmp.substr(0, 10)},
+        RejectCase{"EndsInsideInfoHeader", kSmallBmp.substr(0, 30)},
+        RejectCase{"EndsInsidePixelArray", kSmallBmp.substr(0, kSmallBmp.size() - 1)},
+        RejectCase{"PixelOffsetPastEnd",
+                   WithLe32(kSmallBmp, kPixelOffsetAt, kSmallBmp.size() + 16)},
+        // Long enough for the headers and the array, but not from the offset on.
+        RejectCase{"PixelOffsetLeavesArrayShort", WithLe32(kSmallBmp, kPixelOffsetAt, 55)},
+        RejectCase{"ZeroWidth", MakeBmp({0, 4})}, RejectCase{"NegativeWidth", MakeBmp({-4, 4})},
+        RejectCase{"WidthAboveLimit", MakeBmp({kMaxBitmapSide + 1, 1})},
+        // 0x55555556 x 24 bits wraps to 16 bits in 32-bit arithmetic, so a
+        // 32-bit size computation would expect exactly the 48 bytes present.
+        RejectCase{"WidthWrappingRowSize", WithLe32(MakeBmp({1, 12}), kWidthAt, 0x55555556)},
+        RejectCase{"ZeroHeight", MakeBmp({4, 0})}, RejectCase{"TopDownRows", MakeBmp({4, -4})},
+        RejectCase{"HeightAboveLimit", MakeBmp({1, kMaxBitmapSide + 1})},
+        RejectCase{"HugeHeight", WithLe32(kSmallBmp, kHeightAt, INT32_MAX)},
+        RejectCase{"ThirtyTwoBitsPerPixel", MakeBmp({4, 4, 32})},
+        RejectCase{"EightBitsPerPixel", MakeBmp({4, 4, 8})},
+        RejectCase{"Compressed", MakeBmp({4, 4, 24, 1})}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BmpFileTest, MissingFileFailsAndLeavesOutputsUntouched) {
+  PresetOutputs outputs;
+
+  EXPECT_EQ(LoadBitmapFile((dir_ / "missing.bmp").string().c_str(), &outputs.pixels, &outputs.info),
+            0);
+  outputs.ExpectUntouched();
+}
+
+// The checked-in wall texture and the tool that makes it.
+class StoneTextureTest : public BmpFileTest {
+ protected:
+  static const std::string& CheckedInPath() {
+    static const std::string path = std::string(PATHWICK_DATA_DIR) + "/Stone.BMP";
+    return path;
+  }
+
+  // Runs the generator; true when it exits with status 0.
+  static bool RunGenerator(const std::string& arguments) {
+    const std::string command = std::string("\"") + PATHWICK_MAKE_STONE_BMP + "\" " + arguments;
+    return std::system(command.c_str()) == 0;
+  }
+};
+
+TEST_F(StoneTextureTest, CheckedInFileLoadsAsSquarePowerOfTwoTexture) {
+  unsigned char* pixels = nullptr;
+  BitmapInfoHeader info{};
+
+  ASSERT_EQ(LoadBitmapFile(CheckedInPath().c_str(), &pixels, &info), 1);
+  EXPECT_EQ(info.biWidth, 128);
+  EXPECT_EQ(info.biHeight, 128);
+  EXPECT_EQ(info.biBitCount, 24);
+  EXPECT_EQ(info.biCompression, 0u);
+  const auto [darkest, lightest] = std::minmax_element(pixels, pixels + 128 * 128 * 3);
+  EXPECT_GT(*lightest - *darkest, 100) << "the texture should not be flat";
+  delete[] pixels;
+}
+
+TEST_F(StoneTextureTest, GeneratorReproducesCheckedInFile) {
+  const fs::path output = dir_ / "Stone.BMP";
+
+  ASSERT_TRUE(RunGenerator(output.string()));
+  EXPECT_TRUE(ReadWholeFile(output) == ReadWholeFile(CheckedInPath()))
+      << "data/Stone.BMP is out of date: regenerate it with make-stone-bmp";
+}
+
+TEST_F(StoneTextureTest, GeneratorWritesRequestedPowerOfTwoSizes) {
+  for (int size : {16, 64}) {
+    SCOPED_TRACE(size);
+    const fs::path output = dir_ / ("stone" + std::to_string(size) + ".bmp");
+    unsigned char* pixels = nullptr;
+    BitmapInfoHeader info{};
+
+    ASSERT_TRUE(RunGenerator(output.string() + " " + std::to_string(size)));
+    ASSERT_EQ(LoadBitmapFile(output.string().c_str(), &pixels, &info), 1);
+    EXPECT_EQ(info.biWidth, size);
+    EXPECT_EQ(info.biHeight, size);
+    delete[] pixels;
+  }
+}
+
+TEST_F(StoneTextureTest, GeneratorRefusesSizesThatAreNotAllowedPowersOfTwo) {
+  for (const char* size : {"100", "8", "2048", "0", "abc"}) {
+    SCOPED_TRACE(size);
+    const fs::path output = dir_ / "stone.bmp";
+
+    EXPECT_FALSE(RunGenerator(output.string() + " " + size + " 2>/dev/null"));
+    EXPECT_FALSE(fs::exists(output));
+  }
+}
+
+}  // namespace

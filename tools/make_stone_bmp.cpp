@@ -1,0 +1,278 @@
+// make-stone-bmp OUTFILE [SIZE]
+//
+// Writes the wall texture: a square, seamlessly tiling picture of grey-brown
+// cobbles set in dark mortar, as an uncompressed 24-bit BMP file of SIZE x SIZE
+// pixels (a power of two from 16 to 1024, 128 by default). The picture is the
+// same on every run and every platform: it comes from an integer hash with a
+// fixed seed, and the arithmetic uses only operations that IEEE 754 rounds
+// exactly (no library transcendental functions).
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kDefaultSize = 128;
+constexpr int kMinSize = 16;
+constexpr int kMaxSize = 1024;
+constexpr uint32_t kSeed = 0x2002518u;
+
+constexpr int kCobblesPerSide = 4;          // cobbles across the tile, so it repeats seamlessly
+constexpr double kMortarHalfWidth = 0.035;  // in cobble widths
+constexpr double kMortarBlend = 0.03;       // soft edge between mortar and stone
+constexpr double kRimWidth = 0.2;           // rounded border where a cobble darkens
+
+struct Colour {
+  double r, g, b;
+};
+
+struct Point {
+  double x, y;
+};
+
+uint32_t Hash(int32_t x, int32_t y, uint32_t channel) {
+  uint32_t h = static_cast<uint32_t>(x) * 0x8DA6B343u ^ static_cast<uint32_t>(y) * 0xD8163841u ^
+               channel * 0xCB1AB31Fu ^ kSeed;
+  h ^= h >> 16;
+  h *= 0x7FEB352Du;
+  h ^= h >> 15;
+  h *= 0x846CA68Bu;
+  h ^= h >> 16;
+  return h;
+}
+
+// A value in [0, 1) that depends only on the arguments.
+double UnitHash(int32_t x, int32_t y, uint32_t channel) {
+  return Hash(x, y, channel) / 4294967296.0;
+}
+
+int Wrap(int value, int period) { return ((value % period) + period) % period; }
+
+double Clamp01(double value) { return value < 0 ? 0 : (value > 1 ? 1 : value); }
+
+double SmoothStep(double edge0, double edge1, double value) {
+  const double t = Clamp01((value - edge0) / (edge1 - edge0));
+  return t * t * (3 - 2 * t);
+}
+
+Colour Mix(const Colour& a, const Colour& b, double t) {
+  return Colour{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
+
+Colour Scale(const Colour& c, double factor) {
+  return Colour{c.r * factor, c.g * factor, c.b * factor};
+}
+
+// Smoothly interpolated lattice noise in [0, 1) at (u, v) in tile units,
+// repeating every tile; `period` lattice cells span the tile.
+double ValueNoise(double u, double v, int period, uint32_t channel) {
+  const double x = u * period;
+  const double y = v * period;
+  const int x0 = static_cast<int>(std::floor(x));
+  const int y0 = static_cast<int>(std::floor(y));
+  const double fx = SmoothStep(0, 1, x - x0);
+  const double fy = SmoothStep(0, 1, y - y0);
+  auto corner = [&](int dx, int dy) {
+    return UnitHash(Wrap(x0 + dx, period), Wrap(y0 + dy, period), channel);
+  };
+  const double bottom = corner(0, 0) + (corner(1, 0) - corner(0, 0)) * fx;
+  const double top = corner(0, 1) + (corner(1, 1) - corner(0, 1)) * fx;
+  return bottom + (top - bottom) * fy;
+}
+
+// Four octaves of value noise, coarse to fine, in [0, 1).
+double Grain(double u, double v, uint32_t channel) {
+  double sum = 0;
+  double weight = 0.5;
+  for (int period = 8; period <= 64; period *= 2) {
+    sum += weight * ValueNoise(u, v, period, channel);
+    weight *= 0.5;
+  }
+  return sum / 0.9375;
+}
+
+// The centre of cobble (i, j), jittered inside its grid square; i and j may lie
+// outside the tile, the jitter repeats with the tile.
+Point CobbleCentre(int i, int j) {
+  const int wi = Wrap(i, kCobblesPerSide);
+  const int wj = Wrap(j, kCobblesPerSide);
+  return Point{i + 0.2 + 0.6 * UnitHash(wi, wj, 1), j + 0.2 + 0.6 * UnitHash(wi, wj, 2)};
+}
+
+// Where a point lies among the cobbles: which cobble, its offset from that
+// cobble's centre, and its distance to the nearest cobble border (all in
+// cobble widths).
+struct CobbleHit {
+  int i, j;
+  Point offset;
+  double borderDistance;
+};
+
+CobbleHit FindCobble(Point p) {
+  const int ci = static_cast<int>(std::floor(p.x));
+  const int cj = static_cast<int>(std::floor(p.y));
+  CobbleHit hit{ci, cj, {0, 0}, 0};
+  double nearest = 1e9;
+  for (int dj = -2; dj <= 2; ++dj) {
+    for (int di = -2; di <= 2; ++di) {
+      const Point c = CobbleCentre(ci + di, cj + dj);
+      const double d = (p.x - c.x) * (p.x - c.x) + (p.y - c.y) * (p.y - c.y);
+      if (d < nearest) {
+        nearest = d;
+        hit.i = ci + di;
+        hit.j = cj + dj;
+        hit.offset = Point{p.x - c.x, p.y - c.y};
+      }
+    }
+  }
+  // The border with a neighbour is the perpendicular bisector of the two
+  // centres; the nearest such bisector is the cobble's border.
+  const Point a = CobbleCentre(hit.i, hit.j);
+  hit.borderDistance = 1e9;
+  for (int dj = -2; dj <= 2; ++dj) {
+    for (int di = -2; di <= 2; ++di) {
+      if (di == 0 && dj == 0) continue;
+      const Point b = CobbleCentre(hit.i + di, hit.j + dj);
+      const Point ab{b.x - a.x, b.y - a.y};
+      const double length = std::sqrt(ab.x * ab.x + ab.y * ab.y);
+      const Point mid{(a.x + b.x) / 2, (a.y + b.y) / 2};
+      const double distance = ((mid.x - p.x) * ab.x + (mid.y - p.y) * ab.y) / length;
+      if (distance < hit.borderDistance) hit.borderDistance = distance;
+    }
+  }
+  return hit;
+}
+
+// Each cobble gets its own lightness and a tint between cool grey and warm
+// brown; the grain mottles it, the rim darkens towards the mortar and light
+// from the upper left brightens the side that faces it.
+Colour StoneColour(const CobbleHit& hit, double u, double v) {
+  const int wi = Wrap(hit.i, kCobblesPerSide);
+  const int wj = Wrap(hit.j, kCobblesPerSide);
+  const double lightness = 0.48 + 0.24 * UnitHash(wi, wj, 3);
+  const double warmth = UnitHash(wi, wj, 4);
+  const Colour grey{0.95, 0.94, 0.92};
+  const Colour brown{1.06, 0.95, 0.80};
+  const Colour base = Scale(Mix(grey, brown, warmth), lightness);
+
+  const double grain = 0.72 + 0.56 * Grain(u, v, 5);
+  const double rim = SmoothStep(0, kRimWidth, hit.borderDistance - kMortarHalfWidth);
+  const double length = std::sqrt(hit.offset.x * hit.offset.x + hit.offset.y * hit.offset.y);
+  const double facing = length > 0 ? (-0.6 * hit.offset.x + 0.8 * hit.offset.y) / length : 0;
+  const double light = (0.62 + 0.38 * rim) * (1 + 0.22 * facing * (1 - rim));
+  return Scale(base, grain * light);
+}
+
+Colour MortarColour(double u, double v) {
+  return Scale(Colour{0.30, 0.28, 0.25}, 0.75 + 0.5 * Grain(u, v, 6));
+}
+
+// The colour at pixel (x, y) of a size x size tile, row 0 at the bottom.
+Colour PixelColour(int x, int y, int size) {
+  const double u = (x + 0.5) / size;
+  const double v = (y + 0.5) / size;
+  const CobbleHit hit = FindCobble(Point{u * kCobblesPerSide, v * kCobblesPerSide});
+  const double stoneShare =
+      SmoothStep(kMortarHalfWidth, kMortarHalfWidth + kMortarBlend, hit.borderDistance);
+  const double speckle = 0.94 + 0.12 * UnitHash(x, y, 7);
+  return Scale(Mix(MortarColour(u, v), StoneColour(hit, u, v), stoneShare), speckle);
+}
+
+unsigned char ToByte(double channel) {
+  return static_cast<unsigned char>(Clamp01(channel) * 255 + 0.5);
+}
+
+void AppendLe16(std::vector<unsigned char>& out, uint16_t value) {
+  out.push_back(static_cast<unsigned char>(value & 0xFF));
+  out.push_back(static_cast<unsigned char>(value >> 8));
+}
+
+void AppendLe32(std::vector<unsigned char>& out, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) {
+    out.push_back(static_cast<unsigned char>((value >> shift) & 0xFF));
+  }
+}
+
+// The whole file: 14-byte file header, 40-byte information header, then the
+// rows bottom first, pixels as blue, green, red, rows padded to 4 bytes.
+std::vector<unsigned char> EncodeStoneBitmap(int size) {
+  constexpr uint32_t kHeadersSize = 14 + 40;
+  constexpr int32_t kPixelsPerMeter = 2835;  // 72 dots per inch
+  const uint32_t rowSize = (static_cast<uint32_t>(size) * 3 + 3) / 4 * 4;
+  const uint32_t pixelArraySize = rowSize * static_cast<uint32_t>(size);
+
+  std::vector<unsigned char> out;
+  out.reserve(kHeadersSize + pixelArraySize);
+  out.push_back('B');
+  out.push_back('M');
+  AppendLe32(out, kHeadersSize + pixelArraySize);
+  AppendLe16(out, 0);
+  AppendLe16(out, 0);
+  AppendLe32(out, kHeadersSize);
+
+  AppendLe32(out, 40);
+  AppendLe32(out, static_cast<uint32_t>(size));
+  AppendLe32(out, static_cast<uint32_t>(size));
+  AppendLe16(out, 1);   // planes
+  AppendLe16(out, 24);  // bits per pixel
+  AppendLe32(out, 0);   // uncompressed
+  AppendLe32(out, pixelArraySize);
+  AppendLe32(out, kPixelsPerMeter);
+  AppendLe32(out, kPixelsPerMeter);
+  AppendLe32(out, 0);  // colours used
+  AppendLe32(out, 0);  // important colours
+
+  for (int y = 0; y < size; ++y) {
+    const size_t rowStart = out.size();
+    for (int x = 0; x < size; ++x) {
+      const Colour c = PixelColour(x, y, size);
+      out.push_back(ToByte(c.b));
+      out.push_back(ToByte(c.g));
+      out.push_back(ToByte(c.r));
+    }
+    out.resize(rowStart + rowSize, 0);
+  }
+  return out;
+}
+
+// The SIZE argument, or 0 when it is not a power of two within the limits.
+int ParseSize(const char* text) {
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  const bool isNumber = end != text && *end == '\0';
+  const bool isPowerOfTwo = value > 0 && (value & (value - 1)) == 0;
+  if (!isNumber || !isPowerOfTwo || value < kMinSize || value > kMaxSize) return 0;
+  return static_cast<int>(value);
+}
+
+bool WriteFile(const char* fileName, const std::vector<unsigned char>& bytes) {
+  std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  file.close();
+  return !file.fail();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 3) {
+    std::fprintf(stderr, "usage: make-stone-bmp OUTFILE [SIZE]\n");
+    return 2;
+  }
+  const int size = argc == 3 ? ParseSize(argv[2]) : kDefaultSize;
+  if (size == 0) {
+    std::fprintf(stderr, "make-stone-bmp: SIZE must be a power of two from %d to %d\n", kMinSize,
+                 kMaxSize);
+    return 2;
+  }
+  if (!WriteFile(argv[1], EncodeStoneBitmap(size))) {
+    std::fprintf(stderr, "make-stone-bmp: cannot write %s\n", argv[1]);
+    return 1;
+  }
+  return 0;
+}
