@@ -145,15 +145,10 @@ void MazeExplorer::StepAdvancing() {
     ++pose.progress;
     return;
   }
-  // Arrived: stand on the cell just entered.
+  // Arrived: stand on the cell just entered, whose entry holds heading 0 and
+  // progress 0, and search it unless it is the exit.
   pose = path.top();
-  if (CellAt(pose.y, pose.x) == Exit) {
-    state = FoundExit;
-  } else {
-    pose.heading = 0;
-    pose.progress = 0;
-    state = Choosing;
-  }
+  state = CellAt(pose.y, pose.x) == Exit ? FoundExit : Choosing;
 }
 
 void MazeExplorer::StepRetreating() {

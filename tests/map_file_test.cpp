@@ -1,0 +1,209 @@
+// Reading the map file, and the explorer's accessors and freshly built state.
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "explorer/maze_explorer.h"
+#include "tests/explorer_fixtures.h"
+
+namespace {
+
+using explorer_test::FilledGrid;
+using explorer_test::Grid;
+using explorer_test::GridOf;
+using explorer_test::MapText;
+using explorer_test::ScratchDir;
+using explorer_test::SetGrid;
+using explorer_test::TakeSnapshot;
+
+constexpr int32_t kUntouched = -7;  // a cell value no map below contains
+
+// Cells 0..99 hold 0..99: a misplaced value shows where it went.
+Grid Ascending() {
+  Grid grid;
+  for (int i = 0; i < kCellCount; ++i) grid[i] = i;
+  return grid;
+}
+
+// `values` in the first cells, `rest` in all others.
+Grid Prefix(const std::vector<int32_t>& values, int32_t rest) {
+  Grid grid = FilledGrid(rest);
+  std::copy(values.begin(), values.end(), grid.begin());
+  return grid;
+}
+
+std::vector<int32_t> FirstOf(const Grid& grid, int count) {
+  return std::vector<int32_t>(grid.begin(), grid.begin() + count);
+}
+
+// The same numbers with tabs between them and CRLF line ends.
+std::string WithTabsAndCrLf(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == ' ' ? "\t" : c == '\n' ? "\r\n" : std::string(1, c);
+  return out;
+}
+
+// Five lines of ten values, a word, then the last fifty values.
+std::string WordAs51stItem() {
+  const std::string lines = MapText(Ascending());
+  size_t cut = 0;
+  for (int line = 0; line < 5; ++line) cut = lines.find('\n', cut) + 1;
+  return lines.substr(0, cut) + "wall " + lines.substr(cut);
+}
+
+struct LoadCase {
+  const char* name;
+  std::optional<std::string> contents;  // no file at all when empty
+  std::optional<int32_t> before;        // every cell, in the middle of a search; empty: start-up
+  Grid expected;
+};
+
+void PrintTo(const LoadCase& c, std::ostream* out) { *out << c.name; }
+
+const LoadCase kLoadCases[] = {
+    {"TenLinesOfTen", MapText(Ascending()), kUntouched, Ascending()},
+    {"OneLineOfHundred", MapText(Ascending(), kCellCount), kUntouched, Ascending()},
+    {"TabsAndCrLf", WithTabsAndCrLf(MapText(Ascending())), kUntouched, Ascending()},
+    {"NoNewlineAfterLastValue", MapText(Ascending()).substr(0, MapText(Ascending()).size() - 1),
+     kUntouched, Ascending()},
+    {"AnythingAfterHundredthValueIgnored", MapText(Ascending()) + "junk 42\n", kUntouched,
+     Ascending()},
+    {"ThreeOnesAtStartUp", "1 1 1\n", std::nullopt, Prefix({Open, Open, Open}, Wall)},
+    {"MissingFileAtStartUp", std::nullopt, std::nullopt, FilledGrid(Wall)},
+    {"MissingFileKeepsEveryCell", std::nullopt, kUntouched, FilledGrid(kUntouched)},
+    {"EmptyFile", "", kUntouched, FilledGrid(kUntouched)},
+    {"WordAs51stItem", WordAs51stItem(), kUntouched, Prefix(FirstOf(Ascending(), 50), kUntouched)},
+    {"UnknownCodesStoredUnchanged", "5 -1 100 8\n", kUntouched,
+     Prefix({5, -1, 100, 8}, kUntouched)},
+    {"TooLargeForIntFailsThatCellAndLater", "1 99999999999 1 1\n", kUntouched,
+     Prefix({1}, kUntouched)},
+};
+
+class LoadMazeTest : public ::testing::TestWithParam<LoadCase> {
+ protected:
+  ScratchDir dir;
+  MazeExplorer explorer;
+};
+
+TEST_P(LoadMazeTest, ReadsCellsUpToFirstFailureAndPutsExplorerOnStartPaused) {
+  const LoadCase& c = GetParam();
+  const std::string message = c.before ? "said before the load" : "";
+  if (c.before) {  // somewhere in the middle of an earlier search
+    SetGrid(explorer, FilledGrid(*c.before));
+    explorer.path.push(Pose{});
+    explorer.path.push(Pose{1, 0, 0, 0, 0});
+    explorer.pose = Pose{1, 0, 2, 95, 0};
+    explorer.state = Retreating;
+    explorer.SetMessage(message.c_str());
+  }
+
+  const std::string file =
+      c.contents ? dir.Write("MazeMap.txt", *c.contents) : dir.PathOf("missing.txt");
+  EXPECT_TRUE(explorer.LoadMaze(file.c_str()));
+
+  EXPECT_EQ(c.expected, GridOf(explorer));
+  EXPECT_EQ(std::vector<Pose>{Pose{}}, TakeSnapshot(explorer).path);
+  EXPECT_EQ(Pose{}, explorer.pose);
+  EXPECT_EQ(Choosing, explorer.state);
+  EXPECT_EQ(1, explorer.paused);
+  EXPECT_EQ(message, explorer.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(MapFiles, LoadMazeTest, ::testing::ValuesIn(kLoadCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadMazeReloadTest, MissingFileKeepsFinishedSearchMarksWhichBlockTheNextSearch) {
+  ScratchDir dir;
+  MazeExplorer explorer;
+  // East of the start a two-cell dead end, north the way to the exit. The
+  // first cell east leads back into the start, so only the second is DeadEnd.
+  explorer_test::LoadGrid(
+      explorer, dir,
+      explorer_test::WallsWith(
+          {{0, 0, Open}, {1, 0, Open}, {2, 0, Open}, {0, 1, Open}, {0, 2, Exit}}));
+  explorer.SetPaused(false);
+  explorer_test::SearchRecorder search(explorer);
+  ASSERT_TRUE(search.RunUntilOver(10000));
+  ASSERT_EQ(FoundExit, explorer.state);
+  const Grid searched = explorer_test::WallsWith(
+      {{0, 0, Trail}, {1, 0, Trail}, {2, 0, DeadEnd}, {0, 1, Trail}, {0, 2, Exit}});
+  ASSERT_EQ(searched, GridOf(explorer));
+
+  explorer.LoadMaze(dir.PathOf("missing.txt").c_str());
+  EXPECT_EQ(searched, GridOf(explorer));
+
+  explorer.SetPaused(false);
+  ASSERT_TRUE(search.RunUntilOver(20000));
+  EXPECT_EQ(NoExit, explorer.state);
+}
+
+TEST(CellAtTest, TakesRowThenColumn) {
+  MazeExplorer explorer;
+  SetGrid(explorer, Ascending());
+  EXPECT_EQ(90, explorer.CellAt(9, 0));
+  EXPECT_EQ(9, explorer.CellAt(0, 9));
+  EXPECT_EQ(37, explorer.CellAt(3, 7));
+}
+
+TEST(CellAtTest, AnswersWallForEveryPositionOutsideTheGrid) {
+  MazeExplorer explorer;
+  SetGrid(explorer, FilledGrid(Open));
+  // (row, column); some of them would hit a cell if only the index were checked.
+  const std::pair<int, int> outside[] = {{-1, 0}, {10, 0}, {0, -1}, {0, 10},
+                                         {1, -1}, {-1, 5}, {9, 10}, {10, 10}};
+  for (const auto& [y, x] : outside) {
+    EXPECT_EQ(Wall, explorer.CellAt(y, x)) << "row " << y << ", column " << x;
+  }
+}
+
+// A text of `length` characters that shows where it was cut.
+std::string Letters(size_t length) {
+  std::string text;
+  for (size_t i = 0; i < length; ++i) text += static_cast<char>('a' + i % 26);
+  return text;
+}
+
+TEST(SetMessageTest, KeepsAtMost255CharactersAndTheNul) {
+  const size_t lengths[] = {0, 39, 254, 255, 256, 300};
+  for (size_t length : lengths) {
+    SCOPED_TRACE(length);
+    MazeExplorer explorer;
+    explorer.SetMessage(Letters(255).c_str());
+    explorer.SetMessage(Letters(length).c_str());
+    const size_t kept = std::min<size_t>(length, kMessageSize - 1);
+    EXPECT_EQ(Letters(kept), explorer.message);
+    EXPECT_EQ('\0', explorer.message[kept]);
+  }
+}
+
+TEST(SetPausedTest, ChangesOnlyThePauseFlag) {
+  ScratchDir dir;
+  MazeExplorer explorer;
+  explorer_test::LoadGrid(explorer, dir, explorer_test::WallsWith({{0, 0, Open}, {1, 0, Open}}));
+  explorer.SetPaused(false);
+  explorer_test::SearchRecorder(explorer).Run(12);  // in the middle of the first move
+  const explorer_test::Snapshot before = TakeSnapshot(explorer);
+
+  for (bool paused : {true, true, false, false, true}) {
+    explorer.SetPaused(paused);
+    const explorer_test::Snapshot after = TakeSnapshot(explorer);
+    EXPECT_EQ(paused ? 1 : 0, after.paused);
+    explorer_test::ExpectSameSearch(before, after);
+    EXPECT_EQ(before.message, after.message);
+  }
+}
+
+TEST(FreshExplorerTest, IsAllZeroAndTickChangesNothing) {
+  MazeExplorer explorer;
+  const explorer_test::Snapshot zero{{}, FilledGrid(Wall), Pose{}, 0, 0, ""};
+  for (int tick = 0; tick < 3; ++tick) {
+    const explorer_test::Snapshot now = TakeSnapshot(explorer);
+    explorer_test::ExpectSameSearch(zero, now);
+    EXPECT_EQ(0, now.paused);
+    EXPECT_EQ("", now.message);
+    EXPECT_TRUE(explorer.Tick());
+  }
+}
+
+}  // namespace
