@@ -1,0 +1,236 @@
+#!/usr/bin/env python3
+"""Tests of the pathwick-trace command-line tool.
+
+Usage: trace_tool_test.py PATHWICK_TRACE DATA_DIR [unittest options]
+
+Runs the tool on small mazes written to a temporary directory and on the
+shipped data/MazeMap.txt, and checks its output, its ends and its errors.
+"""
+
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import unittest
+
+TOOL = ""
+DATA_DIR = ""
+
+# Explorer states, as the tool prints them.
+FOUND_EXIT_STATE = 3
+NO_EXIT_STATE = 4
+
+CAN_MOVE = "I see next position can move"
+NEXT_HEADING = "Let me  try to next directory!"
+FOUND_EXIT = "Ha ha! I find the maze's exit!! Yeah!"
+NO_EXIT = "It's so bad the maze has no exit!!"
+
+INT = re.compile(r"-?\d+")
+
+
+def make_grid(cells):
+    """A 10x10 grid, row 0 first, all walls except `cells` {(x, y): code}."""
+    grid = [[0] * 10 for _ in range(10)]
+    for (x, y), code in cells.items():
+        grid[y][x] = code
+    return grid
+
+
+def map_text(grid):
+    return "".join(" ".join(str(code) for code in row) + "\n" for row in grid)
+
+
+class Frame:
+    """One frame line of the trace."""
+
+    def __init__(self, fields):
+        (self.frame, self.state, self.x, self.y, self.heading, self.angle, self.progress,
+         self.depth) = (int(field) for field in fields[:8])
+        self.message = fields[8]
+
+
+class Trace:
+    """The checked and parsed stdout of one run."""
+
+    def __init__(self, test, stdout):
+        test.assertTrue(stdout.endswith("\n"), "output must end with a line break")
+        lines = stdout[:-1].split("\n")
+        test.assertIn("grid", lines, "no 'grid' line")
+        grid_at = lines.index("grid")
+        self.frames = [self._parse_frame(test, line) for line in lines[:grid_at]]
+        test.assertEqual([f.frame for f in self.frames], list(range(1, len(self.frames) + 1)),
+                         "frames must be numbered from 1 without gaps")
+        grid_lines = lines[grid_at + 1:]
+        test.assertEqual(len(grid_lines), 10, "the grid must have 10 lines")
+        for line in grid_lines:
+            test.assertRegex(line, r"^-?\d+( -?\d+){9}$", "10 integers separated by one blank")
+        self.grid = [[int(code) for code in line.split(" ")] for line in grid_lines]
+
+    @staticmethod
+    def _parse_frame(test, line):
+        fields = line.split("\t")
+        test.assertEqual(len(fields), 9, f"9 TAB-separated fields expected: {line!r}")
+        for field in fields[:8]:
+            test.assertRegex(field, INT, f"integer field expected in {line!r}")
+        return Frame(fields)
+
+    def dead_ends(self):
+        return sum(row.count(2) for row in self.grid)
+
+
+def run_tool(*args):
+    return subprocess.run([TOOL, *args], capture_output=True, text=True, timeout=120)
+
+
+class TraceToolTest(unittest.TestCase):
+    def setUp(self):
+        self._dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self._dir.cleanup)
+
+    def write_map(self, text, name="maze.txt"):
+        path = os.path.join(self._dir.name, name)
+        with open(path, "w") as f:
+            f.write(text)
+        return path
+
+    def trace(self, *args, expect_warning=False):
+        """Runs the tool, expects success, returns the parsed Trace."""
+        result = run_tool(*args)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        if not expect_warning:
+            self.assertEqual(result.stderr, "")
+        return Trace(self, result.stdout), result.stderr
+
+
+ALL_WALLS = make_grid({})
+EXIT_NORTH = make_grid({(0, 0): 1, (0, 1): 9})
+CORRIDOR_EAST = make_grid({**{(x, 0): 1 for x in range(9)}, (9, 0): 9})
+TWO_OPEN = make_grid({(0, 0): 1, (1, 0): 1})
+
+
+class SearchEndTest(TraceToolTest):
+    """The run stops right after the frame that shows the end message."""
+
+    # name, maze, frame in which the state turns to the end state, end state,
+    # pose (x, y, angle) and depth in that frame, final grid.
+    CASES = [
+        ("all walls", ALL_WALLS, 58, NO_EXIT_STATE, (0, 0, 270), 0, ALL_WALLS),
+        ("exit north of start", EXIT_NORTH, 50, FOUND_EXIT_STATE, (0, 1, 90), 2, EXIT_NORTH),
+        ("corridor east to exit", CORRIDOR_EAST, 279, FOUND_EXIT_STATE, (9, 0, 0), 10,
+         make_grid({(0, 0): 1, **{(x, 0): 3 for x in range(1, 9)}, (9, 0): 9})),
+        ("two open cells", TWO_OPEN, 442, NO_EXIT_STATE, (0, 0, 270), 0,
+         make_grid({(0, 0): 2, (1, 0): 2})),
+    ]
+
+    def test_stops_after_the_frame_with_the_end_message(self):
+        for name, maze, end_frame, end_state, pose, depth, final_grid in self.CASES:
+            with self.subTest(name):
+                trace, _ = self.trace(self.write_map(map_text(maze)))
+                frames = trace.frames
+                self.assertEqual(len(frames), end_frame + 1)
+                before, turned, last = frames[end_frame - 2], frames[end_frame - 1], frames[-1]
+                self.assertNotEqual(before.state, end_state)
+                self.assertEqual(turned.state, end_state)
+                self.assertEqual((turned.x, turned.y, turned.angle), pose)
+                self.assertEqual(turned.depth, depth)
+                # The frame that ends the search sets no message of its own.
+                self.assertNotIn(turned.message, (FOUND_EXIT, NO_EXIT))
+                self.assertEqual(last.state, end_state)
+                self.assertEqual(last.message, FOUND_EXIT if end_state == FOUND_EXIT_STATE
+                                 else NO_EXIT)
+                self.assertEqual(trace.grid, final_grid)
+
+    def test_frame_fields_follow_the_explorer(self):
+        trace, _ = self.trace(self.write_map(map_text(EXIT_NORTH)))
+        # Frame 1 probes east and moves on to heading 1; frame 20 starts the move north.
+        first, start_move = trace.frames[0], trace.frames[19]
+        self.assertEqual((first.state, first.heading, first.angle, first.depth, first.message),
+                         (2, 1, 0, 1, NEXT_HEADING))
+        self.assertEqual((start_move.state, start_move.heading, start_move.angle,
+                          start_move.progress, start_move.depth, start_move.message),
+                         (1, 1, 90, 1, 2, CAN_MOVE))
+
+    def test_shipped_maze_finds_its_exit_after_backing_out_of_dead_ends(self):
+        trace, _ = self.trace(os.path.join(DATA_DIR, "MazeMap.txt"))
+        self.assertEqual(trace.frames[-1].state, FOUND_EXIT_STATE)
+        self.assertEqual(trace.frames[-1].message, FOUND_EXIT)
+        self.assertGreaterEqual(trace.dead_ends(), 5)
+        # Watchable at 100 frames per second in about a minute.
+        self.assertLess(len(trace.frames), 6000)
+
+
+class FrameLimitTest(TraceToolTest):
+    def test_frames_option_caps_the_run(self):
+        path = self.write_map(map_text(ALL_WALLS))  # ends after frame 59
+        for limit, expected in [(0, 0), (1, 1), (58, 58), (59, 59), (1000, 59)]:
+            with self.subTest(limit=limit):
+                trace, _ = self.trace("--frames", str(limit), path)
+                self.assertEqual(len(trace.frames), expected)
+
+    def test_grid_after_a_cut_run_is_the_grid_of_that_frame(self):
+        # By frame 40 the explorer has entered column 1 and probed column 2.
+        trace, _ = self.trace("--frames", "40", self.write_map(map_text(CORRIDOR_EAST)))
+        self.assertEqual(trace.grid[0][:4], [1, 3, 3, 1])
+
+
+class MapFileTest(TraceToolTest):
+    def test_file_that_cannot_be_read_is_an_error(self):
+        for name, path in [("missing", os.path.join(self._dir.name, "no-such-maze.txt")),
+                           ("directory", self._dir.name)]:
+            with self.subTest(name):
+                result = run_tool(path)
+                self.assertEqual(result.returncode, 2)
+                self.assertEqual(result.stdout, "")
+                self.assertRegex(result.stderr,
+                                 rf"^pathwick-trace: cannot (open|read) {re.escape(path)}: \S")
+
+    def test_short_file_warns_and_runs_on_what_was_read(self):
+        # content, cells read before the first failed extraction
+        for content, cells in [("1 1 1\n", 3), ("1 1 x 1 1\n", 2), ("", 0)]:
+            with self.subTest(content=content):
+                trace, warning = self.trace(self.write_map(content), expect_warning=True)
+                self.assertRegex(warning, rf"\b{cells} of 100 cells")
+                self.assertEqual(trace.frames[-1].message, NO_EXIT)
+                # Only the cells read can have been entered; the rest stay walls.
+                unread = [code for row in trace.grid for code in row][cells:]
+                self.assertEqual(unread, [0] * (100 - cells))
+
+    def test_extra_integers_after_the_grid_are_ignored_without_warning(self):
+        self.trace(self.write_map(map_text(EXIT_NORTH) + "7 7 7\n"))
+
+    @unittest.skipUnless(os.path.exists("/dev/full"), "needs /dev/full")
+    def test_failed_write_is_reported(self):
+        path = self.write_map(map_text(ALL_WALLS))
+        with open("/dev/full", "w") as full:
+            result = subprocess.run([TOOL, path], stdout=full, stderr=subprocess.PIPE,
+                                    text=True, timeout=60)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn("pathwick-trace: cannot write", result.stderr)
+
+
+class UsageTest(TraceToolTest):
+    def test_help_goes_to_stdout(self):
+        result = run_tool("--help")
+        self.assertEqual(result.returncode, 0)
+        self.assertTrue(result.stdout.startswith("usage: pathwick-trace"), result.stdout)
+        self.assertEqual(result.stderr, "")
+
+    def test_bad_usage_exits_2_with_usage_on_stderr(self):
+        path = self.write_map(map_text(EXIT_NORTH))
+        for args in [[], ["--frames"], ["--frames", "-1", path], ["--frames", "ten", path],
+                     ["--frames", "5x", path], ["--frames", "", path],
+                     ["--frames", "99999999999999999999999", path], ["--fast", path],
+                     [path, path]]:
+            with self.subTest(args=args):
+                result = run_tool(*args)
+                self.assertEqual(result.returncode, 2)
+                self.assertEqual(result.stdout, "")
+                self.assertIn("usage: pathwick-trace", result.stderr)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 3:
+        sys.exit("usage: trace_tool_test.py PATHWICK_TRACE DATA_DIR [unittest options]")
+    TOOL, DATA_DIR = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    unittest.main(argv=[sys.argv[0], *sys.argv[3:]])
