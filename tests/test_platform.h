@@ -20,20 +20,28 @@ struct ShownMessage {
 struct Platform {
   // Clock: every PlatformTickCount call returns `tick`, then advances it by
   // `tickStep`; a non-empty `tickScript` is consumed first, one value a call.
+  // With `realClock` set it answers the milliseconds of the steady clock
+  // instead, for measuring real pacing.
+  bool realClock = false;
   uint32_t tick = 0;
   uint32_t tickStep = 0;
   std::deque<uint32_t> tickScript;
   int tickReads = 0;
+  std::function<void()> onTick;  // runs at every PlatformTickCount call, before the read
 
-  // Event queue: PlatformDispatchEvent runs the front event.
+  // Event queue: PlatformDispatchEvent runs the front event. The quit event
+  // keeps its place: events queued after it wait until it has been reported.
   std::deque<std::function<void()>> events;
   bool quitPosted = false;
   int quitCode = 0;
+  // Events still to dispatch before the posted quit event.
+  size_t eventsBeforeQuit = 0;
   int waits = 0;  // PlatformWaitEvent calls; with an empty queue a wait posts quit 99
 
   bool displayAvailable = true;
   QuestionAnswer answer = QuestionAnswer::Cancel;
   std::vector<ShownMessage> questions;
+  std::function<void()> onQuestion;    // runs while the question box is "open"
   std::vector<ShownMessage> messages;  // About boxes
   std::function<void()> onMessage;     // runs while a message box is "open"
 

@@ -1,0 +1,294 @@
+// Start-up and tear-down against the dummy platform: the full-screen
+// question and the window it leads to, the order of the set-up, the failures
+// that end the run early, the wall texture, and the exit code.
+#include "shell/application.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/frame_loop.h"
+#include "shell/gl.h"
+#include "shell/rendering.h"
+#include "tests/explorer_fixtures.h"
+#include "tests/test_platform.h"
+#include "ui/commands.h"
+
+namespace {
+
+using explorer_test::Grid;
+using explorer_test::GridOf;
+using explorer_test::MapText;
+using explorer_test::ScratchDir;
+using explorer_test::WallsWith;
+
+const char kQuestion[] = "是否要工作在全屏模式?";
+const char kQuestionCaption[] = "迷宫DEMO";
+const char kTitle[] = "Pathwick --Demo Corvinder 2002-5-18";
+
+const Grid kMap = WallsWith({{0, 0, Open}, {1, 0, Open}, {1, 1, Exit}});
+const Grid kEditedMap = WallsWith({{0, 0, Open}, {0, 1, Exit}});
+
+struct Rgb8 {
+  uint8_t r, g, b;
+};
+
+// An uncompressed 24-bit BMP file; `pixels` bottom row first, each row of the
+// file padded to a multiple of 4 bytes.
+std::string BmpFile(int width, int height, const std::vector<Rgb8>& pixels) {
+  const int rowSize = (3 * width + 3) / 4 * 4;
+  const int headersSize = 14 + 40;
+  std::string bytes = "BM";
+  const auto put = [&bytes](uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  put(headersSize + rowSize * height, 4);  // file size
+  put(0, 4);                               // reserved
+  put(headersSize, 4);                     // pixel array offset
+  put(40, 4);
+  put(width, 4);
+  put(height, 4);
+  put(1, 2);   // planes
+  put(24, 2);  // bits per pixel
+  put(0, 4);   // uncompressed
+  put(rowSize * height, 4);
+  for (int i = 0; i < 4; ++i) put(0, 4);  // resolution, palette
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Rgb8& p = pixels[y * width + x];
+      bytes += {static_cast<char>(p.b), static_cast<char>(p.g), static_cast<char>(p.r)};
+    }
+    bytes.append(rowSize - 3 * width, '\0');
+  }
+  return bytes;
+}
+
+// 2 x 2: a row of 6 bytes padded to 8, so the upload must read with 4-byte rows.
+const std::vector<Rgb8> kTexels = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {10, 20, 30}};
+
+class ApplicationTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Arrange(); }
+  void TearDown() override { fake::Reset(); }
+
+  // Fresh platform and files; options naming the map and the texture fixture.
+  void Arrange() {
+    fake::Reset();
+    mapFile_ = dir_.Write("maze.txt", MapText(kMap));
+    textureFile_ = dir_.Write("stone.bmp", BmpFile(2, 2, kTexels));
+    options_.mapFile = mapFile_.c_str();
+    options_.textureFile = textureFile_.c_str();
+    // One frame, then Escape closes the window.
+    fake::Get().onSwap = [] { fake::QueueMessage(MessageKind::KeyDown, KeyEscape); };
+  }
+
+  ScratchDir dir_;
+  std::string mapFile_;
+  std::string textureFile_;
+  LaunchOptions options_;
+};
+
+// --- The window chosen at start ----------------------------------------------------
+
+struct WindowCase {
+  const char* name;
+  WindowChoice choice;
+  QuestionAnswer answer;
+  bool asked;
+  bool fullScreen;
+};
+
+std::ostream& operator<<(std::ostream& out, const WindowCase& c) { return out << c.name; }
+
+const WindowCase kWindowCases[] = {
+    {"cancel_gives_framed_window", WindowChoice::Ask, QuestionAnswer::Cancel, true, false},
+    {"ok_gives_full_screen", WindowChoice::Ask, QuestionAnswer::Ok, true, true},
+    {"framed_option_skips_question", WindowChoice::Framed, QuestionAnswer::Ok, false, false},
+    {"full_screen_option_skips_question", WindowChoice::FullScreen, QuestionAnswer::Cancel, false,
+     true},
+};
+
+class WindowChoiceTest : public ApplicationTest,
+                         public ::testing::WithParamInterface<WindowCase> {};
+
+TEST_P(WindowChoiceTest, OpensTheChosenWindowRunsAndTearsDown) {
+  const WindowCase& c = GetParam();
+  fake::Platform& platform = fake::Get();
+  platform.answer = c.answer;
+  options_.window = c.choice;
+
+  EXPECT_EQ(RunApplication(options_), 1);
+
+  if (c.asked) {
+    ASSERT_EQ(platform.questions.size(), 1u);
+    EXPECT_EQ(platform.questions[0].text, kQuestion);
+    EXPECT_EQ(platform.questions[0].caption, kQuestionCaption);
+  } else {
+    EXPECT_TRUE(platform.questions.empty());
+  }
+  EXPECT_EQ(platform.fullScreen, c.fullScreen);
+  EXPECT_EQ(FullScreenMode, c.fullScreen ? 1 : 0);
+  EXPECT_EQ(platform.title, kTitle);
+  if (c.fullScreen) {
+    EXPECT_TRUE(platform.menu.empty());
+  } else {
+    EXPECT_EQ(std::vector<int>({platform.windowX, platform.windowY, platform.windowWidth,
+                                platform.windowHeight}),
+              std::vector<int>({0, 0, 420, 420}));
+    ASSERT_EQ(platform.menu.size(), static_cast<size_t>(kMenuItemCount));
+    for (int i = 0; i < kMenuItemCount; ++i) {
+      EXPECT_EQ(platform.menu[i].id, MainMenu[i].id);
+      EXPECT_STREQ(platform.menu[i].caption, MainMenu[i].caption);
+    }
+  }
+  // A frame was drawn, then Escape closed the window and everything went.
+  EXPECT_EQ(platform.swaps, 1);
+  EXPECT_FALSE(platform.windowExists);
+  EXPECT_FALSE(platform.contextCurrent);
+  EXPECT_EQ(TexturePixels, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(StartUp, WindowChoiceTest, ::testing::ValuesIn(kWindowCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Order of the set-up -------------------------------------------------------------
+
+TEST_F(ApplicationTest, LoadsTheMazeBeforeAsking) {
+  fake::Platform& platform = fake::Get();
+  bool asked = false;
+  platform.onQuestion = [&] {
+    asked = true;
+    EXPECT_EQ(GridOf(Explorer), kMap);
+    EXPECT_EQ(Explorer.state, Choosing);
+    EXPECT_EQ(Explorer.paused, 1);
+    EXPECT_FALSE(platform.windowExists);
+  };
+
+  RunApplication(options_);
+
+  EXPECT_TRUE(asked);
+}
+
+TEST_F(ApplicationTest, FirstFrameHasFittedViewportAndCulling) {
+  fake::Platform& platform = fake::Get();
+  platform.clientWidth = 400;  // the context's default viewport would be 400 x 360
+  platform.clientHeight = 360;
+  std::vector<GLint> viewport(4);
+  GLboolean culling = GL_FALSE;
+  platform.onSwap = [&] {
+    glGetIntegerv(GL_VIEWPORT, viewport.data());
+    culling = glIsEnabled(GL_CULL_FACE);
+    fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
+  };
+
+  RunApplication(options_);
+
+  EXPECT_EQ(viewport, (std::vector<GLint>{20, 0, 360, 360}));
+  EXPECT_EQ(culling, GL_TRUE);
+}
+
+TEST_F(ApplicationTest, StartReloadsTheMapFileOfTheOptions) {
+  fake::Platform& platform = fake::Get();
+  platform.onSwap = [&] {
+    if (platform.swaps > 1) return;
+    dir_.Write("maze.txt", MapText(kEditedMap));
+    fake::QueueMessage(MessageKind::KeyDown, KeyReturn);
+    fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
+  };
+
+  EXPECT_EQ(RunApplication(options_), 1);
+
+  EXPECT_EQ(GridOf(Explorer), kEditedMap);
+  EXPECT_EQ(Explorer.state, Choosing);
+  EXPECT_EQ(Explorer.paused, 0);
+}
+
+// --- Failures ----------------------------------------------------------------------
+
+TEST_F(ApplicationTest, FailuresEndTheRunWithAMessageAndCodeOne) {
+  struct Case {
+    const char* name;
+    void (*arrange)(fake::Platform&);
+    const char* stderrText;
+    bool asked;
+  };
+  const Case cases[] = {
+      {"no display", [](fake::Platform& p) { p.displayAvailable = false; },
+       "pathwick: no display (test)\n", false},
+      {"no window", [](fake::Platform& p) { p.windowFailsToOpen = true; },
+       "pathwick: cannot create the window\n", true},
+      {"no context", [](fake::Platform& p) { p.contextFails = true; },
+       "pathwick: cannot create an OpenGL context for the window\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Arrange();
+    fake::Platform& platform = fake::Get();
+    c.arrange(platform);
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(RunApplication(options_), 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.stderrText);
+
+    EXPECT_EQ(platform.questions.size(), c.asked ? 1u : 0u);
+    EXPECT_EQ(platform.swaps, 0);
+    EXPECT_FALSE(platform.windowExists);
+    EXPECT_EQ(RenderingEnabled, 0);
+  }
+}
+
+// --- The wall texture -----------------------------------------------------------------
+
+TEST_F(ApplicationTest, TextureIsLoadedForTheRunAndFreedAfter) {
+  struct Case {
+    const char* name;
+    bool present;
+    int size;  // width and height of the texture image
+  };
+  for (const Case& c : {Case{"present", true, 2}, Case{"missing", false, 0}}) {
+    SCOPED_TRACE(c.name);
+    Arrange();
+    const std::string missing = dir_.PathOf("missing.bmp");
+    if (!c.present) options_.textureFile = missing.c_str();
+    fake::Platform& platform = fake::Get();
+    bool hadPixels = false;
+    GLint textureWidth = -1;
+    platform.onSwap = [&] {
+      hadPixels = TexturePixels != nullptr;
+      glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
+      fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
+    };
+
+    EXPECT_EQ(RunApplication(options_), 1);
+
+    EXPECT_EQ(platform.swaps, 1);
+    EXPECT_EQ(hadPixels, c.present);
+    EXPECT_EQ(TextureInfo.biWidth, c.size);
+    EXPECT_EQ(TextureInfo.biHeight, c.size);
+    EXPECT_EQ(textureWidth, c.size);
+    EXPECT_EQ(TexturePixels, nullptr);
+  }
+}
+
+TEST_F(ApplicationTest, LoadWallTextureUploadsTheBitmapAsRgb) {
+  fake::Get().windowExists = true;
+  ASSERT_TRUE(PlatformCreateContext());
+
+  LoadWallTexture(textureFile_.c_str());
+
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  std::vector<uint8_t> texels(3 * kTexels.size());
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+  std::vector<uint8_t> expected;
+  for (const Rgb8& p : kTexels) expected.insert(expected.end(), {p.r, p.g, p.b});
+  EXPECT_EQ(texels, expected);
+  // Without mipmaps, only a non-mipmap minifying filter makes the texture usable.
+  GLint minFilter = 0;
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+  EXPECT_EQ(minFilter, GL_LINEAR);
+}
+
+}  // namespace

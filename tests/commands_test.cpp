@@ -1,0 +1,329 @@
+// The window procedure against the dummy platform: the command table (each
+// key and its menu item doing the same), the speed steps and their bounds,
+// window messages, the menu bar, and the About box stopping the frames.
+#include "ui/commands.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "shell/application.h"
+#include "shell/frame_loop.h"
+#include "shell/gl.h"
+#include "tests/explorer_fixtures.h"
+#include "tests/test_platform.h"
+
+namespace {
+
+using explorer_test::Grid;
+using explorer_test::GridOf;
+using explorer_test::ScratchDir;
+using explorer_test::WallsWith;
+
+const char kAboutText[] = "迷宫搜索Demo\n 用OpenGL加速\n\n   Orlanvey 2002-5-18";
+const char kAboutCaption[] = "迷宫搜索Demo";
+
+// Everything a command may change.
+struct Effects {
+  Grid grid;
+  Pose pose;
+  int32_t state;
+  int32_t paused;
+  size_t pathSize;
+  int speedSetting;
+  int frameRateCapped;
+  uint32_t frameIntervalMs;
+  bool windowExists;
+  bool quitPosted;
+  int quitCode;
+  std::vector<std::pair<std::string, std::string>> shown;  // (text, caption) of boxes shown
+};
+
+Effects CaptureEffects() {
+  const fake::Platform& platform = fake::Get();
+  Effects effects{GridOf(Explorer),      Explorer.pose,       Explorer.state,    Explorer.paused,
+                  Explorer.path.size(),  SpeedSetting,        FrameRateCapped,   FrameIntervalMs,
+                  platform.windowExists, platform.quitPosted, platform.quitCode, {}};
+  for (const fake::ShownMessage& box : platform.messages) {
+    effects.shown.emplace_back(box.text, box.caption);
+  }
+  return effects;
+}
+
+void ExpectEffects(const Effects& expected, const Effects& actual) {
+  EXPECT_EQ(actual.grid, expected.grid);
+  EXPECT_EQ(actual.pose, expected.pose);
+  EXPECT_EQ(actual.state, expected.state);
+  EXPECT_EQ(actual.paused, expected.paused);
+  EXPECT_EQ(actual.pathSize, expected.pathSize);
+  EXPECT_EQ(actual.speedSetting, expected.speedSetting);
+  EXPECT_EQ(actual.frameRateCapped, expected.frameRateCapped);
+  EXPECT_EQ(actual.frameIntervalMs, expected.frameIntervalMs);
+  EXPECT_EQ(actual.windowExists, expected.windowExists);
+  EXPECT_EQ(actual.quitPosted, expected.quitPosted);
+  EXPECT_EQ(actual.quitCode, expected.quitCode);
+  EXPECT_EQ(actual.shown, expected.shown);
+}
+
+// The grid in the map file that Start reloads, and the different one the
+// explorer is searching when the command arrives.
+const Grid kMapOnDisk = WallsWith({{0, 0, Open}, {1, 0, Open}, {2, 0, Exit}});
+const Grid kGridInMemory = WallsWith({{0, 0, Trail}, {0, 1, Trail}, {0, 2, Open}});
+
+class CommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mapFile_ = dir_.Write("maze.txt", explorer_test::MapText(kMapOnDisk));
+    ResetWithWindow();
+  }
+  void TearDown() override { fake::Reset(); }
+
+  // The program's start state, with the window open and the map file above.
+  void ResetWithWindow() {
+    fake::Reset();
+    fake::Get().windowExists = true;
+    MapFileName = mapFile_.c_str();
+  }
+
+  // Mid-search, two cells in, at a speed of 50 (20 ms between frames).
+  void ArrangeMidSearch(bool paused) {
+    explorer_test::SetGrid(Explorer, kGridInMemory);
+    Explorer.path.push(Pose{0, 0, 1, 90, 0});
+    Explorer.path.push(Pose{0, 1, 1, 90, 0});
+    Explorer.pose = Pose{0, 1, 1, 90, 12};
+    Explorer.state = Advancing;
+    Explorer.SetPaused(paused);
+    SpeedSetting = 50;
+    SetFrameRate(50);
+  }
+
+ private:
+  ScratchDir dir_;
+  std::string mapFile_;
+};
+
+// --- The command table -----------------------------------------------------------
+
+struct CommandCase {
+  const char* name;
+  uint32_t key;
+  uint32_t menuId;
+  bool startsPaused;
+  void (*change)(Effects&);  // what the command does to the mid-search state
+};
+
+std::ostream& operator<<(std::ostream& out, const CommandCase& c) { return out << c.name; }
+
+const CommandCase kCommandCases[] = {
+    {"Start", KeyReturn, IDM_START, true,
+     [](Effects& e) {
+       e.grid = kMapOnDisk;
+       e.pose = Pose{};
+       e.state = Choosing;
+       e.pathSize = 1;
+       e.paused = 0;
+     }},
+    {"Pause", KeyShift, IDM_PAUSE, false, [](Effects& e) { e.paused = 1; }},
+    {"Resume", KeyControl, IDM_RESUME, true, [](Effects& e) { e.paused = 0; }},
+    {"Exit", KeyEscape, IDM_EXIT, false,
+     [](Effects& e) {
+       e.windowExists = false;
+       e.quitPosted = true;
+       e.quitCode = 0;
+     }},
+    {"About", KeyF1, IDM_ABOUT, false,
+     [](Effects& e) {
+       e.shown = {{kAboutText, kAboutCaption}};
+     }},
+    {"SpeedUp", KeyUp, IDM_SPEEDUP, false,
+     [](Effects& e) {
+       e.speedSetting = 55;
+       e.frameIntervalMs = 1000 / 55;
+     }},
+    {"SpeedDown", KeyDown, IDM_SPEEDDOWN, false,
+     [](Effects& e) {
+       e.speedSetting = 45;
+       e.frameIntervalMs = 1000 / 45;
+     }},
+    {"FullSpeed", KeyEnd, IDM_FULLSPEED, false,
+     [](Effects& e) {
+       e.speedSetting = 100;
+       e.frameRateCapped = 0;  // the interval is kept
+     }},
+};
+
+class CommandTableTest : public CommandsTest, public ::testing::WithParamInterface<CommandCase> {};
+
+TEST_P(CommandTableTest, KeyAndMenuItemDoTheSame) {
+  const CommandCase& c = GetParam();
+  const WindowMessage routes[] = {{MessageKind::KeyDown, c.key}, {MessageKind::Command, c.menuId}};
+  for (const WindowMessage& message : routes) {
+    SCOPED_TRACE(message.kind == MessageKind::KeyDown ? "by key" : "by menu");
+    ResetWithWindow();
+    ArrangeMidSearch(c.startsPaused);
+    Effects expected = CaptureEffects();
+    c.change(expected);
+
+    EXPECT_EQ(MainWindowProc(message), 1);
+
+    ExpectEffects(expected, CaptureEffects());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, CommandTableTest, ::testing::ValuesIn(kCommandCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CommandsTest, UnlistedKeysAndMenuIdsDoNothing) {
+  const WindowMessage messages[] = {
+      {MessageKind::KeyDown, 65},                  // the letter A
+      {MessageKind::KeyDown, IDM_START},           // a menu id is no key
+      {MessageKind::Command, 40009},               // no such item
+      {MessageKind::Command, KeyReturn},           // a key code is no menu id
+      {MessageKind::Command, 0x10000 | IDM_EXIT},  // a notification code in the high half
+  };
+  ArrangeMidSearch(false);
+  const Effects before = CaptureEffects();
+  for (const WindowMessage& message : messages) {
+    SCOPED_TRACE(::testing::Message() << "param " << message.param);
+    EXPECT_EQ(MainWindowProc(message), 1);
+    ExpectEffects(before, CaptureEffects());
+  }
+}
+
+// --- Window messages -------------------------------------------------------------
+
+TEST_F(CommandsTest, CloseAndDestroyPostQuitWithCodeZero) {
+  struct Case {
+    MessageKind kind;
+    bool windowRemains;
+  };
+  for (const Case& c : {Case{MessageKind::Close, false}, Case{MessageKind::Destroy, true}}) {
+    SCOPED_TRACE(c.kind == MessageKind::Close ? "Close" : "Destroy");
+    ResetWithWindow();
+    fake::Platform& platform = fake::Get();
+    platform.quitCode = -1;
+
+    EXPECT_EQ(MainWindowProc(WindowMessage{c.kind, 0}), 1);
+
+    EXPECT_EQ(platform.windowExists, c.windowRemains);
+    EXPECT_TRUE(platform.quitPosted);
+    EXPECT_EQ(platform.quitCode, 0);
+  }
+}
+
+TEST_F(CommandsTest, CreateAndSizeFitTheViewport) {
+  fake::Platform& platform = fake::Get();
+  ASSERT_TRUE(PlatformCreateContext());
+  for (const MessageKind kind : {MessageKind::Create, MessageKind::Size}) {
+    platform.clientWidth = 800;
+    platform.clientHeight = 600;
+    EXPECT_EQ(MainWindowProc(WindowMessage{kind, 0}), 1);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{100, 0, 600, 600}));
+    glViewport(0, 0, 1, 1);
+  }
+}
+
+// --- Speed -----------------------------------------------------------------------
+
+struct Press {
+  uint32_t key;
+  int setting;  // SpeedSetting after the press
+  int capped;
+  uint32_t interval;
+};
+
+struct SpeedCase {
+  const char* name;
+  std::vector<Press> presses;  // from the program's start: 100, uncapped
+};
+
+SpeedCase DownToTheBottom() {
+  SpeedCase c{"down_18_times_stops_at_15", {}};
+  for (int setting = 95; setting >= 15; setting -= 5) {
+    c.presses.push_back({KeyDown, setting, 1, static_cast<uint32_t>(1000 / setting)});
+  }
+  c.presses.push_back({KeyDown, 15, 1, 66});
+  return c;
+}
+
+TEST_F(CommandsTest, SpeedKeysStepTheSettingAndSetTheCap) {
+  const SpeedCase cases[] = {
+      {"up_3_times_stops_at_105", {{KeyUp, 105, 1, 9}, {KeyUp, 105, 1, 9}, {KeyUp, 105, 1, 9}}},
+      DownToTheBottom(),
+      {"end_then_up", {{KeyEnd, 100, 0, 0}, {KeyUp, 105, 1, 9}}},
+      {"end_then_down", {{KeyEnd, 100, 0, 0}, {KeyDown, 95, 1, 10}}},
+      {"down_then_end_keeps_interval", {{KeyDown, 95, 1, 10}, {KeyEnd, 100, 0, 10}}},
+  };
+  for (const SpeedCase& c : cases) {
+    ResetWithWindow();
+    for (size_t i = 0; i < c.presses.size(); ++i) {
+      const Press& press = c.presses[i];
+      SCOPED_TRACE(::testing::Message() << c.name << ", press " << i + 1);
+      MainWindowProc(WindowMessage{MessageKind::KeyDown, press.key});
+      EXPECT_EQ(SpeedSetting, press.setting);
+      EXPECT_EQ(FrameRateCapped, press.capped);
+      EXPECT_EQ(FrameIntervalMs, press.interval);
+    }
+  }
+}
+
+// A press that cannot step any further still switches the cap back on.
+TEST_F(CommandsTest, SpeedKeyAtItsBoundReappliesTheCap) {
+  for (const auto& [key, bound] : {std::pair{KeyUp, 105}, std::pair{KeyDown, 15}}) {
+    SCOPED_TRACE(::testing::Message() << "key " << key);
+    SpeedSetting = bound;
+    FrameRateCapped = 0;
+    FrameIntervalMs = 0;
+
+    MainWindowProc(WindowMessage{MessageKind::KeyDown, key});
+
+    EXPECT_EQ(SpeedSetting, bound);
+    EXPECT_EQ(FrameRateCapped, 1);
+    EXPECT_EQ(FrameIntervalMs, static_cast<uint32_t>(1000 / bound));
+  }
+}
+
+// --- Menu bar and About box ------------------------------------------------------
+
+TEST(MainMenuTest, EightItemsInMenuOrder) {
+  const std::pair<uint32_t, const char*> expected[] = {
+      {40001, "开始"}, {40002, "暂停"}, {40004, "继续"}, {40006, "加速"},
+      {40007, "减速"}, {40005, "关于"}, {40003, "退出"}, {40008, "全速"},
+  };
+  ASSERT_EQ(kMenuItemCount, 8);
+  for (int i = 0; i < kMenuItemCount; ++i) {
+    SCOPED_TRACE(::testing::Message() << "item " << i + 1);
+    EXPECT_EQ(MainMenu[i].id, expected[i].first);
+    EXPECT_STREQ(MainMenu[i].caption, expected[i].second);
+  }
+}
+
+int frameCount = 0;
+int CountFrame(int fps) {
+  ++frameCount;
+  if (frameCount == 2) fake::QueueMessage(MessageKind::KeyDown, KeyF1);
+  if (frameCount == 3) PlatformPostQuit(0);
+  return fps;
+}
+
+TEST_F(CommandsTest, NoFrameRunsWhileTheAboutBoxIsOpen) {
+  fake::Platform& platform = fake::Get();
+  frameCount = 0;
+  int framesWhenClosed = -1;
+  // F1 arrives after frame 2; the box is open until onMessage returns.
+  platform.onMessage = [&] { framesWhenClosed = frameCount; };
+  RenderingEnabled = 1;
+
+  RunFrameLoop(CountFrame);
+
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(framesWhenClosed, 2);
+  EXPECT_EQ(frameCount, 3);
+}
+
+}  // namespace

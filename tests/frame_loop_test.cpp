@@ -1,0 +1,247 @@
+// The frame loop against the dummy platform: the frames-per-second figure
+// capped and uncapped, the busy wait of the cap, SetFrameRate, and the order
+// of events, frames and the quit event.
+#include "shell/frame_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "shell/platform.h"
+#include "tests/test_platform.h"
+
+namespace {
+
+// What the frame callback saw. The callback is a plain function, so the
+// recording lives here; each test starts from a fresh one.
+struct FrameRecord {
+  std::vector<int> figures;                   // the figure handed to each frame, in order
+  int stopAfter = 1;                          // the frame after which the callback posts quit
+  std::function<void(int frame)> afterFrame;  // runs at the end of each frame
+};
+FrameRecord record;
+
+int RecordFrame(int fps) {
+  record.figures.push_back(fps);
+  const int frame = static_cast<int>(record.figures.size());
+  if (record.afterFrame) record.afterFrame(frame);
+  if (frame == record.stopAfter) PlatformPostQuit(0);
+  return fps;
+}
+
+class FrameLoopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fake::Reset();
+    record = FrameRecord();
+    RenderingEnabled = 1;
+  }
+  void TearDown() override { fake::Reset(); }
+};
+
+// --- Pacing ------------------------------------------------------------------
+
+struct PacingCase {
+  const char* name;
+  int rate;                     // handed to SetFrameRate before the loop; 0 leaves it uncapped
+  std::vector<uint32_t> ticks;  // every tick read, the loop entry's first
+  std::vector<std::pair<int, int>> rateAfterFrame;  // (frame, rate): SetFrameRate between frames
+  std::vector<int> figures;                         // what each frame is handed
+};
+
+std::ostream& operator<<(std::ostream& out, const PacingCase& c) { return out << c.name; }
+
+// 59 frames well inside the first second, then one at 1010 ms.
+PacingCase FiftyNineFramesInASecond() {
+  PacingCase c{"uncapped_0_until_first_window_closes", 0, {0}, {}, {}};
+  for (uint32_t i = 1; i <= 59; ++i) {
+    c.ticks.push_back(16 * i);
+    c.figures.push_back(0);
+  }
+  c.ticks.push_back(1010);
+  c.figures.push_back(59 * 1000 / 1010);
+  return c;
+}
+
+std::vector<PacingCase> PacingCases() {
+  return {
+      FiftyNineFramesInASecond(),
+      // Measured from loop entry, not from tick 0. If the frame at exactly
+      // 1000 ms closed the window, frame 2 would already show 1.
+      {"uncapped_frame_at_1000_ms_is_counted",
+       0,
+       {5000, 5000, 6000, 6001},
+       {},
+       {0, 0, 2000 / 1001}},
+      // The closing frame at 1001 starts the next window and is counted in
+      // neither: the second window holds 2 frames (3 would give 2).
+      {"uncapped_closing_frame_starts_next_window",
+       0,
+       {0, 0, 0, 0, 1001, 1500, 1600, 2002},
+       {},
+       {0, 0, 0, 3000 / 1001, 2, 2, 2000 / 1001}},
+      // Interval 10: on time, late, and early (busy-waits, reading the tick
+      // until 10 ms have passed).
+      {"capped_interval_10", 100, {0, 10, 26, 35, 35, 35, 36}, {}, {100, 62, 100}},
+      {"capped_tick_wrap", 100, {0xFFFFFF00u, 16}, {}, {1000 / 272}},
+      // 1 ms interval: a second frame in the same tick waits for the next.
+      {"rate_above_1000_two_frames_in_one_tick", 5000, {0, 0, 1, 1, 2}, {}, {1000, 1000}},
+      // Switched on after two uncapped frames: measured from the window start
+      // (entry, 0), then from the first capped frame (205).
+      {"cap_switched_on_measures_from_window_start",
+       0,
+       {0, 100, 200, 205, 210, 215},
+       {{2, 100}},
+       {0, 0, 1000 / 205, 100}},
+      // Three frames counted, one capped frame at 310, then uncapped again:
+      // the counter goes on from 3 and the window runs from 310.
+      {"cap_switched_off_resumes_frame_counter",
+       0,
+       {0, 100, 200, 300, 310, 400, 500, 1311},
+       {{3, 100}, {4, 0}},
+       {0, 0, 0, 1000 / 310, 3, 3, 5000 / 1001}},
+  };
+}
+
+class PacingTest : public FrameLoopTest, public ::testing::WithParamInterface<PacingCase> {};
+
+TEST_P(PacingTest, HandsEachFrameItsFigure) {
+  const PacingCase& c = GetParam();
+  if (c.rate != 0) SetFrameRate(c.rate);
+  fake::Platform& platform = fake::Get();
+  platform.tickScript.assign(c.ticks.begin(), c.ticks.end());
+  platform.tickStep = 1;  // past the script the clock moves on, so a stray wait ends
+  record.stopAfter = static_cast<int>(c.figures.size());
+  record.afterFrame = [&c](int frame) {
+    for (const auto& [after, rate] : c.rateAfterFrame) {
+      if (after == frame) SetFrameRate(rate);
+    }
+  };
+
+  EXPECT_EQ(RunFrameLoop(RecordFrame), 0);
+
+  EXPECT_EQ(record.figures, c.figures);
+  // Every scripted read was taken and no other: the wait reads exactly until
+  // the interval has passed.
+  EXPECT_EQ(platform.tickReads, static_cast<int>(c.ticks.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Figures, PacingTest, ::testing::ValuesIn(PacingCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FrameLoopTest, NullCallbackStillPacesAndMeasures) {
+  SetFrameRate(100);
+  fake::Platform& platform = fake::Get();
+  platform.tickScript = {0, 16};
+  // Quit is posted at the frame's read, so the loop ends after that frame.
+  platform.onTick = [&platform] {
+    if (platform.tickReads == 2) PlatformPostQuit(5);
+  };
+
+  EXPECT_EQ(RunFrameLoop(nullptr), 5);
+
+  EXPECT_EQ(CurrentFps, 62);
+}
+
+// --- SetFrameRate --------------------------------------------------------------
+
+TEST_F(FrameLoopTest, SetFrameRateSetsCapAndInterval) {
+  struct Case {
+    int rate;
+    int capped;
+    uint32_t interval;
+  };
+  constexpr uint32_t kOldInterval = 42;
+  const Case cases[] = {
+      {95, 1, 10},
+      {100, 1, 10},
+      {105, 1, 9},
+      {15, 1, 66},
+      {1000, 1, 1},
+      {1001, 1, 1},
+      {5000, 1, 1},
+      {INT_MAX, 1, 1},
+      {0, 0, kOldInterval},
+      {-1, 0, kOldInterval},
+      {INT_MIN, 0, kOldInterval},
+  };
+  for (const Case& c : cases) {
+    for (const int wasCapped : {0, 1}) {
+      SCOPED_TRACE(::testing::Message() << "rate " << c.rate << ", capped before " << wasCapped);
+      FrameRateCapped = wasCapped;
+      FrameIntervalMs = kOldInterval;
+
+      SetFrameRate(c.rate);
+
+      EXPECT_EQ(FrameRateCapped, c.capped);
+      EXPECT_EQ(FrameIntervalMs, c.interval);
+    }
+  }
+}
+
+// --- Events and frames ---------------------------------------------------------
+
+TEST_F(FrameLoopTest, DispatchesAllPendingEventsBeforeEachFrame) {
+  SetFrameRate(100);
+  fake::Platform& platform = fake::Get();
+  std::vector<std::string> order;
+  // An event that takes `ms` of the clock; that time counts toward the interval.
+  const auto slowEvent = [&platform, &order](uint32_t ms) {
+    return [&platform, &order, ms] {
+      order.push_back("event");
+      platform.tick += ms;
+    };
+  };
+  platform.tickStep = 1;  // each read takes 1 ms too
+  for (int i = 0; i < 3; ++i) platform.events.push_back(slowEvent(4));
+  record.stopAfter = 2;
+  record.afterFrame = [&](int frame) {
+    order.push_back("frame");
+    if (frame == 1) platform.events.push_back(slowEvent(10));
+  };
+
+  RunFrameLoop(RecordFrame);
+
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"event", "event", "event", "frame", "event", "frame"}));
+  // Entry at 0; 12 ms of events; the frame at 13. Then 10 ms of event: the
+  // next frame at 24. The events used up the interval: neither frame waited.
+  EXPECT_EQ(record.figures, (std::vector<int>{1000 / 13, 1000 / 11}));
+  EXPECT_EQ(platform.tickReads, 3);
+}
+
+TEST_F(FrameLoopTest, QuitEndsLoopWithItsCodeAndLeavesLaterEvents) {
+  fake::Platform& platform = fake::Get();
+  std::vector<std::string> handled;
+  platform.events.push_back([&handled] { handled.push_back("before quit"); });
+  PlatformPostQuit(7);
+  platform.events.push_back([&handled] { handled.push_back("behind quit"); });
+
+  EXPECT_EQ(RunFrameLoop(RecordFrame), 7);
+
+  EXPECT_EQ(handled, std::vector<std::string>{"before quit"});
+  EXPECT_EQ(platform.events.size(), 1u);
+  EXPECT_TRUE(record.figures.empty());
+}
+
+TEST_F(FrameLoopTest, WaitsForEventsWhileRenderingIsDisabled) {
+  RenderingEnabled = 0;
+  fake::Platform& platform = fake::Get();
+  int handled = 0;
+  for (int i = 0; i < 2; ++i) platform.events.push_back([&handled] { ++handled; });
+
+  // The dummy wait posts quit 99 once nothing is left to wait for.
+  EXPECT_EQ(RunFrameLoop(RecordFrame), 99);
+
+  EXPECT_EQ(handled, 2);
+  EXPECT_EQ(platform.waits, 1);
+  EXPECT_TRUE(record.figures.empty());
+  EXPECT_EQ(platform.tickReads, 1);  // the loop entry's only
+}
+
+}  // namespace
