@@ -1,0 +1,516 @@
+// Offscreen render tests: frames are drawn with OSMesa through the dummy
+// platform and read back pixel by pixel. With a 360 x 360 drawing area one
+// scene unit is one pixel; row 0 is at the bottom. Pixels are sampled inside
+// shapes or a few pixels beyond their edges, never on an edge.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <initializer_list>
+#include <ostream>
+#include <set>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "explorer/maze_explorer.h"
+#include "shell/application.h"
+#include "shell/bitmap_text.h"
+#include "shell/fixed_font.h"
+#include "shell/gl.h"
+#include "shell/rendering.h"
+#include "tests/explorer_fixtures.h"
+#include "tests/test_platform.h"
+#include "ui/frame.h"
+#include "ui/viewport.h"
+
+static bool operator==(const ViewportRect& a, const ViewportRect& b) {
+  return std::tie(a.x, a.y, a.width, a.height) == std::tie(b.x, b.y, b.width, b.height);
+}
+
+static std::ostream& operator<<(std::ostream& out, const ViewportRect& rect) {
+  return out << "(" << rect.x << ", " << rect.y << ", " << rect.width << ", " << rect.height << ")";
+}
+
+namespace {
+
+using explorer_test::FilledGrid;
+using explorer_test::Grid;
+using explorer_test::Index;
+using explorer_test::PlacedCell;
+using explorer_test::ScratchDir;
+using explorer_test::SetGrid;
+
+// Red, green, blue bytes of a pixel.
+using Colour = std::tuple<int, int, int>;
+using Colours = std::set<Colour>;
+
+const Colour kBlack{0, 0, 0};
+const Colour kRed{255, 0, 0};
+const Colour kGreen{0, 255, 0};
+const Colour kMagenta{255, 0, 255};
+const Colour kYellow{255, 255, 0};
+const Colour kOpenFill{102, 102, 77};  // (0.4, 0.4, 0.3)
+const Colour kFlatWall{102, 51, 0};    // the wall tint (0.4, 0.2, 0) without a texture
+
+constexpr int kScenePixels = 360;
+constexpr int kCellPixels = 30;
+
+Colour At(int x, int y) {
+  const fake::Rgb pixel = fake::PixelAt(x, y);
+  return Colour{pixel.r, pixel.g, pixel.b};
+}
+
+// Channels may differ by `tolerance`: colours are rounded from floats.
+testing::AssertionResult ColourNear(int x, int y, const Colour& expected, int tolerance = 1) {
+  const Colour actual = At(x, y);
+  const bool near = std::abs(std::get<0>(actual) - std::get<0>(expected)) <= tolerance &&
+                    std::abs(std::get<1>(actual) - std::get<1>(expected)) <= tolerance &&
+                    std::abs(std::get<2>(actual) - std::get<2>(expected)) <= tolerance;
+  if (near) return testing::AssertionSuccess();
+  return testing::AssertionFailure()
+         << "pixel (" << x << ", " << y << ") is " << testing::PrintToString(actual)
+         << ", expected " << testing::PrintToString(expected);
+}
+
+// Every colour in the rectangle of pixels from (x0, y0) to (x1, y1) inclusive.
+Colours ColoursIn(int x0, int y0, int x1, int y1) {
+  Colours found;
+  for (int y = y0; y <= y1; ++y) {
+    for (int x = x0; x <= x1; ++x) found.insert(At(x, y));
+  }
+  return found;
+}
+
+// The leftmost column with a non-black pixel in rows y0..y1; -1 if none.
+int LeftmostLit(int y0, int y1) {
+  for (int x = 0; x < fake::Get().clientWidth; ++x) {
+    for (int y = y0; y <= y1; ++y) {
+      if (At(x, y) != kBlack) return x;
+    }
+  }
+  return -1;
+}
+
+// Bottom-left pixel of the cell of `column`, `row` at 360 x 360.
+int CellLeft(int column) { return kCellPixels * column + kCellPixels; }
+int CellBottom(int row) { return kCellPixels * row + kCellPixels; }
+
+Grid With(Grid grid, std::initializer_list<PlacedCell> cells) {
+  for (const PlacedCell& cell : cells) grid[Index(cell.x, cell.y)] = cell.code;
+  return grid;
+}
+
+// The stone texture fixture: 2 x 2 texels, bottom row first, as (red, green,
+// blue), and where each texel lands in a wall cell after the (0.4, 0.2, 0)
+// tint. The offsets are texel centres, where linear filtering gives the texel
+// unmixed.
+struct TexelSample {
+  int dx, dy;  // pixels from the cell's bottom-left corner
+  Colour texel;
+  Colour tinted;
+};
+const TexelSample kTexels[] = {
+    {7, 7, {200, 100, 50}, {80, 20, 0}},
+    {22, 7, {50, 200, 100}, {20, 40, 0}},
+    {7, 22, {100, 50, 200}, {40, 10, 0}},
+    {22, 22, {250, 250, 250}, {100, 50, 0}},
+};
+
+void PutLittleEndian(std::string& bytes, uint32_t value, int size) {
+  for (int i = 0; i < size; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// kTexels as a 24-bit BMP file: blue, green, red bytes, rows of 6 bytes
+// padded to 8, bottom row first. The padding tells a texture upload that
+// assumes 4-byte row alignment from one that does not.
+std::string TextureFileBytes() {
+  std::string pixels;
+  for (const TexelSample& sample : kTexels) {
+    pixels += static_cast<char>(std::get<2>(sample.texel));
+    pixels += static_cast<char>(std::get<1>(sample.texel));
+    pixels += static_cast<char>(std::get<0>(sample.texel));
+    const bool endOfRow = pixels.size() % 8 == 6;
+    if (endOfRow) pixels.append(2, '\0');
+  }
+  constexpr uint32_t kHeadersSize = 14 + 40;
+  std::string file = "BM";
+  PutLittleEndian(file, kHeadersSize + pixels.size(), 4);
+  PutLittleEndian(file, 0, 4);
+  PutLittleEndian(file, kHeadersSize, 4);
+  for (uint32_t field : {40u, 2u, 2u}) PutLittleEndian(file, field, 4);  // size, width, height
+  PutLittleEndian(file, 1, 2);                                           // planes
+  PutLittleEndian(file, 24, 2);                                          // bits per pixel
+  PutLittleEndian(file, 0, 4);                                           // uncompressed
+  PutLittleEndian(file, pixels.size(), 4);
+  for (int i = 0; i < 4; ++i) PutLittleEndian(file, 0, 4);  // resolution, palette
+  return file + pixels;
+}
+
+enum class Mode { Framed, FullScreen };
+enum class Walls { Flat, Textured };
+
+class RenderTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    ShutdownRendering();
+    fake::Reset();
+  }
+
+  // A window whose drawing area is width x height, set up as the program sets
+  // it up before its first frame. The explorer stands paused in the top-right
+  // cell, away from the cells under test.
+  void OpenWindow(Mode mode = Mode::Framed, Walls walls = Walls::Flat, int width = kScenePixels,
+                  int height = kScenePixels) {
+    fake::Reset();
+    fake::Get().clientWidth = width;
+    fake::Get().clientHeight = height;
+    if (mode == Mode::FullScreen) {
+      CreateFullScreenWindow();
+    } else {
+      CreateFramedWindow(0, 0, 420, 420);
+    }
+    ASSERT_EQ(InitRendering(), 1);
+    glEnable(GL_CULL_FACE);
+    const std::string texture = walls == Walls::Textured
+                                    ? scratch_.Write("Stone.BMP", TextureFileBytes())
+                                    : scratch_.PathOf("missing.bmp");
+    LoadWallTexture(texture.c_str());
+    FitViewport();
+    Explorer.paused = 1;
+    Explorer.pose = Pose{9, 9, 0, 0, 0};
+  }
+
+  // One frame of the program over `grid`.
+  void DrawFrameOf(const Grid& grid) {
+    SetGrid(Explorer, grid);
+    DrawFrame(0);
+  }
+
+  void ExpectWallCell(int column, int row, bool textured) {
+    for (const TexelSample& sample : kTexels) {
+      EXPECT_TRUE(ColourNear(CellLeft(column) + sample.dx, CellBottom(row) + sample.dy,
+                             textured ? sample.tinted : kFlatWall, 2))
+          << "wall cell (" << column << ", " << row << ")";
+    }
+  }
+
+ private:
+  ScratchDir scratch_;
+};
+
+TEST_F(RenderTest, EachCellCodeHasItsFillAndTheMazeKeepsAMargin) {
+  struct Fill {
+    int code;
+    Colour colour;
+  };
+  const Fill fills[] = {
+      {Open, kOpenFill},         {DeadEnd, {128, 128, 128}}, {Trail, {0, 179, 0}},
+      {Marker, {128, 128, 255}}, {Exit, {0, 255, 0}},
+  };
+  OpenWindow();
+  for (const Fill& fill : fills) {
+    SCOPED_TRACE(testing::Message() << "code " << fill.code);
+    DrawFrameOf(FilledGrid(fill.code));
+    for (int column = 0; column < kMazeSide; ++column) {
+      for (int row = 0; row < kMazeSide; ++row) {
+        if (column == 9 && row == 9) continue;  // under the arrow
+        EXPECT_TRUE(ColourNear(CellLeft(column) + 15, CellBottom(row) + 15, fill.colour));
+      }
+    }
+    // Left, right and top margins, and the gap between status line and maze.
+    EXPECT_EQ(ColoursIn(0, 27, 27, 345), Colours{kBlack});
+    EXPECT_EQ(ColoursIn(332, 27, 359, 345), Colours{kBlack});
+    EXPECT_EQ(ColoursIn(0, 332, 359, 345), Colours{kBlack});
+    EXPECT_EQ(ColoursIn(0, 27, 359, 27), Colours{kBlack});
+  }
+}
+
+TEST_F(RenderTest, RowZeroIsAtTheBottomAndColumnZeroAtTheLeft) {
+  OpenWindow();
+  DrawFrameOf(With(FilledGrid(Open), {{0, 0, Exit}, {9, 0, Marker}, {0, 9, DeadEnd}}));
+  // Column 0, row 0 covers 30..60 on both axes.
+  const std::pair<int, int> insideEdges[] = {{32, 32}, {57, 32}, {32, 57}, {57, 57}};
+  for (const auto& [x, y] : insideEdges) EXPECT_TRUE(ColourNear(x, y, kGreen));
+  EXPECT_TRUE(ColourNear(27, 45, kBlack));
+  EXPECT_TRUE(ColourNear(45, 27, kBlack));
+  EXPECT_TRUE(ColourNear(62, 45, kOpenFill));
+  EXPECT_TRUE(ColourNear(45, 62, kOpenFill));
+  EXPECT_TRUE(ColourNear(315, 45, {128, 128, 255}));
+  EXPECT_TRUE(ColourNear(45, 315, {128, 128, 128}));
+}
+
+TEST_F(RenderTest, WallCellsShowTheWholeTextureTintedBrownWithoutBlue) {
+  OpenWindow(Mode::Framed, Walls::Textured);
+  DrawFrameOf(FilledGrid(Wall));
+  ExpectWallCell(0, 0, true);
+  ExpectWallCell(4, 7, true);
+  ExpectWallCell(9, 0, true);
+}
+
+TEST_F(RenderTest, WithoutATextureWallCellsAreFlatBrown) {
+  OpenWindow(Mode::Framed, Walls::Flat);
+  DrawFrameOf(FilledGrid(Wall));
+  ExpectWallCell(0, 0, false);
+  ExpectWallCell(4, 7, false);
+}
+
+TEST_F(RenderTest, CodesWithoutAFillTakeTheColourCurrentBeforeThem) {
+  OpenWindow(Mode::Framed, Walls::Textured);
+  // The first cell drawn takes the red that the frame sets before the scene.
+  DrawFrameOf(With(FilledGrid(Open), {{0, 0, 5}}));
+  EXPECT_TRUE(ColourNear(CellLeft(0) + 15, CellBottom(0) + 15, kRed));
+  EXPECT_TRUE(ColourNear(CellLeft(0) + 3, CellBottom(0) + 3, kRed));
+
+  // Above a wall in the same column: the wall's tint, flat, not textured.
+  DrawFrameOf(With(FilledGrid(Wall), {{0, 1, 6}}));
+  ExpectWallCell(0, 0, true);
+  ExpectWallCell(0, 1, false);
+}
+
+// The arrow points along (cos angle, sin angle); its tip is 10 units ahead
+// of its centre, its tail 8 behind, and the centroid of its area 2/27 of a
+// unit ahead of the centre.
+TEST_F(RenderTest, ArrowIsDrawnAtItsAnimatedPose) {
+  struct ArrowCase {
+    const char* what;
+    Pose pose;
+    double centreX, centreY;
+  };
+  const ArrowCase cases[] = {
+      {"east, at rest: tip at (115, 135)", {2, 3, 0, 0, 0}, 105, 135},
+      {"east, a whole cell on", {2, 3, 0, 0, 30}, 135, 135},
+      {"north points to the row above", {2, 3, 1, 90, 0}, 105, 135},
+      {"south, half a cell on", {2, 3, 3, 270, 15}, 105, 120},
+      {"turning at 135 moves along entry 1", {2, 3, 2, 135, 1}, 105, 136},
+      {"turning at 225 moves along entry 2", {2, 3, 3, 225, 1}, 104, 135},
+  };
+  OpenWindow();
+  for (const ArrowCase& arrow : cases) {
+    SCOPED_TRACE(arrow.what);
+    Explorer.pose = arrow.pose;
+    DrawFrameOf(FilledGrid(Open));
+    const double radians = arrow.pose.angle * std::acos(-1.0) / 180.0;
+    const double ux = std::cos(radians);
+    const double uy = std::sin(radians);
+    const auto pixelAlongAxis = [&](double distance) {
+      return At(static_cast<int>(std::floor(arrow.centreX + distance * ux)),
+                static_cast<int>(std::floor(arrow.centreY + distance * uy)));
+    };
+    EXPECT_EQ(pixelAlongAxis(8), kRed) << "just inside the tip";
+    EXPECT_NE(pixelAlongAxis(11.5), kRed) << "just beyond the tip";
+    EXPECT_EQ(pixelAlongAxis(-6), kRed) << "the shaft";
+    EXPECT_NE(pixelAlongAxis(-10), kRed) << "behind the tail";
+
+    double sumX = 0, sumY = 0;
+    int count = 0;
+    for (int y = static_cast<int>(arrow.centreY) - 20; y <= arrow.centreY + 20; ++y) {
+      for (int x = static_cast<int>(arrow.centreX) - 20; x <= arrow.centreX + 20; ++x) {
+        if (At(x, y) != kRed) continue;
+        sumX += x + 0.5;
+        sumY += y + 0.5;
+        ++count;
+      }
+    }
+    ASSERT_GT(count, 0);
+    EXPECT_NEAR(sumX / count, arrow.centreX + 2.0 / 27 * ux, 0.3);
+    EXPECT_NEAR(sumY / count, arrow.centreY + 2.0 / 27 * uy, 0.3);
+  }
+}
+
+TEST_F(RenderTest, SceneLeavesTexturingOffRedCurrentAndTheMatrixStackAsItWas) {
+  OpenWindow(Mode::Framed, Walls::Textured);
+  SetGrid(Explorer, FilledGrid(Wall));
+  glColor3f(0.0f, 0.0f, 1.0f);
+  Explorer.DrawScene();
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  GLfloat colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  EXPECT_EQ(std::vector<GLfloat>(colour, colour + 4), (std::vector<GLfloat>{1, 0, 0, 1}));
+  GLint depth = 0;
+  glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+  EXPECT_EQ(depth, 1);
+}
+
+// The rows of a frame's text: which colours each band of rows holds (black
+// and at most one text colour) and the column where its text starts.
+struct TextBand {
+  const char* what;
+  int bottom, top;
+  Colours colours;
+  int textLeft;  // -1: no text
+};
+
+void ExpectTextBands(const std::vector<TextBand>& bands) {
+  for (const TextBand& band : bands) {
+    SCOPED_TRACE(band.what);
+    EXPECT_EQ(ColoursIn(0, band.bottom, kScenePixels - 1, band.top), band.colours);
+    const int left = LeftmostLit(band.bottom, band.top);
+    if (band.textLeft < 0) {
+      EXPECT_EQ(left, -1);
+    } else {
+      EXPECT_GE(left, band.textLeft);
+      EXPECT_LE(left, band.textLeft + 3);
+    }
+  }
+}
+
+// Two frames each: the first ends with magenta current, yet the status line
+// of the second is red.
+TEST_F(RenderTest, FramedWindowShowsStatusAndTitleButNoKeyHelp) {
+  OpenWindow(Mode::Framed);
+  DrawFrame(0);
+  GLfloat colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  EXPECT_EQ(std::vector<GLfloat>(colour, colour + 3), (std::vector<GLfloat>{1, 0, 1}));
+  DrawFrame(0);
+  ExpectTextBands({
+      {"below the status line", 0, 11, {kBlack}, -1},
+      {"status line", 12, 29, {kBlack, kRed}, 0},
+      {"above the maze", 330, 345, {kBlack}, -1},
+      {"title line", 346, 359, {kBlack, kMagenta}, 0},
+  });
+}
+
+TEST_F(RenderTest, FullScreenShowsKeyHelpAtTheTopAndTitleAtTheBottom) {
+  OpenWindow(Mode::FullScreen);
+  DrawFrame(0);
+  DrawFrame(0);
+  ExpectTextBands({
+      {"title line", 0, 11, {kBlack, kMagenta}, 0},
+      {"status line", 12, 29, {kBlack, kRed}, 0},
+      {"second key line", 330, 346, {kBlack, kGreen}, 50},
+      {"label and first key line", 347, 359, {kBlack, kGreen}, 0},
+  });
+}
+
+TEST(TitleLineTest, CarriesTheFrameRateFigure) {
+  const std::pair<int, const char*> cases[] = {
+      {0, "Pathwick --Demo Corvinder 2002-5-18 ---FPS: 0"},
+      {60, "Pathwick --Demo Corvinder 2002-5-18 ---FPS: 60"},
+  };
+  for (const auto& [fps, expected] : cases) {
+    char line[kTitleLineSize];
+    FormatTitleLine(line, fps);
+    EXPECT_STREQ(line, expected);
+  }
+}
+
+TEST(ComputeViewportTest, TakesTheLargestCentredSquare) {
+  struct Case {
+    int width, height;
+    ViewportRect expected;
+  };
+  const Case cases[] = {
+      {800, 600, {100, 0, 600, 600}}, {600, 800, {0, 100, 600, 600}},
+      {801, 600, {100, 0, 600, 600}}, {600, 600, {0, 0, 600, 600}},
+      {0, 0, {0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ComputeViewport(c.width, c.height), c.expected) << c.width << " x " << c.height;
+  }
+}
+
+TEST_F(RenderTest, SceneFillsTheCentredSquareAndTheBandsStayBlack) {
+  struct Case {
+    int width, height;
+    int left, bottom;  // of the 600 x 600 square
+  };
+  const Case cases[] = {{800, 600, 100, 0}, {600, 800, 0, 100}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+    OpenWindow(Mode::Framed, Walls::Flat, c.width, c.height);
+    Explorer.pose = Pose{5, 5, 0, 0, 0};
+    DrawFrameOf(With(FilledGrid(Open), {{0, 0, Exit}, {9, 9, Marker}}));
+    // The bands beside the square.
+    if (c.left > 0) {
+      EXPECT_EQ(ColoursIn(0, 0, c.left - 1, c.height - 1), Colours{kBlack});
+      EXPECT_EQ(ColoursIn(c.left + 600, 0, c.width - 1, c.height - 1), Colours{kBlack});
+    } else {
+      EXPECT_EQ(ColoursIn(0, 0, c.width - 1, c.bottom - 1), Colours{kBlack});
+      EXPECT_EQ(ColoursIn(0, c.bottom + 600, c.width - 1, c.height - 1), Colours{kBlack});
+    }
+    // A scene unit is 5/3 pixel: cell (0, 0) covers 50..100 in the square,
+    // cell (9, 9) is centred on 525.
+    EXPECT_TRUE(ColourNear(c.left + 53, c.bottom + 53, kGreen));
+    EXPECT_TRUE(ColourNear(c.left + 96, c.bottom + 96, kGreen));
+    EXPECT_TRUE(ColourNear(c.left + 47, c.bottom + 75, kBlack));
+    EXPECT_TRUE(ColourNear(c.left + 75, c.bottom + 47, kBlack));
+    EXPECT_TRUE(ColourNear(c.left + 525, c.bottom + 525, {128, 128, 255}));
+  }
+}
+
+class DrawStringTest : public RenderTest {
+ protected:
+  void SetUp() override { OpenWindow(); }
+
+  // Everything one string draws on a cleared frame.
+  std::vector<Colour> Drawn(const char* text) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glColor3f(1.0f, 1.0f, 0.0f);  // kYellow
+    DrawString(text, 100, 200);
+    std::vector<Colour> pixels;
+    for (int y = 0; y < kScenePixels; ++y) {
+      for (int x = 0; x < kScenePixels; ++x) pixels.push_back(At(x, y));
+    }
+    return pixels;
+  }
+};
+
+TEST_F(DrawStringTest, DrawsEachByteAsItsGlyphAdvancingOneCell) {
+  Drawn("AB");
+  for (int i = 0; i < 2; ++i) {
+    const unsigned char* rows = FixedFontBitmaps['A' + i - kFontFirstChar];
+    const int left = 100 + i * kFontCellWidth;
+    const int bottom = 200 - kFontDescent;
+    for (int row = 0; row < kFontCellHeight; ++row) {
+      for (int column = 0; column < kFontCellWidth; ++column) {
+        const bool set = (rows[row] & (0x80 >> column)) != 0;
+        EXPECT_EQ(At(left + column, bottom + row), set ? kYellow : kBlack)
+            << "glyph " << i << ", row " << row << ", column " << column;
+      }
+    }
+  }
+}
+
+TEST_F(DrawStringTest, EmptyStringDrawsNothingButSetsTheRasterPosition) {
+  const std::vector<Colour> drawn = Drawn("");
+  EXPECT_EQ(Colours(drawn.begin(), drawn.end()), Colours{kBlack});
+  GLfloat position[4];
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, position);
+  EXPECT_FLOAT_EQ(position[0], 100.0f);
+  EXPECT_FLOAT_EQ(position[1], 200.0f);
+}
+
+TEST_F(DrawStringTest, BytesOutsideTheFontDrawNothingAndDoNotAdvance) {
+  const std::vector<Colour> reference = Drawn("AB");
+  ASSERT_EQ(Colours(reference.begin(), reference.end()), (Colours{kBlack, kYellow}));
+  for (const char* text : {"A\x01"
+                           "B",
+                           "A\x1f"
+                           "B",
+                           "\x0c"
+                           "AB",
+                           "A\x80"
+                           "B",
+                           "A\xff"
+                           "B"}) {
+    EXPECT_TRUE(Drawn(text) == reference) << testing::PrintToString(text);
+  }
+}
+
+TEST_F(DrawStringTest, RestoresTheListBaseAndLeavesUnpackAlignmentFour) {
+  glListBase(77);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  DrawString("Hello", 0, 100);
+  GLint listBase = 0;
+  GLint alignment = 0;
+  glGetIntegerv(GL_LIST_BASE, &listBase);
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  EXPECT_EQ(listBase, 77);
+  EXPECT_EQ(alignment, 4);
+}
+
+}  // namespace
