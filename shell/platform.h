@@ -21,7 +21,7 @@
 #include <cstdint>
 
 // Keys that the program acts on, numbered as virtual-key codes.
-enum KeyCode : uint32_t {
+enum VirtualKey : uint32_t {
   KeyReturn = 13,
   KeyShift = 16,    // either Shift key
   KeyControl = 17,  // either Ctrl key

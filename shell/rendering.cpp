@@ -15,9 +15,9 @@ int CreateFullScreenWindow() {
 
 int CreateFramedWindow(int x, int y, int width, int height) {
   FullScreenMode = 0;
-  return PlatformCreateFramedWindow(WindowTitle, x, y, width, height, MainMenu, kMenuItemCount)
-             ? 1
-             : 0;
+  const bool created =
+      PlatformCreateFramedWindow(WindowTitle, x, y, width, height, MainMenu, kMenuItemCount);
+  return created ? 1 : 0;
 }
 
 int InitRendering() {

@@ -5,7 +5,7 @@
 #include "ui/viewport.h"
 
 const MenuItem MainMenu[kMenuItemCount] = {
-    {IDM_START, "开始"},   {IDM_PAUSE, "暂停"},     {IDM_RESUME, "继续"}, {IDM_SPEEDUP, "加速"},
+    {IDM_START, "开始"},     {IDM_PAUSE, "暂停"}, {IDM_RESUME, "继续"}, {IDM_SPEEDUP, "加速"},
     {IDM_SPEEDDOWN, "减速"}, {IDM_ABOUT, "关于"}, {IDM_EXIT, "退出"},   {IDM_FULLSPEED, "全速"},
 };
 
