@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "shell/application.h"
 #include "shell/platform.h"
 #include "ui/commands.h"
 
@@ -249,7 +250,10 @@ void DiscardWindows() {
 bool PlatformOpen(const char** error) {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {
-    if (error != nullptr) *error = "cannot open the X display (is DISPLAY set?)";
+    if (error != nullptr)
+      *error =
+          "cannot open the X display (is DISPLAY set?). Run it on a desktop, or on a virtual "
+          "display: xvfb-run -a pathwick";
     return false;
   }
   fl_open_display(display);
@@ -285,6 +289,7 @@ bool PlatformCreateFullScreenWindow(const char* title) {
   Fl::screen_xywh(x, y, width, height, 0);
   auto* view = new GlView(x, y, width, height);
   view->copy_label(title);
+  view->xclass(WindowClassName);
   view->border(0);
   view->callback(OnWindowCallback);
   AppWindow = WindowState{view, view, true, false};
@@ -305,6 +310,7 @@ bool PlatformCreateFramedWindow(const char* title, int x, int y, int width, int 
   if (AppWindow.top != nullptr) return false;
   auto* top = new Fl_Window(x, y, width, height);
   top->copy_label(title);
+  top->xclass(WindowClassName);
   top->callback(OnWindowCallback);
   auto* menuBar = new Fl_Menu_Bar(0, 0, width, kMenuBarHeight);
   menuBar->copy(BuildMenu(items, itemCount).data());
