@@ -5,10 +5,10 @@ set -eu
 
 PACKAGES="
   build-essential cmake pkg-config python3
-  libgtest-dev libbenchmark-dev
+  libgtest-dev
   libgl1-mesa-dev libglu1-mesa-dev libosmesa6-dev libx11-dev
   libfltk1.3-dev fonts-wqy-microhei
-  xvfb xauth openbox xdotool imagemagick x11-apps x11-utils
+  xvfb xauth openbox xdotool imagemagick x11-utils
 "
 
 missing=""
