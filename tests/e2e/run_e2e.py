@@ -137,9 +137,11 @@ def setUpModule():
 
 
 def window_names():
-    """Name -> id of every visible top-level window of the program's toolkit."""
+    """Name -> id of every visible window of the program: its main window (X class
+    PathwickClass) and the toolkit's boxes (X class FLTK)."""
     names = {}
-    for line in x_tool("xdotool", "search", "--onlyvisible", "--class", "FLTK").split():
+    for line in x_tool("xdotool", "search", "--onlyvisible", "--class",
+                       "^(PathwickClass|FLTK)$").split():
         names[x_tool("xdotool", "getwindowname", line).rstrip("\n")] = int(line)
     return names
 
