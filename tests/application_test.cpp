@@ -12,12 +12,15 @@
 #include "shell/frame_loop.h"
 #include "shell/gl.h"
 #include "shell/rendering.h"
+#include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
 #include "tests/test_platform.h"
 #include "ui/commands.h"
 
 namespace {
 
+using bmp_fixture::BmpFile;
+using bmp_fixture::Rgb8;
 using explorer_test::Grid;
 using explorer_test::GridOf;
 using explorer_test::MapText;
@@ -30,40 +33,6 @@ const char kTitle[] = "Pathwick --Demo Corvinder 2002-5-18";
 
 const Grid kMap = WallsWith({{0, 0, Open}, {1, 0, Open}, {1, 1, Exit}});
 const Grid kEditedMap = WallsWith({{0, 0, Open}, {0, 1, Exit}});
-
-struct Rgb8 {
-  uint8_t r, g, b;
-};
-
-// An uncompressed 24-bit BMP file; `pixels` bottom row first, each row of the
-// file padded to a multiple of 4 bytes.
-std::string BmpFile(int width, int height, const std::vector<Rgb8>& pixels) {
-  const int rowSize = (3 * width + 3) / 4 * 4;
-  const int headersSize = 14 + 40;
-  std::string bytes = "BM";
-  const auto put = [&bytes](uint32_t value, int size) {
-    for (int i = 0; i < size; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-  };
-  put(headersSize + rowSize * height, 4);  // file size
-  put(0, 4);                               // reserved
-  put(headersSize, 4);                     // pixel array offset
-  put(40, 4);
-  put(width, 4);
-  put(height, 4);
-  put(1, 2);   // planes
-  put(24, 2);  // bits per pixel
-  put(0, 4);   // uncompressed
-  put(rowSize * height, 4);
-  for (int i = 0; i < 4; ++i) put(0, 4);  // resolution, palette
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const Rgb8& p = pixels[y * width + x];
-      bytes += {static_cast<char>(p.b), static_cast<char>(p.g), static_cast<char>(p.r)};
-    }
-    bytes.append(rowSize - 3 * width, '\0');
-  }
-  return bytes;
-}
 
 // 2 x 2: a row of 6 bytes padded to 8, so the upload must read with 4-byte rows.
 const std::vector<Rgb8> kTexels = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {10, 20, 30}};

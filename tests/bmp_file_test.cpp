@@ -10,8 +10,9 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
-#include <random>
 #include <string>
+
+#include "tests/scratch_dir.h"
 
 namespace {
 
@@ -94,21 +95,11 @@ std::string ReadWholeFile(const fs::path& path) {
 // Gives each test its own scratch directory, removed afterwards.
 class BmpFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device random;
-    dir_ = fs::temp_directory_path() / ("pathwick_bmp_test_" + std::to_string(random()));
-    fs::create_directories(dir_);
-  }
-
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string WriteFile(const std::string& name, const std::string& bytes) {
-    const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path.string();
+    return dir_.Write(name, bytes);
   }
 
-  fs::path dir_;
+  test_files::ScratchDir dir_;
 };
 
 // The caller's outputs, preset to values that a failed load must leave alone.
@@ -223,8 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(BmpFileTest, MissingFileFailsAndLeavesOutputsUntouched) {
   PresetOutputs outputs;
 
-  EXPECT_EQ(LoadBitmapFile((dir_ / "missing.bmp").string().c_str(), &outputs.pixels, &outputs.info),
-            0);
+  EXPECT_EQ(LoadBitmapFile(dir_.PathOf("missing.bmp").c_str(), &outputs.pixels, &outputs.info), 0);
   outputs.ExpectUntouched();
 }
 
@@ -258,7 +248,7 @@ TEST_F(StoneTextureTest, CheckedInFileLoadsAsSquarePowerOfTwoTexture) {
 }
 
 TEST_F(StoneTextureTest, GeneratorReproducesCheckedInFile) {
-  const fs::path output = dir_ / "Stone.BMP";
+  const fs::path output = dir_.PathOf("Stone.BMP");
 
   ASSERT_TRUE(RunGenerator(output.string()));
   EXPECT_TRUE(ReadWholeFile(output) == ReadWholeFile(CheckedInPath()))
@@ -268,7 +258,7 @@ TEST_F(StoneTextureTest, GeneratorReproducesCheckedInFile) {
 TEST_F(StoneTextureTest, GeneratorWritesRequestedPowerOfTwoSizes) {
   for (int size : {16, 64}) {
     SCOPED_TRACE(size);
-    const fs::path output = dir_ / ("stone" + std::to_string(size) + ".bmp");
+    const fs::path output = dir_.PathOf("stone" + std::to_string(size) + ".bmp");
     unsigned char* pixels = nullptr;
     BitmapInfoHeader info{};
 
@@ -283,7 +273,7 @@ TEST_F(StoneTextureTest, GeneratorWritesRequestedPowerOfTwoSizes) {
 TEST_F(StoneTextureTest, GeneratorRefusesSizesThatAreNotAllowedPowersOfTwo) {
   for (const char* size : {"100", "8", "2048", "0", "abc"}) {
     SCOPED_TRACE(size);
-    const fs::path output = dir_ / "stone.bmp";
+    const fs::path output = dir_.PathOf("stone.bmp");
 
     EXPECT_FALSE(RunGenerator(output.string() + " " + size + " 2>/dev/null"));
     EXPECT_FALSE(fs::exists(output));

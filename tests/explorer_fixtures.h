@@ -4,23 +4,20 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <ostream>
 #include <string>
-#include <system_error>
 #include <tuple>
 #include <utility>
 #include <vector>
 
 #include "explorer/maze_explorer.h"
+#include "tests/scratch_dir.h"
 
 inline bool operator==(const Pose& a, const Pose& b) {
   return std::tie(a.x, a.y, a.heading, a.angle, a.progress) ==
@@ -77,33 +74,7 @@ inline void SetGrid(MazeExplorer& explorer, const Grid& grid) {
   std::copy(grid.begin(), grid.end(), std::begin(explorer.grid));
 }
 
-// A fresh directory under the test temp dir, removed with everything in it.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = ::testing::TempDir() + "pathwick-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed for " << pattern;
-    path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  std::string PathOf(const std::string& name) const { return (path_ / name).string(); }
-
-  // Writes `contents` byte for byte and returns the file's path.
-  std::string Write(const std::string& name, const std::string& contents) const {
-    const std::string file = PathOf(name);
-    std::ofstream(file, std::ios::binary) << contents;
-    return file;
-  }
-
- private:
-  std::filesystem::path path_;
-};
+using test_files::ScratchDir;
 
 // Loads `grid` through a map file, as the program does.
 inline void LoadGrid(MazeExplorer& explorer, const ScratchDir& dir, const Grid& grid) {

@@ -21,6 +21,7 @@
 #include "shell/fixed_font.h"
 #include "shell/gl.h"
 #include "shell/rendering.h"
+#include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
 #include "tests/test_platform.h"
 #include "ui/frame.h"
@@ -119,34 +120,16 @@ const TexelSample kTexels[] = {
     {22, 22, {250, 250, 250}, {100, 50, 0}},
 };
 
-void PutLittleEndian(std::string& bytes, uint32_t value, int size) {
-  for (int i = 0; i < size; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-// kTexels as a 24-bit BMP file: blue, green, red bytes, rows of 6 bytes
-// padded to 8, bottom row first. The padding tells a texture upload that
-// assumes 4-byte row alignment from one that does not.
+// kTexels as a 24-bit BMP file: rows of 6 bytes padded to 8, bottom row
+// first. The padding tells a texture upload that assumes 4-byte row alignment
+// from one that does not.
 std::string TextureFileBytes() {
-  std::string pixels;
+  std::vector<bmp_fixture::Rgb8> texels;
   for (const TexelSample& sample : kTexels) {
-    pixels += static_cast<char>(std::get<2>(sample.texel));
-    pixels += static_cast<char>(std::get<1>(sample.texel));
-    pixels += static_cast<char>(std::get<0>(sample.texel));
-    const bool endOfRow = pixels.size() % 8 == 6;
-    if (endOfRow) pixels.append(2, '\0');
+    const auto [r, g, b] = sample.texel;
+    texels.push_back({static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)});
   }
-  constexpr uint32_t kHeadersSize = 14 + 40;
-  std::string file = "BM";
-  PutLittleEndian(file, kHeadersSize + pixels.size(), 4);
-  PutLittleEndian(file, 0, 4);
-  PutLittleEndian(file, kHeadersSize, 4);
-  for (uint32_t field : {40u, 2u, 2u}) PutLittleEndian(file, field, 4);  // size, width, height
-  PutLittleEndian(file, 1, 2);                                           // planes
-  PutLittleEndian(file, 24, 2);                                          // bits per pixel
-  PutLittleEndian(file, 0, 4);                                           // uncompressed
-  PutLittleEndian(file, pixels.size(), 4);
-  for (int i = 0; i < 4; ++i) PutLittleEndian(file, 0, 4);  // resolution, palette
-  return file + pixels;
+  return bmp_fixture::BmpFile(2, 2, texels);
 }
 
 enum class Mode { Framed, FullScreen };
