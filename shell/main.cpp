@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "shell/application.h"
-#include "shell/frame_loop.h"
 
 namespace {
 
@@ -66,7 +65,5 @@ int main(int argc, char** argv) {
     case ParseResult::Run:
       break;
   }
-  RenderingEnabled = 0;
-  CurrentFps = 0;
   return RunApplication(options);
 }
