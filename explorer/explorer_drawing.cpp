@@ -9,6 +9,9 @@ namespace {
 
 constexpr int kCellSize = 30;
 constexpr int kMazeOrigin = 30;
+// Degrees per heading: the angle over it picks the heading whose offset the
+// arrow moves along.
+constexpr int32_t kQuarterTurn = 90;
 // Where the status line's baseline starts.
 constexpr int kStatusX = 0;
 constexpr int kStatusY = 16;
@@ -17,7 +20,8 @@ struct Rgb {
   GLfloat r, g, b;
 };
 
-// The brown that tints the stone texture of a wall (and its blue away).
+// The brown that tints the stone texture of a wall; its blue of 0 takes the
+// texture's blue away.
 constexpr Rgb kWallTint = {0.4f, 0.2f, 0.0f};
 
 // The fill colour of a cell code; false for codes without a colour of their
@@ -58,7 +62,7 @@ bool MazeExplorer::StepFrame() {
   return running;
 }
 
-void MazeExplorer::DrawScene() {
+void MazeExplorer::DrawScene() const {
   for (int x = 0; x < kMazeSide; ++x) {
     for (int y = 0; y < kMazeSide; ++y) {
       const int code = CellAt(y, x);
@@ -81,7 +85,7 @@ void MazeExplorer::DrawScene() {
   DrawExplorer();
 }
 
-void MazeExplorer::DrawTexturedQuad(int x1, int y1, int x2, int y2) {
+void MazeExplorer::DrawTexturedQuad(int x1, int y1, int x2, int y2) const {
   // The whole image once over the cell, its bottom-left at the cell's.
   glBegin(GL_QUADS);
   glTexCoord2f(0.0f, 0.0f);
@@ -95,10 +99,10 @@ void MazeExplorer::DrawTexturedQuad(int x1, int y1, int x2, int y2) {
   glEnd();
 }
 
-void MazeExplorer::DrawExplorer() {
+void MazeExplorer::DrawExplorer() const {
   // The offset follows the facing angle, not the heading, so the arrow
   // moves the way it points.
-  const HeadingStep& step = HeadingTable[pose.angle / 90];
+  const HeadingStep& step = HeadingTable[pose.angle / kQuarterTurn];
   const int centreX = pose.progress * step.dx + kCellSize * pose.x + kMazeOrigin + kCellSize / 2;
   const int centreY = pose.progress * step.dy + kCellSize * pose.y + kMazeOrigin + kCellSize / 2;
 
@@ -113,4 +117,4 @@ void MazeExplorer::DrawExplorer() {
   glPopMatrix();
 }
 
-void MazeExplorer::DrawStatus() { DrawString(message, kStatusX, kStatusY); }
+void MazeExplorer::DrawStatus() const { DrawString(message, kStatusX, kStatusY); }

@@ -1,6 +1,7 @@
 #include "explorer/maze_explorer.h"
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 const char kRestMessage[] = "I think I must have a rest Z...ZZ.....";
@@ -13,11 +14,22 @@ const char kNoExitMessage[] = "It's so bad the maze has no exit!!";
 
 namespace {
 
-int CellIndex(int x, int y) { return x + kMazeSide * y; }
+int IndexOfColumnRow(int column, int row) { return column + kMazeSide * row; }
 
 bool IsPassable(int code) { return code == Open || code == Exit; }
 
 bool IsBlocked(int code) { return code == Wall || code == DeadEnd || code == Trail; }
+
+// Opens the map file, or leaves the stream failed when the path is not a
+// regular file: opening a FIFO or a device could block the program.
+void OpenMapFile(std::ifstream& in, const char* fileName) {
+  std::error_code error;
+  if (std::filesystem::is_regular_file(fileName, error)) {
+    in.open(fileName);
+  } else {
+    in.setstate(std::ios::failbit);
+  }
+}
 
 // The heading that leads from `from` to the adjacent cell `to`.
 Heading HeadingToward(const Pose& from, const Pose& to) {
@@ -30,8 +42,11 @@ Heading HeadingToward(const Pose& from, const Pose& to) {
 bool MazeExplorer::LoadMaze(const char* fileName) {
   // A file that cannot be opened leaves the stream failed, so no cell changes;
   // a failed read leaves it failed, so the cells from there on keep their value.
-  std::ifstream in(fileName);
+  std::ifstream in;
+  OpenMapFile(in, fileName);
   for (int32_t& cell : grid) {
+    // Read through a temporary: a failed extraction writes 0 into its
+    // target, and the cell must keep its value.
     int value;
     if (in >> value) cell = value;
   }
@@ -49,11 +64,12 @@ void MazeExplorer::SetPaused(bool isPaused) { paused = isPaused ? 1 : 0; }
 
 int MazeExplorer::CellAt(int y, int x) const {
   if (x < 0 || x >= kMazeSide || y < 0 || y >= kMazeSide) return Wall;
-  return grid[CellIndex(x, y)];
+  return grid[IndexOfColumnRow(x, y)];
 }
 
 void MazeExplorer::SetMessage(const char* text) {
-  const size_t length = strnlen(text, kMessageSize - 1);
+  const auto* end = static_cast<const char*>(std::memchr(text, '\0', kMessageSize - 1));
+  const size_t length = end != nullptr ? static_cast<size_t>(end - text) : kMessageSize - 1;
   std::memcpy(message, text, length);
   message[length] = '\0';
 }
@@ -85,19 +101,19 @@ bool MazeExplorer::Tick() {
   return true;
 }
 
-void MazeExplorer::TurnToward(int32_t target) {
+bool MazeExplorer::TurnToward(int32_t target) {
   if (target < pose.angle) {
     pose.angle -= kTurnStep;
-    SetMessage(kTurnRightMessage);
-  } else {
-    pose.angle += kTurnStep;
+    return true;
   }
+  pose.angle += kTurnStep;
+  return false;
 }
 
 void MazeExplorer::StepChoosing() {
   const HeadingStep& step = HeadingTable[pose.heading];
   if (pose.angle != step.angle) {
-    TurnToward(step.angle);
+    if (TurnToward(step.angle)) SetMessage(kTurnRightMessage);
     return;
   }
 
@@ -106,7 +122,7 @@ void MazeExplorer::StepChoosing() {
   const int ahead = CellAt(next.y, next.x);
   if (IsPassable(ahead)) {
     SetMessage(kCanMoveMessage);
-    if (ahead == Open) grid[CellIndex(next.x, next.y)] = Trail;
+    if (ahead == Open) grid[IndexOfColumnRow(next.x, next.y)] = Trail;
     path.push(next);
     pose.progress = 1;
     state = Advancing;
@@ -121,7 +137,7 @@ void MazeExplorer::StepChoosing() {
     // Neither passable nor blocked (a Marker or an unknown code): the search
     // cannot get past it. The turning rule runs against heading 0's angle, so
     // the explorer rocks 5 degrees and back, and probes again.
-    TurnToward(HeadingTable[0].angle);
+    if (TurnToward(HeadingTable[0].angle)) SetMessage(kTurnRightMessage);
   }
 }
 
@@ -134,7 +150,7 @@ void MazeExplorer::BackOut() {
     return;
   }
   SetMessage(kGoBackMessage);
-  grid[CellIndex(pose.x, pose.y)] = DeadEnd;
+  grid[IndexOfColumnRow(pose.x, pose.y)] = DeadEnd;
   state = Retreating;
   pose.heading = HeadingToward(pose, path.top());
   pose.progress = 1;
@@ -154,7 +170,7 @@ void MazeExplorer::StepAdvancing() {
 void MazeExplorer::StepRetreating() {
   const int32_t target = HeadingTable[pose.heading].angle;
   if (pose.angle != target) {
-    pose.angle += target < pose.angle ? -kTurnStep : kTurnStep;
+    TurnToward(target);  // silent in both directions
     return;
   }
   if (pose.progress != kCellTicks) {

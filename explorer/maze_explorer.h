@@ -92,7 +92,8 @@ class MazeExplorer {
   virtual ~MazeExplorer() = default;
 
   // Reads the map file into the grid (cells up to the first failed read) and
-  // puts the explorer on column 0, row 0, Choosing, paused. Always true.
+  // puts the explorer on column 0, row 0, Choosing, paused. A path that is
+  // not a regular file reads as a missing file. Always true.
   bool LoadMaze(const char* fileName);
   void SetPaused(bool isPaused);
   // The code of the cell at row y, column x; Wall outside the grid.
@@ -107,10 +108,10 @@ class MazeExplorer {
   bool Tick();
 
   // Drawing into the current OpenGL context (explorer_drawing.cpp).
-  void DrawScene();
-  void DrawExplorer();
-  void DrawStatus();
-  void DrawTexturedQuad(int x1, int y1, int x2, int y2);
+  void DrawScene() const;
+  void DrawExplorer() const;
+  void DrawStatus() const;
+  void DrawTexturedQuad(int x1, int y1, int x2, int y2) const;
 
   PathStack path;
   int32_t grid[kCellCount] = {};
@@ -123,7 +124,8 @@ class MazeExplorer {
   void StepChoosing();
   void StepAdvancing();
   void StepRetreating();
-  // Turns 5 degrees toward `target`; a clockwise turn says so.
-  void TurnToward(int32_t target);
+  // Turns 5 degrees toward `target`; true when the turn was clockwise, which
+  // the Choosing state announces and the Retreating state does not.
+  bool TurnToward(int32_t target);
   void BackOut();
 };

@@ -1,5 +1,6 @@
 #include "shell/bmp_file.h"
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <new>
@@ -79,6 +80,9 @@ uint64_t BytesAfterOffset(std::ifstream& file, uint32_t offset) {
 }  // namespace
 
 int LoadBitmapFile(const char* fileName, unsigned char** pixels, BitmapInfoHeader* info) {
+  // Only a regular file is opened: opening a FIFO or a device could block.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(fileName, error)) return 0;
   std::ifstream file(fileName, std::ios::binary);
 
   unsigned char fileHeaderBytes[kFileHeaderSize];

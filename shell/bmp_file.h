@@ -29,7 +29,8 @@ constexpr int32_t kMaxBitmapSide = 8192;
 // goes to `*pixels`. The caller owns the buffer and frees it with delete[].
 //
 // Returns 1 on success. Returns 0, leaving `*pixels` and `*info` untouched,
-// when the file cannot be opened or read, does not start with "BM", is not an
+// when the path is not a regular file, the file cannot be opened or read,
+// does not start with "BM", is not an
 // uncompressed 24-bit image with a width and height from 1 to
 // kMaxBitmapSide, or ends before the whole pixel array that the header
 // promises at the pixel-array offset.

@@ -218,6 +218,17 @@ TEST_F(BmpFileTest, MissingFileFailsAndLeavesOutputsUntouched) {
   outputs.ExpectUntouched();
 }
 
+TEST_F(BmpFileTest, PathsThatAreNotRegularFilesFailWithoutBlocking) {
+  test_files::WatchedFifo fifo(dir_.PathOf("Stone.BMP"));
+  for (const std::string& path : {fifo.path(), dir_.PathOf("")}) {  // a FIFO, a directory
+    SCOPED_TRACE(path);
+    PresetOutputs outputs;
+    EXPECT_EQ(LoadBitmapFile(path.c_str(), &outputs.pixels, &outputs.info), 0);
+    outputs.ExpectUntouched();
+  }
+  EXPECT_FALSE(fifo.WasOpenedForReading());
+}
+
 // The checked-in wall texture and the tool that makes it.
 class StoneTextureTest : public BmpFileTest {
  protected:

@@ -113,6 +113,23 @@ TEST_P(LoadMazeTest, ReadsCellsUpToFirstFailureAndPutsExplorerOnStartPaused) {
 INSTANTIATE_TEST_SUITE_P(MapFiles, LoadMazeTest, ::testing::ValuesIn(kLoadCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(LoadMazeSpecialFileTest, PathsThatAreNotRegularFilesReadAsMissingFilesWithoutBlocking) {
+  ScratchDir dir;
+  test_files::WatchedFifo fifo(dir.PathOf("MazeMap.txt"));
+  for (const std::string& path : {fifo.path(), dir.PathOf("")}) {  // a FIFO, a directory
+    SCOPED_TRACE(path);
+    MazeExplorer explorer;
+    SetGrid(explorer, FilledGrid(Open));
+
+    EXPECT_TRUE(explorer.LoadMaze(path.c_str()));
+
+    EXPECT_EQ(FilledGrid(Open), GridOf(explorer));
+    EXPECT_EQ(Choosing, explorer.state);
+    EXPECT_EQ(1, explorer.paused);
+  }
+  EXPECT_FALSE(fifo.WasOpenedForReading());
+}
+
 TEST(LoadMazeReloadTest, MissingFileKeepsFinishedSearchMarksWhichBlockTheNextSearch) {
   ScratchDir dir;
   MazeExplorer explorer;
