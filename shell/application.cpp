@@ -1,7 +1,5 @@
 #include "shell/application.h"
 
-#include <cstdio>
-
 #include "shell/frame_loop.h"
 #include "shell/gl.h"
 #include "shell/platform.h"
@@ -11,6 +9,8 @@
 #include "ui/viewport.h"
 
 MazeExplorer Explorer;
+
+void* AppInstance = nullptr;
 
 const char WindowClassName[] = "PathwickClass";
 const char WindowTitle[] = "Pathwick --Demo Corvinder 2002-5-18";
@@ -38,13 +38,13 @@ bool WantsFullScreen(WindowChoice choice) {
   return choice == WindowChoice::FullScreen;
 }
 
-int CreateWindowFor(bool fullScreen) {
-  if (fullScreen) return CreateFullScreenWindow();
-  return CreateFramedWindow(kFramedX, kFramedY, kFramedWidth, kFramedHeight);
+int CreateWindowFor(bool fullScreen, int showCommand) {
+  if (fullScreen) return CreateFullScreenWindow(showCommand);
+  return CreateFramedWindow(showCommand, kFramedX, kFramedY, kFramedWidth, kFramedHeight);
 }
 
 int Fail(const char* reason) {
-  std::fprintf(stderr, "pathwick: %s\n", reason);
+  PlatformNotify(NoticeKind::Error, reason);
   return kExitCode;
 }
 
@@ -68,10 +68,12 @@ int RunApplication(const LaunchOptions& options) {
   Explorer.LoadMaze(MapFileName);
 
   const char* displayError = nullptr;
-  if (!PlatformOpen(&displayError)) return Fail(displayError);
+  if (!PlatformOpen(PlatformSetup{AppInstance, MainWindowProc}, &displayError)) {
+    return Fail(displayError);
+  }
 
   // Full screen, or the framed window with its menu.
-  if (CreateWindowFor(WantsFullScreen(options.window)) == 0) {
+  if (CreateWindowFor(WantsFullScreen(options.window), options.showCommand) == 0) {
     return Fail("cannot create the window");
   }
   if (InitRendering() == 0) {

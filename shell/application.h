@@ -3,9 +3,13 @@
 
 #include "explorer/maze_explorer.h"
 #include "shell/bmp_file.h"
+#include "shell/platform.h"
 
 // The one explorer, stepped and drawn once per frame.
 extern MazeExplorer Explorer;
+
+// The program instance that the platform started (Windows); null elsewhere.
+extern void* AppInstance;
 
 // The window class (X class on X11) and the window's title.
 extern const char WindowClassName[];
@@ -25,6 +29,7 @@ enum class WindowChoice { Ask, Framed, FullScreen };
 
 struct LaunchOptions {
   WindowChoice window = WindowChoice::Ask;
+  int showCommand = kShowNormal;  // how the platform asked the window to be shown
   const char* mapFile = kDefaultMapFileName;
   const char* textureFile = kDefaultTextureFileName;
 };

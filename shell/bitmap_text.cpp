@@ -2,23 +2,14 @@
 
 #include <cstring>
 
-#include "shell/fixed_font.h"
 #include "shell/gl.h"
+#include "shell/platform.h"
 
 uint32_t FontListBase = 0;
 
 uint32_t BuildFont() {
   FontListBase = glGenLists(kFontCharCount);
-  // The glyph rows are one byte each; compile them byte-aligned, then put the
-  // alignment back to the default that the texture upload relies on.
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  for (int i = 0; i < kFontCharCount; ++i) {
-    glNewList(FontListBase + i, GL_COMPILE);
-    glBitmap(kFontCellWidth, kFontCellHeight, 0.0f, static_cast<GLfloat>(kFontDescent),
-             static_cast<GLfloat>(kFontCellWidth), 0.0f, FixedFontBitmaps[i]);
-    glEndList();
-  }
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  PlatformBuildFontLists(FontListBase, kFontFirstChar, kFontCharCount);
   return FontListBase;
 }
 

@@ -1,14 +1,21 @@
 // Text drawn with a bitmap font held in 96 display lists, one per character
 // code from 32 to 127; each list draws its glyph at the raster position and
-// advances the position by the glyph's width.
+// advances the position by the glyph's width. The glyphs are the window's
+// font, as the platform gives it.
 #pragma once
 
 #include <cstdint>
 
+// The character codes that the font covers.
+constexpr int kFontFirstChar = 32;
+constexpr int kFontCharCount = 96;
+
 // The first of the 96 display lists.
 extern uint32_t FontListBase;
 
-// Builds the font lists in the current context; returns FontListBase.
+// Builds the font lists in the current context; returns FontListBase. When
+// the platform cannot make the glyphs the lists stay empty and text draws
+// nothing.
 uint32_t BuildFont();
 
 // Deletes the font lists built by BuildFont.

@@ -3,8 +3,10 @@
 // tools/convert_bdf_font.py, which also checks these metrics against the font.
 #pragma once
 
-constexpr int kFontFirstChar = 32;
-constexpr int kFontCharCount = 96;
+#include <cstdint>
+
+#include "shell/bitmap_text.h"  // kFontFirstChar, kFontCharCount
+
 constexpr int kFontCellWidth = 6;    // advance in pixels, the same for every glyph
 constexpr int kFontCellHeight = 13;  // rows per glyph bitmap
 constexpr int kFontDescent = 2;      // rows below the baseline
@@ -18,3 +20,9 @@ constexpr int kFontDescent = 2;      // rows below the baseline
 //   glBitmap(kFontCellWidth, kFontCellHeight, 0, kFontDescent, kFontCellWidth, 0, bitmap)
 // the raster position is the left end of the baseline.
 extern const unsigned char FixedFontBitmaps[kFontCharCount][kFontCellHeight];
+
+// Compiles the glyphs of the codes from `firstChar` on into the `count`
+// display lists from `listBase` on, in the current OpenGL context. False when
+// the range asks for codes outside 32..127. The backends without a font of
+// their own use it.
+bool CompileFixedFontLists(uint32_t listBase, int firstChar, int count);

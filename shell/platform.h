@@ -1,21 +1,26 @@
 // The platform seam: everything the program needs from a window system.
 //
-// One file per backend implements these functions (platform_fltk.cpp for
-// Linux/X11, platform_win32.cpp for Windows; the tests link their own dummy
-// backend). Everything above the seam (the frame loop, pacing, frame
-// composition, the command table) is plain C++ and OpenGL.
+// One file per backend implements these functions: platform_fltk.cpp (X11
+// through FLTK) and platform_win32.cpp (Win32 and WGL); the tests link a
+// dummy backend. Everything above the seam (start-up, the frame loop and its
+// pacing, frame composition, the command table) is plain C++ and OpenGL, and
+// a backend knows nothing of it beyond this header.
 //
 // Contract, for every backend:
 // - All calls come from the one thread that calls PlatformOpen.
-// - Window events reach the program as WindowMessage values passed to
-//   MainWindowProc (ui/commands.h), on this thread, from inside
-//   PlatformDispatchEvent, the window creators, or PlatformDestroyWindow;
-//   never during a frame.
+// - Window events reach the program as WindowMessage values passed to the
+//   window procedure given to PlatformOpen, on this thread, from inside
+//   PlatformDispatchEvent (one event per call), the window creators or
+//   PlatformDestroyWindow; never during a frame.
 // - Closing the window by any means other than PlatformDestroyWindow arrives
-//   as MessageKind::Close; destroying it arrives as MessageKind::Destroy.
+//   as MessageKind::Close; destroying it arrives as MessageKind::Destroy, and
+//   afterwards the window receives no input.
 // - Key-down events arrive as MessageKind::KeyDown with the key codes below,
-//   repeating while a key is held; menu selections as MessageKind::Command
-//   with the item's id. A size change arrives as MessageKind::Size.
+//   repeating while a key is held; keys pressed with Alt held are left to the
+//   window system (its menu and close keys). Menu selections arrive as
+//   MessageKind::Command with the item's id. A size change of the drawing
+//   area arrives as MessageKind::Size.
+// - Once the quit event is posted, events queued behind it are never handled.
 #pragma once
 
 #include <cstdint>
@@ -39,40 +44,84 @@ struct WindowMessage {
   uint32_t param;  // the key code of KeyDown, the item id of Command, else 0
 };
 
+// Handles one message of the program's window; answers 1.
+using WindowProcedure = int (*)(const WindowMessage& message);
+
+// How the first window is shown when the process was given no other wish
+// (the show command of a normally started Windows program).
+constexpr int kShowNormal = 1;
+
+// Given as the position and size of a framed window, asks for the platform's
+// default position and size (the value of Win32's CW_USEDEFAULT).
+constexpr int kDefaultPlacement = INT32_MIN;
+
 // One item of the flat menu bar: its command id and its UTF-8 caption.
 struct MenuItem {
   uint32_t id;
   const char* caption;
 };
 
+// The framed window's menu bar. A backend with menu resources loads
+// `resourceId` (built from the same items); the others build it from `items`.
+struct MenuBar {
+  uint32_t resourceId;
+  const MenuItem* items;
+  int itemCount;
+};
+
 enum class QuestionAnswer { Ok, Cancel };
+
+enum class NoticeKind { Info, Warning, Error };
+
+// What the backend keeps for the whole run.
+struct PlatformSetup {
+  void* instance;  // the Windows program instance; null elsewhere
+  WindowProcedure windowProcedure;
+};
 
 // Connects to the window system. False (with nothing shown) when there is no
 // display; `error` then holds a short reason for the user.
-bool PlatformOpen(const char** error);
+bool PlatformOpen(const PlatformSetup& setup, const char** error);
 
-// A modal OK/Cancel question with no owner window. Cancel, Escape and closing
-// the box answer Cancel. Texts are UTF-8.
+// Tells the user something outside the window: the usage text (Info), a file
+// that cannot be read (Warning), why the program cannot run (Error). On a
+// console it is one line or block on stdout (Info) or stderr; a program
+// without a console shows a box. Works before PlatformOpen. Text is UTF-8.
+void PlatformNotify(NoticeKind kind, const char* text);
+
+// A modal OK/Cancel question with no owner window and no icon, centred on
+// the screen. Cancel, Escape and closing the box answer Cancel. UTF-8 texts.
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption);
 
-// A modal box with the OK button only, owned by the window. Texts are UTF-8.
+// A modal box with the OK button only and no icon, owned by the window and
+// centred over it. Texts are UTF-8.
 void PlatformShowMessage(const char* text, const char* caption);
 
 // A borderless window exactly the screen's size at its top-left corner,
-// always on top, with keyboard focus. False when no window could be made.
-bool PlatformCreateFullScreenWindow(const char* title);
+// always on top, with keyboard focus and no menu, shown as `showCommand`
+// asks. `className` names the window class (the X class on X11). False when
+// no window could be made.
+bool PlatformCreateFullScreenWindow(const char* className, const char* title, int showCommand);
 
-// A framed window with a title bar and a menu bar of `itemCount` flat items,
-// whose outer frame (decorations included) is `width` x `height` at screen
-// position (x, y). False when no window could be made.
-bool PlatformCreateFramedWindow(const char* title, int x, int y, int width, int height,
-                                const MenuItem* items, int itemCount);
+// A framed window with a title bar and `menu`, whose outer frame
+// (decorations included) is `width` x `height` at screen position (x, y).
+// With all four kDefaultPlacement the platform chooses position and size.
+// False when no window could be made.
+bool PlatformCreateFramedWindow(const char* className, const char* title, int showCommand, int x,
+                                int y, int width, int height, const MenuBar& menu);
 
 // Creates the window's double-buffered RGBA OpenGL context with a depth
 // buffer of at least 16 bits and makes it current. False when it cannot.
 bool PlatformCreateContext();
 
-// Releases the context; none is current afterwards.
+// Fills the `count` display lists from `listBase` on with the glyphs of the
+// character codes from `firstChar` on, in the window's bitmap font: each list
+// draws its glyph at the raster position and advances it by the glyph's
+// width. Needs the current context. False when the font could not be made.
+bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count);
+
+// Releases the context and everything tied to the window's drawing; none is
+// current afterwards.
 void PlatformDestroyContext();
 
 // The size of the drawing area in pixels. False when there is no window or
@@ -82,11 +131,11 @@ bool PlatformClientSize(int* width, int* height);
 // Shows the frame just drawn.
 void PlatformSwapBuffers();
 
-// Destroys the window; MainWindowProc receives MessageKind::Destroy.
+// Destroys the window; the window procedure receives MessageKind::Destroy.
 void PlatformDestroyWindow();
 
-// Queues the quit event: once the events before it are dispatched,
-// PlatformDispatchEvent reports it with this exit code.
+// Queues the quit event: PlatformDispatchEvent reports it once the events
+// queued before it are dispatched.
 void PlatformPostQuit(int exitCode);
 
 // A 32-bit millisecond counter from a steady clock; wraps modulo 2^32.

@@ -1,31 +1,38 @@
 // The platform seam on Linux: X11 through FLTK 1.3 and its OpenGL window.
 //
 // The program draws from its own frame loop, so FLTK never draws the OpenGL
-// area; FLTK only delivers events (inside PlatformDispatchEvent) and runs the
-// modal boxes. Things FLTK 1.3 has no call for (the window manager's frame
-// extents, the always-on-top state, handing focus back) are plain Xlib
-// requests following the Extended Window Manager Hints.
+// area. The backend takes X events off the queue one at a time and hands
+// each to FLTK (inside PlatformDispatchEvent), so that nothing queued behind
+// the quit event is handled; FLTK also runs the modal boxes and the menu.
+// Things FLTK 1.3 has no call for (the window manager's frame extents, the
+// always-on-top state, handing focus back) are plain Xlib requests following
+// the Extended Window Manager Hints.
 
 #include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
 #include <FL/Fl_Gl_Window.H>
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Menu_Item.H>
+#include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
-#include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
 #include <FL/gl.h>
 #include <FL/x.H>
 #include <GL/glx.h>
 #include <X11/Xatom.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 #include <vector>
 
-#include "shell/application.h"
+#include "shell/fixed_font.h"
 #include "shell/platform.h"
-#include "ui/commands.h"
 
 namespace {
 
@@ -36,6 +43,17 @@ const char kCjkBoldFont[] = "BWenQuanYi Micro Hei";  // FLTK's prefix "B" asks f
 constexpr int kMenuBarHeight = 30;
 constexpr int kMinDepthBits = 16;
 
+// A framed window placed by the window manager gets this client size.
+constexpr int kDefaultClientSide = 420;
+
+// The modal boxes: text size, margins and buttons, in pixels.
+constexpr int kBoxTextSize = 14;
+constexpr int kBoxMargin = 20;
+constexpr int kBoxMinWidth = 240;
+constexpr int kButtonWidth = 90;
+constexpr int kButtonHeight = 28;
+constexpr int kButtonGap = 10;
+
 // How long window creation waits for the window manager to map and frame the
 // window. Without a window manager the window is still usable afterwards.
 constexpr auto kWindowManagerTimeout = std::chrono::seconds(2);
@@ -45,7 +63,39 @@ constexpr auto kWindowManagerPoll = std::chrono::milliseconds(10);
 constexpr long kNetWmStateAdd = 1;
 constexpr long kSourceApplication = 1;
 
-void Send(MessageKind kind, uint32_t param = 0) { MainWindowProc(WindowMessage{kind, param}); }
+// The program's window procedure, from PlatformOpen.
+WindowProcedure Procedure = nullptr;
+
+void Send(MessageKind kind, uint32_t param = 0) { Procedure(WindowMessage{kind, param}); }
+
+class GlView;
+
+// The one window. In full screen `top` and `view` are the same window.
+struct WindowState {
+  Fl_Window* top = nullptr;
+  GlView* view = nullptr;
+  bool fullScreen = false;
+  // Destroyed as far as the program is concerned: off the screen, sending no
+  // more messages. It stays allocated while its context lives, so that the
+  // context keeps a valid drawable until it is released.
+  bool withdrawn = false;
+};
+
+WindowState AppWindow;
+
+struct QuitState {
+  bool posted = false;
+  int exitCode = 0;
+};
+
+QuitState Quit;
+
+bool IsLive() { return AppWindow.top != nullptr && !AppWindow.withdrawn; }
+
+// Input from the user: dropped once the window is destroyed.
+void SendInput(MessageKind kind, uint32_t param = 0) {
+  if (IsLive()) Send(kind, param);
+}
 
 struct KeyBinding {
   int fltkKey;
@@ -63,7 +113,7 @@ constexpr KeyBinding kKeyBindings[] = {
 void DeliverKey(int fltkKey) {
   for (const KeyBinding& binding : kKeyBindings) {
     if (binding.fltkKey == fltkKey) {
-      Send(MessageKind::KeyDown, binding.code);
+      SendInput(MessageKind::KeyDown, binding.code);
       return;
     }
   }
@@ -92,6 +142,9 @@ class GlView : public Fl_Gl_Window {
         return 1;
       case FL_KEYBOARD:
       case FL_SHORTCUT:
+        // With Alt held the key is the window manager's (Alt+F4 and the
+        // like), never a command.
+        if (Fl::event_state(FL_ALT) != 0) return 0;
         // Consumed here, so FLTK never turns Escape into a window close.
         DeliverKey(Fl::event_key());
         return 1;
@@ -107,38 +160,16 @@ class GlView : public Fl_Gl_Window {
   }
 };
 
-// The one window. In full screen `top` and `view` are the same window.
-struct WindowState {
-  Fl_Window* top = nullptr;
-  GlView* view = nullptr;
-  bool fullScreen = false;
-  // Destroyed as far as the program is concerned: off the screen, sending no
-  // more messages. It stays allocated while its context lives, so that the
-  // context keeps a valid drawable until it is released.
-  bool withdrawn = false;
-};
-
-WindowState AppWindow;
-
-struct QuitState {
-  bool posted = false;
-  int exitCode = 0;
-};
-
-QuitState Quit;
-
 bool HasContext() { return AppWindow.view != nullptr && AppWindow.view->context() != nullptr; }
-
-bool IsLive() { return AppWindow.top != nullptr && !AppWindow.withdrawn; }
 
 // The window manager asks to close the window. (FLTK also calls the window's
 // callback for an unhandled Escape; keys never get there, see GlView.)
 void OnWindowCallback(Fl_Widget*, void*) {
-  if (Fl::event() == FL_CLOSE) Send(MessageKind::Close);
+  if (Fl::event() == FL_CLOSE) SendInput(MessageKind::Close);
 }
 
 void OnMenuItem(Fl_Widget*, void* id) {
-  Send(MessageKind::Command, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(id)));
+  SendInput(MessageKind::Command, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(id)));
 }
 
 std::vector<Fl_Menu_Item> BuildMenu(const MenuItem* items, int itemCount) {
@@ -238,49 +269,161 @@ void FitFrameTo(Fl_Window* top, int x, int y, int width, int height) {
   XFlush(fl_display);
 }
 
-// Takes the windows off the screen and frees them once FLTK is done with the
-// event being handled (this may run inside one of their callbacks).
+// Takes the windows off the screen and schedules them for deletion, which
+// FLTK carries out once the event being handled is done (this may run inside
+// one of their callbacks): after each dispatched event, and when the context
+// is released.
 void DiscardWindows() {
   Fl::delete_widget(AppWindow.top);
   AppWindow = WindowState{};
 }
 
+// A modal box of the program's own (FLTK's message boxes carry an icon and
+// open under the mouse pointer): the text, then a row of buttons at the
+// bottom right. The last button is the default and answers Return; Escape
+// and closing the box answer button 0.
+class ModalBox {
+ public:
+  enum class Place { ScreenCentre, OverWindow };
+
+  ModalBox(const char* text, const char* caption, std::vector<const char*> labels, Place place)
+      : text_(text), caption_(caption), labels_(labels), place_(place) {}
+
+  // Shows the box, waits until it is closed and returns the button index.
+  int Run() {
+    int textWidth = 0;
+    int textHeight = 0;
+    fl_font(FL_HELVETICA, kBoxTextSize);
+    fl_measure(text_, textWidth, textHeight, 0);
+    const int count = static_cast<int>(labels_.size());
+    const int buttonsWidth = count * kButtonWidth + (count - 1) * kButtonGap;
+    const int width = std::max({kBoxMinWidth, textWidth, buttonsWidth}) + 2 * kBoxMargin;
+    const int height = textHeight + kButtonHeight + 3 * kBoxMargin;
+    int x = 0;
+    int y = 0;
+    CentreOn(width, height, &x, &y);
+
+    Fl_Window box(x, y, width, height);
+    box.copy_label(caption_);
+    box.callback(OnClose, this);
+    // The window owns its children and deletes them with itself.
+    auto* textBox = new Fl_Box(kBoxMargin, kBoxMargin, width - 2 * kBoxMargin, textHeight);
+    textBox->label(text_);
+    textBox->labelfont(FL_HELVETICA);
+    textBox->labelsize(kBoxTextSize);
+    textBox->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+    int buttonX = width - kBoxMargin - buttonsWidth;
+    const int buttonY = height - kBoxMargin - kButtonHeight;
+    for (int i = 0; i < count; ++i) {
+      const char* label = labels_[i];
+      Fl_Button* button =
+          i == count - 1
+              ? new Fl_Return_Button(buttonX, buttonY, kButtonWidth, kButtonHeight, label)
+              : new Fl_Button(buttonX, buttonY, kButtonWidth, kButtonHeight, label);
+      button->callback(OnButton, this);
+      buttons_.push_back(button);
+      buttonX += kButtonWidth + kButtonGap;
+    }
+    box.end();
+    box_ = &box;
+
+    box.set_modal();
+    box.show();
+    while (box.shown()) Fl::wait();
+    return answer_;
+  }
+
+ private:
+  void CentreOn(int width, int height, int* x, int* y) const {
+    int areaX = 0;
+    int areaY = 0;
+    int areaWidth = 0;
+    int areaHeight = 0;
+    if (place_ == Place::OverWindow && IsLive()) {
+      const Fl_Window* top = AppWindow.top;
+      areaX = top->x();
+      areaY = top->y();
+      areaWidth = top->w();
+      areaHeight = top->h();
+    } else {
+      Fl::screen_xywh(areaX, areaY, areaWidth, areaHeight, 0);
+    }
+    *x = areaX + (areaWidth - width) / 2;
+    *y = areaY + (areaHeight - height) / 2;
+  }
+
+  static void OnClose(Fl_Widget*, void* self) {
+    auto* box = static_cast<ModalBox*>(self);
+    box->answer_ = 0;
+    box->box_->hide();
+  }
+
+  static void OnButton(Fl_Widget* button, void* self) {
+    auto* box = static_cast<ModalBox*>(self);
+    const auto found = std::find(box->buttons_.begin(), box->buttons_.end(), button);
+    box->answer_ = static_cast<int>(found - box->buttons_.begin());
+    box->box_->hide();
+  }
+
+  const char* text_;
+  const char* caption_;
+  std::vector<const char*> labels_;
+  Place place_;
+  std::vector<Fl_Button*> buttons_;
+  Fl_Window* box_ = nullptr;
+  int answer_ = 0;
+};
+
+// Ends a message with a newline unless it has one.
+void PrintLine(std::FILE* stream, const char* prefix, const char* text) {
+  const size_t length = std::strlen(text);
+  const bool endsLine = length > 0 && text[length - 1] == '\n';
+  std::fprintf(stream, "%s%s%s", prefix, text, endsLine ? "" : "\n");
+}
+
 }  // namespace
 
-bool PlatformOpen(const char** error) {
+bool PlatformOpen(const PlatformSetup& setup, const char** error) {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {
-    if (error != nullptr)
-      *error =
-          "cannot open the X display (is DISPLAY set?). Run it on a desktop, or on a virtual "
-          "display: xvfb-run -a pathwick";
+    *error =
+        "cannot open the X display (is DISPLAY set?). Run it on a desktop, or on a virtual "
+        "display: xvfb-run -a pathwick";
     return false;
   }
+  Procedure = setup.windowProcedure;
   fl_open_display(display);
+  // FLTK's standard sans-serif faces become a CJK font, so that the Chinese
+  // captions, menu items and boxes show their characters. This changes the
+  // face of every FLTK widget of the process, which is what is wanted.
   Fl::set_font(FL_HELVETICA, kCjkFont);
   Fl::set_font(FL_HELVETICA_BOLD, kCjkBoldFont);
   return true;
 }
 
+void PlatformNotify(NoticeKind kind, const char* text) {
+  if (kind == NoticeKind::Info) {
+    PrintLine(stdout, "", text);
+  } else {
+    PrintLine(stderr, "pathwick: ", text);
+  }
+}
+
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
-  fl_message_title(caption);
-  // Button 0 answers Escape and closing the box; button 1 is the default.
-  const int button = fl_choice("%s", "Cancel", "OK", nullptr, text);
-  return button == 0 ? QuestionAnswer::Cancel : QuestionAnswer::Ok;
+  ModalBox box(text, caption, {"Cancel", "OK"}, ModalBox::Place::ScreenCentre);
+  return box.Run() == 0 ? QuestionAnswer::Cancel : QuestionAnswer::Ok;
 }
 
 void PlatformShowMessage(const char* text, const char* caption) {
-  const char* closeLabel = fl_close;
-  fl_close = "OK";
-  fl_message_title(caption);
-  fl_message("%s", text);
-  fl_close = closeLabel;
+  ModalBox box(text, caption, {"OK"}, ModalBox::Place::OverWindow);
+  box.Run();
   // Closing the box leaves the focus to the window manager; the full-screen
   // window has no frame to click, so take the focus back.
   if (AppWindow.fullScreen && IsLive()) Activate(AppWindow.view);
 }
 
-bool PlatformCreateFullScreenWindow(const char* title) {
+// X11 has no show command: the window is shown normally.
+bool PlatformCreateFullScreenWindow(const char* className, const char* title, int) {
   if (AppWindow.top != nullptr) return false;
   int x = 0;
   int y = 0;
@@ -289,7 +432,7 @@ bool PlatformCreateFullScreenWindow(const char* title) {
   Fl::screen_xywh(x, y, width, height, 0);
   auto* view = new GlView(x, y, width, height);
   view->copy_label(title);
-  view->xclass(WindowClassName);
+  view->xclass(className);
   view->border(0);
   view->callback(OnWindowCallback);
   AppWindow = WindowState{view, view, true, false};
@@ -305,25 +448,30 @@ bool PlatformCreateFullScreenWindow(const char* title) {
   return true;
 }
 
-bool PlatformCreateFramedWindow(const char* title, int x, int y, int width, int height,
-                                const MenuItem* items, int itemCount) {
+bool PlatformCreateFramedWindow(const char* className, const char* title, int, int x, int y,
+                                int width, int height, const MenuBar& menu) {
   if (AppWindow.top != nullptr) return false;
-  auto* top = new Fl_Window(x, y, width, height);
+  const bool placedByWindowManager = height == kDefaultPlacement;
+  const int clientWidth = placedByWindowManager ? kDefaultClientSide : width;
+  const int clientHeight = placedByWindowManager ? kDefaultClientSide : height;
+  auto* top = placedByWindowManager ? new Fl_Window(clientWidth, clientHeight)
+                                    : new Fl_Window(x, y, clientWidth, clientHeight);
   top->copy_label(title);
-  top->xclass(WindowClassName);
+  top->xclass(className);
   top->callback(OnWindowCallback);
-  auto* menuBar = new Fl_Menu_Bar(0, 0, width, kMenuBarHeight);
-  menuBar->copy(BuildMenu(items, itemCount).data());
-  auto* view = new GlView(0, kMenuBarHeight, width, std::max(1, height - kMenuBarHeight));
+  auto* menuBar = new Fl_Menu_Bar(0, 0, clientWidth, kMenuBarHeight);
+  menuBar->copy(BuildMenu(menu.items, menu.itemCount).data());
+  auto* view =
+      new GlView(0, kMenuBarHeight, clientWidth, std::max(1, clientHeight - kMenuBarHeight));
   top->end();
   top->resizable(view);
   AppWindow = WindowState{top, view, false, false};
   Send(MessageKind::Create);
 
+  // Showing the top window shows the drawing area inside it.
   top->show();
-  view->show();
   Fl::focus(view);
-  FitFrameTo(top, x, y, width, height);
+  if (!placedByWindowManager) FitFrameTo(top, x, y, width, height);
   Send(MessageKind::Size);
   return true;
 }
@@ -331,7 +479,6 @@ bool PlatformCreateFramedWindow(const char* title, int x, int y, int width, int 
 bool PlatformCreateContext() {
   GlView* view = AppWindow.view;
   if (!IsLive() || !view->can_do()) return false;
-  view->show();
   view->make_current();
   GLint depthBits = 0;
   if (view->context() != nullptr && glGetString(GL_VERSION) != nullptr) {
@@ -342,10 +489,17 @@ bool PlatformCreateContext() {
   return false;
 }
 
+bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
+  return CompileFixedFontLists(listBase, firstChar, count);
+}
+
 void PlatformDestroyContext() {
   if (!HasContext()) return;
   AppWindow.view->context(nullptr);  // FLTK unbinds the context before deleting it
-  if (AppWindow.withdrawn) DiscardWindows();
+  if (AppWindow.withdrawn) {
+    DiscardWindows();
+    Fl::do_widget_deletion();
+  }
 }
 
 bool PlatformClientSize(int* width, int* height) {
@@ -384,17 +538,28 @@ uint32_t PlatformTickCount() {
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-bool PlatformEventPending() { return Quit.posted || Fl::ready() != 0; }
+bool PlatformEventPending() { return Quit.posted || XPending(fl_display) > 0; }
 
 bool PlatformDispatchEvent(int* exitCode) {
   if (Quit.posted) {
     *exitCode = Quit.exitCode;
     return false;
   }
-  Fl::check();
+  // One X event per call (Fl::check would handle every queued event, also
+  // those behind a key that closes the window).
+  XEvent event;
+  XNextEvent(fl_display, &event);
+  fl_handle(event);
+  // Redraw the widgets the event changed, such as the menu bar, and free
+  // windows that were discarded while it was handled.
+  Fl::flush();
+  Fl::do_widget_deletion();
   return true;
 }
 
 void PlatformWaitEvent() {
-  if (!Quit.posted) Fl::wait();
+  while (!Quit.posted && XPending(fl_display) == 0) {
+    pollfd connection{ConnectionNumber(fl_display), POLLIN, 0};
+    poll(&connection, 1, -1);
+  }
 }

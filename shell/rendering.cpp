@@ -8,15 +8,16 @@
 
 int FullScreenMode = 0;
 
-int CreateFullScreenWindow() {
+int CreateFullScreenWindow(int showCommand) {
   FullScreenMode = 1;
-  return PlatformCreateFullScreenWindow(WindowTitle) ? 1 : 0;
+  return PlatformCreateFullScreenWindow(WindowClassName, WindowTitle, showCommand) ? 1 : 0;
 }
 
-int CreateFramedWindow(int x, int y, int width, int height) {
+int CreateFramedWindow(int showCommand, int x, int y, int width, int height) {
   FullScreenMode = 0;
-  const bool created =
-      PlatformCreateFramedWindow(WindowTitle, x, y, width, height, MainMenu, kMenuItemCount);
+  if (height == 0) x = y = width = height = kDefaultPlacement;
+  const bool created = PlatformCreateFramedWindow(WindowClassName, WindowTitle, showCommand, x, y,
+                                                  width, height, MainMenuBar);
   return created ? 1 : 0;
 }
 

@@ -6,13 +6,14 @@
 // first message on.
 extern int FullScreenMode;
 
-// A borderless, always-on-top window covering the screen, without a menu.
-// Returns 1, or 0 when no window was created.
-int CreateFullScreenWindow();
+// A borderless, always-on-top window covering the screen, without a menu,
+// shown as `showCommand` asks. Returns 1, or 0 when no window was created.
+int CreateFullScreenWindow(int showCommand);
 
 // A framed window of outer size width x height at (x, y), with the menu bar.
-// Returns 1, or 0 when no window was created.
-int CreateFramedWindow(int x, int y, int width, int height);
+// A height of 0 asks for the platform's default position and size. Returns
+// 1, or 0 when no window was created.
+int CreateFramedWindow(int showCommand, int x, int y, int width, int height);
 
 // Creates the context, makes it current, sets the initial state and builds
 // the font. Returns 1, or 0 when no context could be made.

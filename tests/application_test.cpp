@@ -87,8 +87,16 @@ TEST_P(WindowChoiceTest, OpensTheChosenWindowRunsAndTearsDown) {
   fake::Platform& platform = fake::Get();
   platform.answer = c.answer;
   options_.window = c.choice;
+  options_.showCommand = 3;
+  int instance = 0;
+  AppInstance = &instance;
 
   EXPECT_EQ(RunApplication(options_), 1);
+
+  EXPECT_EQ(platform.instance, &instance);
+  EXPECT_EQ(platform.windowProcedure, &MainWindowProc);
+  EXPECT_EQ(platform.className, "PathwickClass");
+  EXPECT_EQ(platform.showCommand, 3);
 
   if (c.asked) {
     ASSERT_EQ(platform.questions.size(), 1u);
@@ -106,6 +114,7 @@ TEST_P(WindowChoiceTest, OpensTheChosenWindowRunsAndTearsDown) {
     EXPECT_EQ(std::vector<int>({platform.windowX, platform.windowY, platform.windowWidth,
                                 platform.windowHeight}),
               std::vector<int>({0, 0, 420, 420}));
+    EXPECT_EQ(platform.menuResourceId, 101u);
     ASSERT_EQ(platform.menu.size(), static_cast<size_t>(kMenuItemCount));
     for (int i = 0; i < kMenuItemCount; ++i) {
       EXPECT_EQ(platform.menu[i].id, MainMenu[i].id);
@@ -121,6 +130,15 @@ TEST_P(WindowChoiceTest, OpensTheChosenWindowRunsAndTearsDown) {
 
 INSTANTIATE_TEST_SUITE_P(StartUp, WindowChoiceTest, ::testing::ValuesIn(kWindowCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ApplicationTest, FramedWindowOfHeightZeroGetsThePlatformsPlacement) {
+  fake::Platform& platform = fake::Get();
+  EXPECT_EQ(CreateFramedWindow(kShowNormal, 10, 20, 300, 0), 1);
+  EXPECT_EQ(std::vector<int>(
+                {platform.windowX, platform.windowY, platform.windowWidth, platform.windowHeight}),
+            std::vector<int>(4, kDefaultPlacement));
+  EXPECT_EQ(FullScreenMode, 0);
+}
 
 // --- Order of the set-up -------------------------------------------------------------
 
@@ -180,16 +198,16 @@ TEST_F(ApplicationTest, FailuresEndTheRunWithAMessageAndCodeOne) {
   struct Case {
     const char* name;
     void (*arrange)(fake::Platform&);
-    const char* stderrText;
+    const char* error;
     bool asked;
   };
   const Case cases[] = {
-      {"no display", [](fake::Platform& p) { p.displayAvailable = false; },
-       "pathwick: no display (test)\n", false},
+      {"no display", [](fake::Platform& p) { p.displayAvailable = false; }, "no display (test)",
+       false},
       {"no window", [](fake::Platform& p) { p.windowFailsToOpen = true; },
-       "pathwick: cannot create the window\n", true},
+       "cannot create the window", true},
       {"no context", [](fake::Platform& p) { p.contextFails = true; },
-       "pathwick: cannot create an OpenGL context for the window\n", true},
+       "cannot create an OpenGL context for the window", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -197,9 +215,10 @@ TEST_F(ApplicationTest, FailuresEndTheRunWithAMessageAndCodeOne) {
     fake::Platform& platform = fake::Get();
     c.arrange(platform);
 
-    ::testing::internal::CaptureStderr();
     EXPECT_EQ(RunApplication(options_), 1);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.stderrText);
+    ASSERT_EQ(platform.notices.size(), 1u);
+    EXPECT_EQ(platform.notices[0].first, NoticeKind::Error);
+    EXPECT_EQ(platform.notices[0].second, c.error);
 
     EXPECT_EQ(platform.questions.size(), c.asked ? 1u : 0u);
     EXPECT_EQ(platform.swaps, 0);

@@ -151,9 +151,9 @@ class RenderTest : public testing::Test {
     fake::Get().clientWidth = width;
     fake::Get().clientHeight = height;
     if (mode == Mode::FullScreen) {
-      CreateFullScreenWindow();
+      CreateFullScreenWindow(kShowNormal);
     } else {
-      CreateFramedWindow(0, 0, 420, 420);
+      CreateFramedWindow(kShowNormal, 0, 0, 420, 420);
     }
     ASSERT_EQ(InitRendering(), 1);
     glEnable(GL_CULL_FACE);

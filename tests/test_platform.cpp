@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "shell/application.h"
+#include "shell/fixed_font.h"
 #include "shell/frame_loop.h"
 #include "shell/rendering.h"
 #include "ui/commands.h"
@@ -37,6 +38,7 @@ void Reset() {
   FullScreenMode = 0;
   SpeedSetting = 100;
   MapFileName = kDefaultMapFileName;
+  AppInstance = nullptr;
   Explorer = MazeExplorer();
   delete[] TexturePixels;
   TexturePixels = nullptr;
@@ -47,6 +49,18 @@ void QueueMessage(MessageKind kind, uint32_t param) {
   platform.events.push_back([kind, param] { MainWindowProc(WindowMessage{kind, param}); });
 }
 
+namespace {
+
+// Messages of the window go to the procedure given to PlatformOpen; tests
+// that skip PlatformOpen get the program's own.
+void Send(MessageKind kind) {
+  const WindowProcedure procedure =
+      platform.windowProcedure != nullptr ? platform.windowProcedure : MainWindowProc;
+  procedure(WindowMessage{kind, 0});
+}
+
+}  // namespace
+
 Rgb PixelAt(int x, int y) {
   const unsigned char* p = &colourBuffer[4 * (static_cast<size_t>(y) * platform.clientWidth + x)];
   return Rgb{p[0], p[1], p[2]};
@@ -56,10 +70,18 @@ Rgb PixelAt(int x, int y) {
 
 using fake::platform;
 
-bool PlatformOpen(const char** error) {
-  if (platform.displayAvailable) return true;
-  *error = "no display (test)";
-  return false;
+bool PlatformOpen(const PlatformSetup& setup, const char** error) {
+  if (!platform.displayAvailable) {
+    *error = "no display (test)";
+    return false;
+  }
+  platform.instance = setup.instance;
+  platform.windowProcedure = setup.windowProcedure;
+  return true;
+}
+
+void PlatformNotify(NoticeKind kind, const char* text) {
+  platform.notices.emplace_back(kind, text);
 }
 
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
@@ -75,28 +97,33 @@ void PlatformShowMessage(const char* text, const char* caption) {
 
 namespace {
 
-bool OpenWindow(const char* title, bool fullScreen) {
+bool OpenWindow(const char* className, const char* title, int showCommand, bool fullScreen) {
   if (platform.windowFailsToOpen) return false;
   platform.windowExists = true;
   platform.fullScreen = fullScreen;
+  platform.className = className;
   platform.title = title;
-  MainWindowProc(WindowMessage{MessageKind::Create, 0});
-  MainWindowProc(WindowMessage{MessageKind::Size, 0});
+  platform.showCommand = showCommand;
+  fake::Send(MessageKind::Create);
+  fake::Send(MessageKind::Size);
   return true;
 }
 
 }  // namespace
 
-bool PlatformCreateFullScreenWindow(const char* title) { return OpenWindow(title, true); }
+bool PlatformCreateFullScreenWindow(const char* className, const char* title, int showCommand) {
+  return OpenWindow(className, title, showCommand, true);
+}
 
-bool PlatformCreateFramedWindow(const char* title, int x, int y, int width, int height,
-                                const MenuItem* items, int itemCount) {
+bool PlatformCreateFramedWindow(const char* className, const char* title, int showCommand, int x,
+                                int y, int width, int height, const MenuBar& menu) {
   platform.windowX = x;
   platform.windowY = y;
   platform.windowWidth = width;
   platform.windowHeight = height;
-  platform.menu.assign(items, items + itemCount);
-  return OpenWindow(title, false);
+  platform.menuResourceId = menu.resourceId;
+  platform.menu.assign(menu.items, menu.items + menu.itemCount);
+  return OpenWindow(className, title, showCommand, false);
 }
 
 bool PlatformCreateContext() {
@@ -113,6 +140,11 @@ bool PlatformCreateContext() {
   }
   platform.contextCurrent = true;
   return true;
+}
+
+bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
+  if (platform.fontFails) return false;
+  return CompileFixedFontLists(listBase, firstChar, count);
 }
 
 void PlatformDestroyContext() { fake::ReleaseContext(); }
@@ -132,7 +164,7 @@ void PlatformSwapBuffers() {
 void PlatformDestroyWindow() {
   if (!platform.windowExists) return;
   platform.windowExists = false;
-  MainWindowProc(WindowMessage{MessageKind::Destroy, 0});
+  fake::Send(MessageKind::Destroy);
 }
 
 void PlatformPostQuit(int exitCode) {

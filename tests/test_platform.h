@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/platform.h"
@@ -39,6 +40,9 @@ struct Platform {
   int waits = 0;  // PlatformWaitEvent calls; with an empty queue a wait posts quit 99
 
   bool displayAvailable = true;
+  void* instance = nullptr;                   // as given to PlatformOpen
+  WindowProcedure windowProcedure = nullptr;  // as given to PlatformOpen
+  std::vector<std::pair<NoticeKind, std::string>> notices;
   QuestionAnswer answer = QuestionAnswer::Cancel;
   std::vector<ShownMessage> questions;
   std::function<void()> onQuestion;    // runs while the question box is "open"
@@ -50,8 +54,12 @@ struct Platform {
   bool windowFailsToOpen = false;
   bool fullScreen = false;
   int windowX = 0, windowY = 0, windowWidth = 0, windowHeight = 0;
+  int showCommand = 0;
+  uint32_t menuResourceId = 0;
   std::vector<MenuItem> menu;
+  std::string className;
   std::string title;
+  bool fontFails = false;
 
   // Drawing area and context.
   int clientWidth = 360;

@@ -8,6 +8,7 @@ const MenuItem MainMenu[kMenuItemCount] = {
     {IDM_START, "开始"},     {IDM_PAUSE, "暂停"}, {IDM_RESUME, "继续"}, {IDM_SPEEDUP, "加速"},
     {IDM_SPEEDDOWN, "减速"}, {IDM_ABOUT, "关于"}, {IDM_EXIT, "退出"},   {IDM_FULLSPEED, "全速"},
 };
+const MenuBar MainMenuBar = {kMainMenuResourceId, MainMenu, kMenuItemCount};
 
 int SpeedSetting = 100;
 const char* MapFileName = kDefaultMapFileName;
@@ -18,8 +19,10 @@ const char kAboutText[] = "迷宫搜索Demo\n 用OpenGL加速\n\n   Orlanvey 200
 const char kAboutCaption[] = "迷宫搜索Demo";
 
 constexpr int kSpeedStep = 5;
-constexpr int kFastestBeforeStep = 100;  // speed up steps only up to here: top is 105
-constexpr int kSlowestBeforeStep = 20;   // speed down steps only down to here: bottom is 15
+// Speed up steps only from settings up to this one, so the top setting is
+// 105; speed down only from settings down to this one, so the bottom is 15.
+constexpr int kHighestSettingThatStepsUp = 100;
+constexpr int kLowestSettingThatStepsDown = 20;
 constexpr int kFullSpeedSetting = 100;
 
 void Start() {
@@ -28,12 +31,12 @@ void Start() {
 }
 
 void SpeedUp() {
-  if (SpeedSetting <= kFastestBeforeStep) SpeedSetting += kSpeedStep;
+  if (SpeedSetting <= kHighestSettingThatStepsUp) SpeedSetting += kSpeedStep;
   SetFrameRate(SpeedSetting);
 }
 
 void SpeedDown() {
-  if (SpeedSetting >= kSlowestBeforeStep) SpeedSetting -= kSpeedStep;
+  if (SpeedSetting >= kLowestSettingThatStepsDown) SpeedSetting -= kSpeedStep;
   SetFrameRate(SpeedSetting);
 }
 
@@ -61,14 +64,24 @@ const Command kCommands[] = {
     {KeyEnd, IDM_FULLSPEED, FullSpeed},
 };
 
-// Runs the command whose key (or menu id) matches; anything else does nothing.
-void RunCommand(uint32_t Command::*field, uint32_t value) {
+// The command of a key, or null for a key without one.
+const Command* CommandForKey(uint32_t key) {
   for (const Command& command : kCommands) {
-    if (command.*field == value) {
-      command.action();
-      return;
-    }
+    if (command.key == key) return &command;
   }
+  return nullptr;
+}
+
+// The command of a menu item id, or null for an id without one.
+const Command* CommandForMenuId(uint32_t menuId) {
+  for (const Command& command : kCommands) {
+    if (command.menuId == menuId) return &command;
+  }
+  return nullptr;
+}
+
+void Run(const Command* command) {
+  if (command != nullptr) command->action();
 }
 
 }  // namespace
@@ -86,10 +99,10 @@ int MainWindowProc(const WindowMessage& message) {
       PlatformPostQuit(0);
       break;
     case MessageKind::KeyDown:
-      RunCommand(&Command::key, message.param);
+      Run(CommandForKey(message.param));
       break;
     case MessageKind::Command:
-      RunCommand(&Command::menuId, message.param);
+      Run(CommandForMenuId(message.param));
       break;
   }
   return 1;

@@ -18,9 +18,12 @@ enum MenuId : uint32_t {
   IDM_FULLSPEED = 40008,
 };
 
-// The eight items of the menu bar, left to right.
+// The eight items of the menu bar, left to right, and the menu bar made of
+// them: menu resource 101 in the Windows build's resource script.
 constexpr int kMenuItemCount = 8;
+constexpr uint32_t kMainMenuResourceId = 101;
 extern const MenuItem MainMenu[kMenuItemCount];
+extern const MenuBar MainMenuBar;
 
 // The frame rate that the speed commands step (15..105); starts at 100,
 // although no cap is set until the first speed command.

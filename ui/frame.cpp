@@ -14,20 +14,36 @@ const char kKeyLabel[] = "Key: ";
 const char kKeyHelpFirst[] = "<Return>:Start | <SHIFT>:Pause | <CTRL>:Resume | <ESC>:Exit";
 const char kKeyHelpSecond[] = "<UP>:Speed Up | <DOWN>:Speed down | <End>: Full speed";
 
+// Where each text's baseline starts, in scene units. Full screen puts the
+// key help in the top rows and the title line at the bottom; the framed
+// window puts the title line in the top row.
+struct TextPosition {
+  int x;
+  int y;
+};
+constexpr TextPosition kKeyLabelAt = {0, 350};
+constexpr TextPosition kKeyHelpFirstAt = {50, 350};
+constexpr TextPosition kKeyHelpSecondAt = {50, 335};
+constexpr TextPosition kFullScreenTitleAt = {0, 0};
+constexpr TextPosition kFramedTitleAt = {0, 350};
+
+void DrawText(const char* text, TextPosition at) { DrawString(text, at.x, at.y); }
+
 // Full screen: key help at the top, title line at the bottom.
 void DrawFullScreenText(const char* titleLine) {
   glColor3f(0.0f, 1.0f, 0.0f);
-  DrawString(kKeyLabel, 0, 350);
-  DrawString(kKeyHelpFirst, 50, 350);
-  DrawString(kKeyHelpSecond, 50, 335);
+  DrawText(kKeyLabel, kKeyLabelAt);
+  DrawText(kKeyHelpFirst, kKeyHelpFirstAt);
+  DrawText(kKeyHelpSecond, kKeyHelpSecondAt);
   glColor3f(1.0f, 0.0f, 1.0f);
-  DrawString(titleLine, 0, 0);
+  DrawText(titleLine, kFullScreenTitleAt);
 }
 
-// Framed window: the title line takes the top row; the menu shows the keys.
+// Framed window: the title line takes the top row. No key help is drawn;
+// the menu bar offers the commands.
 void DrawFramedText(const char* titleLine) {
   glColor3f(1.0f, 0.0f, 1.0f);
-  DrawString(titleLine, 0, 350);
+  DrawText(titleLine, kFramedTitleAt);
 }
 
 }  // namespace

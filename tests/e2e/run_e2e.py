@@ -238,6 +238,14 @@ class Scene:
         return self.rect(MAZE_LOW, MAZE_LOW, MAZE_HIGH, MAZE_HIGH)
 
 
+def assert_centred(inner, outer, tolerance=3):
+    """The rectangle `inner` (x, y, width, height) is centred on `outer`."""
+    for axis in (0, 1):
+        inner_centre = inner[axis] + inner[axis + 2] / 2
+        outer_centre = outer[axis] + outer[axis + 2] / 2
+        assert abs(inner_centre - outer_centre) <= tolerance, f"{inner} is not centred on {outer}"
+
+
 def wall_cells():
     """(column, row) of the wall cells of the shipped map; row 0 comes first in the file."""
     with open(os.path.join(DATA_DIR, MAP_FILE)) as stream:
@@ -352,6 +360,13 @@ class FramedWindowTest(PathwickTest):
         press("Escape")
         self.assert_exits_with_1()
 
+    def test_keys_with_alt_held_run_no_command(self):
+        self.slow_down()
+        press("alt+Return")
+        self.assert_still()
+        press("Return")
+        self.assert_moving()
+
     def test_menu_items_pause_and_resume_like_their_keys(self):
         self.slow_down()
         press("Return")
@@ -362,19 +377,29 @@ class FramedWindowTest(PathwickTest):
         click(*items[2])  # 继续, resume
         self.assert_moving()
 
-    def test_about_box_stops_the_frames_until_ok(self):
+    def test_about_box_opens_centred_over_the_window_and_stops_the_frames_until_ok(self):
         self.slow_down()
         press("Return")
         self.assert_moving()
-        # The box opens under the pointer: away from the maze.
-        x_tool("xdotool", "mousemove", str(SCREEN[0] - 1), str(SCREEN[1] - 1))
         press("F1")
         box = window_named(ABOUT_CAPTION)
         wait_until(lambda: focused_window() == box, "the About box to take the focus")
+        assert_centred(geometry(box), geometry(self.window))
         self.assert_still()
         press("Return")
         wait_until(lambda: ABOUT_CAPTION not in window_names(), "the About box to close")
         self.assert_moving()
+
+
+class QuestionTest(PathwickTest):
+    def test_question_opens_centred_on_the_screen(self):
+        self.start()
+        box = window_named(QUESTION_CAPTION)
+        assert_centred(geometry(box), (0, 0, *SCREEN))
+        self.answer_question("Escape")
+        self.main_window()
+        press("Escape")
+        self.assert_exits_with_1()
 
 
 class FullScreenTest(PathwickTest):
@@ -404,6 +429,13 @@ class EndingTest(PathwickTest):
                 self.window = self.main_window()
                 close(self.window)
                 self.assert_exits_with_1()
+
+    def test_keys_queued_behind_escape_are_never_handled(self):
+        # F1 would open the About box, and the program would wait for it.
+        self.start("--windowed")
+        self.main_window()
+        x_tool("xdotool", "key", "--delay", "0", "Escape", "F1")
+        self.assert_exits_with_1()
 
     def test_without_a_display_it_says_so_and_exits_with_1_at_once(self):
         environment = {name: value for name, value in DISPLAY_ENV.items() if name != "DISPLAY"}

@@ -1,0 +1,113 @@
+#include "shell/launch.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: pathwick [OPTION]...\n"
+    "Animates a depth-first search of the 10 x 10 maze in MazeMap.txt.\n"
+    "\n"
+    "  --windowed       open the framed 420 x 420 window without asking\n"
+    "  --fullscreen     open the full-screen window without asking\n"
+    "  --map FILE       read the maze from FILE instead of MazeMap.txt\n"
+    "  --texture FILE   read the wall texture from FILE instead of Stone.BMP\n"
+    "  --help           show this help and exit\n"
+    "  --version        show the version and exit\n"
+    "\n"
+    "Keys: Return start, Shift pause, Ctrl resume, Up/Down speed, End full speed,\n"
+    "F1 about, Escape exit. The exit status is 1 once a window opened.\n";
+
+constexpr int kHelpExitCode = 0;
+constexpr int kUsageExitCode = 2;
+
+// One argument split at its first "=": "--map=a.txt" is "--map" with the
+// value "a.txt"; "--map" alone has no value.
+struct Argument {
+  std::string name;
+  const char* value;  // null when the argument has no "="
+};
+
+Argument Split(const char* argument) {
+  const char* equals = std::strchr(argument, '=');
+  if (argument[0] != '-' || equals == nullptr) return Argument{argument, nullptr};
+  return Argument{std::string(argument, equals), equals + 1};
+}
+
+// True when `path` names a regular file that can be opened for reading. A
+// FIFO or a device is refused before it is opened: opening one could block.
+bool IsReadableFile(const char* path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
+  return std::ifstream(path).is_open();
+}
+
+// Warns about a file that the command line named and that cannot be read;
+// the default files are never reported (the program runs without them).
+void WarnIfUnreadable(const char* path, const char* defaultPath, const char* what,
+                      const char* consequence) {
+  if (path == defaultPath || IsReadableFile(path)) return;
+  const std::string warning =
+      std::string("cannot read the ") + what + " '" + path + "': " + consequence;
+  PlatformNotify(NoticeKind::Warning, warning.c_str());
+}
+
+}  // namespace
+
+ParseResult ParseArguments(int argc, const char* const* argv, LaunchOptions* options,
+                           std::string* error) {
+  for (int i = 1; i < argc; ++i) {
+    const Argument argument = Split(argv[i]);
+    const std::string& name = argument.name;
+    const bool takesValue = name == "--map" || name == "--texture";
+    if (!takesValue && argument.value != nullptr) {
+      *error = "option '" + name + "' takes no value";
+      return ParseResult::Error;
+    }
+    if (name == "--help") return ParseResult::Help;
+    if (name == "--version") return ParseResult::Version;
+    if (name == "--windowed") {
+      options->window = WindowChoice::Framed;
+    } else if (name == "--fullscreen") {
+      options->window = WindowChoice::FullScreen;
+    } else if (takesValue) {
+      const char* value = argument.value;
+      if (value == nullptr && i + 1 < argc) value = argv[++i];
+      if (value == nullptr || *value == '\0') {
+        *error = "option '" + name + "' needs a FILE";
+        return ParseResult::Error;
+      }
+      (name == "--map" ? options->mapFile : options->textureFile) = value;
+    } else {
+      *error = "unknown argument '" + name + "'";
+      return ParseResult::Error;
+    }
+  }
+  return ParseResult::Run;
+}
+
+int RunProgram(int argc, const char* const* argv, void* instance, int showCommand) {
+  LaunchOptions options;
+  options.showCommand = showCommand;
+  std::string error;
+  switch (ParseArguments(argc, argv, &options, &error)) {
+    case ParseResult::Help:
+      PlatformNotify(NoticeKind::Info, kUsage);
+      return kHelpExitCode;
+    case ParseResult::Version:
+      PlatformNotify(NoticeKind::Info, "pathwick " PATHWICK_VERSION "\n");
+      return kHelpExitCode;
+    case ParseResult::Error:
+      PlatformNotify(NoticeKind::Error, (error + "\n\n" + kUsage).c_str());
+      return kUsageExitCode;
+    case ParseResult::Run:
+      break;
+  }
+  WarnIfUnreadable(options.mapFile, kDefaultMapFileName, "map file", "every cell stays a wall");
+  WarnIfUnreadable(options.textureFile, kDefaultTextureFileName, "texture file",
+                   "the walls are plain brown");
+  AppInstance = instance;
+  return RunApplication(options);
+}

@@ -1,0 +1,20 @@
+// The command line: options, help and version, and the start of the program.
+#pragma once
+
+#include <string>
+
+#include "shell/application.h"
+
+enum class ParseResult { Run, Help, Version, Error };
+
+// Reads the options into `options`. Options take their value as the next
+// argument or after "=" (--map=FILE). On Error, `error` says what is wrong.
+ParseResult ParseArguments(int argc, const char* const* argv, LaunchOptions* options,
+                           std::string* error);
+
+// The whole program: shows the help or version, reports bad usage, warns
+// about named files that cannot be read, then runs the application.
+// `instance` and `showCommand` are what the platform started the program
+// with. Returns the exit code: 0 after help or version, 2 for bad usage, 1
+// for every run.
+int RunProgram(int argc, const char* const* argv, void* instance, int showCommand);

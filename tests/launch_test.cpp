@@ -1,0 +1,170 @@
+// The command line: options in both spellings, help, version, bad usage,
+// and the warnings about named files that cannot be read.
+#include "shell/launch.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/scratch_dir.h"
+#include "tests/test_platform.h"
+
+namespace {
+
+struct ParseCase {
+  std::vector<const char*> arguments;  // after the program name
+  ParseResult result;
+  WindowChoice window;
+  std::string mapFile;
+  std::string textureFile;
+  std::string error;
+};
+
+TEST(ParseArgumentsTest, ReadsOptionsWithTheirValues) {
+  const ParseCase cases[] = {
+      {{}, ParseResult::Run, WindowChoice::Ask, "MazeMap.txt", "Stone.BMP", ""},
+      {{"--windowed", "--map", "a.txt"},
+       ParseResult::Run,
+       WindowChoice::Framed,
+       "a.txt",
+       "Stone.BMP",
+       ""},
+      {{"--fullscreen", "--texture=b.bmp", "--map=c=d.txt"},
+       ParseResult::Run,
+       WindowChoice::FullScreen,
+       "c=d.txt",
+       "b.bmp",
+       ""},
+      {{"--map", "x", "--windowed", "--fullscreen"},
+       ParseResult::Run,
+       WindowChoice::FullScreen,
+       "x",
+       "Stone.BMP",
+       ""},
+      {{"--windowed", "--help"},
+       ParseResult::Help,
+       WindowChoice::Framed,
+       "MazeMap.txt",
+       "Stone.BMP",
+       ""},
+      {{"--version", "--bogus"},
+       ParseResult::Version,
+       WindowChoice::Ask,
+       "MazeMap.txt",
+       "Stone.BMP",
+       ""},
+      {{"--map"},
+       ParseResult::Error,
+       WindowChoice::Ask,
+       "MazeMap.txt",
+       "Stone.BMP",
+       "option '--map' needs a FILE"},
+      {{"--texture="},
+       ParseResult::Error,
+       WindowChoice::Ask,
+       "MazeMap.txt",
+       "Stone.BMP",
+       "option '--texture' needs a FILE"},
+      {{"--windowed=yes"},
+       ParseResult::Error,
+       WindowChoice::Ask,
+       "MazeMap.txt",
+       "Stone.BMP",
+       "option '--windowed' takes no value"},
+      {{"--bogus"},
+       ParseResult::Error,
+       WindowChoice::Ask,
+       "MazeMap.txt",
+       "Stone.BMP",
+       "unknown argument '--bogus'"},
+      {{"maze.txt"},
+       ParseResult::Error,
+       WindowChoice::Ask,
+       "MazeMap.txt",
+       "Stone.BMP",
+       "unknown argument 'maze.txt'"},
+  };
+  for (const ParseCase& c : cases) {
+    std::vector<const char*> argv = {"pathwick"};
+    argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+    std::string trace;
+    for (const char* argument : argv) trace += std::string(argument) + " ";
+    SCOPED_TRACE(trace);
+    LaunchOptions options;
+    std::string error;
+
+    EXPECT_EQ(ParseArguments(static_cast<int>(argv.size()), argv.data(), &options, &error),
+              c.result);
+
+    EXPECT_EQ(options.window, c.window);
+    EXPECT_EQ(options.mapFile, c.mapFile);
+    EXPECT_EQ(options.textureFile, c.textureFile);
+    EXPECT_EQ(error, c.error);
+  }
+}
+
+class RunProgramTest : public ::testing::Test {
+ protected:
+  // Without a display the run ends right after the start-up checks.
+  void SetUp() override {
+    fake::Reset();
+    fake::Get().displayAvailable = false;
+  }
+  void TearDown() override { fake::Reset(); }
+
+  int Run(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "pathwick");
+    return RunProgram(static_cast<int>(arguments.size()), arguments.data(), nullptr, kShowNormal);
+  }
+
+  const std::vector<std::pair<NoticeKind, std::string>>& Notices() { return fake::Get().notices; }
+
+  test_files::ScratchDir dir_;
+};
+
+TEST_F(RunProgramTest, HelpAndVersionExitWithZeroAndBadUsageWithTwo) {
+  EXPECT_EQ(Run({"--help"}), 0);
+  EXPECT_EQ(Run({"--version"}), 0);
+  EXPECT_EQ(Run({"--map"}), 2);
+
+  ASSERT_EQ(Notices().size(), 3u);
+  EXPECT_EQ(Notices()[0].first, NoticeKind::Info);
+  EXPECT_EQ(Notices()[0].second.rfind("Usage: pathwick [OPTION]...\n", 0), 0u);
+  EXPECT_EQ(Notices()[1],
+            std::make_pair(NoticeKind::Info, std::string("pathwick " PATHWICK_VERSION "\n")));
+  EXPECT_EQ(Notices()[2].first, NoticeKind::Error);
+  EXPECT_EQ(Notices()[2].second.rfind("option '--map' needs a FILE\n\nUsage:", 0), 0u);
+  EXPECT_TRUE(fake::Get().questions.empty());
+}
+
+TEST_F(RunProgramTest, NamedFilesThatCannotBeReadAreReportedOnceEach) {
+  const std::string map = dir_.Write("maze.txt", "1 1 9\n");
+  const std::string texture = dir_.PathOf("missing.bmp");
+  test_files::WatchedFifo fifo(dir_.PathOf("fifo.txt"));
+
+  EXPECT_EQ(Run({"--map", map.c_str(), "--texture", texture.c_str()}), 1);
+  EXPECT_EQ(Run({"--map", fifo.path().c_str()}), 1);
+
+  const std::vector<std::pair<NoticeKind, std::string>> expected = {
+      {NoticeKind::Warning,
+       "cannot read the texture file '" + texture + "': the walls are plain brown"},
+      {NoticeKind::Error, "no display (test)"},
+      {NoticeKind::Warning,
+       "cannot read the map file '" + fifo.path() + "': every cell stays a wall"},
+      {NoticeKind::Error, "no display (test)"},
+  };
+  EXPECT_EQ(Notices(), expected);
+  EXPECT_FALSE(fifo.WasOpenedForReading());
+}
+
+TEST_F(RunProgramTest, DefaultFilesAreNeverReported) {
+  // The working directory of the tests holds neither MazeMap.txt nor Stone.BMP.
+  EXPECT_EQ(Run({}), 1);
+  const std::vector<std::pair<NoticeKind, std::string>> expected = {
+      {NoticeKind::Error, "no display (test)"}};
+  EXPECT_EQ(Notices(), expected);
+}
+
+}  // namespace
