@@ -1,15 +1,46 @@
 #!/bin/sh
-# Installs the Debian 12 packages that building, running and testing Pathwick
-# need, when any of them is missing. Run as root (or with sudo available).
+# Installs the Debian 12 packages of one set, when any of them is missing.
+# Run as root (or with sudo available).
+#
+#   install-deps.sh run    building and running the program
+#   install-deps.sh test   the run set and everything the tests use (the default)
 set -eu
 
-PACKAGES="
-  build-essential cmake pkg-config python3
+# Building and running. CMake looks for GoogleTest, OSMesa and Python whenever
+# it configures the project, so the build needs them even if no test runs.
+RUN_PACKAGES="
+  build-essential
+  cmake
+  pkg-config
+  python3
   libgtest-dev
-  libgl1-mesa-dev libglu1-mesa-dev libosmesa6-dev libx11-dev
-  libfltk1.3-dev fonts-wqy-microhei
-  xvfb xauth openbox xdotool imagemagick x11-utils
+  libgl1-mesa-dev
+  libglu1-mesa-dev
+  libosmesa6-dev
+  libx11-dev
+  libfltk1.3-dev
+  fonts-wqy-microhei
 "
+
+# The tests, on top of the run set: a virtual display with a window manager,
+# and the X tools that drive the program and look at its windows.
+TEST_PACKAGES="
+  xvfb
+  xauth
+  openbox
+  xdotool
+  imagemagick
+  x11-utils
+"
+
+case "${1:-test}" in
+  run) PACKAGES="$RUN_PACKAGES" ;;
+  test) PACKAGES="$RUN_PACKAGES $TEST_PACKAGES" ;;
+  *)
+    echo "usage: install-deps.sh [run | test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=""
 for package in $PACKAGES; do
