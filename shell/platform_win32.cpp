@@ -93,8 +93,15 @@ std::wstring Widen(const char* utf8) {
   return wide;
 }
 
+// A quit message already in the queue (the window was destroyed before a
+// failure is reported) would end the box's modal loop before anyone saw it:
+// it is held back while the box is open, then posted again.
 int ShowBox(HWND owner, const char* text, const char* caption, UINT style) {
-  return MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), style);
+  MSG quit;
+  const bool quitPending = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+  const int answer = MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), style);
+  if (quitPending) PostQuitMessage(static_cast<int>(quit.wParam));
+  return answer;
 }
 
 UINT NoticeIcon(NoticeKind kind) {
