@@ -7,6 +7,7 @@
 // the wide-character calls, so that the Chinese texts need no code page.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -93,13 +94,59 @@ std::wstring Widen(const char* utf8) {
   return wide;
 }
 
-// A quit message already in the queue (the window was destroyed before a
-// failure is reported) would end the box's modal loop before anyone saw it:
-// it is held back while the box is open, then posted again.
+// Windows puts a message box in the middle of its owner's monitor. While
+// this hook is set, the next window activated on the thread (the box, as it
+// opens) is moved to the middle of the owner instead, inside the work area.
+HHOOK CentringHook = nullptr;
+HWND CentringOwner = nullptr;
+
+void CentreOver(HWND box, HWND owner) {
+  RECT boxRect;
+  RECT ownerRect;
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  if (GetWindowRect(box, &boxRect) == FALSE || GetWindowRect(owner, &ownerRect) == FALSE ||
+      GetMonitorInfoA(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor) == FALSE) {
+    return;
+  }
+  const int width = boxRect.right - boxRect.left;
+  const int height = boxRect.bottom - boxRect.top;
+  const RECT& area = monitor.rcWork;
+  const int x = std::clamp<int>((ownerRect.left + ownerRect.right - width) / 2, area.left,
+                                std::max<int>(area.left, area.right - width));
+  const int y = std::clamp<int>((ownerRect.top + ownerRect.bottom - height) / 2, area.top,
+                                std::max<int>(area.top, area.bottom - height));
+  SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void StopCentring() {
+  if (CentringHook != nullptr) UnhookWindowsHookEx(CentringHook);
+  CentringHook = nullptr;
+}
+
+LRESULT CALLBACK CentreOnActivation(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE) {
+    CentreOver(reinterpret_cast<HWND>(wParam), CentringOwner);
+    StopCentring();
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void StartCentringOn(HWND owner) {
+  CentringOwner = owner;
+  CentringHook = SetWindowsHookExA(WH_CBT, CentreOnActivation, nullptr, GetCurrentThreadId());
+}
+
+// A box with an owner opens centred over it, one without in the middle of
+// the screen. A quit message already in the queue (the window was destroyed
+// before a failure is reported) would end the box's modal loop before anyone
+// saw it: it is held back while the box is open, then posted again.
 int ShowBox(HWND owner, const char* text, const char* caption, UINT style) {
   MSG quit;
   const bool quitPending = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+  if (owner != nullptr) StartCentringOn(owner);
   const int answer = MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), style);
+  StopCentring();
   if (quitPending) PostQuitMessage(static_cast<int>(quit.wParam));
   return answer;
 }
