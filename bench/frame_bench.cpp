@@ -1,9 +1,14 @@
-// Frame-rate benchmark, on the dummy platform with an offscreen OSMesa
-// context and the steady clock:
-//  1. how many frames per second the whole program draws uncapped, at the
-//     framed window's 420 x 420 and at a 1920 x 1080 full screen, while the
-//     explorer searches the map (restarted with the Return key whenever a
-//     search ends, so it never stands still);
+// Frame-rate benchmark, on the dummy platform with offscreen OSMesa contexts
+// and the steady clock:
+//  1. the program against its floor, uncapped, at the framed window's
+//     420 x 420 and at a 1920 x 1080 full screen. The program runs whole,
+//     its frame loop drawing every frame while the explorer searches the map
+//     (restarted with the Return key whenever a search ends, so it never
+//     stands still). The floor (floor_frame.h) draws the same OpenGL work
+//     by hand and nothing else. The two take turns in rounds of about a
+//     second within one run, so both meet the same machine and the same
+//     load: absolute rates swing with both, the ratio program / floor is the
+//     figure that carries over from run to run;
 //  2. how closely the frame loop's cap holds the rate it promises,
 //     1000 / interval, with a callback that does nothing but count.
 //
@@ -12,9 +17,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <string>
+#include <vector>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+#include <GL/osmesa.h>
+
+#include "bench/floor_frame.h"
 #include "shell/application.h"
 #include "shell/frame_loop.h"
 #include "shell/gl.h"
@@ -25,33 +37,49 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long each case runs.
-constexpr std::chrono::seconds kRunTime{2};
+// Rounds for each window size, after one that warms up; in each round the
+// program and the floor take kTurnsPerRound turns of kTurnTime each, so
+// about a second each.
+constexpr int kRounds = 7;
+constexpr int kTurnsPerRound = 5;
+constexpr Clock::duration kTurnTime = std::chrono::milliseconds(200);
+// How long each rate of the cap runs.
+constexpr Clock::duration kCapRunTime = std::chrono::seconds(2);
 
 double SecondsBetween(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double>(to - from).count();
 }
 
-// Frames seen by a run, from the first frame on: the set-up before it is not
-// timed.
-struct FrameCount {
-  int frames = 0;
-  Clock::time_point first;
-  Clock::time_point last;
-  double longestGapMs = 0;  // the longest time between two frame starts
+// Frames seen by a run of the cap, from the first frame on.
+class FrameCount {
+ public:
+  explicit FrameCount(Clock::duration runTime) : runTime_(runTime) {}
 
-  // Counts a frame; true once the run has lasted kRunTime.
+  // Counts a frame; true once the run has lasted its time.
   bool Add() {
     const Clock::time_point now = Clock::now();
-    if (frames++ == 0) {
-      first = now;
+    if (frames_++ == 0) {
+      first_ = now;
     } else {
-      longestGapMs = std::max(longestGapMs, 1000 * SecondsBetween(last, now));
+      longestGapMs_ = std::max(longestGapMs_, 1000 * SecondsBetween(last_, now));
     }
-    last = now;
-    return last - first >= kRunTime;
+    last_ = now;
+    return last_ - first_ >= runTime_;
   }
-  double PerSecond() const { return (frames - 1) / SecondsBetween(first, last); }
+
+  // The longest time between two frame starts.
+  double longestGapMs() const { return longestGapMs_; }
+  // 0 until two frames have been seen.
+  double PerSecond() const {
+    return frames_ < 2 ? 0.0 : (frames_ - 1) / SecondsBetween(first_, last_);
+  }
+
+ private:
+  Clock::duration runTime_;
+  int frames_ = 0;
+  Clock::time_point first_;
+  Clock::time_point last_;
+  double longestGapMs_ = 0;
 };
 
 struct DrawCase {
@@ -60,16 +88,97 @@ struct DrawCase {
   WindowChoice window;
 };
 
-struct DrawResult {
-  FrameCount count;
-  int searches = 0;
-  int shownFps = 0;
-  std::string renderer;
+// Frames drawn and the time they took.
+struct Tally {
+  int frames = 0;
+  Clock::duration time{};
+
+  double PerSecond() const { return frames / std::chrono::duration<double>(time).count(); }
 };
 
-// Runs the program itself, its frame loop drawing every frame, and steers it
-// by key as a user would: Return starts a search (again), Escape ends.
-DrawResult RunProgram(const DrawCase& drawCase, const std::string& dataDir) {
+struct RoundFps {
+  double program, floor;
+};
+
+// Lets the program and the floor take turns of kTurnTime within one run of
+// the program, so that both meet the same load. Runs at the end of each
+// program frame: counts the frame and, once the program's turn has lasted
+// kTurnTime, lends the floor its own context for a turn as long, then gives
+// the program's context back. kTurnsPerRound turns of each make a round.
+class TakingTurns {
+ public:
+  explicit TakingTurns(FloorRenderer* floor) : floor_(floor) {}
+
+  // Counts the program frame that has just ended; false once every round is
+  // done.
+  bool ProgramFrameDone() {
+    const Clock::time_point now = Clock::now();
+    if (!started_) {
+      // The first frame paid for the set-up and is not counted.
+      started_ = true;
+      turnStart_ = now;
+      return true;
+    }
+    ++program_.frames;
+    if (now - turnStart_ < kTurnTime) return true;
+    program_.time += now - turnStart_;
+    FloorTurn();
+    if (++turns_ == kTurnsPerRound) EndRound();
+    turnStart_ = Clock::now();
+    return static_cast<int>(rounds_.size()) < kRounds + 1;
+  }
+
+  // The rounds' rates, the first round (which warms the renderer up) left out.
+  std::vector<RoundFps> CountedRounds() const {
+    if (rounds_.empty()) return {};
+    return std::vector<RoundFps>(rounds_.begin() + 1, rounds_.end());
+  }
+
+ private:
+  void FloorTurn() {
+    OSMesaContext programContext = OSMesaGetCurrentContext();
+    GLint width = 0, height = 0, format = 0;
+    void* buffer = nullptr;
+    OSMesaGetColorBuffer(programContext, &width, &height, &format, &buffer);
+    floor_->MakeCurrent();
+    const Clock::time_point start = Clock::now();
+    Clock::time_point now;
+    do {
+      floor_->DrawFrame();
+      ++floorTally_.frames;
+      now = Clock::now();
+    } while (now - start < kTurnTime);
+    floorTally_.time += now - start;
+    OSMesaMakeCurrent(programContext, buffer, GL_UNSIGNED_BYTE, width, height);
+  }
+
+  void EndRound() {
+    rounds_.push_back(RoundFps{program_.PerSecond(), floorTally_.PerSecond()});
+    program_ = Tally();
+    floorTally_ = Tally();
+    turns_ = 0;
+  }
+
+  FloorRenderer* floor_;
+  bool started_ = false;
+  Clock::time_point turnStart_;
+  int turns_ = 0;
+  Tally program_;
+  Tally floorTally_;
+  std::vector<RoundFps> rounds_;
+};
+
+// Runs the program itself, its frame loop drawing every frame, steered by
+// key as a user would (Return starts a search, again whenever one ends;
+// Escape ends), taking turns with the floor. False when either could not
+// draw.
+bool RunRounds(const DrawCase& drawCase, const std::string& dataDir, const FloorScene& scene,
+               std::vector<RoundFps>* rounds, std::string* renderer) {
+  FloorRenderer floor(scene, drawCase.width, drawCase.height,
+                      drawCase.window == WindowChoice::FullScreen);
+  if (!floor.ok()) return false;
+  TakingTurns turns(&floor);
+
   const std::string mapFile = dataDir + "/MazeMap.txt";
   const std::string textureFile = dataDir + "/Stone.BMP";
   fake::Reset();
@@ -77,21 +186,15 @@ DrawResult RunProgram(const DrawCase& drawCase, const std::string& dataDir) {
   platform.realClock = true;
   platform.clientWidth = drawCase.width;
   platform.clientHeight = drawCase.height;
-
-  DrawResult result;
   bool quitting = false;
   platform.onSwap = [&] {
-    if (result.count.frames == 0) {
-      result.renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    }
-    const bool timeUp = result.count.Add();
     if (quitting) return;
-    if (timeUp) {
+    if (renderer->empty()) *renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (!turns.ProgramFrameDone()) {
       fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
       quitting = true;
     } else if (Explorer.paused != 0 || Explorer.state == FoundExit || Explorer.state == NoExit) {
       fake::QueueMessage(MessageKind::KeyDown, KeyReturn);
-      ++result.searches;
     }
   };
   LaunchOptions options;
@@ -99,32 +202,66 @@ DrawResult RunProgram(const DrawCase& drawCase, const std::string& dataDir) {
   options.mapFile = mapFile.c_str();
   options.textureFile = textureFile.c_str();
   RunApplication(options);
-  result.shownFps = CurrentFps;
   fake::Reset();
-  return result;
+  *rounds = turns.CountedRounds();
+  return static_cast<int>(rounds->size()) == kRounds;
 }
 
-void ReportDrawing(const std::string& dataDir) {
+struct Spread {
+  double min, median, max;
+};
+
+Spread SpreadOf(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t middle = values.size() / 2;
+  const double median =
+      values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+  return Spread{values.front(), median, values.back()};
+}
+
+void PrintRounds(const char* label, const std::vector<RoundFps>& rounds) {
+  std::vector<double> program, floor, ratio;
+  for (const RoundFps& round : rounds) {
+    program.push_back(round.program);
+    floor.push_back(round.floor);
+    ratio.push_back(round.program / round.floor);
+  }
+  const Spread p = SpreadOf(program);
+  const Spread f = SpreadOf(floor);
+  const Spread r = SpreadOf(ratio);
+  std::printf("%-22s %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.3f %7.3f %7.3f\n", label, p.min,
+              p.median, p.max, f.min, f.median, f.max, r.min, r.median, r.max);
+}
+
+bool ReportDrawing(const std::string& dataDir, const FloorScene& scene) {
   const DrawCase cases[] = {
       {"framed 420x420", 420, 420, WindowChoice::Framed},
       {"full screen 1920x1080", 1920, 1080, WindowChoice::FullScreen},
   };
-  std::printf("Drawing: the program's frames, uncapped, offscreen\n");
-  std::printf("%-22s %8s %10s %10s %10s %9s\n", "window", "frames", "frames/s", "ms/frame",
-              "shown FPS", "searches");
+  std::printf(
+      "Drawing: the program against its floor, uncapped, offscreen; %d rounds, each %d turns of "
+      "%.1f s for either\n",
+      kRounds, kTurnsPerRound, std::chrono::duration<double>(kTurnTime).count());
+  std::printf("%-22s %-23s %-23s %s\n", "", "program frames/s", "floor frames/s",
+              "program / floor");
+  std::printf("%-22s %7s %7s %7s %7s %7s %7s %7s %7s %7s\n", "window", "min", "median", "max",
+              "min", "median", "max", "min", "median", "max");
   std::string renderer;
   for (const DrawCase& drawCase : cases) {
-    const DrawResult result = RunProgram(drawCase, dataDir);
-    const double perSecond = result.count.PerSecond();
-    std::printf("%-22s %8d %10.1f %10.3f %10d %9d\n", drawCase.label, result.count.frames,
-                perSecond, 1000.0 / perSecond, result.shownFps, result.searches);
-    renderer = result.renderer;
+    std::vector<RoundFps> rounds;
+    if (!RunRounds(drawCase, dataDir, scene, &rounds, &renderer)) {
+      std::fprintf(stderr, "pathwick_bench: cannot draw at %s\n", drawCase.label);
+      return false;
+    }
+    PrintRounds(drawCase.label, rounds);
   }
-  std::printf("(renderer: %s)\n\n", renderer.c_str());
+  std::printf("(renderer: %s; the ratio is the median of the rounds' ratios)\n\n",
+              renderer.c_str());
+  return true;
 }
 
 // The cap's run: frames counted by a callback that does nothing else.
-FrameCount capCount;
+FrameCount capCount(kCapRunTime);
 
 int CountFrame(int /*fps*/) {
   if (capCount.Add()) PlatformPostQuit(0);
@@ -132,8 +269,8 @@ int CountFrame(int /*fps*/) {
 }
 
 void ReportCap() {
-  std::printf("Frame-rate cap: the frame loop with a counting callback, %lld s each\n",
-              static_cast<long long>(kRunTime.count()));
+  std::printf("Frame-rate cap: the frame loop with a counting callback, %.0f s each\n",
+              std::chrono::duration<double>(kCapRunTime).count());
   std::printf("%6s %12s %18s %18s %10s %12s\n", "rate", "interval ms", "promised 1000/ms",
               "measured frames/s", "shown FPS", "longest ms");
   for (const int rate : {15, 100, 105}) {
@@ -141,23 +278,39 @@ void ReportCap() {
     fake::Get().realClock = true;
     RenderingEnabled = 1;
     SetFrameRate(rate);
-    capCount = FrameCount();
+    capCount = FrameCount(kCapRunTime);
     RunFrameLoop(CountFrame);
     std::printf("%6d %12u %18.2f %18.2f %10d %12.1f\n", rate, FrameIntervalMs,
-                1000.0 / FrameIntervalMs, capCount.PerSecond(), CurrentFps, capCount.longestGapMs);
+                1000.0 / FrameIntervalMs, capCount.PerSecond(), CurrentFps,
+                capCount.longestGapMs());
   }
   fake::Reset();
+}
+
+// Keeps freed memory in the heap instead of handing the top of it back to
+// the system whenever 128 KiB lie free there (glibc's default). Mesa
+// allocates and frees buffers for every batch it draws; with the default,
+// depending on how the heap happens to lie, some runs fault those pages in
+// afresh on every frame and draw several times slower than others, on
+// either side of the comparison.
+void KeepFreedMemory() {
+#ifdef __GLIBC__
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepFreedMemory();
   const std::string dataDir = argc > 1 ? argv[1] : PATHWICK_DATA_DIR;
-  if (!std::ifstream(dataDir + "/MazeMap.txt")) {
-    std::fprintf(stderr, "pathwick_bench: cannot read %s/MazeMap.txt\n", dataDir.c_str());
+  FloorScene scene;
+  std::string error;
+  if (!LoadFloorScene(dataDir, &scene, &error)) {
+    std::fprintf(stderr, "pathwick_bench: %s\n", error.c_str());
     return 1;
   }
-  ReportDrawing(dataDir);
+  if (!ReportDrawing(dataDir, scene)) return 1;
   ReportCap();
   return 0;
 }
