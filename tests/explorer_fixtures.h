@@ -1,6 +1,6 @@
-// Helpers shared by the explorer tests: small grids, map files in a scratch
-// directory, a frame-by-frame recorder of the search and snapshots of the
-// explorer's members.
+// Helpers shared by the explorer tests: the status messages, small grids,
+// map files in a scratch directory, a frame-by-frame recorder of the search
+// and snapshots of the explorer's members.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -30,6 +30,15 @@ inline std::ostream& operator<<(std::ostream& out, const Pose& pose) {
 }
 
 namespace explorer_test {
+
+// The explorer's seven status messages, byte for byte.
+inline constexpr char kSaysRest[] = "I think I must have a rest Z...ZZ.....";
+inline constexpr char kSaysTurnRight[] = "I like turn to Right first! :-)";
+inline constexpr char kSaysCanMove[] = "I see next position can move";
+inline constexpr char kSaysNextHeading[] = "Let me  try to next directory!";
+inline constexpr char kSaysGoBack[] = "There are no way ,I should go back now!";
+inline constexpr char kSaysFoundExit[] = "Ha ha! I find the maze's exit!! Yeah!";
+inline constexpr char kSaysNoExit[] = "It's so bad the maze has no exit!!";
 
 using Grid = std::array<int32_t, kCellCount>;
 

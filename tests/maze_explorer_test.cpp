@@ -20,6 +20,13 @@ using explorer_test::Frame;
 using explorer_test::Grid;
 using explorer_test::GridOf;
 using explorer_test::Index;
+using explorer_test::kSaysCanMove;
+using explorer_test::kSaysFoundExit;
+using explorer_test::kSaysGoBack;
+using explorer_test::kSaysNextHeading;
+using explorer_test::kSaysNoExit;
+using explorer_test::kSaysRest;
+using explorer_test::kSaysTurnRight;
 using explorer_test::ScratchDir;
 using explorer_test::SearchRecorder;
 using explorer_test::Snapshot;
@@ -101,7 +108,7 @@ TEST_P(SearchEndTest, EndsInExpectedFrameThenRepeatsItsMessage) {
   EXPECT_EQ(c.pathSize, explorer.path.size());
   EXPECT_EQ("", search.At(c.endFrame).messageSet) << "the final frame itself says nothing";
 
-  const std::string endMessage = c.endState == FoundExit ? kFoundExitMessage : kNoExitMessage;
+  const std::string endMessage = c.endState == FoundExit ? kSaysFoundExit : kSaysNoExit;
   const Snapshot ended = TakeSnapshot(explorer);
   search.Run(3);
   EXPECT_EQ((std::vector<std::pair<int, std::string>>{{c.endFrame + 1, endMessage},
@@ -119,10 +126,10 @@ INSTANTIATE_TEST_SUITE_P(Mazes, SearchEndTest, ::testing::ValuesIn(kEndCases),
 TEST_F(SearchTest, AllWallsTriesEachHeadingAfterQuarterTurnsThenGivesUpSilently) {
   Start(FilledGrid(Wall));
   search.Run(59);
-  EXPECT_EQ((std::vector<std::pair<int, std::string>>{{1, kNextHeadingMessage},
-                                                      {20, kNextHeadingMessage},
-                                                      {39, kNextHeadingMessage},
-                                                      {59, kNoExitMessage}}),
+  EXPECT_EQ((std::vector<std::pair<int, std::string>>{{1, kSaysNextHeading},
+                                                      {20, kSaysNextHeading},
+                                                      {39, kSaysNextHeading},
+                                                      {59, kSaysNoExit}}),
             search.MessagesSet(1, 59));
   for (int n = 2; n <= 57; ++n) {
     EXPECT_EQ(Choosing, search.At(n).state) << "frame " << n;
@@ -139,7 +146,7 @@ TEST_F(SearchTest, QuarterTurnThenMoveNorthTakes18And31Frames) {
   }
   const Frame& probe = search.At(20);
   EXPECT_EQ(Advancing, probe.state);
-  EXPECT_EQ(kCanMoveMessage, probe.messageSet);
+  EXPECT_EQ(kSaysCanMove, probe.messageSet);
   EXPECT_EQ((Pose{0, 0, 1, 90, 1}), probe.pose);
   EXPECT_EQ(2u, probe.pathSize);
   EXPECT_EQ(Advancing, search.At(49).state);
@@ -152,7 +159,7 @@ TEST_F(SearchTest, CorridorIsWalkedWithoutTurningOneCellPer31Frames) {
   Start(CorridorToExit());
   ASSERT_TRUE(search.RunUntilOver(kFrameLimit));
   std::vector<std::pair<int, std::string>> moves;
-  for (int n = 1; n < 279; n += 31) moves.emplace_back(n, kCanMoveMessage);
+  for (int n = 1; n < 279; n += 31) moves.emplace_back(n, kSaysCanMove);
   EXPECT_EQ(moves, search.MessagesSet(1, search.LastNumber()));
   EXPECT_EQ(0, search.FirstWhere([](const Frame& f) { return f.pose.angle != 0; }));
   for (int x = 1; x < 9; ++x) EXPECT_EQ(Trail, explorer.CellAt(0, x)) << "column " << x;
@@ -164,7 +171,7 @@ TEST_F(SearchTest, TwoOpenCellsReenterStartThenBackOutOfBoth) {
   ASSERT_TRUE(search.RunUntilOver(kFrameLimit));
   const Frame& reentry = search.At(70);
   EXPECT_EQ(Advancing, reentry.state);
-  EXPECT_EQ(kCanMoveMessage, reentry.messageSet);
+  EXPECT_EQ(kSaysCanMove, reentry.messageSet);
   EXPECT_EQ((Pose{1, 0, 2, 180, 1}), reentry.pose);
   EXPECT_EQ(3u, reentry.pathSize);
   EXPECT_EQ(Choosing, search.At(69).state);
@@ -194,11 +201,11 @@ TEST_F(SearchTest, ArrivalTurnsClockwiseToEastSayingSoEachFrame) {
     for (int turn = 1; turn <= angle / kTurnStep; ++turn) {
       const Frame& frame = search.At(n + turn);
       EXPECT_EQ(angle - kTurnStep * turn, frame.pose.angle);
-      EXPECT_EQ(kTurnRightMessage, frame.messageSet);
+      EXPECT_EQ(kSaysTurnRight, frame.messageSet);
     }
     const Frame& probe = search.At(n + angle / kTurnStep + 1);
     EXPECT_EQ(0, probe.pose.angle);
-    EXPECT_NE(kTurnRightMessage, probe.messageSet);
+    EXPECT_NE(kSaysTurnRight, probe.messageSet);
   }
   EXPECT_EQ((std::vector<int>{0, 90, 180, 270}), arrivalAngles);
 }
@@ -217,7 +224,7 @@ TEST_F(SearchTest, BackingOutTurnsTowardPreviousCellThenMoves30Frames) {
     }
     SCOPED_TRACE("backing out in frame " + std::to_string(decision));
     const Frame& start = search.At(decision);
-    EXPECT_EQ(kGoBackMessage, start.messageSet);
+    EXPECT_EQ(kSaysGoBack, start.messageSet);
     const HeadingStep& back = HeadingTable[start.pose.heading];
     const int turns = std::abs(start.pose.angle - back.angle) / kTurnStep;
     const int arrival = decision + turns + kCellTicks;
@@ -246,33 +253,33 @@ TEST_F(SearchTest, PauseFreezesMoveAndResumeGoesOnFromSameProgress) {
   explorer.SetPaused(true);
   for (int n = 0; n < 3; ++n) {
     EXPECT_FALSE(explorer.Tick());
-    EXPECT_STREQ(kRestMessage, explorer.message);
+    EXPECT_STREQ(kSaysRest, explorer.message);
     explorer_test::ExpectSameSearch(moving, TakeSnapshot(explorer));
   }
 
   explorer.SetPaused(false);
   EXPECT_TRUE(explorer.Tick());
   EXPECT_EQ(12, explorer.pose.progress);
-  EXPECT_STREQ(kRestMessage, explorer.message) << "moving frames set no message";
+  EXPECT_STREQ(kSaysRest, explorer.message) << "moving frames set no message";
   for (int n = 32; n <= 50; ++n) explorer.Tick();
   EXPECT_EQ(FoundExit, explorer.state);
-  EXPECT_STREQ(kRestMessage, explorer.message);
+  EXPECT_STREQ(kSaysRest, explorer.message);
 
   explorer.Tick();
-  EXPECT_STREQ(kFoundExitMessage, explorer.message);
+  EXPECT_STREQ(kSaysFoundExit, explorer.message);
   explorer.SetPaused(true);
   EXPECT_FALSE(explorer.Tick());
-  EXPECT_STREQ(kRestMessage, explorer.message);
+  EXPECT_STREQ(kSaysRest, explorer.message);
   explorer.SetPaused(false);
   EXPECT_TRUE(explorer.Tick());
-  EXPECT_STREQ(kFoundExitMessage, explorer.message);
+  EXPECT_STREQ(kSaysFoundExit, explorer.message);
 }
 
 TEST_F(SearchTest, LoadedExplorerWaitsPausedUntilResumed) {
   explorer_test::LoadGrid(explorer, dir, FilledGrid(Open));
   const Snapshot loaded = TakeSnapshot(explorer);
   EXPECT_FALSE(explorer.Tick());
-  EXPECT_STREQ(kRestMessage, explorer.message);
+  EXPECT_STREQ(kSaysRest, explorer.message);
   explorer_test::ExpectSameSearch(loaded, TakeSnapshot(explorer));
 }
 
@@ -292,8 +299,8 @@ TEST_P(UnknownCellAheadTest, ExplorerRocksInPlaceAndNeverWritesIt) {
 
   // Turning toward east from a heading above 0 is clockwise, and says so.
   const int awayAngle = heading == 0 ? kTurnStep : step.angle - kTurnStep;
-  const char* awayMessage = heading == 0 ? "" : kTurnRightMessage;
-  const char* backMessage = heading == 0 ? kTurnRightMessage : "";
+  const char* awayMessage = heading == 0 ? "" : kSaysTurnRight;
+  const char* backMessage = heading == 0 ? kSaysTurnRight : "";
   for (int n = firstProbe; n <= search.LastNumber(); ++n) {
     const Frame& frame = search.At(n);
     const bool isProbe = (n - firstProbe) % 2 == 0;

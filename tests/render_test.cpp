@@ -1,9 +1,11 @@
 // Offscreen render tests: frames are drawn with OSMesa through the dummy
 // platform and read back pixel by pixel. With a 360 x 360 drawing area one
-// scene unit is one pixel; row 0 is at the bottom. Pixels are sampled inside
-// shapes or a few pixels beyond their edges, never on an edge.
+// scene unit is one pixel; row 0 is at the bottom. Filled shapes are sampled
+// inside or a few pixels beyond their edges, never on a slanted edge; text is
+// compared pixel for pixel with the font's glyphs at their exact places.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -40,6 +42,8 @@ namespace {
 using explorer_test::FilledGrid;
 using explorer_test::Grid;
 using explorer_test::Index;
+using explorer_test::kSaysCanMove;
+using explorer_test::kSaysRest;
 using explorer_test::PlacedCell;
 using explorer_test::ScratchDir;
 using explorer_test::SetGrid;
@@ -83,16 +87,6 @@ Colours ColoursIn(int x0, int y0, int x1, int y1) {
     for (int x = x0; x <= x1; ++x) found.insert(At(x, y));
   }
   return found;
-}
-
-// The leftmost column with a non-black pixel in rows y0..y1; -1 if none.
-int LeftmostLit(int y0, int y1) {
-  for (int x = 0; x < fake::Get().clientWidth; ++x) {
-    for (int y = y0; y <= y1; ++y) {
-      if (At(x, y) != kBlack) return x;
-    }
-  }
-  return -1;
 }
 
 // Bottom-left pixel of the cell of `column`, `row` at 360 x 360.
@@ -317,26 +311,93 @@ TEST_F(RenderTest, SceneLeavesTexturingOffRedCurrentAndTheMatrixStackAsItWas) {
   EXPECT_EQ(depth, 1);
 }
 
-// The rows of a frame's text: which colours each band of rows holds (black
-// and at most one text colour) and the column where its text starts.
-struct TextBand {
-  const char* what;
-  int bottom, top;
-  Colours colours;
-  int textLeft;  // -1: no text
+// The texts of a frame besides the status line, byte for byte.
+const char kKeyLabel[] = "Key: ";
+const char kKeyHelpFirst[] = "<Return>:Start | <SHIFT>:Pause | <CTRL>:Resume | <ESC>:Exit";
+const char kKeyHelpSecond[] = "<UP>:Speed Up | <DOWN>:Speed down | <End>: Full speed";
+const char kTitleAtZeroFps[] = "Pathwick --Demo Corvinder 2002-5-18 ---FPS: 0";
+
+// A line of text as a frame should show it: the left end of its baseline in
+// scene units, and its colour.
+struct Text {
+  const char* chars;
+  int x, y;
+  Colour colour;
 };
 
-void ExpectTextBands(const std::vector<TextBand>& bands) {
-  for (const TextBand& band : bands) {
-    SCOPED_TRACE(band.what);
-    EXPECT_EQ(ColoursIn(0, band.bottom, kScenePixels - 1, band.top), band.colours);
-    const int left = LeftmostLit(band.bottom, band.top);
-    if (band.textLeft < 0) {
-      EXPECT_EQ(left, -1);
-    } else {
-      EXPECT_GE(left, band.textLeft);
-      EXPECT_LE(left, band.textLeft + 3);
+// The frame's text rows (below the maze and above it) as `texts` would light
+// them, painted from the font's bitmaps: every glyph cell is kFontCellWidth
+// pixels wide and starts kFontDescent rows below the baseline. Bitmaps are not
+// scaled, only their positions are: `scale` pixels per scene unit.
+std::vector<Colour> PaintTexts(const std::vector<Text>& texts, int scale) {
+  const int side = kScenePixels * scale;
+  std::vector<Colour> frame(static_cast<size_t>(side) * side, kBlack);
+  for (const Text& text : texts) {
+    for (int i = 0; text.chars[i] != '\0'; ++i) {
+      const unsigned char* rows = FixedFontBitmaps[text.chars[i] - kFontFirstChar];
+      const int left = text.x * scale + i * kFontCellWidth;
+      const int bottom = text.y * scale - kFontDescent;
+      for (int row = 0; row < kFontCellHeight; ++row) {
+        for (int column = 0; column < kFontCellWidth; ++column) {
+          const int x = left + column;
+          const int y = bottom + row;
+          const bool inside = x >= 0 && x < side && y >= 0 && y < side;
+          if (inside && (rows[row] & (0x80 >> column)) != 0) frame[y * side + x] = text.colour;
+        }
+      }
     }
+  }
+  return frame;
+}
+
+// Whether the pixel row y lies outside the maze, in the margins that hold the
+// text: scene rows 0..29 and 330..359.
+bool IsTextRow(int y, int scale) { return y < 30 * scale || y >= 330 * scale; }
+
+// Every pixel of the text rows is exactly as `texts` paint it.
+void ExpectTextRowsShowExactly(const std::vector<Text>& texts, int scale) {
+  const std::vector<Colour> expected = PaintTexts(texts, scale);
+  const int side = kScenePixels * scale;
+  int wrong = 0;
+  for (int y = 0; y < side; ++y) {
+    if (!IsTextRow(y, scale)) continue;
+    for (int x = 0; x < side; ++x) {
+      const Colour& want = expected[y * side + x];
+      if (At(x, y) == want) continue;
+      if (++wrong <= 5) {
+        ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << testing::PrintToString(At(x, y))
+                      << ", expected " << testing::PrintToString(want);
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0) << "pixels of the text rows that differ from the expected text";
+}
+
+// Where the pixels of one colour lie in the text rows: the leftmost column and
+// the lowest and highest rows. Capitals stand on the baseline and reach 8
+// rows above it; full stops and colons reach 1 row below it, descenders 2.
+struct TextBox {
+  const char* what;
+  Colour colour;
+  int left, bottom, top;
+};
+
+void ExpectTextBoxes(const std::vector<TextBox>& boxes) {
+  for (const TextBox& box : boxes) {
+    SCOPED_TRACE(box.what);
+    int left = kScenePixels, bottom = kScenePixels, top = -1;
+    for (int y = 0; y < kScenePixels; ++y) {
+      if (!IsTextRow(y, 1)) continue;
+      for (int x = 0; x < kScenePixels; ++x) {
+        if (At(x, y) != box.colour) continue;
+        left = std::min(left, x);
+        bottom = std::min(bottom, y);
+        top = std::max(top, y);
+      }
+    }
+    EXPECT_EQ(left, box.left);
+    EXPECT_EQ(bottom, box.bottom);
+    EXPECT_EQ(top, box.top);
   }
 }
 
@@ -349,29 +410,64 @@ TEST_F(RenderTest, FramedWindowShowsStatusAndTitleButNoKeyHelp) {
   glGetFloatv(GL_CURRENT_COLOR, colour);
   EXPECT_EQ(std::vector<GLfloat>(colour, colour + 3), (std::vector<GLfloat>{1, 0, 1}));
   DrawFrame(0);
-  ExpectTextBands({
-      {"below the status line", 0, 11, {kBlack}, -1},
-      {"status line", 12, 29, {kBlack, kRed}, 0},
-      {"above the maze", 330, 345, {kBlack}, -1},
-      {"title line", 346, 359, {kBlack, kMagenta}, 0},
+  ExpectTextRowsShowExactly({{kSaysRest, 0, 16, kRed}, {kTitleAtZeroFps, 0, 350, kMagenta}}, 1);
+  ExpectTextBoxes({
+      {"status line", kRed, 1, 15, 24},
+      {"title line", kMagenta, 0, 349, 358},
   });
 }
 
+// At 720 x 720 the glyphs keep their size while the positions double, so the
+// key help lines, which run past the right edge at 360 x 360, show whole.
 TEST_F(RenderTest, FullScreenShowsKeyHelpAtTheTopAndTitleAtTheBottom) {
+  for (const int scale : {1, 2}) {
+    SCOPED_TRACE(testing::Message() << scale << " pixels per scene unit");
+    OpenWindow(Mode::FullScreen, Walls::Flat, kScenePixels * scale, kScenePixels * scale);
+    DrawFrame(0);
+    DrawFrame(0);
+    ExpectTextRowsShowExactly({{kSaysRest, 0, 16, kRed},
+                               {kKeyLabel, 0, 350, kGreen},
+                               {kKeyHelpFirst, 50, 350, kGreen},
+                               {kKeyHelpSecond, 50, 335, kGreen},
+                               {kTitleAtZeroFps, 0, 0, kMagenta}},
+                              scale);
+  }
+  // Back at one pixel per unit: the descenders of "Key: " and "Speed Up"
+  // bound the key help below; the title's colon is cut off below row 0.
   OpenWindow(Mode::FullScreen);
   DrawFrame(0);
-  DrawFrame(0);
-  ExpectTextBands({
-      {"title line", 0, 11, {kBlack, kMagenta}, 0},
-      {"status line", 12, 29, {kBlack, kRed}, 0},
-      {"second key line", 330, 346, {kBlack, kGreen}, 50},
-      {"label and first key line", 347, 359, {kBlack, kGreen}, 0},
+  ExpectTextBoxes({
+      {"title line", kMagenta, 0, 0, 8},
+      {"status line", kRed, 1, 15, 24},
+      {"key help", kGreen, 0, 333, 358},
   });
+}
+
+// One explorer tick per frame, drawn after the tick: the probe frame already
+// shows the cell ahead as Trail and says so, and the arrow's tail, 8 units
+// behind its centre, moves one pixel a frame.
+TEST_F(RenderTest, EachFrameStepsTheExplorerOnceAndShowsWhereTheStepLeftIt) {
+  OpenWindow();
+  Explorer.pose = Pose{};
+  Explorer.path.push(Explorer.pose);
+  Explorer.state = Choosing;
+  Explorer.paused = 0;
+  DrawFrameOf(With(FilledGrid(Wall), {{0, 0, Open}, {1, 0, Open}, {2, 0, Exit}}));
+  EXPECT_TRUE(ColourNear(CellLeft(1) + 15, CellBottom(0) + 15, {0, 179, 0}));
+  ExpectTextRowsShowExactly({{kSaysCanMove, 0, 16, kRed}, {kTitleAtZeroFps, 0, 350, kMagenta}}, 1);
+  for (int frame = 1; frame <= 5; ++frame) {
+    SCOPED_TRACE(testing::Message() << "frame " << frame);
+    if (frame > 1) DrawFrame(0);
+    EXPECT_EQ(Explorer.pose.progress, frame);
+    const int tail = CellLeft(0) + 15 + frame - 8;
+    EXPECT_EQ(At(tail, CellBottom(0) + 15), kRed);
+    EXPECT_NE(At(tail - 1, CellBottom(0) + 15), kRed);
+  }
 }
 
 TEST(TitleLineTest, CarriesTheFrameRateFigure) {
   const std::pair<int, const char*> cases[] = {
-      {0, "Pathwick --Demo Corvinder 2002-5-18 ---FPS: 0"},
+      {0, kTitleAtZeroFps},
       {60, "Pathwick --Demo Corvinder 2002-5-18 ---FPS: 60"},
   };
   for (const auto& [fps, expected] : cases) {
