@@ -9,6 +9,7 @@ PACKAGES="
   libgl1-mesa-dev libglu1-mesa-dev libosmesa6-dev libx11-dev
   libfltk1.3-dev fonts-wqy-microhei
   xvfb xauth openbox xdotool imagemagick x11-utils
+  clang libclang-rt-14-dev
 "
 
 missing=""

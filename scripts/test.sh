@@ -17,3 +17,10 @@ echo "== Sanitizer build and test =="
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPATHWICK_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs" --target explorer_tests bmp_tests app_tests render_tests pathwick-trace
 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L unit
+
+# The libFuzzer targets (clang): each over its checked-in corpus, then fuzzed
+# for 20 seconds with new inputs kept in build-fuzz/fuzz-scratch/.
+echo "== Fuzz targets =="
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DPATHWICK_FUZZ=ON -DPATHWICK_DESKTOP=OFF >/dev/null
+cmake --build build-fuzz -j"$jobs" --target fuzz_map fuzz_bmp
+ctest --test-dir build-fuzz --output-on-failure -j"$jobs" -L fuzz
