@@ -70,8 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (result == 0) {
     FUZZ_REQUIRE(pixels == &sentinelByte);
     FUZZ_REQUIRE(std::memcmp(&info, &infoBefore, sizeof info) == 0);
-    // An acceptable file is larger than the buffer it needs, and fuzz inputs
-    // are small, so no allocation fails: only an unacceptable file is refused.
+    // An acceptable file is at least as large as the buffer it needs, and fuzz
+    // inputs are small, so no allocation fails: only an unacceptable file is
+    // refused.
     FUZZ_REQUIRE(!expected);
     return 0;
   }
