@@ -23,7 +23,8 @@ RUN_PACKAGES="
 "
 
 # The tests, on top of the run set: a virtual display with a window manager,
-# and the X tools that drive the program and look at its windows.
+# the X tools that drive the program and look at its windows, and clang with
+# its fuzzing runtime for the fuzz targets.
 TEST_PACKAGES="
   xvfb
   xauth
@@ -31,6 +32,8 @@ TEST_PACKAGES="
   xdotool
   imagemagick
   x11-utils
+  clang
+  libclang-rt-14-dev
 "
 
 case "${1:-test}" in

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds Pathwick and runs every test: the unit, render, tool and end-to-end
 # tests, then the unit and render tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, then the fuzz targets over their corpora and
+# for a short session each.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -17,3 +18,10 @@ echo "== Sanitizer build and test =="
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPATHWICK_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs" --target explorer_tests bmp_tests app_tests render_tests pathwick-trace
 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L unit
+
+# The libFuzzer targets (clang): each over its checked-in corpus, then fuzzed
+# for 20 seconds with new inputs kept in build-fuzz/fuzz-scratch/.
+echo "== Fuzz targets =="
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DPATHWICK_FUZZ=ON -DPATHWICK_DESKTOP=OFF >/dev/null
+cmake --build build-fuzz -j"$jobs" --target fuzz_map fuzz_bmp
+ctest --test-dir build-fuzz --output-on-failure -j"$jobs" -L fuzz
