@@ -443,6 +443,66 @@ TEST_F(RenderTest, FullScreenShowsKeyHelpAtTheTopAndTitleAtTheBottom) {
   });
 }
 
+// The raster position of every glyph a frame draws, in drawing order, read in
+// feedback mode: each glyph's glBitmap reports where it starts, so a blank
+// counts as much as a letter. At 360 x 360 window coordinates are scene units.
+std::vector<std::pair<int, int>> GlyphPositionsOfOneFrame() {
+  std::vector<GLfloat> buffer(1 << 16);
+  glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_2D, buffer.data());
+  glRenderMode(GL_FEEDBACK);
+  DrawFrame(0);
+  const GLint used = glRenderMode(GL_RENDER);
+  EXPECT_GT(used, 0) << "the feedback buffer overflowed";
+  std::vector<std::pair<int, int>> glyphs;
+  for (GLint i = 0; i < used;) {
+    const auto token = static_cast<GLenum>(buffer[i++]);
+    switch (token) {
+      case GL_BITMAP_TOKEN:
+        glyphs.emplace_back(std::lround(buffer[i]), std::lround(buffer[i + 1]));
+        i += 2;
+        break;
+      case GL_POLYGON_TOKEN:
+        i += 1 + 2 * static_cast<GLint>(buffer[i]);
+        break;
+      case GL_LINE_TOKEN:
+      case GL_LINE_RESET_TOKEN:
+        i += 4;
+        break;
+      case GL_PASS_THROUGH_TOKEN:
+        i += 1;
+        break;
+      default:  // points and pixel rectangles: one vertex
+        i += 2;
+        break;
+    }
+  }
+  return glyphs;
+}
+
+TEST_F(RenderTest, EveryTextIsDrawnOneGlyphPerByteFromItsPlace) {
+  struct Text {
+    const char* text;
+    int x, y;
+  };
+  const std::vector<Text> framed = {{kSaysRest, 0, 16}, {kTitleAtZeroFps, 0, 350}};
+  const std::vector<Text> fullScreen = {{kSaysRest, 0, 16},
+                                        {kKeyLabel, 0, 350},
+                                        {kKeyHelpFirst, 50, 350},
+                                        {kKeyHelpSecond, 50, 335},
+                                        {kTitleAtZeroFps, 0, 0}};
+  for (const Mode mode : {Mode::Framed, Mode::FullScreen}) {
+    SCOPED_TRACE(mode == Mode::Framed ? "framed" : "full screen");
+    OpenWindow(mode);
+    std::vector<std::pair<int, int>> expected;
+    for (const Text& text : mode == Mode::Framed ? framed : fullScreen) {
+      for (size_t i = 0; text.text[i] != '\0'; ++i) {
+        expected.emplace_back(text.x + static_cast<int>(i) * kFontCellWidth, text.y);
+      }
+    }
+    EXPECT_EQ(GlyphPositionsOfOneFrame(), expected);
+  }
+}
+
 // One explorer tick per frame, drawn after the tick: the probe frame already
 // shows the cell ahead as Trail and says so, and the arrow's tail, 8 units
 // behind its centre, moves one pixel a frame.
