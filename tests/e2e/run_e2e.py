@@ -17,10 +17,9 @@ import tempfile
 import time
 import unittest
 
-from xsession import (ABOUT_CAPTION, DISPLAY_ENV, KEY_HELP_COLOUR, MAP_FILE, QUESTION_CAPTION,
-                      SCENE_SIZE, SCREEN, TEXTURE_FILE, TIMEOUT, UNTEXTURED_WALL, WALL,
-                      ProgramTest, Screenshot, assert_centred, cells_with, click, geometry,
-                      outer_frame, press, read_map, start_display, wait_until, x_tool)
+from xsession import (DISPLAY_ENV, MAP_FILE, QUESTION_CAPTION, SCREEN, TEXTURE_FILE, TIMEOUT,
+                      UNTEXTURED_WALL, WALL, ProgramTest, Screenshot, assert_centred, cells_with,
+                      click, geometry, outer_frame, press, read_map, start_display, x_tool)
 
 PATHWICK = ""
 DATA_DIR = ""
@@ -80,13 +79,7 @@ class FramedWindowTest(PathwickTest):
 
     def test_keys_start_pause_and_resume_the_search(self):
         self.slow_down()
-        self.assert_still()  # the explorer waits for a start
-        press("Return")
-        self.assert_moving()
-        press("shift")
-        self.assert_still()
-        press("ctrl")
-        self.assert_moving()
+        self.assert_keys_start_pause_and_resume()
         press("Escape")
         self.assert_exits_with_1()
 
@@ -111,13 +104,7 @@ class FramedWindowTest(PathwickTest):
         self.slow_down()
         press("Return")
         self.assert_moving()
-        press("F1")
-        box = self.focused_window_named(ABOUT_CAPTION)
-        assert_centred(geometry(box), geometry(self.window))
-        self.assert_still()
-        press("Return")
-        wait_until(lambda: ABOUT_CAPTION not in self.window_names(), "the About box to close")
-        self.assert_moving()
+        self.assert_about_box_stops_the_frames_until_ok(self.window)
 
 
 class QuestionTest(PathwickTest):
@@ -135,12 +122,7 @@ class FullScreenTest(PathwickTest):
     def test_ok_opens_a_borderless_screen_sized_window_above_the_others(self):
         self.start()
         self.answer_question("Return")
-        window = self.main_window()
-        self.assertEqual(geometry(window), (0, 0, *SCREEN))
-        self.assertEqual(outer_frame(window), (0, 0, *SCREEN), "the window has a frame")
-        self.assertIn("_NET_WM_STATE_ABOVE", x_tool("xprop", "-id", str(window), "_NET_WM_STATE"))
-        key_help = Screenshot().area(self.scene.rect(0, 335, SCENE_SIZE, SCENE_SIZE))
-        self.assertIn(KEY_HELP_COLOUR, key_help, "no key help in green")
+        self.assert_full_screen(self.main_window())
         press("Escape")
         self.assert_exits_with_1()
 
@@ -191,8 +173,7 @@ class DataFileTest(PathwickTest):
     def test_without_the_map_it_still_runs(self):
         self.start("--windowed", missing=(MAP_FILE,))
         self.main_window()
-        centre = Screenshot().area(self.scene.cell(5, 5))
-        self.assertTrue(any(sum(pixel) > 30 for pixel in centre), "the maze is not drawn")
+        self.assert_maze_drawn()
         press("Escape")
         self.assert_exits_with_1()
 

@@ -295,6 +295,41 @@ class ProgramTest(unittest.TestCase):
         captions = runs(wait_until(inked_columns, "the menu bar"), MENU_CAPTION_GAP)
         return [(left + (first + last) // 2, (top + bottom) // 2) for first, last in captions]
 
+    def assert_keys_start_pause_and_resume(self):
+        """From a waiting explorer: Return starts the search, Shift pauses it
+        and Ctrl resumes it."""
+        self.assert_still()
+        press("Return")
+        self.assert_moving()
+        press("shift")
+        self.assert_still()
+        press("ctrl")
+        self.assert_moving()
+
+    def assert_about_box_stops_the_frames_until_ok(self, window):
+        """From a running search: F1 opens the About box centred over `window`,
+        and no frame runs until OK closes it."""
+        press("F1")
+        box = self.focused_window_named(ABOUT_CAPTION)
+        assert_centred(geometry(box), geometry(window))
+        self.assert_still()
+        press("Return")
+        wait_until(lambda: ABOUT_CAPTION not in self.window_names(), "the About box to close")
+        self.assert_moving()
+
+    def assert_full_screen(self, window):
+        """`window` covers the screen without a frame, stays above the others
+        and shows the key help."""
+        self.assertEqual(geometry(window), (0, 0, *SCREEN))
+        self.assertEqual(outer_frame(window), (0, 0, *SCREEN), "the window has a frame")
+        self.assertIn("_NET_WM_STATE_ABOVE", x_tool("xprop", "-id", str(window), "_NET_WM_STATE"))
+        key_help = Screenshot().area(self.scene.rect(0, 335, SCENE_SIZE, SCENE_SIZE))
+        self.assertIn(KEY_HELP_COLOUR, key_help, "no key help in green")
+
+    def assert_maze_drawn(self):
+        centre = Screenshot().area(self.scene.cell(5, 5))
+        self.assertTrue(any(sum(pixel) > 30 for pixel in centre), "the maze is not drawn")
+
     def maze_picture(self):
         return Screenshot().area(self.scene.maze())
 
