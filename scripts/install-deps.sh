@@ -6,61 +6,91 @@
 #   install-deps.sh test   the run set and everything the tests use (the default)
 set -eu
 
-# Building and running. CMake looks for GoogleTest, OSMesa and Python whenever
-# it configures the project, so the build needs them even if no test runs.
+# Building and running the program (run.sh configures without the tests).
 RUN_PACKAGES="
   build-essential
   cmake
-  pkg-config
-  python3
-  libgtest-dev
   libgl1-mesa-dev
   libglu1-mesa-dev
-  libosmesa6-dev
   libx11-dev
   libfltk1.3-dev
   fonts-wqy-microhei
 "
 
-# The tests, on top of the run set: a virtual display with a window manager,
-# the X tools that drive the program and look at its windows, and clang with
+# The tests, on top of the run set: GoogleTest, Python, OSMesa for drawing
+# offscreen (found through pkg-config); a virtual display with a window manager,
+# and the X tools that drive the program and look at its windows; the MinGW-w64
+# cross compiler for the Windows program, and Wine with a Chinese locale to run
+# it (without one, Wine draws the Chinese captions as empty boxes); clang with
 # its fuzzing runtime for the fuzz targets.
 TEST_PACKAGES="
+  libgtest-dev
+  python3
+  pkg-config
+  libosmesa6-dev
   xvfb
   xauth
   openbox
   xdotool
   imagemagick
   x11-utils
+  g++-mingw-w64-x86-64-win32
+  mingw-w64-x86-64-dev
+  binutils-mingw-w64-x86-64
+  wine
+  wine64
+  locales
   clang
   libclang-rt-14-dev
 "
+TEST_LOCALES="zh_CN.UTF-8"
 
 case "${1:-test}" in
-  run) PACKAGES="$RUN_PACKAGES" ;;
-  test) PACKAGES="$RUN_PACKAGES $TEST_PACKAGES" ;;
+  run) PACKAGES="$RUN_PACKAGES" LOCALES="" ;;
+  test) PACKAGES="$RUN_PACKAGES $TEST_PACKAGES" LOCALES="$TEST_LOCALES" ;;
   *)
     echo "usage: install-deps.sh [run | test]" >&2
     exit 2
     ;;
 esac
 
-missing=""
-for package in $PACKAGES; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-    missing="$missing $package"
-  fi
-done
-
-if [ -z "$missing" ]; then
-  exit 0
-fi
-
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
   SUDO="sudo"
 fi
-echo "Installing:$missing"
-$SUDO apt-get update
-# shellcheck disable=SC2086
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+
+install_missing_packages() {
+  missing=""
+  for package in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+      missing="$missing $package"
+    fi
+  done
+  if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    $SUDO apt-get update
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+  fi
+}
+
+# Generates the UTF-8 locale $1 (such as zh_CN.UTF-8) when it is missing. It is
+# enabled in /etc/locale.gen, so that a later upgrade of the locales package,
+# which regenerates every enabled locale, keeps it.
+generate_locale() {
+  if locale -a | grep -qix "$(echo "$1" | sed 's/UTF-8/utf8/')"; then
+    return
+  fi
+  echo "Generating the locale $1"
+  if grep -q "^# *$1 UTF-8" /etc/locale.gen; then
+    $SUDO sed -i "s/^# *$1 UTF-8/$1 UTF-8/" /etc/locale.gen
+  elif ! grep -q "^$1 UTF-8" /etc/locale.gen; then
+    echo "$1 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+  fi
+  $SUDO locale-gen
+}
+
+install_missing_packages
+for name in $LOCALES; do
+  generate_locale "$name"
+done

@@ -40,7 +40,7 @@ while [ "$remaining" -gt 0 ]; do
 done
 
 scripts/install-deps.sh run
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPATHWICK_TESTS=OFF >/dev/null
 cmake --build build -j"$(nproc)" --target pathwick pathwick-trace
 
 cd data

@@ -1,0 +1,265 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the Windows program: pathwick.exe under Wine.
+
+Usage: run_wine_e2e.py PATHWICK_EXE DATA_DIR [unittest options, such as -k NAME]
+
+Starts its own Xvfb (1024x768) with openbox and a fresh 64-bit Wine prefix in
+a scratch folder, then runs the program there in a scratch directory holding
+copies of MazeMap.txt and Stone.BMP from DATA_DIR, and drives it as
+run_e2e.py drives the Linux program. The logic above the platform seam is
+tested elsewhere; these tests cover what the Win32 backend adds: the boxes,
+the two windows, the menu resource, keys, closing, and the picture.
+
+Wine is told not to decorate its windows, so that it draws the Win32 caption
+and frame itself as Windows would: an X window's geometry is then the Win32
+window rectangle, frame included. The Chinese texts need the zh_CN.UTF-8
+locale (scripts/install-deps.sh generates it); without it Wine draws them as
+empty boxes.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from xsession import (DISPLAY_ENV, MAP_FILE, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE,
+                      TEXTURE_FILE, TIMEOUT, UNTEXTURED_WALL, WALL, ProgramTest, Screenshot,
+                      assert_centred, cells_with, click, geometry, outer_frame, press, read_map,
+                      start_display)
+
+PATHWICK_EXE = ""
+DATA_DIR = ""
+
+WINE_LOCALE = "zh_CN.UTF-8"
+WINE_ENV = {}
+WINEBOOT_TIMEOUT = 180.0  # a first wineboot takes 20 to 40 s
+WINESERVER_LINGER = 60  # seconds the server waits for a next program
+
+FRAMED_OUTER = (0, 0, 420, 420)
+MENU_ITEM_COUNT = 8
+EXIT_ITEM = 6  # 退出, the seventh item
+SLOWEST_FPS = 15  # the frame rate at the lowest speed setting
+SPEED_RANGE_PRESSES = 18  # Up or Down presses across the whole range, 15 to 105
+SPEED_SPAN = 1.0  # seconds over which the arrow's speed is measured
+ARROW_COLOUR = (255, 0, 0)
+START_ITEM, PAUSE_ITEM, RESUME_ITEM = 0, 1, 2  # 开始, 暂停, 继续
+# Wine's default metrics: the menu bar's height, and the centre of the
+# caption's close button from the window's top-right corner.
+MENU_BAR_HEIGHT = 19
+CLOSE_BUTTON_FROM_TOP_RIGHT = (-15, 12)
+
+# The cell colours that the Linux program shows on this display (its fill
+# table, rounded to 8 bits the way Mesa rounds them).
+CELL_COLOURS = {
+    1: (102, 102, 76),  # open
+    2: (128, 128, 128),  # dead end
+    3: (0, 178, 0),  # trail
+    8: (128, 128, 255),  # marker
+    9: (0, 255, 0),  # exit
+    WALL: UNTEXTURED_WALL,  # without a texture
+}
+
+
+def press_times(key, count):
+    for _ in range(count):
+        press(key)
+
+
+def run_wine_tool(*command, timeout=TIMEOUT):
+    subprocess.run(command, env=WINE_ENV, check=True, timeout=timeout,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def start_wine(home):
+    """Creates the Wine prefix and keeps its server running until the tests end."""
+    locales = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower()
+    if WINE_LOCALE.lower().replace("-", "") not in locales.split():
+        raise RuntimeError(f"the locale {WINE_LOCALE} is missing: run scripts/install-deps.sh")
+    WINE_ENV.update(DISPLAY_ENV, WINEPREFIX=os.path.join(home, "wine"), WINEARCH="win64",
+                    WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree=;mshtml=", LC_ALL=WINE_LOCALE)
+    # A server that outlives each program, so that no start waits for a new
+    # one; it ends by itself should the tests die before they stop it.
+    os.mkdir(WINE_ENV["WINEPREFIX"])
+    run_wine_tool("wineserver", f"--persistent={WINESERVER_LINGER}")
+    unittest.addModuleCleanup(run_wine_tool, "wineserver", "--kill")
+    run_wine_tool("wineboot", "--init", timeout=WINEBOOT_TIMEOUT)
+    # Undecorated: Wine draws the caption and frame itself, and an X
+    # window's geometry is the Win32 window rectangle.
+    run_wine_tool("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated",
+                  "/d", "N", "/f")
+
+
+def setUpModule():
+    home = tempfile.mkdtemp(prefix="pathwick-wine-e2e-home-")
+    unittest.addModuleCleanup(shutil.rmtree, home, True)
+    start_display(home)
+    start_wine(home)
+
+
+class WinePathwickTest(ProgramTest):
+    """Runs pathwick.exe in a scratch directory and drives it. Wine gives each
+    of its windows the X class of the program file."""
+
+    WINDOW_CLASSES = r"^pathwick\.exe$"
+
+    def start(self, *arguments, missing=(), map_codes=None):
+        """Starts the program with copies of the data files but those `missing`;
+        `map_codes` (100 cell codes, row 0 first) replaces the shipped map."""
+        workdir = tempfile.mkdtemp(prefix="pathwick-wine-e2e-")
+        self.addCleanup(shutil.rmtree, workdir, True)
+        for name in (MAP_FILE, TEXTURE_FILE):
+            if name not in missing:
+                shutil.copy(os.path.join(DATA_DIR, name), workdir)
+        if map_codes is not None:
+            with open(os.path.join(workdir, MAP_FILE), "w") as stream:
+                stream.write(" ".join(map(str, map_codes)))
+        super().start(["wine", PATHWICK_EXE, *arguments], workdir, WINE_ENV)
+
+    def main_menu_items(self):
+        """Centres of the menu bar's captions: the bar lies right above the drawing area."""
+        scene = self.scene
+        return self.menu_items((scene.x, scene.y - MENU_BAR_HEIGHT + 3, scene.x + scene.width,
+                                scene.y - 3))
+
+    def close_button(self, window):
+        x, y, width, _ = geometry(window)
+        dx, dy = CLOSE_BUTTON_FROM_TOP_RIGHT
+        return x + width + dx, y + dy
+
+
+class QuestionTest(WinePathwickTest):
+    def test_cancel_and_escape_give_the_framed_window_with_its_menu_bar(self):
+        # Tab takes the focus from OK to Cancel, and space presses Cancel.
+        for way, keys in {"Cancel": ("Tab", "space"), "Escape": ("Escape",)}.items():
+            with self.subTest(way):
+                self.start()
+                box = self.window_named(QUESTION_CAPTION)
+                assert_centred(geometry(box), (0, 0, *SCREEN))
+                self.answer_question(*keys)
+                window = self.main_window()
+                self.assertEqual(outer_frame(window), FRAMED_OUTER)
+                self.assertEqual(len(self.main_menu_items()), MENU_ITEM_COUNT)
+                wall = Screenshot().area(self.scene.cell(*cells_with(self.shipped_map(), WALL)[0]))
+                self.assertGreater(len(set(wall)), 10, "a wall cell is drawn flat")
+                press("Escape")
+                self.assert_exits_with_1()
+
+    def test_ok_gives_a_borderless_screen_sized_window_above_the_others(self):
+        self.start()
+        self.answer_question("Return")
+        self.assert_full_screen(self.main_window())
+        press("Escape")
+        self.assert_exits_with_1()
+
+    @staticmethod
+    def shipped_map():
+        return read_map(os.path.join(DATA_DIR, MAP_FILE))
+
+
+class CommandTest(WinePathwickTest):
+    def setUp(self):
+        self.start("--windowed")
+        self.window = self.main_window()
+        self.slow_down()
+
+    def test_return_shift_and_ctrl_start_pause_and_resume(self):
+        self.assert_keys_start_pause_and_resume()
+
+    def test_menu_items_do_what_their_keys_do(self):
+        items = self.main_menu_items()
+        click(*items[START_ITEM])
+        self.assert_moving()
+        click(*items[PAUSE_ITEM])
+        self.assert_still()
+        click(*items[RESUME_ITEM])
+        self.assert_moving()
+
+    def test_f1_shows_the_about_box_and_the_frames_stop_until_ok(self):
+        press("Return")
+        self.assert_moving()
+        self.assert_about_box_stops_the_frames_until_ok(self.window)
+
+
+class SpeedTest(WinePathwickTest):
+    """The speed keys, seen in how fast the arrow runs along a straight
+    corridor: one scene unit a frame. The frames-per-second figure would be
+    a poor measure: capped, it is the rate of the last frame alone, and the
+    screenshots that would read it delay frames."""
+
+    CORRIDOR = [1] * 10 + [WALL] * 90  # row 0 open, the rest walls
+
+    def arrow_x(self):
+        """The x of the arrow's centre, in scene units."""
+        maze = self.scene.maze()
+        shot = Screenshot()
+        columns = [column for column in range(maze[0], maze[2]) for row in range(maze[1], maze[3])
+                   if shot.pixel(column, row) == ARROW_COLOUR]
+        self.assertTrue(columns, "no arrow in the maze")
+        return sum(columns) / len(columns) * SCENE_SIZE / self.scene.size
+
+    def speed(self):
+        """Scene units a second that the arrow runs after a restart (Return)."""
+        press("Return")
+        time.sleep(SETTLE)
+        start_x, start_time = self.arrow_x(), time.monotonic()
+        time.sleep(SPEED_SPAN)
+        return (self.arrow_x() - start_x) / (time.monotonic() - start_time)
+
+    def test_down_end_and_up_change_the_speed(self):
+        self.start("--windowed", map_codes=self.CORRIDOR)
+        self.main_window()
+        self.slow_down()
+        slowest = self.speed()
+        self.assertLess(slowest, SLOWEST_FPS * 1.2, "Down does not cap the frames at 15 a second")
+        press("End")
+        self.assertGreater(self.speed(), 2 * slowest, "End does not remove the cap")
+        self.slow_down()
+        press_times("Up", SPEED_RANGE_PRESSES)
+        self.assertGreater(self.speed(), 2 * slowest, "Up does not speed the search up")
+
+
+class EndingTest(WinePathwickTest):
+    def test_escape_the_exit_item_and_the_close_button_end_with_exit_code_1(self):
+        ways = {
+            "Escape": lambda window: press("Escape"),
+            "menu item 退出": lambda window: click(*self.main_menu_items()[EXIT_ITEM]),
+            "close button": lambda window: click(*self.close_button(window)),
+        }
+        for way, close in ways.items():
+            with self.subTest(way):
+                self.start("--windowed")
+                close(self.main_window())
+                self.assert_exits_with_1()
+
+
+class DataFileTest(WinePathwickTest):
+    def test_cells_have_the_colours_of_the_linux_program_and_flat_walls_without_texture(self):
+        # Every code with a colour of its own, all over the grid; the arrow
+        # stands on the open cell at column 0, row 0.
+        codes = [1] + [list(CELL_COLOURS)[index % len(CELL_COLOURS)] for index in range(1, 100)]
+        self.start("--windowed", missing=(TEXTURE_FILE,), map_codes=codes)
+        self.main_window()
+        shot = Screenshot()
+        for index, code in enumerate(codes[1:], start=1):
+            cell = (index % 10, index // 10)
+            for pixel in set(shot.area(self.scene.cell(*cell))):
+                self.assertEqual(pixel, CELL_COLOURS[code], f"cell {cell} with code {code}")
+        press("Escape")
+        self.assert_exits_with_1()
+
+    def test_without_the_map_it_still_runs(self):
+        self.start("--windowed", missing=(MAP_FILE,))
+        self.main_window()
+        self.assert_maze_drawn()
+        press("Escape")
+        self.assert_exits_with_1()
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    PATHWICK_EXE, DATA_DIR = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)

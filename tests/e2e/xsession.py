@@ -1,0 +1,352 @@
+"""What the end-to-end tests share: a private X session and the program in it.
+
+start_display() starts Xvfb (1024x768) with openbox; the helpers below drive
+it with xdotool, read window geometry (xwininfo, xprop) and the pixels of
+root-window screenshots (ImageMagick's import). ProgramTest drives one run of
+the program; each test file says how to start it and how to find its windows.
+"""
+
+import os
+import re
+import select
+import subprocess
+import time
+import unittest
+
+SCREEN = (1024, 768)
+TITLE = "Pathwick --Demo Corvinder 2002-5-18"
+QUESTION_CAPTION = "迷宫DEMO"
+ABOUT_CAPTION = "迷宫搜索Demo"
+MAP_FILE = "MazeMap.txt"
+TEXTURE_FILE = "Stone.BMP"
+
+TIMEOUT = 10.0  # the longest any single wait may take, in seconds
+SETTLE = 0.3  # time for a key or click to reach the next frame
+STILL_SPAN = 1.0  # a still picture is compared over this long
+
+SCENE_SIZE = 360  # scene units on each side, mapped onto a centred square
+MAZE_LOW, MAZE_HIGH = 30, 330  # the maze's extent in scene units
+WALL = 0
+UNTEXTURED_WALL = (102, 51, 0)  # (0.4, 0.2, 0.0) * 255
+TITLE_LINE_COLOUR = (255, 0, 255)  # drawn in every frame
+KEY_HELP_COLOUR = (0, 255, 0)
+MENU_CAPTION_GAP = 6  # pixels: wider than any gap inside a caption, narrower than between two
+SLOWEST_SPEED_PRESSES = 17  # Down presses from the start setting to 15 frames per second
+
+DISPLAY_ENV = {}
+
+
+def wait_until(condition, what, timeout=TIMEOUT):
+    """Polls `condition` until it returns something true, and returns that."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out after {timeout:.0f} s waiting for {what}")
+        time.sleep(0.05)
+
+
+def x_tool(*command):
+    """Runs an X client on the test display and returns its output ('' on failure)."""
+    done = subprocess.run(command, env=DISPLAY_ENV, capture_output=True, timeout=TIMEOUT)
+    return done.stdout.decode("utf-8", "replace") if done.returncode == 0 else ""
+
+
+def press(key):
+    x_tool("xdotool", "key", key)
+
+
+def click(x, y):
+    x_tool("xdotool", "mousemove", str(x), str(y), "click", "1")
+
+
+def stop_process(process):
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=3)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+# --- The virtual display ---------------------------------------------------
+
+
+def read_display_number(read_end):
+    """Reads the display number that Xvfb -displayfd reports once it is ready."""
+    text = b""
+    deadline = time.monotonic() + TIMEOUT
+    while not text.endswith(b"\n"):
+        remaining = deadline - time.monotonic()
+        if remaining <= 0 or not select.select([read_end], [], [], remaining)[0]:
+            raise RuntimeError("Xvfb did not start")
+        chunk = os.read(read_end, 64)
+        if not chunk:
+            raise RuntimeError("Xvfb exited at start")
+        text += chunk
+    return int(text)
+
+
+def start_display(home):
+    """Starts Xvfb on a free display number, then openbox; registers their stop.
+    DISPLAY_ENV is then the environment for X clients, with HOME at `home`."""
+    read_end, write_end = os.pipe()
+    width, height = SCREEN
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
+         "-nolisten", "tcp"],
+        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    unittest.addModuleCleanup(stop_process, xvfb)
+    os.close(write_end)
+    try:
+        number = read_display_number(read_end)
+    finally:
+        os.close(read_end)
+    DISPLAY_ENV.update(os.environ, DISPLAY=f":{number}", HOME=home)
+    log_path = os.path.join(home, "openbox.log")
+    with open(log_path, "wb") as log:
+        openbox = subprocess.Popen(["openbox"], env=DISPLAY_ENV, stdout=log, stderr=log)
+    unittest.addModuleCleanup(stop_process, openbox)
+    try:
+        wait_until(lambda: "window id" in x_tool("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
+                   "openbox to manage the display")
+    except AssertionError as error:
+        with open(log_path, errors="replace") as log:
+            raise RuntimeError(f"{error} (openbox exit status {openbox.poll()}, "
+                               f"output: {log.read()!r})") from None
+
+
+# --- Windows and screenshots ------------------------------------------------
+
+
+def focused_window():
+    output = x_tool("xdotool", "getwindowfocus").strip()
+    return int(output) if output else None
+
+
+def geometry(window):
+    """(x, y, width, height) of a window on the screen."""
+    info = x_tool("xwininfo", "-id", str(window))
+    values = [int(re.search(rf"{label}:\s+(-?\d+)", info).group(1))
+              for label in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")]
+    return tuple(values)
+
+
+def parent_of(window):
+    """The parent window, or None when the parent is the root window."""
+    tree = x_tool("xwininfo", "-id", str(window), "-tree")
+    parent = re.search(r"Parent window id: (0x[0-9a-f]+)(.*)", tree)
+    return None if "(the root window)" in parent.group(2) else int(parent.group(1), 16)
+
+
+def outer_frame(window):
+    """The geometry of the top-level window around `window`: its frame, if it has one."""
+    while (parent := parent_of(window)) is not None:
+        window = parent
+    return geometry(window)
+
+
+def drawing_area(window):
+    """The geometry of the OpenGL area: the window's child window, or the window."""
+    children = x_tool("xwininfo", "-id", str(window), "-children")
+    child = re.search(r"^\s+(0x[0-9a-f]+) .*\d+x\d+[+-]\d+[+-]\d+\s+[+-]-?\d+[+-]-?\d+$",
+                      children, re.MULTILINE)
+    return geometry(int(child.group(1), 16)) if child else geometry(window)
+
+
+class Screenshot:
+    """The root window's pixels."""
+
+    def __init__(self):
+        done = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
+                              env=DISPLAY_ENV, capture_output=True, timeout=TIMEOUT, check=True)
+        # A binary PPM: "P6", width, height, 255, one whitespace byte, then RGB bytes.
+        header = re.match(rb"P6\s+(\d+)\s+\d+\s+255\s", done.stdout)
+        assert header, "import wrote an unexpected image format"
+        self.width = int(header.group(1))
+        self.pixels = done.stdout[header.end():]
+
+    def pixel(self, x, y):
+        offset = 3 * (y * self.width + x)
+        return tuple(self.pixels[offset:offset + 3])
+
+    def contains(self, colour):
+        wanted = bytes(colour)
+        offset = self.pixels.find(wanted)
+        while offset >= 0 and offset % 3:
+            offset = self.pixels.find(wanted, offset + 1)
+        return offset >= 0
+
+    def area(self, rect):
+        x0, y0, x1, y1 = rect
+        return [self.pixel(x, y) for y in range(y0, y1) for x in range(x0, x1)]
+
+
+class Scene:
+    """Maps scene units onto the screen: the largest centred square of the drawing area."""
+
+    def __init__(self, area):
+        self.x, self.y, self.width, self.height = area
+        self.size = min(self.width, self.height)
+        self.left = (self.width - self.size) // 2
+        self.bottom = (self.height - self.size) // 2
+
+    def rect(self, x0, y0, x1, y1, inset=0):
+        """Screen rectangle (x0, y0, x1, y1) of a scene rectangle, shrunk by `inset` pixels."""
+        scale = self.size / SCENE_SIZE
+        left = self.x + self.left + round(x0 * scale) + inset
+        right = self.x + self.left + round(x1 * scale) - inset
+        top = self.y + self.height - self.bottom - round(y1 * scale) + inset
+        bottom = self.y + self.height - self.bottom - round(y0 * scale) - inset
+        return left, top, right, bottom
+
+    def cell(self, column, row, inset=3):
+        return self.rect(30 * column + 30, 30 * row + 30, 30 * column + 60, 30 * row + 60, inset)
+
+    def maze(self):
+        return self.rect(MAZE_LOW, MAZE_LOW, MAZE_HIGH, MAZE_HIGH)
+
+
+def assert_centred(inner, outer, tolerance=3):
+    """The rectangle `inner` (x, y, width, height) is centred on `outer`."""
+    for axis in (0, 1):
+        inner_centre = inner[axis] + inner[axis + 2] / 2
+        outer_centre = outer[axis] + outer[axis + 2] / 2
+        assert abs(inner_centre - outer_centre) <= tolerance, f"{inner} is not centred on {outer}"
+
+
+def read_map(path):
+    """The cell codes of a map file, row 0 (the bottom row) first."""
+    with open(path) as stream:
+        return [int(value) for value in stream.read().split()[:100]]
+
+
+def cells_with(codes, wanted):
+    """(column, row) of every cell whose code is `wanted`."""
+    return [(index % 10, index // 10) for index, code in enumerate(codes) if code == wanted]
+
+
+def runs(flags, min_gap):
+    """[first, last] index of each run of true flags; runs less than min_gap apart merge."""
+    found = []
+    for index, flag in enumerate(flags):
+        if flag and found and index - found[-1][1] <= min_gap:
+            found[-1][1] = index
+        elif flag:
+            found.append([index, index])
+    return found
+
+
+# --- The program --------------------------------------------------------------
+
+
+class ProgramTest(unittest.TestCase):
+    """Drives one run of the program. A subclass sets WINDOW_CLASSES, a regular
+    expression for the X classes of the program's windows, and calls start()."""
+
+    WINDOW_CLASSES = None
+
+    def start(self, command, workdir, env):
+        self.program = subprocess.Popen(command, cwd=workdir, env=env)
+        self.addCleanup(stop_process, self.program)
+
+    def window_names(self):
+        """Name -> id of every visible window of the program."""
+        names = {}
+        for line in x_tool("xdotool", "search", "--onlyvisible", "--class",
+                           self.WINDOW_CLASSES).split():
+            names[x_tool("xdotool", "getwindowname", line).rstrip("\n")] = int(line)
+        return names
+
+    def window_named(self, name):
+        return wait_until(lambda: self.window_names().get(name), f"the window '{name}'")
+
+    def focused_window_named(self, name):
+        window = self.window_named(name)
+        wait_until(lambda: focused_window() == window, f"the window '{name}' to take the focus")
+        return window
+
+    def answer_question(self, *keys):
+        self.focused_window_named(QUESTION_CAPTION)
+        for key in keys:
+            press(key)
+
+    def main_window(self):
+        """Waits for the program's window to show, take the focus and draw."""
+        window = self.focused_window_named(TITLE)
+        wait_until(lambda: Screenshot().contains(TITLE_LINE_COLOUR), "the first frame")
+        self.scene = Scene(drawing_area(window))
+        return window
+
+    def menu_items(self, band):
+        """Centres of the menu bar's captions: runs of columns with dark text
+        pixels in `band`, a screen rectangle (x0, y0, x1, y1) inside the bar."""
+        left, top, right, bottom = band
+
+        def inked_columns():
+            shot = Screenshot()
+            inked = [any(sum(shot.pixel(column, row)) < 300 for row in range(top, bottom))
+                     for column in range(left, right)]
+            return inked if any(inked) else None
+
+        captions = runs(wait_until(inked_columns, "the menu bar"), MENU_CAPTION_GAP)
+        return [(left + (first + last) // 2, (top + bottom) // 2) for first, last in captions]
+
+    def assert_keys_start_pause_and_resume(self):
+        """From a waiting explorer: Return starts the search, Shift pauses it
+        and Ctrl resumes it."""
+        self.assert_still()
+        press("Return")
+        self.assert_moving()
+        press("shift")
+        self.assert_still()
+        press("ctrl")
+        self.assert_moving()
+
+    def assert_about_box_stops_the_frames_until_ok(self, window):
+        """From a running search: F1 opens the About box centred over `window`,
+        and no frame runs until OK closes it."""
+        press("F1")
+        box = self.focused_window_named(ABOUT_CAPTION)
+        assert_centred(geometry(box), geometry(window))
+        self.assert_still()
+        press("Return")
+        wait_until(lambda: ABOUT_CAPTION not in self.window_names(), "the About box to close")
+        self.assert_moving()
+
+    def assert_full_screen(self, window):
+        """`window` covers the screen without a frame, stays above the others
+        and shows the key help."""
+        self.assertEqual(geometry(window), (0, 0, *SCREEN))
+        self.assertEqual(outer_frame(window), (0, 0, *SCREEN), "the window has a frame")
+        self.assertIn("_NET_WM_STATE_ABOVE", x_tool("xprop", "-id", str(window), "_NET_WM_STATE"))
+        key_help = Screenshot().area(self.scene.rect(0, 335, SCENE_SIZE, SCENE_SIZE))
+        self.assertIn(KEY_HELP_COLOUR, key_help, "no key help in green")
+
+    def assert_maze_drawn(self):
+        centre = Screenshot().area(self.scene.cell(5, 5))
+        self.assertTrue(any(sum(pixel) > 30 for pixel in centre), "the maze is not drawn")
+
+    def maze_picture(self):
+        return Screenshot().area(self.scene.maze())
+
+    def assert_moving(self):
+        before = self.maze_picture()
+        wait_until(lambda: self.maze_picture() != before, "the maze picture to change")
+
+    def assert_still(self):
+        time.sleep(SETTLE)
+        before = self.maze_picture()
+        time.sleep(STILL_SPAN)
+        self.assertTrue(before == self.maze_picture(), "the maze picture changed")
+
+    def slow_down(self):
+        """Caps the frame rate at its lowest, so that the search outlasts the test."""
+        for _ in range(SLOWEST_SPEED_PRESSES):
+            press("Down")
+
+    def assert_exits_with_1(self):
+        self.assertEqual(self.program.wait(timeout=TIMEOUT), 1)
