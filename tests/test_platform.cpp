@@ -45,21 +45,24 @@ void Reset() {
   TextureInfo = BitmapInfoHeader{};
 }
 
-void QueueMessage(MessageKind kind, uint32_t param) {
-  platform.events.push_back([kind, param] { MainWindowProc(WindowMessage{kind, param}); });
-}
-
 namespace {
 
 // Messages of the window go to the procedure given to PlatformOpen; tests
 // that skip PlatformOpen get the program's own.
-void Send(MessageKind kind) {
+void Send(MessageKind kind, uint32_t param = 0) {
   const WindowProcedure procedure =
       platform.windowProcedure != nullptr ? platform.windowProcedure : MainWindowProc;
-  procedure(WindowMessage{kind, 0});
+  procedure(WindowMessage{kind, param});
 }
 
 }  // namespace
+
+void QueueMessage(MessageKind kind, uint32_t param) {
+  // Like a real window, a destroyed one receives no more input.
+  platform.events.push_back([kind, param] {
+    if (platform.windowExists) Send(kind, param);
+  });
+}
 
 Rgb PixelAt(int x, int y) {
   const unsigned char* p = &colourBuffer[4 * (static_cast<size_t>(y) * platform.clientWidth + x)];

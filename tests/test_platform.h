@@ -75,7 +75,8 @@ struct Platform {
 Platform& Get();
 void Reset();
 
-// Queues a window message for MainWindowProc.
+// Queues input for the window: dispatched to the window procedure, or
+// dropped when by then the window does not exist.
 void QueueMessage(MessageKind kind, uint32_t param = 0);
 
 // The RGB of the pixel at (x, y) of the offscreen buffer, row 0 at the bottom.
