@@ -278,101 +278,84 @@ void DiscardWindows() {
   AppWindow = WindowState{};
 }
 
+enum class BoxPlace { ScreenCentre, OverWindow };
+
+// The top-left corner that centres a box of width x height on the screen, or
+// over the window while there is one.
+void CentreBox(BoxPlace place, int width, int height, int* x, int* y) {
+  int areaX = 0;
+  int areaY = 0;
+  int areaWidth = 0;
+  int areaHeight = 0;
+  if (place == BoxPlace::OverWindow && IsLive()) {
+    const Fl_Window* top = AppWindow.top;
+    areaX = top->x();
+    areaY = top->y();
+    areaWidth = top->w();
+    areaHeight = top->h();
+  } else {
+    Fl::screen_xywh(areaX, areaY, areaWidth, areaHeight, 0);
+  }
+  *x = areaX + (areaWidth - width) / 2;
+  *y = areaY + (areaHeight - height) / 2;
+}
+
+// Escape and the close button answer button 0. The box's user data is the
+// answer.
+void OnBoxClose(Fl_Widget* box, void* answer) {
+  *static_cast<int*>(answer) = 0;
+  box->hide();
+}
+
+void OnBoxButton(Fl_Widget* button, long index) {
+  Fl_Window* box = button->window();
+  *static_cast<int*>(box->user_data()) = static_cast<int>(index);
+  box->hide();
+}
+
 // A modal box of the program's own (FLTK's message boxes carry an icon and
 // open under the mouse pointer): the text, then a row of buttons at the
-// bottom right. The last button is the default and answers Return; Escape
-// and closing the box answer button 0.
-class ModalBox {
- public:
-  enum class Place { ScreenCentre, OverWindow };
+// bottom right. The last button is the default and answers Return. Waits
+// until the box is closed and returns the index of the button pressed.
+int RunModalBox(const char* text, const char* caption, const std::vector<const char*>& labels,
+                BoxPlace place) {
+  int textWidth = 0;
+  int textHeight = 0;
+  fl_font(FL_HELVETICA, kBoxTextSize);
+  fl_measure(text, textWidth, textHeight, 0);
+  const int count = static_cast<int>(labels.size());
+  const int buttonsWidth = count * kButtonWidth + (count - 1) * kButtonGap;
+  const int width = std::max({kBoxMinWidth, textWidth, buttonsWidth}) + 2 * kBoxMargin;
+  const int height = textHeight + kButtonHeight + 3 * kBoxMargin;
+  int x = 0;
+  int y = 0;
+  CentreBox(place, width, height, &x, &y);
 
-  ModalBox(const char* text, const char* caption, std::vector<const char*> labels, Place place)
-      : text_(text), caption_(caption), labels_(labels), place_(place) {}
-
-  // Shows the box, waits until it is closed and returns the button index.
-  int Run() {
-    int textWidth = 0;
-    int textHeight = 0;
-    fl_font(FL_HELVETICA, kBoxTextSize);
-    fl_measure(text_, textWidth, textHeight, 0);
-    const int count = static_cast<int>(labels_.size());
-    const int buttonsWidth = count * kButtonWidth + (count - 1) * kButtonGap;
-    const int width = std::max({kBoxMinWidth, textWidth, buttonsWidth}) + 2 * kBoxMargin;
-    const int height = textHeight + kButtonHeight + 3 * kBoxMargin;
-    int x = 0;
-    int y = 0;
-    CentreOn(width, height, &x, &y);
-
-    Fl_Window box(x, y, width, height);
-    box.copy_label(caption_);
-    box.callback(OnClose, this);
-    // The window owns its children and deletes them with itself.
-    auto* textBox = new Fl_Box(kBoxMargin, kBoxMargin, width - 2 * kBoxMargin, textHeight);
-    textBox->label(text_);
-    textBox->labelfont(FL_HELVETICA);
-    textBox->labelsize(kBoxTextSize);
-    textBox->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE);
-    int buttonX = width - kBoxMargin - buttonsWidth;
-    const int buttonY = height - kBoxMargin - kButtonHeight;
-    for (int i = 0; i < count; ++i) {
-      const char* label = labels_[i];
-      Fl_Button* button =
-          i == count - 1
-              ? new Fl_Return_Button(buttonX, buttonY, kButtonWidth, kButtonHeight, label)
-              : new Fl_Button(buttonX, buttonY, kButtonWidth, kButtonHeight, label);
-      button->callback(OnButton, this);
-      buttons_.push_back(button);
-      buttonX += kButtonWidth + kButtonGap;
-    }
-    box.end();
-    box_ = &box;
-
-    box.set_modal();
-    box.show();
-    while (box.shown()) Fl::wait();
-    return answer_;
+  int answer = 0;
+  Fl_Window box(x, y, width, height);
+  box.copy_label(caption);
+  box.callback(OnBoxClose, &answer);
+  // The window owns its children and deletes them with itself.
+  auto* textBox = new Fl_Box(kBoxMargin, kBoxMargin, width - 2 * kBoxMargin, textHeight, text);
+  textBox->labelfont(FL_HELVETICA);
+  textBox->labelsize(kBoxTextSize);
+  textBox->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+  const int buttonY = height - kBoxMargin - kButtonHeight;
+  for (int i = 0; i < count; ++i) {
+    const int buttonX = width - kBoxMargin - buttonsWidth + i * (kButtonWidth + kButtonGap);
+    Fl_Button* button =
+        i == count - 1
+            ? new Fl_Return_Button(buttonX, buttonY, kButtonWidth, kButtonHeight, labels[i])
+            : new Fl_Button(buttonX, buttonY, kButtonWidth, kButtonHeight, labels[i]);
+    button->callback(OnBoxButton, static_cast<long>(i));
   }
+  box.end();
 
- private:
-  void CentreOn(int width, int height, int* x, int* y) const {
-    int areaX = 0;
-    int areaY = 0;
-    int areaWidth = 0;
-    int areaHeight = 0;
-    if (place_ == Place::OverWindow && IsLive()) {
-      const Fl_Window* top = AppWindow.top;
-      areaX = top->x();
-      areaY = top->y();
-      areaWidth = top->w();
-      areaHeight = top->h();
-    } else {
-      Fl::screen_xywh(areaX, areaY, areaWidth, areaHeight, 0);
-    }
-    *x = areaX + (areaWidth - width) / 2;
-    *y = areaY + (areaHeight - height) / 2;
-  }
-
-  static void OnClose(Fl_Widget*, void* self) {
-    auto* box = static_cast<ModalBox*>(self);
-    box->answer_ = 0;
-    box->box_->hide();
-  }
-
-  static void OnButton(Fl_Widget* button, void* self) {
-    auto* box = static_cast<ModalBox*>(self);
-    const auto found = std::find(box->buttons_.begin(), box->buttons_.end(), button);
-    box->answer_ = static_cast<int>(found - box->buttons_.begin());
-    box->box_->hide();
-  }
-
-  const char* text_;
-  const char* caption_;
-  std::vector<const char*> labels_;
-  Place place_;
-  std::vector<Fl_Button*> buttons_;
-  Fl_Window* box_ = nullptr;
-  int answer_ = 0;
-};
+  box.set_modal();
+  box.show();
+  while (box.shown()) Fl::wait();
+  return answer;
+}
 
 // Ends a message with a newline unless it has one.
 void PrintLine(std::FILE* stream, const char* prefix, const char* text) {
@@ -410,13 +393,12 @@ void PlatformNotify(NoticeKind kind, const char* text) {
 }
 
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
-  ModalBox box(text, caption, {"Cancel", "OK"}, ModalBox::Place::ScreenCentre);
-  return box.Run() == 0 ? QuestionAnswer::Cancel : QuestionAnswer::Ok;
+  const int button = RunModalBox(text, caption, {"Cancel", "OK"}, BoxPlace::ScreenCentre);
+  return button == 0 ? QuestionAnswer::Cancel : QuestionAnswer::Ok;
 }
 
 void PlatformShowMessage(const char* text, const char* caption) {
-  ModalBox box(text, caption, {"OK"}, ModalBox::Place::OverWindow);
-  box.Run();
+  RunModalBox(text, caption, {"OK"}, BoxPlace::OverWindow);
   // Closing the box leaves the focus to the window manager; the full-screen
   // window has no frame to click, so take the focus back.
   if (AppWindow.fullScreen && IsLive()) Activate(AppWindow.view);
