@@ -90,8 +90,9 @@ def read_display_number(read_end):
     return int(text)
 
 
-def start_display(home):
-    """Starts Xvfb on a free display number, then openbox; registers their stop.
+def start_display(home, add_cleanup=unittest.addModuleCleanup):
+    """Starts Xvfb on a free display number, then openbox; registers their stop
+    with `add_cleanup` (the test module's cleanups unless told otherwise).
     DISPLAY_ENV is then the environment for X clients, with HOME at `home`."""
     read_end, write_end = os.pipe()
     width, height = SCREEN
@@ -99,7 +100,7 @@ def start_display(home):
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
          "-nolisten", "tcp"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    unittest.addModuleCleanup(stop_process, xvfb)
+    add_cleanup(stop_process, xvfb)
     os.close(write_end)
     try:
         number = read_display_number(read_end)
@@ -109,7 +110,7 @@ def start_display(home):
     log_path = os.path.join(home, "openbox.log")
     with open(log_path, "wb") as log:
         openbox = subprocess.Popen(["openbox"], env=DISPLAY_ENV, stdout=log, stderr=log)
-    unittest.addModuleCleanup(stop_process, openbox)
+    add_cleanup(stop_process, openbox)
     try:
         wait_until(lambda: "window id" in x_tool("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
                    "openbox to manage the display")
