@@ -6,8 +6,8 @@
 
 #include "explorer/maze_explorer.h"
 #include "shell/bmp_file.h"
-#include "shell/fixed_font.h"
 #include "shell/gl.h"
+#include "shell/platform/fixed_font.h"
 
 namespace {
 

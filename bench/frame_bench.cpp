@@ -30,8 +30,8 @@
 #include "shell/application.h"
 #include "shell/frame_loop.h"
 #include "shell/gl.h"
-#include "shell/platform.h"
-#include "tests/test_platform.h"
+#include "shell/platform/platform.h"
+#include "tests/platform_dummy.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "shell/frame_loop.h"
 #include "shell/gl.h"
-#include "shell/platform.h"
+#include "shell/platform/platform.h"
 #include "shell/rendering.h"
 #include "ui/commands.h"
 #include "ui/frame.h"

@@ -3,7 +3,7 @@
 
 #include "explorer/maze_explorer.h"
 #include "shell/bmp_file.h"
-#include "shell/platform.h"
+#include "shell/platform/platform.h"
 
 // The one explorer, stepped and drawn once per frame.
 extern MazeExplorer Explorer;

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "shell/gl.h"
-#include "shell/platform.h"
+#include "shell/platform/platform.h"
 
 uint32_t FontListBase = 0;
 

@@ -1,6 +1,6 @@
 #include "shell/frame_loop.h"
 
-#include "shell/platform.h"
+#include "shell/platform/platform.h"
 
 int RenderingEnabled = 0;
 int CurrentFps = 0;

@@ -3,7 +3,7 @@
 #include "shell/application.h"
 #include "shell/bitmap_text.h"
 #include "shell/gl.h"
-#include "shell/platform.h"
+#include "shell/platform/platform.h"
 #include "ui/commands.h"
 
 int FullScreenMode = 0;

@@ -14,7 +14,7 @@
 #include "shell/rendering.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
-#include "tests/test_platform.h"
+#include "tests/platform_dummy.h"
 #include "ui/commands.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "shell/frame_loop.h"
 #include "shell/gl.h"
 #include "tests/explorer_fixtures.h"
-#include "tests/test_platform.h"
+#include "tests/platform_dummy.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "shell/platform.h"
-#include "tests/test_platform.h"
+#include "shell/platform/platform.h"
+#include "tests/platform_dummy.h"
 
 namespace {
 

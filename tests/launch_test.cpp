@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/platform_dummy.h"
 #include "tests/scratch_dir.h"
-#include "tests/test_platform.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Convert a monospaced BDF bitmap font into shell/fixed_font.cpp.
+"""Convert a monospaced BDF bitmap font into shell/platform/fixed_font.cpp.
 
 Writes the glyphs of character codes 32..127 as the C++ array
-FixedFontBitmaps declared in shell/fixed_font.h: one byte per pixel row,
+FixedFontBitmaps declared in shell/platform/fixed_font.h: one byte per pixel row,
 bit 7 the leftmost pixel, row 0 the bottom row of the cell, every glyph
 padded to the font's full bounding box (FONTBOUNDINGBOX) according to its
 own BBX offsets. That is the layout glBitmap reads with an unpack
@@ -11,13 +11,13 @@ alignment of 1.
 The font must be monospaced with cells at most 8 pixels wide. Codes the
 font has no glyph for are left blank and named in the generated file.
 The generated file also checks, at compile time, that the cell metrics in
-shell/fixed_font.h match the font it was made from.
+shell/platform/fixed_font.h match the font it was made from.
 
 Regenerating the embedded font (X11 misc-fixed 6x13, public domain; needs
 the Debian packages xfonts-base and pcf2bdf), from the repository root:
 
     pcf2bdf -o /tmp/6x13.bdf /usr/share/fonts/X11/misc/6x13-ISO8859-1.pcf.gz
-    python3 tools/convert_bdf_font.py /tmp/6x13.bdf -o shell/fixed_font.cpp
+    python3 tools/convert_bdf_font.py /tmp/6x13.bdf -o shell/platform/fixed_font.cpp
 
 Uses the Python standard library only.
 """
@@ -32,10 +32,10 @@ MAX_CELL_WIDTH = 8  # one byte per glyph row
 
 REGENERATE_COMMANDS = (
     "pcf2bdf -o /tmp/6x13.bdf /usr/share/fonts/X11/misc/6x13-ISO8859-1.pcf.gz",
-    "python3 tools/convert_bdf_font.py /tmp/6x13.bdf -o shell/fixed_font.cpp",
+    "python3 tools/convert_bdf_font.py /tmp/6x13.bdf -o shell/platform/fixed_font.cpp",
 )
 
-DEFAULT_OUTPUT = Path(__file__).resolve().parent.parent / "shell" / "fixed_font.cpp"
+DEFAULT_OUTPUT = Path(__file__).resolve().parent.parent / "shell" / "platform" / "fixed_font.cpp"
 
 
 class BdfError(Exception):
@@ -225,7 +225,7 @@ def generate_source(font):
         "// Each entry lists the rows of one glyph cell, bottom row first; bit 7 is the leftmost",
         "// pixel.",
         "",
-        '#include "shell/fixed_font.h"',
+        '#include "shell/platform/fixed_font.h"',
         "",
         f"static_assert(kFontFirstChar == {FIRST_CHAR}, {mismatch});",
         f"static_assert(kFontCharCount == {CHAR_COUNT}, {mismatch});",
@@ -249,7 +249,7 @@ def parse_arguments(argv):
     parser.add_argument("bdf", type=Path, help="the BDF font file to read")
     parser.add_argument(
         "-o", "--output", type=Path, default=DEFAULT_OUTPUT,
-        help="the C++ file to write (default: shell/fixed_font.cpp of this repository)")
+        help="the C++ file to write (default: shell/platform/fixed_font.cpp of this repository)")
     return parser, parser.parse_args(argv)
 
 

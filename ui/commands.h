@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "shell/platform.h"
+#include "shell/platform/platform.h"
 
 // Menu item ids of the framed window's menu bar.
 enum MenuId : uint32_t {

@@ -5,7 +5,7 @@
 #include "shell/application.h"
 #include "shell/bitmap_text.h"
 #include "shell/gl.h"
-#include "shell/platform.h"
+#include "shell/platform/platform.h"
 #include "shell/rendering.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "ui/viewport.h"
 
 #include "shell/gl.h"
-#include "shell/platform.h"
+#include "shell/platform/platform.h"
 
 namespace {
 

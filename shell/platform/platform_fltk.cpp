@@ -31,8 +31,8 @@
 #include <thread>
 #include <vector>
 
-#include "shell/fixed_font.h"
-#include "shell/platform.h"
+#include "shell/platform/fixed_font.h"
+#include "shell/platform/platform.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "shell/fixed_font.h"
 #include "shell/gl.h"
+#include "shell/platform/fixed_font.h"
 
 bool CompileFixedFontLists(uint32_t listBase, int firstChar, int count) {
   const int first = firstChar - kFontFirstChar;

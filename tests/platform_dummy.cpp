@@ -1,4 +1,4 @@
-#include "tests/test_platform.h"
+#include "tests/platform_dummy.h"
 
 #include <GL/osmesa.h>
 
@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "shell/application.h"
-#include "shell/fixed_font.h"
 #include "shell/frame_loop.h"
+#include "shell/platform/fixed_font.h"
 #include "shell/rendering.h"
 #include "ui/commands.h"
 

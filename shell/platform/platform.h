@@ -1,10 +1,11 @@
 // The platform seam: everything the program needs from a window system.
 //
 // One file per backend implements these functions: platform_fltk.cpp (X11
-// through FLTK) and platform_win32.cpp (Win32 and WGL); the tests link a
-// dummy backend. Everything above the seam (start-up, the frame loop and its
-// pacing, frame composition, the command table) is plain C++ and OpenGL, and
-// a backend knows nothing of it beyond this header.
+// through FLTK) and platform_win32.cpp (Win32 and WGL), both in this folder;
+// the tests link a dummy one, tests/platform_dummy.cpp. Everything above the
+// seam (start-up, the frame loop and its pacing, frame composition, the
+// command table) is plain C++ and OpenGL, and a backend knows nothing of it
+// beyond this header.
 //
 // Contract, for every backend:
 // - All calls come from the one thread that calls PlatformOpen.

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/platform.h"
+#include "shell/platform/platform.h"
 
 namespace fake {
 

@@ -6,12 +6,12 @@
 //
 // To regenerate, from the repository root:
 //   pcf2bdf -o /tmp/6x13.bdf /usr/share/fonts/X11/misc/6x13-ISO8859-1.pcf.gz
-//   python3 tools/convert_bdf_font.py /tmp/6x13.bdf -o shell/fixed_font.cpp
+//   python3 tools/convert_bdf_font.py /tmp/6x13.bdf -o shell/platform/fixed_font.cpp
 //
 // Each entry lists the rows of one glyph cell, bottom row first; bit 7 is the leftmost
 // pixel.
 
-#include "shell/fixed_font.h"
+#include "shell/platform/fixed_font.h"
 
 static_assert(kFontFirstChar == 32, "fixed_font.h does not match the generated font");
 static_assert(kFontCharCount == 96, "fixed_font.h does not match the generated font");
