@@ -37,7 +37,9 @@ WINDOW_MANAGER = "openbox"
 FRAMED_OUTER = (0, 0, 420, 420)
 ABOUT_ITEM = 5  # 关于, the sixth menu item
 BLACK = (0, 0, 0)
-FIRST_FRAME_WITHOUT_A_WINDOW_MANAGER = 2.0  # seconds from start: less than a wait for frame sizes took
+# Seconds from start to the first frame on a bare X server: less than the
+# wait for frame sizes alone took, with room for a busy machine.
+FIRST_FRAME_WITHOUT_A_WINDOW_MANAGER = 2.0
 
 
 def setUpModule():

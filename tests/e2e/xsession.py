@@ -247,7 +247,8 @@ class Screenshot:
         for y in range(y0, y1):
             now, then = self.row(y, x0, x1), before.row(y, x0, x1)
             if now != then:
-                differing = [x for x in range(x1 - x0) if now[3 * x:3 * x + 3] != then[3 * x:3 * x + 3]]
+                differing = [x for x in range(x1 - x0)
+                             if now[3 * x:3 * x + 3] != then[3 * x:3 * x + 3]]
                 rows.append(y)
                 columns += [x0 + differing[0], x0 + differing[-1]]
         if not rows:
