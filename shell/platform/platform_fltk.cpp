@@ -3,8 +3,7 @@
 // Implements: every call of platform.h. The full-screen window and the framed
 // window with its menu bar, their OpenGL context (double-buffered RGBA with a
 // depth buffer), the question and About boxes, the event queue handed to the
-// frame loop one X event at a time, the millisecond clock, and the notices,
-// printed on stdout and stderr.
+// frame loop one X event at a time, the millisecond clock, and the notices.
 //
 // Differs from the Win32 backend:
 // - X11 has no show command: it is ignored, and the window shows normally.
@@ -18,6 +17,8 @@
 // - Captions, menu items and boxes use the CJK font "WenQuanYi Micro Hei",
 //   which FLTK's sans-serif faces are mapped to.
 // - The boxes are FLTK windows of the program's own, with no icon.
+// - Notices (help, version, warnings) are printed on stdout and stderr, not
+//   shown in boxes.
 //
 // Needs: FLTK 1.3 with its OpenGL window (fltk, fltk_gl), Xlib and GLX, and
 // fonts-wqy-microhei for the Chinese texts.
@@ -28,8 +29,8 @@
 // the quit event is handled; FLTK also runs the modal boxes and the menu.
 // Things FLTK 1.3 has no call for (the window manager's frame extents, the
 // full-screen and always-on-top states, handing focus back, titles that every
-// reader can decode) are plain Xlib requests following the Extended Window
-// Manager Hints.
+// reader can decode) are plain Xlib requests, most of them following the
+// Extended Window Manager Hints.
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
