@@ -320,8 +320,8 @@ class ProgramTest(unittest.TestCase):
 
     WINDOW_CLASSES = None
 
-    def start(self, command, workdir, env):
-        self.program = subprocess.Popen(command, cwd=workdir, env=env)
+    def start(self, command, workdir, env, stderr=None):
+        self.program = subprocess.Popen(command, cwd=workdir, env=env, stderr=stderr)
         self.addCleanup(stop_process, self.program)
 
     def window_names(self):
