@@ -3,7 +3,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "base/file_names.h"
+#include "shell/file_names.h"
 
 const char kRestMessage[] = "I think I must have a rest Z...ZZ.....";
 const char kTurnRightMessage[] = "I like turn to Right first! :-)";

@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "base/file_names.h"
+#include "shell/file_names.h"
 
 namespace {
 

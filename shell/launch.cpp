@@ -3,7 +3,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "base/file_names.h"
+#include "shell/file_names.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/file_names.h"
+#include "shell/file_names.h"
 #include "shell/launch.h"
 
 namespace {

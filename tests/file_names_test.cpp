@@ -1,6 +1,6 @@
 // Opening files by UTF-8 name: names outside ASCII, and paths that must not be
 // opened because they are not regular files.
-#include "base/file_names.h"
+#include "shell/file_names.h"
 
 #include <gtest/gtest.h>
 

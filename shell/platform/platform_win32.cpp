@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "base/file_names.h"
+#include "shell/file_names.h"
 #include "shell/platform/platform.h"
 
 static_assert(kDefaultPlacement == CW_USEDEFAULT, "the seam's default placement is Win32's");

@@ -1,4 +1,4 @@
-#include "base/file_names.h"
+#include "shell/file_names.h"
 
 #include <system_error>
 
