@@ -412,6 +412,8 @@ void PlatformNotify(NoticeKind kind, const char* text) {
   }
 }
 
+bool PlatformNotifiesInBoxes() { return false; }
+
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
   const int button = RunModalBox(text, caption, {"Cancel", "OK"}, BoxPlace::ScreenCentre);
   return button == 0 ? QuestionAnswer::Cancel : QuestionAnswer::Ok;
