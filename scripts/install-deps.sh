@@ -14,6 +14,7 @@ RUN_PACKAGES="
   libglu1-mesa-dev
   libx11-dev
   libfltk1.3-dev
+  libpng-dev
   fonts-wqy-microhei
 "
 
