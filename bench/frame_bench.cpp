@@ -14,22 +14,19 @@
 //
 // Usage: pathwick_bench [DATA_DIR]   (DATA_DIR holds MazeMap.txt and
 // Stone.BMP; by default the source tree's data folder)
+#include <GL/osmesa.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
-#include <GL/osmesa.h>
-
 #include "bench/floor_frame.h"
 #include "shell/application.h"
 #include "shell/frame_loop.h"
 #include "shell/gl.h"
+#include "shell/heap.h"
 #include "shell/platform/platform.h"
 #include "tests/platform_dummy.h"
 
@@ -287,22 +284,11 @@ void ReportCap() {
   fake::Reset();
 }
 
-// Keeps freed memory in the heap instead of handing the top of it back to
-// the system whenever 128 KiB lie free there (glibc's default). Mesa
-// allocates and frees buffers for every batch it draws; with the default,
-// depending on how the heap happens to lie, some runs fault those pages in
-// afresh on every frame and draw several times slower than others, on
-// either side of the comparison.
-void KeepFreedMemory() {
-#ifdef __GLIBC__
-  mallopt(M_TRIM_THRESHOLD, 1 << 30);
-#endif
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  KeepFreedMemory();
+  // As the program does at start.
+  KeepFreedMemoryInHeap();
   const std::string dataDir = argc > 1 ? argv[1] : PATHWICK_DATA_DIR;
   FloorScene scene;
   std::string error;
