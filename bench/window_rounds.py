@@ -12,16 +12,17 @@ program, separated by commas and ending in ":", for example
     tuned=GLIBC_TUNABLES=glibc.malloc.trim_threshold=1073741824:build/pathwick
 
 In one private Xvfb with openbox, every round starts each way of running in
-turn: `PROGRAM --windowed` in DATA_DIR, Return to start the search, one second
+turn, each round beginning with the next way: `PROGRAM --windowed` in DATA_DIR, Return to start the search, one second
 to warm up, then S seconds counted. Taking turns lets every way meet the same
 load from the rest of the machine, so compare the ways round by round.
 
 Frames are counted by the program itself: about once a second the script
 reads the frames-per-second figure from the title line on the screen
-(matching the embedded font's glyphs) and the process's minor page faults
-from /proc/PID/stat. The frame rate is the mean of the figures read; faults
-per frame are the faults per second divided by it. Unlike the frame rate, the
-faults per frame do not depend on the load.
+(matching the embedded font's glyphs). From /proc/PID/stat it takes the
+process's minor page faults and its processor time (all threads, user and
+system) over the counted seconds. The frame rate is the mean of the figures
+read; faults and processor time per frame are their rates divided by it.
+Unlike the frame rate, these two hardly depend on the load.
 
 Needs what the end-to-end tests need (Xvfb, openbox, xdotool, x11-utils,
 ImageMagick): sh scripts/install-deps.sh installs them.
@@ -52,6 +53,7 @@ TITLE_BAND = (0, 335, 360, 360)  # scene units: the framed window's title line
 TUNABLE = "GLIBC_TUNABLES=glibc.malloc.trim_threshold=1073741824"
 WARM_UP = 1.0  # seconds from Return until counting starts
 SAMPLE_PERIOD = 1.0  # seconds between two readings
+CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
 def load_glyphs():
@@ -99,14 +101,18 @@ def read_fps(shot, scene):
     return None
 
 
-def minor_faults(pid):
+def usage(pid):
+    """(minor page faults, processor seconds) of the process so far."""
     with open(f"/proc/{pid}/stat") as stat:
-        # Field 10, counted after the parenthesised command name (field 2).
-        return int(stat.read().rsplit(")", 1)[1].split()[7])
+        # Counted from field 3, after the parenthesised command name: minflt
+        # is field 10, utime and stime fields 14 and 15, in clock ticks.
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return int(fields[7]), (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
 
 
 def run_once(program, env, data_dir, seconds):
-    """Runs the program once; returns (frames per second, faults per second)."""
+    """Runs the program once; returns (frames per second, faults per second,
+    processor seconds per second)."""
     with contextlib.ExitStack() as stack:
         process = subprocess.Popen([program, "--windowed"], cwd=data_dir,
                                    env={**DISPLAY_ENV, **env})
@@ -118,7 +124,7 @@ def run_once(program, env, data_dir, seconds):
         wait_until(lambda: Screenshot().contains(TITLE_LINE_COLOUR), "the first frame")
         x_tool("xdotool", "mousemove", "1023", "767", "key", "Return")
         time.sleep(WARM_UP)
-        start_time, start_faults = time.monotonic(), minor_faults(process.pid)
+        start_time, (start_faults, start_cpu) = time.monotonic(), usage(process.pid)
         figures = []
         while time.monotonic() - start_time < seconds:
             time.sleep(SAMPLE_PERIOD)
@@ -126,13 +132,13 @@ def run_once(program, env, data_dir, seconds):
             figure = read_fps(Screenshot(), Scene(drawing_area(window)))
             if figure:
                 figures.append(figure)
-        faults_per_second = ((minor_faults(process.pid) - start_faults)
-                             / (time.monotonic() - start_time))
+        faults, cpu = usage(process.pid)
+        seconds = time.monotonic() - start_time
         x_tool("xdotool", "key", "Escape")
         process.wait(timeout=10)
     if not figures:
         raise RuntimeError(f"{program}: no frames-per-second figure read from the screen")
-    return statistics.mean(figures), faults_per_second
+    return statistics.mean(figures), (faults - start_faults) / seconds, (cpu - start_cpu) / seconds
 
 
 def parse_way(text):
@@ -156,23 +162,30 @@ def main():
     with contextlib.ExitStack() as stack:
         home = stack.enter_context(tempfile.TemporaryDirectory(prefix="pathwick-rounds-"))
         start_display(home, stack.callback)
-        print(f"{'round':>5} {'way':<12} {'frames/s':>9} {'faults/s':>10} {'faults/frame':>13}")
+        print(f"{'round':>5} {'way':<12} {'frames/s':>9} {'faults/s':>10} {'faults/frame':>13} "
+              f"{'CPU ms/frame':>13}")
         for round_number in range(1, args.rounds + 1):
-            for label, env, program in ways:
-                fps, faults = run_once(program, env, os.path.abspath(args.data), args.seconds)
-                results[label].append((fps, faults / fps))
+            # Each round starts with the next way, so that none always
+            # follows the same one.
+            shift = (round_number - 1) % len(ways)
+            for label, env, program in ways[shift:] + ways[:shift]:
+                fps, faults, cpu = run_once(program, env, os.path.abspath(args.data),
+                                            args.seconds)
+                results[label].append((fps, faults / fps, 1000 * cpu / fps))
                 print(f"{round_number:>5} {label:<12} {fps:>9.0f} {faults:>10.0f} "
-                      f"{faults / fps:>13.1f}", flush=True)
+                      f"{faults / fps:>13.1f} {1000 * cpu / fps:>13.2f}", flush=True)
     print("\nmedian over the rounds:")
     for label, rounds in results.items():
-        print(f"  {label:<12} {statistics.median(fps for fps, _ in rounds):>6.0f} frames/s "
-              f"{statistics.median(per for _, per in rounds):>8.1f} faults/frame")
+        fps, faults, cpu = (statistics.median(column) for column in zip(*rounds))
+        print(f"  {label:<12} {fps:>6.0f} frames/s {faults:>8.1f} faults/frame "
+              f"{cpu:>7.2f} CPU ms/frame")
     first = ways[0][0]
     for label in list(results)[1:]:
-        ratios = [a[0] / b[0] for a, b in zip(results[first], results[label])]
-        print(f"  {first} / {label} frame rate, round by round: "
-              + " ".join(f"{ratio:.2f}" for ratio in ratios)
-              + f" (median {statistics.median(ratios):.2f})")
+        for what, column in (("frame rate", 0), ("CPU time per frame", 2)):
+            ratios = [a[column] / b[column] for a, b in zip(results[first], results[label])]
+            print(f"  {first} / {label}, {what}, round by round: "
+                  + " ".join(f"{ratio:.2f}" for ratio in ratios)
+                  + f" (median {statistics.median(ratios):.2f})")
 
 
 if __name__ == "__main__":
