@@ -8,28 +8,27 @@
 //     by hand and nothing else. The two take turns in rounds of about a
 //     second within one run, so both meet the same machine and the same
 //     load: absolute rates swing with both, the ratio program / floor is the
-//     figure that carries over from run to run;
+//     figure that carries over from run to run. The page faults per frame
+//     of either side do not depend on the load;
 //  2. how closely the frame loop's cap holds the rate it promises,
 //     1000 / interval, with a callback that does nothing but count.
 //
 // Usage: pathwick_bench [DATA_DIR]   (DATA_DIR holds MazeMap.txt and
 // Stone.BMP; by default the source tree's data folder)
+#include <GL/osmesa.h>
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
-#include <GL/osmesa.h>
-
 #include "bench/floor_frame.h"
 #include "shell/application.h"
 #include "shell/frame_loop.h"
 #include "shell/gl.h"
+#include "shell/heap.h"
 #include "shell/platform/platform.h"
 #include "tests/platform_dummy.h"
 
@@ -88,16 +87,27 @@ struct DrawCase {
   WindowChoice window;
 };
 
-// Frames drawn and the time they took.
+// Minor page faults of the whole process so far: pages the system had to
+// map in afresh, such as heap memory given back and touched again.
+long MinorFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_minflt;
+}
+
+// Frames drawn, the time they took and the page faults they caused.
 struct Tally {
   int frames = 0;
   Clock::duration time{};
+  long faults = 0;
 
   double PerSecond() const { return frames / std::chrono::duration<double>(time).count(); }
+  double FaultsPerFrame() const { return static_cast<double>(faults) / frames; }
 };
 
 struct RoundFps {
   double program, floor;
+  double programFaults, floorFaults;  // per frame
 };
 
 // Lets the program and the floor take turns of kTurnTime within one run of
@@ -117,14 +127,17 @@ class TakingTurns {
       // The first frame paid for the set-up and is not counted.
       started_ = true;
       turnStart_ = now;
+      turnStartFaults_ = MinorFaults();
       return true;
     }
     ++program_.frames;
     if (now - turnStart_ < kTurnTime) return true;
     program_.time += now - turnStart_;
+    program_.faults += MinorFaults() - turnStartFaults_;
     FloorTurn();
     if (++turns_ == kTurnsPerRound) EndRound();
     turnStart_ = Clock::now();
+    turnStartFaults_ = MinorFaults();
     return static_cast<int>(rounds_.size()) < kRounds + 1;
   }
 
@@ -141,6 +154,7 @@ class TakingTurns {
     void* buffer = nullptr;
     OSMesaGetColorBuffer(programContext, &width, &height, &format, &buffer);
     floor_->MakeCurrent();
+    const long startFaults = MinorFaults();
     const Clock::time_point start = Clock::now();
     Clock::time_point now;
     do {
@@ -149,11 +163,13 @@ class TakingTurns {
       now = Clock::now();
     } while (now - start < kTurnTime);
     floorTally_.time += now - start;
+    floorTally_.faults += MinorFaults() - startFaults;
     OSMesaMakeCurrent(programContext, buffer, GL_UNSIGNED_BYTE, width, height);
   }
 
   void EndRound() {
-    rounds_.push_back(RoundFps{program_.PerSecond(), floorTally_.PerSecond()});
+    rounds_.push_back(RoundFps{program_.PerSecond(), floorTally_.PerSecond(),
+                               program_.FaultsPerFrame(), floorTally_.FaultsPerFrame()});
     program_ = Tally();
     floorTally_ = Tally();
     turns_ = 0;
@@ -162,6 +178,7 @@ class TakingTurns {
   FloorRenderer* floor_;
   bool started_ = false;
   Clock::time_point turnStart_;
+  long turnStartFaults_ = 0;
   int turns_ = 0;
   Tally program_;
   Tally floorTally_;
@@ -220,17 +237,20 @@ Spread SpreadOf(std::vector<double> values) {
 }
 
 void PrintRounds(const char* label, const std::vector<RoundFps>& rounds) {
-  std::vector<double> program, floor, ratio;
+  std::vector<double> program, floor, ratio, programFaults, floorFaults;
   for (const RoundFps& round : rounds) {
     program.push_back(round.program);
     floor.push_back(round.floor);
     ratio.push_back(round.program / round.floor);
+    programFaults.push_back(round.programFaults);
+    floorFaults.push_back(round.floorFaults);
   }
   const Spread p = SpreadOf(program);
   const Spread f = SpreadOf(floor);
   const Spread r = SpreadOf(ratio);
-  std::printf("%-22s %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.3f %7.3f %7.3f\n", label, p.min,
-              p.median, p.max, f.min, f.median, f.max, r.min, r.median, r.max);
+  std::printf("%-22s %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.3f %7.3f %7.3f %9.1f %9.1f\n", label,
+              p.min, p.median, p.max, f.min, f.median, f.max, r.min, r.median, r.max,
+              SpreadOf(programFaults).max, SpreadOf(floorFaults).max);
 }
 
 bool ReportDrawing(const std::string& dataDir, const FloorScene& scene) {
@@ -242,10 +262,10 @@ bool ReportDrawing(const std::string& dataDir, const FloorScene& scene) {
       "Drawing: the program against its floor, uncapped, offscreen; %d rounds, each %d turns of "
       "%.1f s for either\n",
       kRounds, kTurnsPerRound, std::chrono::duration<double>(kTurnTime).count());
-  std::printf("%-22s %-23s %-23s %s\n", "", "program frames/s", "floor frames/s",
-              "program / floor");
-  std::printf("%-22s %7s %7s %7s %7s %7s %7s %7s %7s %7s\n", "window", "min", "median", "max",
-              "min", "median", "max", "min", "median", "max");
+  std::printf("%-22s %-23s %-23s %-23s %s\n", "", "program frames/s", "floor frames/s",
+              "program / floor", "page faults/frame");
+  std::printf("%-22s %7s %7s %7s %7s %7s %7s %7s %7s %7s %9s %9s\n", "window", "min", "median",
+              "max", "min", "median", "max", "min", "median", "max", "program", "floor");
   std::string renderer;
   for (const DrawCase& drawCase : cases) {
     std::vector<RoundFps> rounds;
@@ -255,8 +275,10 @@ bool ReportDrawing(const std::string& dataDir, const FloorScene& scene) {
     }
     PrintRounds(drawCase.label, rounds);
   }
-  std::printf("(renderer: %s; the ratio is the median of the rounds' ratios)\n\n",
-              renderer.c_str());
+  std::printf(
+      "(renderer: %s; the ratio is the median of the rounds' ratios; page faults per frame: the "
+      "round with the most)\n\n",
+      renderer.c_str());
   return true;
 }
 
@@ -287,22 +309,11 @@ void ReportCap() {
   fake::Reset();
 }
 
-// Keeps freed memory in the heap instead of handing the top of it back to
-// the system whenever 128 KiB lie free there (glibc's default). Mesa
-// allocates and frees buffers for every batch it draws; with the default,
-// depending on how the heap happens to lie, some runs fault those pages in
-// afresh on every frame and draw several times slower than others, on
-// either side of the comparison.
-void KeepFreedMemory() {
-#ifdef __GLIBC__
-  mallopt(M_TRIM_THRESHOLD, 1 << 30);
-#endif
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  KeepFreedMemory();
+  // As the program does at start.
+  KeepFreedMemoryInHeap();
   const std::string dataDir = argc > 1 ? argv[1] : PATHWICK_DATA_DIR;
   FloorScene scene;
   std::string error;
