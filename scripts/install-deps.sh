@@ -18,7 +18,8 @@ RUN_PACKAGES="
 "
 
 # The tests, on top of the run set: GoogleTest, Python, OSMesa for drawing
-# offscreen (found through pkg-config); a virtual display with a window manager,
+# offscreen (found through pkg-config), giflib for pathwick-record, which
+# draws offscreen too, and its tests; a virtual display with a window manager,
 # and the X tools that drive the program and look at its windows; the MinGW-w64
 # cross compiler for the Windows program, and Wine with a Chinese locale to run
 # it (without one, Wine draws the Chinese captions as empty boxes); clang with
@@ -28,6 +29,7 @@ TEST_PACKAGES="
   python3
   pkg-config
   libosmesa6-dev
+  libgif-dev
   xvfb
   xauth
   openbox
