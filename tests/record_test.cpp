@@ -235,6 +235,13 @@ Rect DifferenceOf(const Picture& before, const Picture& after, int width) {
   return Rect{left, top, right - left + 1, bottom - top + 1};
 }
 
+std::string ReadAll(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 struct RunResult {
   int exitCode;
   std::string errors;
@@ -248,10 +255,7 @@ RunResult RunRecord(const ScratchDir& scratch, const std::string& args,
   std::string command = std::string("'") + PATHWICK_RECORD + "' " + args + " 2>'" + errors + "'";
   if (!directory.empty()) command = "cd '" + directory + "' && " + command;
   const int status = std::system(command.c_str());
-  std::ifstream in(errors);
-  std::stringstream text;
-  text << in.rdbuf();
-  return RunResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
+  return RunResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(errors)};
 }
 
 class RecordTest : public testing::Test {
@@ -377,6 +381,8 @@ TEST_F(RecordTest, BadUsageAndInputExit2WithTheReason) {
        "cannot read the map"},
       {"--texture " + texture + " --map " + scratch_.PathOf("") + " " + out, "not a regular file"},
       {"--map " + map + " --texture " + map + " " + out, "cannot read the texture"},
+      // The map given as the output, --map forgotten.
+      {"--texture " + texture + " " + map, "will not overwrite"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
@@ -385,6 +391,7 @@ TEST_F(RecordTest, BadUsageAndInputExit2WithTheReason) {
     EXPECT_EQ(run.errors.rfind("pathwick-record: ", 0), 0u) << run.errors;
     EXPECT_NE(run.errors.find(c.says), std::string::npos) << run.errors;
   }
+  EXPECT_EQ(ReadAll(map), MapText(kExitNorth));
   // The program's file names, in the working directory, by default.
   const RunResult run = RunRecord(scratch_, "out.gif", scratch_.PathOf(""));
   EXPECT_EQ(run.exitCode, 2);

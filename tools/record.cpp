@@ -346,9 +346,22 @@ void RemovePartialOutput(const std::string& output) {
   if (std::filesystem::is_regular_file(output, error)) std::filesystem::remove(output, error);
 }
 
+// An output name that is not a GIF already is most likely a slip, such as
+// the map named without --map: such a file is left alone.
+bool MayOverwrite(const std::string& output) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(output, error)) return true;
+  std::ifstream in(output, std::ios::binary);
+  char signature[4] = {};
+  in.read(signature, sizeof signature);
+  if (in.gcount() == 0 || std::string_view(signature, sizeof signature) == "GIF8") return true;
+  Complain("will not overwrite " + output + ", which is not a GIF");
+  return false;
+}
+
 int Record(Options& options) {
-  if (!CanReadMap(options.mapFile) || !CanReadTexture(options.textureFile) ||
-      !ChooseLastFrame(options)) {
+  if (!MayOverwrite(options.output) || !CanReadMap(options.mapFile) ||
+      !CanReadTexture(options.textureFile) || !ChooseLastFrame(options)) {
     return kExitBadInput;
   }
   GifAnimation gif;
