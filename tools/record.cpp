@@ -119,7 +119,7 @@ bool ApplyOption(std::string_view name, std::string_view value, Options& options
     options.fullScreen = true;
     if (!ok) problem = "--fullscreen takes WxH, each from 1 to " + std::to_string(kMaxSide);
   } else if (name == "--every") {
-    ok = ParseNumber(value, options.every, 1LL, kSearchFrameLimit);
+    ok = ParseNumber(value, options.every, 1LL, std::numeric_limits<long long>::max());
     if (!ok) problem = "--every takes a number from 1 up";
   } else if (name == "--delay") {
     ok = ParseNumber(value, options.delayMs, 10, kMaxDelayMs) && options.delayMs % 10 == 0;
