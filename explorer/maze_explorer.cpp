@@ -1,8 +1,9 @@
 #include "explorer/maze_explorer.h"
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
+
+#include "shell/file_names.h"
 
 const char kRestMessage[] = "I think I must have a rest Z...ZZ.....";
 const char kTurnRightMessage[] = "I like turn to Right first! :-)";
@@ -20,17 +21,6 @@ bool IsPassable(int code) { return code == Open || code == Exit; }
 
 bool IsBlocked(int code) { return code == Wall || code == DeadEnd || code == Trail; }
 
-// Opens the map file, or leaves the stream failed when the path is not a
-// regular file: opening a FIFO or a device could block the program.
-void OpenMapFile(std::ifstream& in, const char* fileName) {
-  std::error_code error;
-  if (std::filesystem::is_regular_file(fileName, error)) {
-    in.open(fileName);
-  } else {
-    in.setstate(std::ios::failbit);
-  }
-}
-
 // The heading that leads from `from` to the adjacent cell `to`.
 Heading HeadingToward(const Pose& from, const Pose& to) {
   if (from.x == to.x) return from.y < to.y ? 1 : 3;
@@ -40,24 +30,30 @@ Heading HeadingToward(const Pose& from, const Pose& to) {
 }  // namespace
 
 bool MazeExplorer::LoadMaze(const char* fileName) {
-  // A file that cannot be opened leaves the stream failed, so no cell changes;
-  // a failed read leaves it failed, so the cells from there on keep their value.
+  // A file that cannot be opened leaves the stream failed, so no cell changes.
   std::ifstream in;
-  OpenMapFile(in, fileName);
+  OpenRegularFile(in, fileName);
+  LoadMazeFrom(in);
+  return true;
+}
+
+int MazeExplorer::LoadMazeFrom(std::istream& map) {
+  int filled = 0;
   for (int32_t& cell : grid) {
     // Read through a temporary: a failed extraction writes 0 into its
     // target, and the cell must keep its value.
     int value;
-    if (in >> value) cell = value;
+    if (!(map >> value)) break;
+    cell = value;
+    ++filled;
   }
-  in.close();
 
   path = PathStack();
   pose = Pose{};
   state = Choosing;
   path.push(pose);
   paused = 1;
-  return true;
+  return filled;
 }
 
 void MazeExplorer::SetPaused(bool isPaused) { paused = isPaused ? 1 : 0; }

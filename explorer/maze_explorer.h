@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <istream>
 #include <stack>
 
 // Maze size: 10 columns by 10 rows, stored row by row.
@@ -92,9 +93,15 @@ class MazeExplorer {
   virtual ~MazeExplorer() = default;
 
   // Reads the map file into the grid (cells up to the first failed read) and
-  // puts the explorer on column 0, row 0, Choosing, paused. A path that is
-  // not a regular file reads as a missing file. Always true.
+  // puts the explorer on column 0, row 0, Choosing, paused. The name is
+  // UTF-8. A path that is not a regular file reads as a missing file, so the
+  // program never blocks on a FIFO. Always true.
   bool LoadMaze(const char* fileName);
+  // LoadMaze from a stream that is already open, whatever its source (a
+  // pipe, standard input). Reads int by int, at most one per cell, up to the
+  // first failed read; that cell and the ones after it keep their value.
+  // Returns the number of cells filled.
+  int LoadMazeFrom(std::istream& map);
   void SetPaused(bool isPaused);
   // The code of the cell at row y, column x; Wall outside the grid.
   int CellAt(int y, int x) const;

@@ -19,8 +19,10 @@ RUN_PACKAGES="
 
 # The tests, on top of the run set: GoogleTest, Python, OSMesa for drawing
 # offscreen (found through pkg-config), giflib for pathwick-record, which
-# draws offscreen too, and its tests; a virtual display with a window manager,
-# and the X tools that drive the program and look at its windows; the MinGW-w64
+# draws offscreen too, and its tests; a virtual display with window managers
+# (openbox; icewm and fluxbox, which have a task bar; xfwm4, which keeps its
+# settings in a D-Bus service, hence dbus-daemon for a session bus), and the X
+# tools that drive the program and look at its windows; the MinGW-w64
 # cross compiler for the Windows program, and Wine with a Chinese locale to run
 # it (without one, Wine draws the Chinese captions as empty boxes); clang with
 # its fuzzing runtime for the fuzz targets.
@@ -33,6 +35,10 @@ TEST_PACKAGES="
   xvfb
   xauth
   openbox
+  icewm
+  fluxbox
+  xfwm4
+  dbus-daemon
   xdotool
   imagemagick
   x11-utils

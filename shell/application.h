@@ -29,9 +29,13 @@ enum class WindowChoice { Ask, Framed, FullScreen };
 
 struct LaunchOptions {
   WindowChoice window = WindowChoice::Ask;
-  int showCommand = kShowNormal;  // how the platform asked the window to be shown
-  const char* mapFile = kDefaultMapFileName;
+  int showCommand = kShowNormal;              // how the platform asked the window to be shown
+  const char* mapFile = kDefaultMapFileName;  // UTF-8, as are all file names
   const char* textureFile = kDefaultTextureFileName;
+  // Whether the command line named the file: only a file named there is
+  // reported when it cannot be read; the program runs without the defaults.
+  bool mapFileNamed = false;
+  bool textureFileNamed = false;
 };
 
 // Loads the maze, asks for full screen, sets up the window, the context and

@@ -1,9 +1,10 @@
 #include "shell/bmp_file.h"
 
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <new>
+
+#include "shell/file_names.h"
 
 namespace {
 
@@ -80,10 +81,8 @@ uint64_t BytesAfterOffset(std::ifstream& file, uint32_t offset) {
 }  // namespace
 
 int LoadBitmapFile(const char* fileName, unsigned char** pixels, BitmapInfoHeader* info) {
-  // Only a regular file is opened: opening a FIFO or a device could block.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(fileName, error)) return 0;
-  std::ifstream file(fileName, std::ios::binary);
+  std::ifstream file;
+  if (!OpenRegularFile(file, fileName, std::ios::binary)) return 0;
 
   unsigned char fileHeaderBytes[kFileHeaderSize];
   if (!ReadExactly(file, fileHeaderBytes, kFileHeaderSize)) return 0;

@@ -23,15 +23,16 @@ static_assert(sizeof(BitmapInfoHeader) == 40, "BitmapInfoHeader must match the 4
 // The largest width or height that LoadBitmapFile accepts.
 constexpr int32_t kMaxBitmapSide = 8192;
 
-// Reads the BMP file `fileName`: its information header into `*info` and its
-// pixel array (rows bottom first, each padded to a multiple of 4 bytes, pixels
-// as blue, green, red bytes) into a buffer allocated with new[], whose address
-// goes to `*pixels`. The caller owns the buffer and frees it with delete[].
+// Reads the BMP file `fileName` (UTF-8): its information header into `*info`
+// and its pixel array (rows bottom first, each padded to a multiple of 4
+// bytes, pixels as blue, green, red bytes) into a buffer allocated with new[],
+// whose address goes to `*pixels`. The caller owns the buffer and frees it
+// with delete[].
 //
 // Returns 1 on success. Returns 0, leaving `*pixels` and `*info` untouched,
-// when the path is not a regular file, the file cannot be opened or read,
-// does not start with "BM", is not an
-// uncompressed 24-bit image with a width and height from 1 to
+// when the path is not a regular file (a FIFO or a device is never opened:
+// that could block), the file cannot be opened or read, does not start with
+// "BM", is not an uncompressed 24-bit image with a width and height from 1 to
 // kMaxBitmapSide, or ends before the whole pixel array that the header
 // promises at the pixel-array offset.
 int LoadBitmapFile(const char* fileName, unsigned char** pixels, BitmapInfoHeader* info);

@@ -1,8 +1,9 @@
 #include "shell/launch.h"
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
+
+#include "shell/file_names.h"
 
 namespace {
 
@@ -36,19 +37,16 @@ Argument Split(const char* argument) {
   return Argument{std::string(argument, equals), equals + 1};
 }
 
-// True when `path` names a regular file that can be opened for reading. A
-// FIFO or a device is refused before it is opened: opening one could block.
+// True when `path` names a regular file that can be opened for reading, the
+// way the map and texture readers open it.
 bool IsReadableFile(const char* path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return false;
-  return std::ifstream(path).is_open();
+  std::ifstream file;
+  return OpenRegularFile(file, path);
 }
 
-// Warns about a file that the command line named and that cannot be read;
-// the default files are never reported (the program runs without them).
-void WarnIfUnreadable(const char* path, const char* defaultPath, const char* what,
-                      const char* consequence) {
-  if (path == defaultPath || IsReadableFile(path)) return;
+// Warns about a file that the command line named and that cannot be read.
+void WarnIfUnreadable(bool named, const char* path, const char* what, const char* consequence) {
+  if (!named || IsReadableFile(path)) return;
   const std::string warning =
       std::string("cannot read the ") + what + " '" + path + "': " + consequence;
   PlatformNotify(NoticeKind::Warning, warning.c_str());
@@ -79,7 +77,13 @@ ParseResult ParseArguments(int argc, const char* const* argv, LaunchOptions* opt
         *error = "option '" + name + "' needs a FILE";
         return ParseResult::Error;
       }
-      (name == "--map" ? options->mapFile : options->textureFile) = value;
+      if (name == "--map") {
+        options->mapFile = value;
+        options->mapFileNamed = true;
+      } else {
+        options->textureFile = value;
+        options->textureFileNamed = true;
+      }
     } else {
       *error = "unknown argument '" + name + "'";
       return ParseResult::Error;
@@ -105,8 +109,8 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
     case ParseResult::Run:
       break;
   }
-  WarnIfUnreadable(options.mapFile, kDefaultMapFileName, "map file", "every cell stays a wall");
-  WarnIfUnreadable(options.textureFile, kDefaultTextureFileName, "texture file",
+  WarnIfUnreadable(options.mapFileNamed, options.mapFile, "map file", "every cell stays a wall");
+  WarnIfUnreadable(options.textureFileNamed, options.textureFile, "texture file",
                    "the walls are plain brown");
   AppInstance = instance;
   return RunApplication(options);

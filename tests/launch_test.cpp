@@ -20,6 +20,8 @@ struct ParseCase {
   std::string mapFile;
   std::string textureFile;
   std::string error;
+  bool mapNamed = false;  // whether the options record the file as named
+  bool textureNamed = false;
 };
 
 TEST(ParseArgumentsTest, ReadsOptionsWithTheirValues) {
@@ -30,19 +32,23 @@ TEST(ParseArgumentsTest, ReadsOptionsWithTheirValues) {
        WindowChoice::Framed,
        "a.txt",
        "Stone.BMP",
-       ""},
+       "",
+       true},
       {{"--fullscreen", "--texture=b.bmp", "--map=c=d.txt"},
        ParseResult::Run,
        WindowChoice::FullScreen,
        "c=d.txt",
        "b.bmp",
-       ""},
+       "",
+       true,
+       true},
       {{"--map", "x", "--windowed", "--fullscreen"},
        ParseResult::Run,
        WindowChoice::FullScreen,
        "x",
        "Stone.BMP",
-       ""},
+       "",
+       true},
       {{"--windowed", "--help"},
        ParseResult::Help,
        WindowChoice::Framed,
@@ -102,6 +108,8 @@ TEST(ParseArgumentsTest, ReadsOptionsWithTheirValues) {
     EXPECT_EQ(options.mapFile, c.mapFile);
     EXPECT_EQ(options.textureFile, c.textureFile);
     EXPECT_EQ(error, c.error);
+    EXPECT_EQ(options.mapFileNamed, c.mapNamed);
+    EXPECT_EQ(options.textureFileNamed, c.textureNamed);
   }
 }
 
@@ -159,11 +167,17 @@ TEST_F(RunProgramTest, NamedFilesThatCannotBeReadAreReportedOnceEach) {
   EXPECT_FALSE(fifo.WasOpenedForReading());
 }
 
-TEST_F(RunProgramTest, DefaultFilesAreNeverReported) {
+TEST_F(RunProgramTest, DefaultFilesAreReportedOnlyWhenTheCommandLineNamesThem) {
   // The working directory of the tests holds neither MazeMap.txt nor Stone.BMP.
   EXPECT_EQ(Run({}), 1);
+  EXPECT_EQ(Run({"--map", "MazeMap.txt", "--texture=Stone.BMP"}), 1);
+
   const std::vector<std::pair<NoticeKind, std::string>> expected = {
-      {NoticeKind::Error, "no display (test)"}};
+      {NoticeKind::Error, "no display (test)"},
+      {NoticeKind::Warning, "cannot read the map file 'MazeMap.txt': every cell stays a wall"},
+      {NoticeKind::Warning, "cannot read the texture file 'Stone.BMP': the walls are plain brown"},
+      {NoticeKind::Error, "no display (test)"},
+  };
   EXPECT_EQ(Notices(), expected);
 }
 

@@ -1,6 +1,7 @@
 // Reading the map file, and the explorer's accessors and freshly built state.
 #include <algorithm>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -57,27 +58,29 @@ struct LoadCase {
   std::optional<std::string> contents;  // no file at all when empty
   std::optional<int32_t> before;        // every cell, in the middle of a search; empty: start-up
   Grid expected;
+  int filled;  // cells read from the file
 };
 
 void PrintTo(const LoadCase& c, std::ostream* out) { *out << c.name; }
 
 const LoadCase kLoadCases[] = {
-    {"TenLinesOfTen", MapText(Ascending()), kUntouched, Ascending()},
-    {"OneLineOfHundred", MapText(Ascending(), kCellCount), kUntouched, Ascending()},
-    {"TabsAndCrLf", WithTabsAndCrLf(MapText(Ascending())), kUntouched, Ascending()},
+    {"TenLinesOfTen", MapText(Ascending()), kUntouched, Ascending(), 100},
+    {"OneLineOfHundred", MapText(Ascending(), kCellCount), kUntouched, Ascending(), 100},
+    {"TabsAndCrLf", WithTabsAndCrLf(MapText(Ascending())), kUntouched, Ascending(), 100},
     {"NoNewlineAfterLastValue", MapText(Ascending()).substr(0, MapText(Ascending()).size() - 1),
-     kUntouched, Ascending()},
+     kUntouched, Ascending(), 100},
     {"AnythingAfterHundredthValueIgnored", MapText(Ascending()) + "junk 42\n", kUntouched,
-     Ascending()},
-    {"ThreeOnesAtStartUp", "1 1 1\n", std::nullopt, Prefix({Open, Open, Open}, Wall)},
-    {"MissingFileAtStartUp", std::nullopt, std::nullopt, FilledGrid(Wall)},
-    {"MissingFileKeepsEveryCell", std::nullopt, kUntouched, FilledGrid(kUntouched)},
-    {"EmptyFile", "", kUntouched, FilledGrid(kUntouched)},
-    {"WordAs51stItem", WordAs51stItem(), kUntouched, Prefix(FirstOf(Ascending(), 50), kUntouched)},
-    {"UnknownCodesStoredUnchanged", "5 -1 100 8\n", kUntouched,
-     Prefix({5, -1, 100, 8}, kUntouched)},
+     Ascending(), 100},
+    {"ThreeOnesAtStartUp", "1 1 1\n", std::nullopt, Prefix({Open, Open, Open}, Wall), 3},
+    {"MissingFileAtStartUp", std::nullopt, std::nullopt, FilledGrid(Wall), 0},
+    {"MissingFileKeepsEveryCell", std::nullopt, kUntouched, FilledGrid(kUntouched), 0},
+    {"EmptyFile", "", kUntouched, FilledGrid(kUntouched), 0},
+    {"WordAs51stItem", WordAs51stItem(), kUntouched, Prefix(FirstOf(Ascending(), 50), kUntouched),
+     50},
+    {"UnknownCodesStoredUnchanged", "5 -1 100 8\n", kUntouched, Prefix({5, -1, 100, 8}, kUntouched),
+     4},
     {"TooLargeForIntFailsThatCellAndLater", "1 99999999999 1 1\n", kUntouched,
-     Prefix({1}, kUntouched)},
+     Prefix({1}, kUntouched), 1},
 };
 
 class LoadMazeTest : public ::testing::TestWithParam<LoadCase> {
@@ -110,8 +113,33 @@ TEST_P(LoadMazeTest, ReadsCellsUpToFirstFailureAndPutsExplorerOnStartPaused) {
   EXPECT_EQ(message, explorer.message);
 }
 
+TEST_P(LoadMazeTest, StreamFillsTheSameCellsAndCountsThem) {
+  const LoadCase& c = GetParam();
+  if (!c.contents) GTEST_SKIP() << "a missing file has no stream";
+  SetGrid(explorer, FilledGrid(c.before.value_or(Wall)));
+  std::istringstream map(*c.contents);
+
+  EXPECT_EQ(c.filled, explorer.LoadMazeFrom(map));
+
+  EXPECT_EQ(c.expected, GridOf(explorer));
+  EXPECT_EQ(std::vector<Pose>{Pose{}}, TakeSnapshot(explorer).path);
+  EXPECT_EQ(Choosing, explorer.state);
+  EXPECT_EQ(1, explorer.paused);
+}
+
 INSTANTIATE_TEST_SUITE_P(MapFiles, LoadMazeTest, ::testing::ValuesIn(kLoadCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadMazeFromTest, LeavesWhatFollowsTheHundredthValueUnread) {
+  MazeExplorer explorer;
+  std::istringstream map(MapText(Ascending()) + "42 43\n");
+
+  EXPECT_EQ(kCellCount, explorer.LoadMazeFrom(map));
+
+  int next = 0;
+  EXPECT_TRUE(map >> next);
+  EXPECT_EQ(42, next);
+}
 
 TEST(LoadMazeSpecialFileTest, PathsThatAreNotRegularFilesReadAsMissingFilesWithoutBlocking) {
   ScratchDir dir;

@@ -79,8 +79,20 @@ class Trace:
         return sum(row.count(2) for row in self.grid)
 
 
-def run_tool(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, text=True, timeout=120)
+def run_tool(*args, **kwargs):
+    return subprocess.run([TOOL, *args], capture_output=True, text=True, timeout=120, **kwargs)
+
+
+def run_tool_on_process_substitution(path):
+    """The tool given `<(cat path)`: a pipe named by a /dev/fd path."""
+    return subprocess.run(["bash", "-c", '"$0" <(cat "$1")', TOOL, path], capture_output=True,
+                          text=True, timeout=120)
+
+
+def run_tool_on_standard_input(path):
+    """`cat path | pathwick-trace -`."""
+    with open(path) as stream:
+        return run_tool("-", input=stream.read())
 
 
 class TraceToolTest(unittest.TestCase):
@@ -189,6 +201,31 @@ class MapFileTest(TraceToolTest):
                 self.assertEqual(result.stdout, "")
                 self.assertRegex(result.stderr,
                                  rf"^pathwick-trace: cannot (open|read) {re.escape(path)}: \S")
+
+    def test_standard_input_that_cannot_be_read_is_an_error(self):
+        directory = os.open(self._dir.name, os.O_RDONLY)
+        self.addCleanup(os.close, directory)
+        result = run_tool("-", stdin=directory)
+        self.assertEqual(result.returncode, 2)
+        self.assertEqual(result.stdout, "")
+        self.assertRegex(result.stderr, r"^pathwick-trace: cannot read standard input: \S")
+
+    def test_pipe_and_standard_input_trace_as_the_file_does(self):
+        # The shipped maze, and a short one that is read up to its end.
+        for path, cells in [(os.path.join(DATA_DIR, "MazeMap.txt"), 100),
+                            (self.write_map("1 9 1\n"), 3)]:
+            from_file = run_tool(path)
+            self.assertEqual(from_file.returncode, 0, from_file.stderr)
+            for way, run in [("process substitution", run_tool_on_process_substitution),
+                             ("standard input", run_tool_on_standard_input)]:
+                with self.subTest(way, cells=cells):
+                    result = run(path)
+                    self.assertEqual(result.returncode, 0, result.stderr)
+                    self.assertEqual(result.stdout, from_file.stdout)
+                    if cells < 100:
+                        self.assertRegex(result.stderr, rf"read only {cells} of 100 cells")
+                    else:
+                        self.assertEqual(result.stderr, "")
 
     def test_short_file_warns_and_runs_on_what_was_read(self):
         # content, cells read before the first failed extraction

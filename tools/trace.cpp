@@ -4,6 +4,8 @@
 //   pathwick-trace [--frames N] MAPFILE
 //   pathwick-trace --summary [--frames N] MAPFILE...
 //
+// MAPFILE may be any file that can be read, a pipe as well; "-" is standard
+// input.
 // One line per frame, fields separated by a TAB:
 //   frame state x y heading angle progress depth message
 // then a line "grid" and the final grid, row 0 first, as in the map file.
@@ -38,6 +40,7 @@ const char kUsage[] =
     "then the line \"grid\" and the final grid, row 0 first.\n"
     "It stops after the frame that reports the exit found or no exit, or after\n"
     "N frames (default 1000000).\n"
+    "MAPFILE may be a pipe; - reads the map from standard input.\n"
     "  --frames N  run at most N frames (N >= 0)\n"
     "  --summary   print no frames: a header line, then one line per map with\n"
     "              map, outcome (exit, no exit, frame limit), frames, cells\n"
@@ -99,34 +102,36 @@ ParseResult ParseArguments(int argc, char** argv, Options& options, std::string&
 // ---------------------------------------------------------------------------
 // Loading
 
-// Counts the cells the map file fills, reading it the way LoadMaze does: int
-// by int until the first failed extraction, at most one per cell. False, with
-// the reason on stderr, when the file cannot be opened or read.
-bool CountMapCells(const std::string& mapFile, int& cellCount) {
-  errno = 0;
-  std::ifstream in(mapFile);
-  if (!in.is_open()) {
-    std::cerr << "pathwick-trace: cannot open " << mapFile << ": " << std::strerror(errno) << '\n';
-    return false;
-  }
-  cellCount = 0;
-  int value;
-  while (cellCount < kCellCount && in >> value) ++cellCount;
-  if (in.bad()) {  // e.g. a directory: it opens, but reading fails
-    std::cerr << "pathwick-trace: cannot read " << mapFile << ": " << std::strerror(errno) << '\n';
-    return false;
-  }
-  return true;
-}
+constexpr char kStandardInput[] = "-";
 
+// Reads the map into the explorer, from standard input for "-", otherwise
+// from the named file of whatever kind: unlike the desktop program, which
+// opens only regular files so that it never blocks at start, the tool reads
+// pipes and process substitutions too. False, with the reason on stderr,
+// when the map cannot be opened or read.
 bool LoadMap(const std::string& mapFile, MazeExplorer& explorer) {
-  int cellCount = 0;
-  if (!CountMapCells(mapFile, cellCount)) return false;
+  const bool fromStandardInput = mapFile == kStandardInput;
+  const std::string name = fromStandardInput ? "standard input" : mapFile;
+  std::ifstream file;
+  if (!fromStandardInput) {
+    errno = 0;
+    file.open(mapFile);
+    if (!file.is_open()) {
+      std::cerr << "pathwick-trace: cannot open " << name << ": " << std::strerror(errno) << '\n';
+      return false;
+    }
+  }
+  std::istream& in = fromStandardInput ? std::cin : file;
+  errno = 0;
+  const int cellCount = explorer.LoadMazeFrom(in);
+  if (in.bad()) {  // e.g. a directory: it opens, but reading fails
+    std::cerr << "pathwick-trace: cannot read " << name << ": " << std::strerror(errno) << '\n';
+    return false;
+  }
   if (cellCount < kCellCount) {
-    std::cerr << "pathwick-trace: warning: " << mapFile << ": read only " << cellCount << " of "
+    std::cerr << "pathwick-trace: warning: " << name << ": read only " << cellCount << " of "
               << kCellCount << " cells; the other cells stay walls\n";
   }
-  explorer.LoadMaze(mapFile.c_str());
   return true;
 }
 

@@ -1,12 +1,36 @@
 // The platform seam on Linux: X11 through FLTK 1.3 and its OpenGL window.
 //
+// Implements: every call of platform.h. The full-screen window and the framed
+// window with its menu bar, their OpenGL context (double-buffered RGBA with a
+// depth buffer), the question and About boxes, the event queue handed to the
+// frame loop one X event at a time, the millisecond clock, and the notices.
+//
+// Differs from the Win32 backend:
+// - X11 has no show command: it is ignored, and the window shows normally.
+// - The text in the picture is the embedded 6x13 bitmap font (fixed_font.h),
+//   not a font of the window system.
+// - Frame sizes, full screen and always-on-top are requests to the window
+//   manager through the Extended Window Manager Hints. Without a manager that
+//   supports them the framed window's frame is not counted in its outer size,
+//   and the full-screen window is a borderless screen-sized window that other
+//   windows may cover.
+// - Captions, menu items and boxes use the CJK font "WenQuanYi Micro Hei",
+//   which FLTK's sans-serif faces are mapped to.
+// - The boxes are FLTK windows of the program's own, with no icon.
+// - Notices (help, version, warnings) are printed on stdout and stderr, not
+//   shown in boxes.
+//
+// Needs: FLTK 1.3 with its OpenGL window (fltk, fltk_gl), Xlib and GLX, and
+// fonts-wqy-microhei for the Chinese texts.
+//
 // The program draws from its own frame loop, so FLTK never draws the OpenGL
 // area. The backend takes X events off the queue one at a time and hands
 // each to FLTK (inside PlatformDispatchEvent), so that nothing queued behind
 // the quit event is handled; FLTK also runs the modal boxes and the menu.
 // Things FLTK 1.3 has no call for (the window manager's frame extents, the
-// always-on-top state, handing focus back) are plain Xlib requests following
-// the Extended Window Manager Hints.
+// full-screen and always-on-top states, handing focus back, titles that every
+// reader can decode) are plain Xlib requests, most of them following the
+// Extended Window Manager Hints.
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -21,6 +45,7 @@
 #include <FL/x.H>
 #include <GL/glx.h>
 #include <X11/Xatom.h>
+#include <X11/Xutil.h>
 #include <poll.h>
 
 #include <algorithm>
@@ -28,6 +53,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -54,10 +80,13 @@ constexpr int kButtonWidth = 90;
 constexpr int kButtonHeight = 28;
 constexpr int kButtonGap = 10;
 
-// How long window creation waits for the window manager to map and frame the
-// window. Without a window manager the window is still usable afterwards.
+// How long the backend waits at most for the window manager to map and frame
+// a window (the framed window while it is created, a box while it is open),
+// when the manager says it sets frame sizes.
 constexpr auto kWindowManagerTimeout = std::chrono::seconds(2);
 constexpr auto kWindowManagerPoll = std::chrono::milliseconds(10);
+// More than the number of hints any window manager lists as supported.
+constexpr long kMaxSupportedHints = 1024;
 
 // Values of the _NET_WM_STATE and _NET_ACTIVE_WINDOW client messages.
 constexpr long kNetWmStateAdd = 1;
@@ -69,6 +98,8 @@ WindowProcedure Procedure = nullptr;
 void Send(MessageKind kind, uint32_t param = 0) { Procedure(WindowMessage{kind, param}); }
 
 class GlView;
+
+void TakeKeyboardFocus(Time time);
 
 // The one window. In full screen `top` and `view` are the same window.
 struct WindowState {
@@ -138,6 +169,9 @@ class GlView : public Fl_Gl_Window {
       case FL_UNFOCUS:
         return 1;
       case FL_PUSH:
+        // The full-screen window has no frame and no task bar entry: a
+        // click is the user's one way to give it the keys back.
+        TakeKeyboardFocus(fl_event_time);
         take_focus();
         return 1;
       case FL_KEYBOARD:
@@ -186,27 +220,58 @@ std::vector<Fl_Menu_Item> BuildMenu(const MenuItem* items, int itemCount) {
 
 Atom AtomNamed(const char* name) { return XInternAtom(fl_display, name, False); }
 
+Window RootOfScreen() { return RootWindow(fl_display, fl_screen); }
+
 bool IsMapped(Window xid) {
   XWindowAttributes attributes;
   return XGetWindowAttributes(fl_display, xid, &attributes) != 0 &&
          attributes.map_state == IsViewable;
 }
 
-// The frame the window manager put around the window: left, right, top and
-// bottom widths. False until the window manager has set them.
-bool ReadFrameExtents(Window xid, long extents[4]) {
-  Atom type = None;
+// The items of a window property of format 32 and the given type, at most
+// `maxItems`; empty when the window has no such property. (Xlib hands items
+// of format 32 over as longs.)
+std::vector<long> ReadProperty32(Window xid, const char* name, Atom type, long maxItems) {
+  Atom actualType = None;
   int format = 0;
   unsigned long count = 0;
   unsigned long remaining = 0;
   unsigned char* data = nullptr;
-  const int status =
-      XGetWindowProperty(fl_display, xid, AtomNamed("_NET_FRAME_EXTENTS"), 0, 4, False, XA_CARDINAL,
-                         &type, &format, &count, &remaining, &data);
-  const bool found = status == Success && type == XA_CARDINAL && format == 32 && count == 4;
-  if (found) std::copy_n(reinterpret_cast<const long*>(data), 4, extents);
+  std::vector<long> items;
+  const int status = XGetWindowProperty(fl_display, xid, AtomNamed(name), 0, maxItems, False, type,
+                                        &actualType, &format, &count, &remaining, &data);
+  if (status == Success && actualType == type && format == 32) {
+    const long* values = reinterpret_cast<const long*>(data);
+    items.assign(values, values + count);
+  }
   if (data != nullptr) XFree(data);
-  return found;
+  return items;
+}
+
+// Whether the running window manager lists the hint `name` as supported.
+// Without a window manager nothing is.
+bool WindowManagerSupports(const char* name) {
+  const std::vector<long> supported =
+      ReadProperty32(RootOfScreen(), "_NET_SUPPORTED", XA_ATOM, kMaxSupportedHints);
+  const long hint = static_cast<long>(AtomNamed(name));
+  return std::find(supported.begin(), supported.end(), hint) != supported.end();
+}
+
+// The widths of the frame a window manager puts around a top-level window.
+struct FrameExtents {
+  int left = 0;
+  int right = 0;
+  int top = 0;
+  int bottom = 0;
+};
+
+// The frame the window manager put, or means to put, around the window;
+// nothing until the window manager has said.
+std::optional<FrameExtents> ReadFrameExtents(Window xid) {
+  const std::vector<long> widths = ReadProperty32(xid, "_NET_FRAME_EXTENTS", XA_CARDINAL, 4);
+  if (widths.size() != 4) return std::nullopt;
+  return FrameExtents{static_cast<int>(widths[0]), static_cast<int>(widths[1]),
+                      static_cast<int>(widths[2]), static_cast<int>(widths[3])};
 }
 
 // Polls the X server until `ready` holds, or gives up after the timeout. It
@@ -223,6 +288,21 @@ bool WaitForWindowManager(Condition ready) {
   }
 }
 
+// Waits until the window manager has framed the mapped window `xid`, and
+// returns its frame. Managers that never say are not waited for: their
+// frame is unknown and counts as none.
+FrameExtents AwaitFrameExtents(Window xid) {
+  FrameExtents frame;
+  if (!WindowManagerSupports("_NET_FRAME_EXTENTS")) return frame;
+  WaitForWindowManager([&] {
+    const std::optional<FrameExtents> extents =
+        IsMapped(xid) ? ReadFrameExtents(xid) : std::nullopt;
+    if (extents) frame = *extents;
+    return extents.has_value();
+  });
+  return frame;
+}
+
 // A client message about `xid` to the window manager, through the root window.
 void SendToWindowManager(Window xid, const char* type, long data0, long data1, long data2,
                          long data3) {
@@ -235,32 +315,54 @@ void SendToWindowManager(Window xid, const char* type, long data0, long data1, l
   event.xclient.data.l[1] = data1;
   event.xclient.data.l[2] = data2;
   event.xclient.data.l[3] = data3;
-  XSendEvent(fl_display, RootWindow(fl_display, fl_screen), False,
-             SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XSendEvent(fl_display, RootOfScreen(), False, SubstructureRedirectMask | SubstructureNotifyMask,
+             &event);
   XFlush(fl_display);
 }
 
-// Asks the window manager to give `view` the keyboard focus.
-void Activate(GlView* view) {
-  SendToWindowManager(fl_xid(view), "_NET_ACTIVE_WINDOW", kSourceApplication, CurrentTime, 0, 0);
-  Fl::focus(view);
+// Gives the program's window the keyboard focus unless it has it already.
+// `time` is that of the user's action that asks for it. The window manager
+// may believe the window active while the focus is elsewhere, so this sets
+// the X input focus itself.
+void TakeKeyboardFocus(Time time) {
+  if (!IsLive()) return;
+  const Window xid = fl_xid(AppWindow.top);
+  Window focus = None;
+  int revertTo = 0;
+  XGetInputFocus(fl_display, &focus, &revertTo);
+  if (focus != xid && IsMapped(xid)) XSetInputFocus(fl_display, xid, RevertToParent, time);
+  XFlush(fl_display);
+}
+
+// Asks the window manager to activate the program's window, and gives it the
+// keyboard focus.
+void Activate() {
+  SendToWindowManager(fl_xid(AppWindow.top), "_NET_ACTIVE_WINDOW", kSourceApplication,
+                      static_cast<long>(fl_event_time), 0, 0);
+  TakeKeyboardFocus(fl_event_time);
+  Fl::focus(AppWindow.view);
+}
+
+// FLTK stores the UTF-8 title in the legacy WM_NAME and WM_ICON_NAME typed as
+// Latin-1, so that their readers show Chinese as mojibake. Xlib stores it
+// there as Latin-1 where it is, as compound text otherwise, and as UTF-8 in
+// _NET_WM_NAME.
+void SetTitleProperties(Fl_Window* window) {
+  const char* title = window->label();
+  Xutf8SetWMProperties(fl_display, fl_xid(window), title, title, nullptr, 0, nullptr, nullptr,
+                       nullptr);
 }
 
 // Places the framed window so that its frame's outer corner is at (x, y) and
 // its outer size is width x height, once the window manager has framed it.
 void FitFrameTo(Fl_Window* top, int x, int y, int width, int height) {
   const Window xid = fl_xid(top);
-  long extents[4] = {0, 0, 0, 0};  // left, right, top, bottom
-  WaitForWindowManager([&] { return IsMapped(xid) && ReadFrameExtents(xid, extents); });
-  const int left = static_cast<int>(extents[0]);
-  const int right = static_cast<int>(extents[1]);
-  const int above = static_cast<int>(extents[2]);
-  const int below = static_cast<int>(extents[3]);
+  const FrameExtents frame = AwaitFrameExtents(xid);
   // FLTK gives its windows static gravity: a position is that of the client area.
-  const int clientX = x + left;
-  const int clientY = y + above;
-  const int clientWidth = std::max(1, width - left - right);
-  const int clientHeight = std::max(1, height - above - below);
+  const int clientX = x + frame.left;
+  const int clientY = y + frame.top;
+  const int clientWidth = std::max(1, width - frame.left - frame.right);
+  const int clientHeight = std::max(1, height - frame.top - frame.bottom);
   top->resize(clientX, clientY, clientWidth, clientHeight);
   // FLTK's idea of the position may be stale (it nudges a framed window on
   // screen when it maps it, and reads the result only from events not yet
@@ -280,24 +382,48 @@ void DiscardWindows() {
 
 enum class BoxPlace { ScreenCentre, OverWindow };
 
-// The top-left corner that centres a box of width x height on the screen, or
-// over the window while there is one.
+struct Rectangle {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// The program's window on the screen, its frame included.
+Rectangle OuterRectangle(const Fl_Window* top) {
+  const FrameExtents frame = ReadFrameExtents(fl_xid(top)).value_or(FrameExtents{});
+  return Rectangle{top->x() - frame.left, top->y() - frame.top, top->w() + frame.left + frame.right,
+                   top->h() + frame.top + frame.bottom};
+}
+
+// The top-left corner of a box of width x height centred on the screen, or
+// over the window (frame included) while there is one. The box's own frame
+// is not known before it is shown: CentreFrameOfBox moves it then.
 void CentreBox(BoxPlace place, int width, int height, int* x, int* y) {
-  int areaX = 0;
-  int areaY = 0;
-  int areaWidth = 0;
-  int areaHeight = 0;
+  Rectangle area;
   if (place == BoxPlace::OverWindow && IsLive()) {
-    const Fl_Window* top = AppWindow.top;
-    areaX = top->x();
-    areaY = top->y();
-    areaWidth = top->w();
-    areaHeight = top->h();
+    area = OuterRectangle(AppWindow.top);
   } else {
-    Fl::screen_xywh(areaX, areaY, areaWidth, areaHeight, 0);
+    Fl::screen_xywh(area.x, area.y, area.width, area.height, 0);
   }
-  *x = areaX + (areaWidth - width) / 2;
-  *y = areaY + (areaHeight - height) / 2;
+  *x = area.x + (area.width - width) / 2;
+  *y = area.y + (area.height - height) / 2;
+}
+
+// Moves a box placed at (x, y) by CentreBox so that its frame, rather than
+// its client area, is centred, once the window manager has framed it.
+// Returns false while the frame is not known; it never waits.
+bool CentreFrameOfBox(Fl_Window* box, int x, int y) {
+  const Window xid = fl_xid(box);
+  const std::optional<FrameExtents> frame = ReadFrameExtents(xid);
+  if (!frame) return false;
+  const int centredX = x + (frame->left - frame->right) / 2;
+  const int centredY = y + (frame->top - frame->bottom) / 2;
+  box->position(centredX, centredY);
+  // As in FitFrameTo: FLTK may skip a move it believes done.
+  XMoveWindow(fl_display, xid, centredX, centredY);
+  XFlush(fl_display);
+  return true;
 }
 
 // Escape and the close button answer button 0. The box's user data is the
@@ -353,7 +479,21 @@ int RunModalBox(const char* text, const char* caption, const std::vector<const c
 
   box.set_modal();
   box.show();
-  while (box.shown()) Fl::wait();
+  SetTitleProperties(&box);
+  // Until the box's frame is centred, events are waited for only briefly,
+  // so that the frame is looked for again soon.
+  bool frameCentred = !WindowManagerSupports("_NET_FRAME_EXTENTS");
+  const auto deadline = std::chrono::steady_clock::now() + kWindowManagerTimeout;
+  while (box.shown()) {
+    if (!frameCentred) {
+      frameCentred = CentreFrameOfBox(&box, x, y) || std::chrono::steady_clock::now() >= deadline;
+    }
+    if (frameCentred) {
+      Fl::wait();
+    } else {
+      Fl::wait(std::chrono::duration<double>(kWindowManagerPoll).count());
+    }
+  }
   return answer;
 }
 
@@ -399,9 +539,9 @@ QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
 
 void PlatformShowMessage(const char* text, const char* caption) {
   RunModalBox(text, caption, {"OK"}, BoxPlace::OverWindow);
-  // Closing the box leaves the focus to the window manager; the full-screen
-  // window has no frame to click, so take the focus back.
-  if (AppWindow.fullScreen && IsLive()) Activate(AppWindow.view);
+  // Closing the box leaves the focus to the window manager, which may give
+  // it to no window at all: take it back.
+  if (IsLive()) Activate();
 }
 
 // X11 has no show command: the window is shown normally.
@@ -423,9 +563,20 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
   view->show();
   const Window xid = fl_xid(view);
   WaitForWindowManager([&] { return IsMapped(xid); });
+  SetTitleProperties(view);
+  // Above the other windows, and full screen where the window manager has
+  // it, which puts the window above panels and task bars as well; without
+  // it the borderless screen-sized window stays as it is. Two requests, full
+  // screen last: a manager that keeps a window in one layer (icewm) puts it
+  // in the layer of the state asked for last, and "above" is under the task
+  // bar.
   SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateAdd, AtomNamed("_NET_WM_STATE_ABOVE"), 0,
                       kSourceApplication);
-  Activate(view);
+  if (WindowManagerSupports("_NET_WM_STATE_FULLSCREEN")) {
+    SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateAdd, AtomNamed("_NET_WM_STATE_FULLSCREEN"),
+                        0, kSourceApplication);
+  }
+  Activate();
   Send(MessageKind::Size);
   return true;
 }
@@ -452,6 +603,7 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int, i
 
   // Showing the top window shows the drawing area inside it.
   top->show();
+  SetTitleProperties(top);
   Fl::focus(view);
   if (!placedByWindowManager) FitFrameTo(top, x, y, width, height);
   Send(MessageKind::Size);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "shell/file_names.h"
 #include "shell/platform/platform.h"
 
 static_assert(kDefaultPlacement == CW_USEDEFAULT, "the seam's default placement is Win32's");
@@ -85,15 +86,6 @@ bool Adopt(HWND window, int showCommand) {
   return true;
 }
 
-std::wstring Widen(const char* utf8) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], length);
-  wide.resize(static_cast<size_t>(length) - 1);  // drop the terminating NUL
-  return wide;
-}
-
 // Windows puts a message box in the middle of its owner's monitor. While
 // this hook is set, the next window activated on the thread (the box, as it
 // opens) is moved to the middle of the owner instead, inside the work area.
@@ -145,7 +137,8 @@ int ShowBox(HWND owner, const char* text, const char* caption, UINT style) {
   MSG quit;
   const bool quitPending = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
   if (owner != nullptr) StartCentringOn(owner);
-  const int answer = MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), style);
+  const int answer =
+      MessageBoxW(owner, WideFromUtf8(text).c_str(), WideFromUtf8(caption).c_str(), style);
   StopCentring();
   if (quitPending) PostQuitMessage(static_cast<int>(quit.wParam));
   return answer;

@@ -18,6 +18,7 @@ empty boxes.
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -28,7 +29,7 @@ import unittest
 from xsession import (DISPLAY_ENV, MAP_FILE, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE,
                       TEXTURE_FILE, TIMEOUT, UNTEXTURED_WALL, WALL, ProgramTest, Screenshot,
                       assert_centred, cells_with, click, geometry, outer_frame, press, read_map,
-                      start_display)
+                      start_display, wait_until, x_tool)
 
 PATHWICK_EXE = ""
 DATA_DIR = ""
@@ -40,6 +41,7 @@ WINESERVER_LINGER = 60  # seconds the server waits for a next program
 
 FRAMED_OUTER = (0, 0, 420, 420)
 MENU_ITEM_COUNT = 8
+NOTICE_CAPTION = "Pathwick"  # the caption of help, error and warning boxes
 EXIT_ITEM = 6  # 退出, the seventh item
 SLOWEST_FPS = 15  # the frame rate at the lowest speed setting
 SPEED_RANGE_PRESSES = 18  # Up or Down presses across the whole range, 15 to 105
@@ -61,6 +63,17 @@ CELL_COLOURS = {
     9: (0, 255, 0),  # exit
     WALL: UNTEXTURED_WALL,  # without a texture
 }
+
+
+def decode_wine_string(text):
+    """A string as Wine's debug output quotes it: \\XXXX for a UTF-16 unit
+    outside printable ASCII, a backslash before a backslash or a quote, and
+    \\n, \\r, \\t."""
+    controls = {"n": "\n", "r": "\r", "t": "\t"}
+    units = re.sub(r"\\(?:([0-9a-f]{4})|(.))",
+                   lambda m: chr(int(m.group(1), 16)) if m.group(1)
+                   else controls.get(m.group(2), m.group(2)), text)
+    return units.encode("utf-16-le", "surrogatepass").decode("utf-16-le")
 
 
 def press_times(key, count):
@@ -105,18 +118,33 @@ class WinePathwickTest(ProgramTest):
 
     WINDOW_CLASSES = r"^pathwick\.exe$"
 
-    def start(self, *arguments, missing=(), map_codes=None):
+    def start(self, *arguments, missing=(), map_codes=None, map_file=MAP_FILE,
+              texture_file=TEXTURE_FILE):
         """Starts the program with copies of the data files but those `missing`;
-        `map_codes` (100 cell codes, row 0 first) replaces the shipped map."""
+        `map_codes` (100 cell codes, row 0 first) replaces the shipped map.
+        The copies go to `map_file` and `texture_file`, paths in the
+        program's working directory. Wine logs the text of every message
+        box the program opens; box_texts() reads them."""
         workdir = tempfile.mkdtemp(prefix="pathwick-wine-e2e-")
         self.addCleanup(shutil.rmtree, workdir, True)
-        for name in (MAP_FILE, TEXTURE_FILE):
+        for name, copy in ((MAP_FILE, map_file), (TEXTURE_FILE, texture_file)):
             if name not in missing:
-                shutil.copy(os.path.join(DATA_DIR, name), workdir)
+                copy = os.path.join(workdir, copy)
+                os.makedirs(os.path.dirname(copy), exist_ok=True)
+                shutil.copy(os.path.join(DATA_DIR, name), copy)
         if map_codes is not None:
-            with open(os.path.join(workdir, MAP_FILE), "w") as stream:
+            with open(os.path.join(workdir, map_file), "w") as stream:
                 stream.write(" ".join(map(str, map_codes)))
-        super().start(["wine", PATHWICK_EXE, *arguments], workdir, WINE_ENV)
+        self.wine_log = os.path.join(workdir, "wine.log")
+        with open(self.wine_log, "wb") as log:
+            super().start(["wine", PATHWICK_EXE, *arguments], workdir,
+                          dict(WINE_ENV, WINEDEBUG="-all,+msgbox"), stderr=log)
+
+    def box_texts(self):
+        """The texts of the message boxes opened so far, as the program gave them."""
+        with open(self.wine_log, encoding="ascii", errors="replace") as log:
+            return [decode_wine_string(quoted) for quoted in
+                    re.findall(r':MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"', log.read())]
 
     def main_menu_items(self):
         """Centres of the menu bar's captions: the bar lies right above the drawing area."""
@@ -252,6 +280,46 @@ class DataFileTest(WinePathwickTest):
 
     def test_without_the_map_it_still_runs(self):
         self.start("--windowed", missing=(MAP_FILE,))
+        self.main_window()
+        self.assert_maze_drawn()
+        press("Escape")
+        self.assert_exits_with_1()
+
+
+
+class UnicodeFileNameTest(WinePathwickTest):
+    """Files named on the command line in Chinese, in a folder with a Chinese
+    name. The emoji lies outside every ANSI code page (and outside UTF-16's
+    first 65536 characters): only a program that reads its command line as
+    UTF-16 can get that name."""
+
+    FOLDER = "迷宫文件夹"
+    MAP = FOLDER + "/迷宫.txt"
+    TEXTURE = FOLDER + "/石墙🧱.bmp"
+    CORRIDOR = [1] * 9 + [9] + [WALL] * 90  # row 0 open up to the exit at its end
+
+    def test_map_and_texture_load_through_their_unicode_names(self):
+        # No default files: all that shows comes through the named ones.
+        self.start("--windowed", f"--map={self.MAP}", "--texture", self.TEXTURE,
+                   map_codes=self.CORRIDOR, map_file=self.MAP, texture_file=self.TEXTURE)
+        self.main_window()
+        shot = Screenshot()
+        self.assertEqual(set(shot.area(self.scene.cell(5, 0))), {CELL_COLOURS[1]},
+                         "the open cells of the named map are not drawn")
+        self.assertEqual(set(shot.area(self.scene.cell(9, 0))), {CELL_COLOURS[9]})
+        wall = shot.area(self.scene.cell(5, 5))
+        self.assertGreater(len(set(wall)), 10, "the walls carry no texture")
+        press("Escape")
+        self.assert_exits_with_1()
+
+    def test_missing_named_map_is_reported_with_its_name_as_typed_and_the_program_runs_on(self):
+        name = self.FOLDER + "\\不在这里🧭.txt"
+        self.start("--windowed", "--map", name)
+        box = self.focused_window_named(NOTICE_CAPTION)
+        self.assertEqual(self.box_texts(),
+                         [f"cannot read the map file '{name}': every cell stays a wall"])
+        press("Return")
+        wait_until(lambda: box not in self.window_names().values(), "the box to close")
         self.main_window()
         self.assert_maze_drawn()
         press("Escape")

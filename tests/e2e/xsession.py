@@ -1,14 +1,16 @@
 """What the end-to-end tests share: a private X session and the program in it.
 
-start_display() starts Xvfb (1024x768) with openbox; the helpers below drive
-it with xdotool, read window geometry (xwininfo, xprop) and the pixels of
-root-window screenshots (ImageMagick's import). ProgramTest drives one run of
+start_display() starts Xvfb (1024x768) with a window manager (openbox unless
+told otherwise); the helpers below drive it with xdotool, read window
+geometry (xwininfo, xprop) and the pixels of root-window screenshots
+(ImageMagick's import). ProgramTest drives one run of
 the program; each test file says how to start it and how to find its windows.
 """
 
 import os
 import re
 import select
+import signal
 import subprocess
 import time
 import unittest
@@ -34,6 +36,17 @@ MENU_CAPTION_GAP = 6  # pixels: wider than any gap inside a caption, narrower th
 SLOWEST_SPEED_PRESSES = 17  # Down presses from the start setting to 15 frames per second
 
 DISPLAY_ENV = {}
+
+# The window managers a session can run, each with the command that starts
+# it. xfwm4 keeps its settings in a D-Bus service, so it gets a session bus
+# of its own; its compositor is left off, as it only adds drawing work.
+WINDOW_MANAGERS = {
+    "openbox": ["openbox"],
+    "icewm": ["icewm"],
+    "fluxbox": ["fluxbox"],
+    "xfwm4": ["dbus-run-session", "--", "xfwm4", "--compositor=off"],
+}
+WINDOW_MANAGER_TIMEOUT = 30.0  # xfwm4 with its D-Bus services takes seconds on a busy machine
 
 
 def wait_until(condition, what, timeout=TIMEOUT):
@@ -72,6 +85,15 @@ def stop_process(process):
             process.wait()
 
 
+def stop_process_group(process):
+    """Stops a process started in a session of its own, and what it started."""
+    try:
+        os.killpg(process.pid, signal.SIGTERM)
+    except ProcessLookupError:
+        pass
+    stop_process(process)
+
+
 # --- The virtual display ---------------------------------------------------
 
 
@@ -90,15 +112,18 @@ def read_display_number(read_end):
     return int(text)
 
 
-def start_display(home, add_cleanup=unittest.addModuleCleanup):
-    """Starts Xvfb on a free display number, then openbox; registers their stop
-    with `add_cleanup` (the test module's cleanups unless told otherwise).
+def start_display(home, add_cleanup=unittest.addModuleCleanup, window_manager="openbox"):
+    """Starts Xvfb on a free display number, then the window manager named
+    (one of WINDOW_MANAGERS, or None for none); registers their stop with
+    `add_cleanup` (the test module's cleanups unless told otherwise).
     DISPLAY_ENV is then the environment for X clients, with HOME at `home`."""
     read_end, write_end = os.pipe()
     width, height = SCREEN
+    # A white desktop (-wr): frames have dark outer edges, which a black one
+    # would hide from visible_frame.
     xvfb = subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
-         "-nolisten", "tcp"],
+         "-wr", "-nolisten", "tcp"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     add_cleanup(stop_process, xvfb)
     os.close(write_end)
@@ -107,16 +132,31 @@ def start_display(home, add_cleanup=unittest.addModuleCleanup):
     finally:
         os.close(read_end)
     DISPLAY_ENV.update(os.environ, DISPLAY=f":{number}", HOME=home)
-    log_path = os.path.join(home, "openbox.log")
+    if window_manager is not None:
+        start_window_manager(window_manager, home, add_cleanup)
+
+
+def start_window_manager(name, home, add_cleanup):
+    """Starts the window manager `name` and waits until it manages the display."""
+    if name == "fluxbox":
+        # Without this its style sets a wallpaper through fbsetbg, which finds
+        # no wallpaper setter and says so in a window of its own.
+        os.makedirs(os.path.join(home, ".fluxbox"), exist_ok=True)
+        with open(os.path.join(home, ".fluxbox", "overlay"), "w") as overlay:
+            overlay.write("background: none\n")
+    log_path = os.path.join(home, f"{name}.log")
+    # NO_AT_BRIDGE: no accessibility bus for xfwm4's toolkit.
+    environment = dict(DISPLAY_ENV, NO_AT_BRIDGE="1")
     with open(log_path, "wb") as log:
-        openbox = subprocess.Popen(["openbox"], env=DISPLAY_ENV, stdout=log, stderr=log)
-    add_cleanup(stop_process, openbox)
+        manager = subprocess.Popen(WINDOW_MANAGERS[name], env=environment, stdout=log,
+                                   stderr=log, start_new_session=True)
+    add_cleanup(stop_process_group, manager)
     try:
         wait_until(lambda: "window id" in x_tool("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
-                   "openbox to manage the display")
+                   f"{name} to manage the display", WINDOW_MANAGER_TIMEOUT)
     except AssertionError as error:
         with open(log_path, errors="replace") as log:
-            raise RuntimeError(f"{error} (openbox exit status {openbox.poll()}, "
+            raise RuntimeError(f"{error} ({name} exit status {manager.poll()}, "
                                f"output: {log.read()!r})") from None
 
 
@@ -148,6 +188,17 @@ def outer_frame(window):
     while (parent := parent_of(window)) is not None:
         window = parent
     return geometry(window)
+
+
+def visible_frame(window, desktop, margin=20):
+    """The window's outer frame as the user sees it: where the screen's pixels
+    differ from `desktop`, a screenshot taken before the window opened, within
+    `margin` pixels of its X geometry. A window manager's X geometry may
+    include invisible borders or leave out an X border."""
+    x, y, width, height = outer_frame(window)
+    rect = (max(0, x - margin), max(0, y - margin), min(SCREEN[0], x + width + margin),
+            min(SCREEN[1], y + height + margin))
+    return Screenshot().changes_from(desktop, rect)
 
 
 def drawing_area(window):
@@ -184,6 +235,25 @@ class Screenshot:
     def area(self, rect):
         x0, y0, x1, y1 = rect
         return [self.pixel(x, y) for y in range(y0, y1) for x in range(x0, x1)]
+
+    def row(self, y, x0, x1):
+        return self.pixels[3 * (y * self.width + x0):3 * (y * self.width + x1)]
+
+    def changes_from(self, before, rect):
+        """The bounding box (x, y, width, height) of the pixels in `rect`
+        (x0, y0, x1, y1) that differ from the screenshot `before`, or None."""
+        x0, y0, x1, y1 = rect
+        rows, columns = [], []
+        for y in range(y0, y1):
+            now, then = self.row(y, x0, x1), before.row(y, x0, x1)
+            if now != then:
+                differing = [x for x in range(x1 - x0)
+                             if now[3 * x:3 * x + 3] != then[3 * x:3 * x + 3]]
+                rows.append(y)
+                columns += [x0 + differing[0], x0 + differing[-1]]
+        if not rows:
+            return None
+        return min(columns), rows[0], max(columns) - min(columns) + 1, rows[-1] - rows[0] + 1
 
 
 class Scene:
@@ -250,8 +320,8 @@ class ProgramTest(unittest.TestCase):
 
     WINDOW_CLASSES = None
 
-    def start(self, command, workdir, env):
-        self.program = subprocess.Popen(command, cwd=workdir, env=env)
+    def start(self, command, workdir, env, stderr=None):
+        self.program = subprocess.Popen(command, cwd=workdir, env=env, stderr=stderr)
         self.addCleanup(stop_process, self.program)
 
     def window_names(self):
@@ -308,11 +378,11 @@ class ProgramTest(unittest.TestCase):
         self.assert_moving()
 
     def assert_about_box_stops_the_frames_until_ok(self, window):
-        """From a running search: F1 opens the About box centred over `window`,
-        and no frame runs until OK closes it."""
+        """From a running search: F1 opens the About box, its frame centred
+        over the window's, and no frame runs until OK closes it."""
         press("F1")
         box = self.focused_window_named(ABOUT_CAPTION)
-        assert_centred(geometry(box), geometry(window))
+        assert_centred(outer_frame(box), outer_frame(window))
         self.assert_still()
         press("Return")
         wait_until(lambda: ABOUT_CAPTION not in self.window_names(), "the About box to close")
