@@ -19,7 +19,8 @@ RUN_PACKAGES="
 "
 
 # The tests, on top of the run set: GoogleTest, Python, OSMesa for drawing
-# offscreen (found through pkg-config); a virtual display with window managers
+# offscreen (found through pkg-config), giflib for pathwick-record, which
+# draws offscreen too, and its tests; a virtual display with window managers
 # (openbox; icewm and fluxbox, which have a task bar; xfwm4, which keeps its
 # settings in a D-Bus service, hence dbus-daemon for a session bus), and the X
 # tools that drive the program and look at its windows; the MinGW-w64
@@ -31,6 +32,7 @@ TEST_PACKAGES="
   python3
   pkg-config
   libosmesa6-dev
+  libgif-dev
   xvfb
   xauth
   openbox

@@ -119,6 +119,11 @@ ALL_WALLS = make_grid({})
 EXIT_NORTH = make_grid({(0, 0): 1, (0, 1): 9})
 CORRIDOR_EAST = make_grid({**{(x, 0): 1 for x in range(9)}, (9, 0): 9})
 TWO_OPEN = make_grid({(0, 0): 1, (1, 0): 1})
+# East from the start into a one-cell branch (2, 0) to back out of, then
+# through the start again and north to the exit at (0, 2).
+BRANCH = make_grid({(0, 0): 1, (1, 0): 1, (2, 0): 1, (0, 1): 1, (0, 2): 9})
+# The explorer rocks in front of the marker and never ends its search.
+MARKER_AHEAD = make_grid({(0, 0): 1, (1, 0): 8})
 
 
 class SearchEndTest(TraceToolTest):
@@ -246,6 +251,69 @@ class MapFileTest(TraceToolTest):
         self.assertIn("pathwick-trace: cannot write", result.stderr)
 
 
+SUMMARY_HEADER = ("map\toutcome\tframes\tcells entered\tdead ends marked\tlongest way back"
+                  "\tbacked out")
+
+
+class SummaryTest(TraceToolTest):
+    """--summary: one line of figures per map, worked out by hand from the
+    search's rules: a forward move costs 31 frames, a quarter turn 18, a probe
+    1; the end message shows one frame after the search ends; the longest way
+    back counts the start entry as the trace's depth does."""
+
+    def summary(self, *args):
+        result = run_tool("--summary", *args)
+        lines = result.stdout.split("\n")
+        self.assertEqual(lines[0], SUMMARY_HEADER)
+        self.assertEqual(lines[-1], "", "output must end with a line break")
+        return result, [line.split("\t") for line in lines[1:-1]]
+
+    def test_figures_of_hand_worked_mazes_in_one_run(self):
+        # maze: outcome, frames, entered, dead ends, longest way back, backed out
+        cases = {
+            "walls.txt": (ALL_WALLS, ["no exit", "59", "0", "0", "1", "0"]),
+            "north.txt": (EXIT_NORTH, ["exit", "51", "1", "0", "2", "0"]),
+            "corridor.txt": (CORRIDOR_EAST, ["exit", "280", "9", "0", "10", "0"]),
+            # East cell, then the start again (it is not marked), then both
+            # backed out of; the last give-up at the start moves nowhere.
+            "two.txt": (TWO_OPEN, ["no exit", "443", "2", "2", "3", "2"]),
+            # (1, 0), (2, 0), back out of (2, 0) to (1, 0) arriving in frame
+            # 168, the start again in 237, (0, 1) in 323, the exit in 391.
+            "branch.txt": (BRANCH, ["exit", "392", "5", "1", "5", "1"]),
+        }
+        paths = [self.write_map(map_text(maze), name) for name, (maze, _) in cases.items()]
+        result, rows = self.summary(*paths)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stderr, "")
+        expected = [[path, *figures] for path, (_, figures) in zip(paths, cases.values())]
+        self.assertEqual(rows, expected)
+
+    def test_frame_limit_cuts_every_map(self):
+        # (name, maze, --frames, figures)
+        cases = [
+            ("marker", MARKER_AHEAD, 100, ["frame limit", "100", "0", "0", "1", "0"]),
+            # Probes that enter a cell in frames 1, 32, 63 and 94.
+            ("corridor", CORRIDOR_EAST, 100, ["frame limit", "100", "4", "0", "5", "0"]),
+            # The end message shows in frame 59: a limit of 59 still sees it.
+            ("walls at 59", ALL_WALLS, 59, ["no exit", "59", "0", "0", "1", "0"]),
+            ("walls at 58", ALL_WALLS, 58, ["frame limit", "58", "0", "0", "1", "0"]),
+        ]
+        for name, maze, limit, figures in cases:
+            with self.subTest(name):
+                path = self.write_map(map_text(maze))
+                result, rows = self.summary("--frames", str(limit), path)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertEqual(rows, [[path, *figures]])
+
+    def test_map_that_cannot_be_read_is_left_out_and_fails_the_run(self):
+        good = self.write_map(map_text(EXIT_NORTH))
+        missing = os.path.join(self._dir.name, "no-such-maze.txt")
+        result, rows = self.summary(missing, good)
+        self.assertEqual(result.returncode, 2)
+        self.assertEqual([row[:2] for row in rows], [[good, "exit"]])
+        self.assertRegex(result.stderr, rf"^pathwick-trace: cannot open {re.escape(missing)}: \S")
+
+
 class UsageTest(TraceToolTest):
     def test_help_goes_to_stdout(self):
         result = run_tool("--help")
@@ -258,7 +326,7 @@ class UsageTest(TraceToolTest):
         for args in [[], ["--frames"], ["--frames", "-1", path], ["--frames", "ten", path],
                      ["--frames", "5x", path], ["--frames", "", path],
                      ["--frames", "99999999999999999999999", path], ["--fast", path],
-                     [path, path]]:
+                     [path, path], ["--summary"], ["--summary", "--frames"]]:
             with self.subTest(args=args):
                 result = run_tool(*args)
                 self.assertEqual(result.returncode, 2)

@@ -2,13 +2,17 @@
 // frame, so that a maze can be studied or checked, and the search tested.
 //
 //   pathwick-trace [--frames N] MAPFILE
+//   pathwick-trace --summary [--frames N] MAPFILE...
 //
 // MAPFILE may be any file that can be read, a pipe as well; "-" is standard
 // input.
 // One line per frame, fields separated by a TAB:
 //   frame state x y heading angle progress depth message
 // then a line "grid" and the final grid, row 0 first, as in the map file.
+// With --summary: a header line, then one TAB-separated line of figures per
+// map, so that mazes can be compared in one command.
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -17,6 +21,7 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "explorer/maze_explorer.h"
 
@@ -29,6 +34,7 @@ constexpr long long kDefaultFrameLimit = 1000000;
 
 const char kUsage[] =
     "usage: pathwick-trace [--frames N] MAPFILE\n"
+    "       pathwick-trace --summary [--frames N] MAPFILE...\n"
     "Runs the maze search of MAPFILE without a display and prints one line per\n"
     "frame (frame state x y heading angle progress depth message, TAB-separated),\n"
     "then the line \"grid\" and the final grid, row 0 first.\n"
@@ -36,6 +42,10 @@ const char kUsage[] =
     "N frames (default 1000000).\n"
     "MAPFILE may be a pipe; - reads the map from standard input.\n"
     "  --frames N  run at most N frames (N >= 0)\n"
+    "  --summary   print no frames: a header line, then one line per map with\n"
+    "              map, outcome (exit, no exit, frame limit), frames, cells\n"
+    "              entered, dead ends marked, longest way back (the largest\n"
+    "              depth), times backed out of a cell\n"
     "  --help      show this help\n";
 
 // ---------------------------------------------------------------------------
@@ -43,7 +53,8 @@ const char kUsage[] =
 
 struct Options {
   long long frameLimit = kDefaultFrameLimit;
-  std::string mapFile;
+  bool summary = false;
+  std::vector<std::string> mapFiles;  // exactly one without --summary
 };
 
 enum class ParseResult { Run, Help, BadUsage };
@@ -56,7 +67,6 @@ bool ParseFrameLimit(std::string_view text, long long& limit) {
 }
 
 ParseResult ParseArguments(int argc, char** argv, Options& options, std::string& problem) {
-  bool haveMapFile = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help") return ParseResult::Help;
@@ -69,19 +79,21 @@ ParseResult ParseArguments(int argc, char** argv, Options& options, std::string&
         problem = std::string("bad frame count: ") + argv[i];
         return ParseResult::BadUsage;
       }
+    } else if (arg == "--summary") {
+      options.summary = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       problem = std::string("unknown option: ") + argv[i];
       return ParseResult::BadUsage;
-    } else if (haveMapFile) {
-      problem = std::string("more than one map file: ") + argv[i];
-      return ParseResult::BadUsage;
     } else {
-      options.mapFile = argv[i];
-      haveMapFile = true;
+      options.mapFiles.emplace_back(arg);
     }
   }
-  if (!haveMapFile) {
+  if (options.mapFiles.empty()) {
     problem = "no map file given";
+    return ParseResult::BadUsage;
+  }
+  if (!options.summary && options.mapFiles.size() > 1) {
+    problem = "more than one map file: " + options.mapFiles[1];
     return ParseResult::BadUsage;
   }
   return ParseResult::Run;
@@ -162,6 +174,100 @@ void PrintGrid(const MazeExplorer& explorer, std::ostream& out) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// Summary
+
+enum class Outcome { Exit, NoExit, FrameLimit };
+
+// The figures of one search, as one line of the summary prints them.
+struct SearchSummary {
+  Outcome outcome = Outcome::FrameLimit;
+  long long frames = 0;
+  long long cellsEntered = 0;  // forward moves begun, the start cell's re-entry included
+  int deadEndsMarked = 0;      // cells the search turned into DeadEnd
+  size_t longestWayBack = 0;   // the largest depth, as the trace prints it
+  long long backOuts = 0;      // moves back to the previous cell begun
+};
+
+const char kSummaryHeader[] =
+    "map\toutcome\tframes\tcells entered\tdead ends marked\tlongest way back\tbacked out\n";
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Exit:
+      return "exit";
+    case Outcome::NoExit:
+      return "no exit";
+    case Outcome::FrameLimit:
+      break;
+  }
+  return "frame limit";
+}
+
+int CountCells(const MazeExplorer& explorer, int code) {
+  return static_cast<int>(std::count(std::begin(explorer.grid), std::end(explorer.grid), code));
+}
+
+// Runs the search as RunSearch does, frame by frame up to the same end,
+// counting instead of printing. Dead ends are counted from the grid (a map may
+// hold some already), back-outs from the state, so the two figures are found
+// independently.
+SearchSummary SummarizeSearch(MazeExplorer& explorer, long long frameLimit) {
+  SearchSummary summary;
+  const int deadEndsInMap = CountCells(explorer, DeadEnd);
+  summary.longestWayBack = explorer.path.size();
+  explorer.SetPaused(false);
+  while (summary.frames < frameLimit) {
+    const size_t depthBefore = explorer.path.size();
+    const ExplorerState stateBefore = explorer.state;
+    explorer.Tick();
+    ++summary.frames;
+    if (explorer.path.size() > depthBefore) ++summary.cellsEntered;
+    if (explorer.state == Retreating && stateBefore != Retreating) ++summary.backOuts;
+    summary.longestWayBack = std::max(summary.longestWayBack, explorer.path.size());
+    if (IsEndMessage(explorer.message)) {
+      summary.outcome = explorer.state == FoundExit ? Outcome::Exit : Outcome::NoExit;
+      break;
+    }
+  }
+  summary.deadEndsMarked = CountCells(explorer, DeadEnd) - deadEndsInMap;
+  return summary;
+}
+
+void PrintSummaryLine(std::ostream& out, const std::string& mapFile, const SearchSummary& summary) {
+  out << mapFile << '\t' << OutcomeName(summary.outcome) << '\t' << summary.frames << '\t'
+      << summary.cellsEntered << '\t' << summary.deadEndsMarked << '\t' << summary.longestWayBack
+      << '\t' << summary.backOuts << '\n';
+}
+
+// The header and one line per map that can be read; a map that cannot is
+// reported on stderr and left out. False when any map was left out.
+bool PrintSummaries(const Options& options, std::ostream& out) {
+  out << kSummaryHeader;
+  bool allRead = true;
+  for (const std::string& mapFile : options.mapFiles) {
+    MazeExplorer explorer;
+    if (!LoadMap(mapFile, explorer)) {
+      allRead = false;
+      continue;
+    }
+    PrintSummaryLine(out, mapFile, SummarizeSearch(explorer, options.frameLimit));
+  }
+  return allRead;
+}
+
+// ---------------------------------------------------------------------------
+// Output
+
+int FinishOutput() {
+  std::cout.flush();
+  if (!std::cout) {
+    std::cerr << "pathwick-trace: cannot write the trace: " << std::strerror(errno) << '\n';
+    return kExitWriteError;
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -181,16 +287,16 @@ int main(int argc, char** argv) {
       break;
   }
 
+  if (options.summary) {
+    const bool allRead = PrintSummaries(options, std::cout);
+    const int outputResult = FinishOutput();
+    return outputResult != kExitOk ? outputResult : allRead ? kExitOk : kExitBadInput;
+  }
+
   MazeExplorer explorer;  // all cells Wall until the map is read
-  if (!LoadMap(options.mapFile, explorer)) return kExitBadInput;
+  if (!LoadMap(options.mapFiles.front(), explorer)) return kExitBadInput;
 
   RunSearch(explorer, options.frameLimit, std::cout);
   PrintGrid(explorer, std::cout);
-
-  std::cout.flush();
-  if (!std::cout) {
-    std::cerr << "pathwick-trace: cannot write the trace: " << std::strerror(errno) << '\n';
-    return kExitWriteError;
-  }
-  return kExitOk;
+  return FinishOutput();
 }

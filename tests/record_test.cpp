@@ -1,0 +1,434 @@
+// Tests of pathwick-record: recordings are decoded with giflib and compared,
+// pixel for pixel, with the program's frames for the same ticks, drawn here
+// offscreen the way the render tests draw them; and its errors.
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "shell/application.h"
+#include "shell/gl.h"
+#include "shell/rendering.h"
+#include "tests/bmp_fixture.h"
+#include "tests/explorer_fixtures.h"
+#include "tests/platform_dummy.h"
+#include "ui/frame.h"
+#include "ui/viewport.h"
+
+namespace {
+
+using explorer_test::MapText;
+using explorer_test::ScratchDir;
+using explorer_test::WallsWith;
+
+// 0xRRGGBB pixels, top row first.
+using Picture = std::vector<uint32_t>;
+
+// Open start, exit north of it: the search ends in frame 50 and frame 51
+// first shows the end message.
+const auto kExitNorth = WallsWith({{0, 0, Open}, {0, 1, Exit}});
+constexpr int kExitNorthLastFrame = 51;
+// Row 0 open to the east, the exit at its end (frame 280 shows the end).
+const auto kCorridorEast = WallsWith({{0, 0, Open},
+                                      {1, 0, Open},
+                                      {2, 0, Open},
+                                      {3, 0, Open},
+                                      {4, 0, Open},
+                                      {5, 0, Open},
+                                      {6, 0, Open},
+                                      {7, 0, Open},
+                                      {8, 0, Open},
+                                      {9, 0, Exit}});
+
+std::string DataFile(const char* name) { return std::string(PATHWICK_DATA_DIR) + "/" + name; }
+
+// A 16 x 16 texture of 256 texels that differ in red and green, so that the
+// tinted walls show far more than 255 colours.
+std::string ColourfulTexture() {
+  std::vector<bmp_fixture::Rgb8> texels;
+  for (int i = 0; i < 256; ++i) {
+    texels.push_back({static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i * 7 % 256), 0});
+  }
+  return bmp_fixture::BmpFile(16, 16, texels);
+}
+
+struct Layout {
+  bool fullScreen;
+  int width, height;
+};
+
+// The program's frames from 1 to `last`, drawn as the program draws them:
+// the window, context, texture and viewport set up as at start, the map
+// loaded and the explorer resumed, then one DrawFrame a frame with the figure
+// `fpsOf(frame)`. Only the frames in `wanted` are read back.
+std::vector<Picture> ProgramFrames(const Layout& layout, const std::string& map,
+                                   const std::string& texture, const std::vector<int>& wanted,
+                                   const std::function<int(int)>& fpsOf) {
+  fake::Reset();
+  fake::Get().clientWidth = layout.width;
+  fake::Get().clientHeight = layout.height;
+  if (layout.fullScreen) {
+    CreateFullScreenWindow(kShowNormal);
+  } else {
+    CreateFramedWindow(kShowNormal, 0, 0, 420, 420);
+  }
+  EXPECT_EQ(InitRendering(), 1);
+  glEnable(GL_CULL_FACE);
+  LoadWallTexture(texture.c_str());
+  FitViewport();
+  Explorer.LoadMaze(map.c_str());
+  Explorer.SetPaused(false);
+
+  std::vector<Picture> frames;
+  const int last = wanted.empty() ? 0 : wanted.back();
+  for (int frame = 1; frame <= last; ++frame) {
+    DrawFrame(fpsOf(frame));
+    if (std::find(wanted.begin(), wanted.end(), frame) == wanted.end()) continue;
+    Picture picture;
+    for (int y = layout.height - 1; y >= 0; --y) {
+      for (int x = 0; x < layout.width; ++x) {
+        const fake::Rgb rgb = fake::PixelAt(x, y);
+        picture.push_back(uint32_t(rgb.r) << 16 | uint32_t(rgb.g) << 8 | uint32_t(rgb.b));
+      }
+    }
+    frames.push_back(std::move(picture));
+  }
+  delete[] TexturePixels;
+  TexturePixels = nullptr;
+  ShutdownRendering();
+  fake::Reset();
+  return frames;
+}
+
+struct Rect {
+  int left, top, width, height;
+  bool operator==(const Rect& other) const {
+    return left == other.left && top == other.top && width == other.width && height == other.height;
+  }
+};
+
+// What a viewer sees for a while: the picture after an image with a delay,
+// with every image of no delay before it painted in.
+struct Shown {
+  Picture picture;
+  int delayCs;
+  std::vector<Rect> images;  // the rectangles that the images painted
+};
+
+struct Decoded {
+  int width = 0, height = 0;
+  std::vector<Shown> shown;
+  bool loops = false;  // the application extension that loops for ever
+};
+
+bool HasLoopExtension(const SavedImage& image) {
+  for (int i = 0; i + 1 < image.ExtensionBlockCount; ++i) {
+    const ExtensionBlock& block = image.ExtensionBlocks[i];
+    if (block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11 &&
+        std::string(reinterpret_cast<const char*>(block.Bytes), 11) == "NETSCAPE2.0") {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Decodes the GIF with giflib, painting each image over the last (every image
+// is expected to keep what it does not paint: no disposal).
+Decoded Decode(const std::string& file) {
+  Decoded decoded;
+  int error = 0;
+  GifFileType* gif = DGifOpenFileName(file.c_str(), &error);
+  if (gif == nullptr) {
+    ADD_FAILURE() << "cannot open " << file << ": " << GifErrorString(error);
+    return decoded;
+  }
+  if (DGifSlurp(gif) != GIF_OK) {
+    ADD_FAILURE() << "cannot decode " << file << ": " << GifErrorString(gif->Error);
+    DGifCloseFile(gif, &error);
+    return decoded;
+  }
+  decoded.width = gif->SWidth;
+  decoded.height = gif->SHeight;
+  Picture canvas(static_cast<size_t>(gif->SWidth) * gif->SHeight, 0xFFFFFFFF);
+  std::vector<Rect> images;
+  for (int i = 0; i < gif->ImageCount; ++i) {
+    const SavedImage& image = gif->SavedImages[i];
+    decoded.loops = decoded.loops || HasLoopExtension(image);
+    GraphicsControlBlock control{};
+    EXPECT_EQ(DGifSavedExtensionToGCB(gif, i, &control), GIF_OK) << "image " << i;
+    EXPECT_EQ(control.DisposalMode, DISPOSE_DO_NOT) << "image " << i;
+    const GifImageDesc& desc = image.ImageDesc;
+    const ColorMapObject* table = desc.ColorMap != nullptr ? desc.ColorMap : gif->SColorMap;
+    for (int y = 0; y < desc.Height; ++y) {
+      for (int x = 0; x < desc.Width; ++x) {
+        const int index = image.RasterBits[y * desc.Width + x];
+        if (index == control.TransparentColor) continue;
+        const GifColorType& c = table->Colors[index];
+        canvas[static_cast<size_t>(desc.Top + y) * gif->SWidth + desc.Left + x] =
+            uint32_t(c.Red) << 16 | uint32_t(c.Green) << 8 | c.Blue;
+      }
+    }
+    images.push_back(Rect{desc.Left, desc.Top, desc.Width, desc.Height});
+    if (control.DelayTime > 0) {
+      decoded.shown.push_back(Shown{canvas, control.DelayTime, images});
+      images.clear();
+    }
+  }
+  EXPECT_TRUE(images.empty()) << "the last images are shown for no time";
+  DGifCloseFile(gif, &error);
+  return decoded;
+}
+
+// The pictures as a viewer sees them, one for each `delayCs` of time; the
+// last, held longer, counts once.
+std::vector<const Picture*> Timeline(const Decoded& decoded, int delayCs) {
+  std::vector<const Picture*> timeline;
+  for (size_t i = 0; i < decoded.shown.size(); ++i) {
+    const Shown& shown = decoded.shown[i];
+    const bool last = i + 1 == decoded.shown.size();
+    if (!last) {
+      EXPECT_EQ(shown.delayCs % delayCs, 0) << "picture " << i;
+    }
+    const int repeats = last ? 1 : shown.delayCs / delayCs;
+    for (int r = 0; r < repeats; ++r) timeline.push_back(&shown.picture);
+  }
+  return timeline;
+}
+
+testing::AssertionResult SamePicture(const Picture& recorded, const Picture& program, int width) {
+  if (recorded.size() != program.size()) {
+    return testing::AssertionFailure() << "size " << recorded.size() << " != " << program.size();
+  }
+  int wrong = 0;
+  std::ostringstream where;
+  for (size_t i = 0; i < recorded.size(); ++i) {
+    if (recorded[i] == program[i]) continue;
+    if (++wrong <= 3) {
+      where << " (" << i % width << ", " << i / width << "): " << std::hex << recorded[i]
+            << " != " << program[i] << std::dec << ";";
+    }
+  }
+  if (wrong == 0) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << wrong << " pixels differ, top row first:" << where.str();
+}
+
+// The bounding rectangle of the pixels that differ, or an empty one.
+Rect DifferenceOf(const Picture& before, const Picture& after, int width) {
+  int left = width, right = -1, top = -1, bottom = -1;
+  for (size_t i = 0; i < after.size(); ++i) {
+    if (before[i] == after[i]) continue;
+    const int x = static_cast<int>(i % width), y = static_cast<int>(i / width);
+    left = std::min(left, x);
+    right = std::max(right, x);
+    if (top < 0) top = y;
+    bottom = y;
+  }
+  if (top < 0) return Rect{0, 0, 0, 0};
+  return Rect{left, top, right - left + 1, bottom - top + 1};
+}
+
+std::string ReadAll(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct RunResult {
+  int exitCode;
+  std::string errors;
+};
+
+// Runs pathwick-record with `args` (words without quotes or blanks) in
+// `directory`.
+RunResult RunRecord(const ScratchDir& scratch, const std::string& args,
+                    const std::string& directory = "") {
+  const std::string errors = scratch.PathOf("stderr.txt");
+  std::string command = std::string("'") + PATHWICK_RECORD + "' " + args + " 2>'" + errors + "'";
+  if (!directory.empty()) command = "cd '" + directory + "' && " + command;
+  const int status = std::system(command.c_str());
+  return RunResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(errors)};
+}
+
+class RecordTest : public testing::Test {
+ protected:
+  ScratchDir scratch_;
+};
+
+// The whole search of a small maze, every frame kept: every picture is the
+// program's frame for that tick, each image paints only the rectangle that
+// changed, and the last frame is the first to show the end message.
+TEST_F(RecordTest, WholeSearchFrameByFrameIsTheProgramsFrames) {
+  const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
+  const std::string texture = DataFile("Stone.BMP");
+  const std::string gif = scratch_.PathOf("search.gif");
+  const RunResult run = RunRecord(scratch_, "--map " + map + " --texture " + texture +
+                                                " --size 360 --every 1 --delay 20 " + gif);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+
+  const Decoded decoded = Decode(gif);
+  EXPECT_EQ(decoded.width, 360);
+  EXPECT_EQ(decoded.height, 360);
+  EXPECT_TRUE(decoded.loops);
+  const std::vector<const Picture*> timeline = Timeline(decoded, 2);
+  ASSERT_EQ(timeline.size(), size_t{kExitNorthLastFrame});
+  EXPECT_EQ(decoded.shown.back().delayCs, 200) << "the end is held for 2 seconds";
+
+  std::vector<int> wanted;
+  for (int frame = 1; frame <= kExitNorthLastFrame; ++frame) wanted.push_back(frame);
+  // 20 ms a frame: the first measurement closes after 1000 ms, in frame 52.
+  const std::vector<Picture> program =
+      ProgramFrames({false, 360, 360}, map, texture, wanted, [](int) { return 0; });
+  for (int frame = 1; frame <= kExitNorthLastFrame; ++frame) {
+    EXPECT_TRUE(SamePicture(*timeline[frame - 1], program[frame - 1], 360)) << "frame " << frame;
+  }
+
+  for (size_t i = 1; i < decoded.shown.size(); ++i) {
+    const Shown& shown = decoded.shown[i];
+    ASSERT_EQ(shown.images.size(), 1u) << "one image for picture " << i;
+    EXPECT_EQ(shown.images[0], DifferenceOf(decoded.shown[i - 1].picture, shown.picture, 360))
+        << "picture " << i;
+  }
+}
+
+// Every 4th frame from frame 3, full screen. At 20 ms for 4 frames the
+// program draws a frame each 5 ms: frames 1 to 201 fall within the first
+// 1000 ms, and frame 202, at 1005 ms, shows 201 * 1000 / 1005 = 200.
+TEST_F(RecordTest, KeptFramesOfARangeShowTheFigureOfTheirPlaybackRate) {
+  const std::string map = scratch_.Write("maze.txt", MapText(kCorridorEast));
+  const std::string texture = DataFile("Stone.BMP");
+  const std::string gif = scratch_.PathOf("range.gif");
+  const RunResult run = RunRecord(
+      scratch_, "--map=" + map + " --texture=" + texture +
+                    " --fullscreen 400x300 --every 4 --delay 20 --from 3 --to 210 " + gif);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+
+  std::vector<int> wanted;
+  for (int frame = 3; frame <= 210; frame += 4) wanted.push_back(frame);
+  wanted.push_back(210);  // the last frame is kept whatever the step
+  const Decoded decoded = Decode(gif);
+  const std::vector<const Picture*> timeline = Timeline(decoded, 2);
+  ASSERT_EQ(timeline.size(), wanted.size());
+  const std::vector<Picture> program = ProgramFrames(
+      {true, 400, 300}, map, texture, wanted, [](int frame) { return frame < 202 ? 0 : 200; });
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    EXPECT_TRUE(SamePicture(*timeline[i], program[i], 400)) << "frame " << wanted[i];
+  }
+}
+
+// Walls of more colours than one GIF colour table holds: the first picture
+// is painted in parts of at most 255 colours, all but the last shown for no
+// time, and the recording stays exact.
+TEST_F(RecordTest, PicturesOfManyColoursStayExact) {
+  const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
+  const std::string texture = scratch_.Write("colourful.bmp", ColourfulTexture());
+  const std::string gif = scratch_.PathOf("colourful.gif");
+  const RunResult run = RunRecord(scratch_, "--map " + map + " --texture " + texture +
+                                                " --size 360 --every 1 --delay 30 --to 3 " + gif);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+
+  const std::vector<Picture> program =
+      ProgramFrames({false, 360, 360}, map, texture, {1, 2, 3}, [](int) { return 0; });
+  const std::set<uint32_t> colours(program[0].begin(), program[0].end());
+  ASSERT_GT(colours.size(), 255u) << "the texture must give more colours than a table holds";
+  const Decoded decoded = Decode(gif);
+  ASSERT_FALSE(decoded.shown.empty());
+  EXPECT_GT(decoded.shown[0].images.size(), 1u);
+  const std::vector<const Picture*> timeline = Timeline(decoded, 3);
+  ASSERT_EQ(timeline.size(), 3u);
+  for (int frame = 1; frame <= 3; ++frame) {
+    EXPECT_TRUE(SamePicture(*timeline[frame - 1], program[frame - 1], 360)) << "frame " << frame;
+  }
+}
+
+TEST_F(RecordTest, BadUsageAndInputExit2WithTheReason) {
+  const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
+  // The explorer rocks in front of the marker and never ends its search.
+  const std::string endless =
+      scratch_.Write("endless.txt", MapText(WallsWith({{0, 0, Open}, {1, 0, Marker}})));
+  const std::string texture = DataFile("Stone.BMP");
+  const std::string files = " --map " + map + " --texture " + texture + " ";
+  const std::string out = scratch_.PathOf("out.gif");
+  struct Case {
+    std::string args;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"", "no output file given"},
+      {"--bogus " + out, "unknown option: --bogus"},
+      {"--size", "--size needs a value"},
+      {files + "--size 0 " + out, "--size takes a number of pixels"},
+      {files + "--size 12x " + out, "--size takes a number of pixels"},
+      {files + "--fullscreen 800 " + out, "--fullscreen takes WxH"},
+      {files + "--fullscreen 800x0 " + out, "--fullscreen takes WxH"},
+      {files + "--size 300 --fullscreen 640x480 " + out, "one of --size and --fullscreen"},
+      {files + "--every 0 " + out, "--every takes"},
+      {files + "--delay 15 " + out, "--delay takes milliseconds in tens"},
+      {files + "--from 0 " + out, "--from takes a frame number"},
+      {files + "--from 10 --to 5 " + out, "--to comes before --from"},
+      {files + out + " " + out, "more than one output file"},
+      {files + "--from 60 " + out, "ends in frame 51, before --from"},
+      {"--texture " + texture + " --map " + endless + " " + out, "does not end within"},
+      {"--texture " + texture + " --map " + scratch_.PathOf("none.txt") + " " + out,
+       "cannot read the map"},
+      {"--texture " + texture + " --map " + scratch_.PathOf("") + " " + out, "not a regular file"},
+      {"--map " + map + " --texture " + map + " " + out, "cannot read the texture"},
+      // The map given as the output, --map forgotten.
+      {"--texture " + texture + " " + map, "will not overwrite"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const RunResult run = RunRecord(scratch_, c.args);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.errors.rfind("pathwick-record: ", 0), 0u) << run.errors;
+    EXPECT_NE(run.errors.find(c.says), std::string::npos) << run.errors;
+  }
+  EXPECT_EQ(ReadAll(map), MapText(kExitNorth));
+  // The program's file names, in the working directory, by default.
+  const RunResult run = RunRecord(scratch_, "out.gif", scratch_.PathOf(""));
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.errors.find("cannot read the map MazeMap.txt"), std::string::npos) << run.errors;
+}
+
+TEST_F(RecordTest, OutputThatCannotBeWrittenExits1) {
+  const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
+  const std::string files = " --map " + map + " --texture " + DataFile("Stone.BMP") + " ";
+  struct Case {
+    std::string output;
+    const char* says;
+  };
+  const Case cases[] = {
+      {scratch_.PathOf("no-such-folder/out.gif"), "No such file or directory"},
+      {scratch_.PathOf(""), "Is a directory"},
+      {"/dev/full", "cannot write /dev/full"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output);
+    const RunResult run = RunRecord(scratch_, files + "--to 3 " + c.output);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.errors.find("pathwick-record: cannot write " + c.output), std::string::npos)
+        << run.errors;
+    EXPECT_NE(run.errors.find(c.says), std::string::npos) << run.errors;
+  }
+}
+
+TEST_F(RecordTest, HelpGoesToStandardOutput) {
+  const std::string out = scratch_.PathOf("help.txt");
+  const RunResult run = RunRecord(scratch_, "--help >'" + out + "'");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.errors, "");
+  std::ifstream in(out);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first, "usage: pathwick-record [OPTIONS] OUTPUT.gif");
+}
+
+}  // namespace

@@ -1,0 +1,400 @@
+// pathwick-record: records a search as an animated GIF. The program itself
+// runs on the dummy platform with an offscreen OSMesa context, so its frames
+// are the program's own, pixel for pixel, with no window and no display.
+//
+//   pathwick-record [OPTIONS] OUTPUT.gif
+//
+// Frame 1 is the first frame of the running search, as in pathwick-trace.
+// The platform's clock is made to advance as if the program drew
+// every x 1000 / delay frames a second, the rate at which the recording
+// plays the search; the title line shows the figure the program measures at
+// that rate (0 during the first second, as in the program).
+
+#include <GL/osmesa.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "explorer/maze_explorer.h"
+#include "shell/application.h"
+#include "shell/bmp_file.h"
+#include "tests/platform_dummy.h"
+#include "tools/gif_animation.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitCannotWrite = 1;
+constexpr int kExitBadInput = 2;  // bad usage, or input that cannot be recorded
+
+constexpr int kDefaultSize = 420;
+constexpr int kMaxSide = 4096;
+constexpr long long kDefaultEvery = 2;
+constexpr int kDefaultDelayMs = 20;
+constexpr int kMaxDelayMs = 655350;  // 65535 hundredths of a second
+// The last frame stays this long before the recording starts over.
+constexpr int kLastFrameHoldMs = 2000;
+// Without --to, how far the search may run before the recording gives up.
+constexpr long long kSearchFrameLimit = 1000000;
+
+const char kUsage[] =
+    "usage: pathwick-record [OPTIONS] OUTPUT.gif\n"
+    "Records a search of the maze as an animated GIF, drawn offscreen by the\n"
+    "program's own frame code. Frame 1 is the first frame of the running search.\n"
+    "  --map FILE        the maze (default MazeMap.txt)\n"
+    "  --texture FILE    the wall texture (default Stone.BMP)\n"
+    "  --size N          the framed window's picture, title line at the top,\n"
+    "                    N x N pixels (default 420)\n"
+    "  --fullscreen WxH  the full-screen picture, with the key help, W x H pixels\n"
+    "  --every N         keep every Nth frame (default 2); the last frame is kept too\n"
+    "  --delay MS        show each kept frame for MS milliseconds, a multiple of 10\n"
+    "                    (default 20)\n"
+    "  --from F          the first frame to keep (default 1)\n"
+    "  --to F            the last frame to keep (default: the first frame that\n"
+    "                    shows the end of the search)\n"
+    "  --help            show this help\n"
+    "The title line shows the frame rate the program measures when it draws\n"
+    "every x 1000 / delay frames a second, the speed the recording plays at.\n"
+    "The last frame stays 2 seconds before the recording starts over.\n";
+
+// ---------------------------------------------------------------------------
+// Command line
+
+struct Options {
+  std::string mapFile = kDefaultMapFileName;
+  std::string textureFile = kDefaultTextureFileName;
+  std::string output;
+  int width = kDefaultSize, height = kDefaultSize;
+  bool fullScreen = false;
+  long long every = kDefaultEvery;
+  int delayMs = kDefaultDelayMs;
+  long long from = 1;
+  long long to = 0;  // 0: the frame that shows the end of the search
+};
+
+enum class ParseResult { Run, Help, BadUsage };
+
+template <typename Number>
+bool ParseNumber(std::string_view text, Number& number, Number least, Number most) {
+  const char* end = text.data() + text.size();
+  Number value{};
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end || value < least || value > most) {
+    return false;
+  }
+  number = value;
+  return true;
+}
+
+// "WxH", each side from 1 to kMaxSide.
+bool ParseScreenSize(std::string_view text, int& width, int& height) {
+  const size_t x = text.find('x');
+  return x != std::string_view::npos && ParseNumber(text.substr(0, x), width, 1, kMaxSide) &&
+         ParseNumber(text.substr(x + 1), height, 1, kMaxSide);
+}
+
+// Reads one option's value into `options`; false, with the problem, when the
+// value is not one the option takes.
+bool ApplyOption(std::string_view name, std::string_view value, Options& options,
+                 std::string& problem) {
+  bool ok = true;
+  if (name == "--map") {
+    options.mapFile = value;
+  } else if (name == "--texture") {
+    options.textureFile = value;
+  } else if (name == "--size") {
+    ok = ParseNumber(value, options.width, 1, kMaxSide);
+    options.height = options.width;
+    if (!ok) problem = "--size takes a number of pixels from 1 to " + std::to_string(kMaxSide);
+  } else if (name == "--fullscreen") {
+    ok = ParseScreenSize(value, options.width, options.height);
+    options.fullScreen = true;
+    if (!ok) problem = "--fullscreen takes WxH, each from 1 to " + std::to_string(kMaxSide);
+  } else if (name == "--every") {
+    ok = ParseNumber(value, options.every, 1LL, std::numeric_limits<long long>::max());
+    if (!ok) problem = "--every takes a number from 1 up";
+  } else if (name == "--delay") {
+    ok = ParseNumber(value, options.delayMs, 10, kMaxDelayMs) && options.delayMs % 10 == 0;
+    if (!ok) {
+      problem = "--delay takes milliseconds in tens from 10 to " + std::to_string(kMaxDelayMs) +
+                " (a GIF counts in hundredths of a second)";
+    }
+  } else if (name == "--from" || name == "--to") {
+    ok = ParseNumber(value, name == "--from" ? options.from : options.to, 1LL,
+                     std::numeric_limits<long long>::max());
+    if (!ok) problem = std::string(name) + " takes a frame number from 1 up";
+  }
+  if (!ok) problem += ", not \"" + std::string(value) + "\"";
+  return ok;
+}
+
+bool TakesValue(std::string_view name) {
+  for (const char* option :
+       {"--map", "--texture", "--size", "--fullscreen", "--every", "--delay", "--from", "--to"}) {
+    if (name == option) return true;
+  }
+  return false;
+}
+
+// Options take their value as the next argument or after "=" (--size=300).
+ParseResult ParseArguments(int argc, char** argv, Options& options, std::string& problem) {
+  bool sizeGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help") return ParseResult::Help;
+    if (arg.size() < 2 || arg.substr(0, 2) != "--") {
+      if (!options.output.empty()) {
+        problem = "more than one output file: " + std::string(arg);
+        return ParseResult::BadUsage;
+      }
+      options.output = arg;
+      continue;
+    }
+    const size_t equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    if (!TakesValue(name)) {
+      problem = "unknown option: " + std::string(arg);
+      return ParseResult::BadUsage;
+    }
+    std::string_view value;
+    if (equals != std::string_view::npos) {
+      value = arg.substr(equals + 1);
+    } else if (i + 1 < argc) {
+      value = argv[++i];
+    } else {
+      problem = std::string(name) + " needs a value";
+      return ParseResult::BadUsage;
+    }
+    if (name == "--size" || name == "--fullscreen") {
+      if (sizeGiven) {
+        problem = "give one of --size and --fullscreen, once";
+        return ParseResult::BadUsage;
+      }
+      sizeGiven = true;
+    }
+    if (!ApplyOption(name, value, options, problem)) return ParseResult::BadUsage;
+  }
+  if (options.output.empty()) {
+    problem = "no output file given";
+    return ParseResult::BadUsage;
+  }
+  if (options.to != 0 && options.to < options.from) {
+    problem = "--to comes before --from";
+    return ParseResult::BadUsage;
+  }
+  return ParseResult::Run;
+}
+
+// ---------------------------------------------------------------------------
+// Input
+
+void Complain(const std::string& text) {
+  std::fprintf(stderr, "pathwick-record: %s\n", text.c_str());
+}
+
+// The program reads a map that is not a regular file as a missing one.
+bool CanReadMap(const std::string& mapFile) {
+  errno = 0;
+  if (!std::ifstream(mapFile).is_open()) {
+    Complain("cannot read the map " + mapFile + ": " + std::strerror(errno));
+    return false;
+  }
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(mapFile, error)) {
+    Complain("cannot read the map " + mapFile + ": not a regular file");
+    return false;
+  }
+  return true;
+}
+
+bool CanReadTexture(const std::string& textureFile) {
+  unsigned char* pixels = nullptr;
+  BitmapInfoHeader info{};
+  if (LoadBitmapFile(textureFile.c_str(), &pixels, &info) == 0) {
+    Complain("cannot read the texture " + textureFile +
+             " (an uncompressed 24-bit BMP with sides of at most " +
+             std::to_string(kMaxBitmapSide) + " pixels)");
+    return false;
+  }
+  delete[] pixels;
+  return true;
+}
+
+// The first frame that shows the end of the search (the exit found or no
+// exit), found by running the search alone, as the program will; 0 when it
+// has not ended within kSearchFrameLimit frames.
+long long FrameThatShowsTheEnd(const std::string& mapFile) {
+  MazeExplorer explorer;
+  explorer.LoadMaze(mapFile.c_str());
+  explorer.SetPaused(false);
+  for (long long frame = 1; frame <= kSearchFrameLimit; ++frame) {
+    explorer.Tick();
+    if (std::strcmp(explorer.message, kFoundExitMessage) == 0 ||
+        std::strcmp(explorer.message, kNoExitMessage) == 0) {
+      return frame;
+    }
+  }
+  return 0;
+}
+
+// Settles the default of --to; false, with the problem reported, when the
+// search does not end or ends before --from.
+bool ChooseLastFrame(Options& options) {
+  if (options.to != 0) return true;
+  options.to = FrameThatShowsTheEnd(options.mapFile);
+  if (options.to == 0) {
+    Complain("the search of " + options.mapFile + " does not end within " +
+             std::to_string(kSearchFrameLimit) + " frames; give --to");
+    return false;
+  }
+  if (options.to < options.from) {
+    Complain("the search ends in frame " + std::to_string(options.to) + ", before --from");
+    return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Recording
+
+// The colour buffer of the current OSMesa context (RGBA, bottom row first)
+// as a picture, top row first.
+void ReadFrame(GifAnimation::Pixels& picture) {
+  GLint width = 0, height = 0, format = 0;
+  void* buffer = nullptr;
+  OSMesaGetColorBuffer(OSMesaGetCurrentContext(), &width, &height, &format, &buffer);
+  const auto* bytes = static_cast<const unsigned char*>(buffer);
+  picture.resize(static_cast<size_t>(width) * height);
+  for (int y = 0; y < height; ++y) {
+    const unsigned char* row = bytes + 4 * static_cast<size_t>(height - 1 - y) * width;
+    uint32_t* out = &picture[static_cast<size_t>(y) * width];
+    for (int x = 0; x < width; ++x) {
+      out[x] = uint32_t{row[4 * x]} << 16 | uint32_t{row[4 * x + 1]} << 8 | row[4 * x + 2];
+    }
+  }
+}
+
+class Recorder {
+ public:
+  Recorder(const Options& options, GifAnimation& gif) : options_(options), gif_(gif) {}
+
+  // Runs the program until the last frame to keep; false when a frame could
+  // not be written or the program drew none.
+  bool Run() {
+    fake::Reset();
+    fake::Platform& platform = fake::Get();
+    platform.clientWidth = options_.width;
+    platform.clientHeight = options_.height;
+    platform.onTick = [this, &platform] { platform.tick = TimeOfNextFrame(); };
+    platform.onSwap = [this] { FrameDrawn(); };
+    // Ctrl resumes the explorer before the first frame.
+    fake::QueueMessage(MessageKind::KeyDown, KeyControl);
+
+    LaunchOptions launch;
+    launch.window = options_.fullScreen ? WindowChoice::FullScreen : WindowChoice::Framed;
+    launch.mapFile = options_.mapFile.c_str();
+    launch.textureFile = options_.textureFile.c_str();
+    RunApplication(launch);
+    fake::Reset();
+    return ok_ && frame_ >= options_.to;
+  }
+
+ private:
+  // Milliseconds since the loop began, as if every frame took delay / every.
+  uint32_t TimeOfNextFrame() const {
+    return static_cast<uint32_t>(static_cast<unsigned long long>(frame_) * options_.delayMs /
+                                 options_.every);
+  }
+
+  bool Keeps(long long frame) const {
+    return frame >= options_.from && frame <= options_.to &&
+           ((frame - options_.from) % options_.every == 0 || frame == options_.to);
+  }
+
+  void FrameDrawn() {
+    if (!ok_ || frame_ >= options_.to) return;
+    ++frame_;
+    if (Keeps(frame_)) {
+      ReadFrame(picture_);
+      const int delayMs =
+          frame_ == options_.to ? std::max(options_.delayMs, kLastFrameHoldMs) : options_.delayMs;
+      ok_ = gif_.Add(picture_, delayMs / 10);
+    }
+    // Escape closes the window before another frame is drawn.
+    if (!ok_ || frame_ == options_.to) fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
+  }
+
+  const Options& options_;
+  GifAnimation& gif_;
+  long long frame_ = 0;
+  bool ok_ = true;
+  GifAnimation::Pixels picture_;
+};
+
+// A half-written GIF would pass for a recording. Only a regular file is
+// removed: the output may be a device such as /dev/full.
+void RemovePartialOutput(const std::string& output) {
+  std::error_code error;
+  if (std::filesystem::is_regular_file(output, error)) std::filesystem::remove(output, error);
+}
+
+// An output name that is not a GIF already is most likely a slip, such as
+// the map named without --map: such a file is left alone.
+bool MayOverwrite(const std::string& output) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(output, error)) return true;
+  std::ifstream in(output, std::ios::binary);
+  char signature[4] = {};
+  in.read(signature, sizeof signature);
+  if (in.gcount() == 0 || std::string_view(signature, sizeof signature) == "GIF8") return true;
+  Complain("will not overwrite " + output + ", which is not a GIF");
+  return false;
+}
+
+int Record(Options& options) {
+  if (!MayOverwrite(options.output) || !CanReadMap(options.mapFile) ||
+      !CanReadTexture(options.textureFile) || !ChooseLastFrame(options)) {
+    return kExitBadInput;
+  }
+  GifAnimation gif;
+  if (!gif.Open(options.output, options.width, options.height)) {
+    Complain("cannot write " + options.output + ": " + gif.error());
+    return kExitCannotWrite;
+  }
+  Recorder recorder(options, gif);
+  const bool recorded = recorder.Run();
+  if (!recorded || !gif.Finish()) {
+    const std::string reason = gif.error().empty() ? "the program drew no frame" : gif.error();
+    Complain("cannot write " + options.output + ": " + reason);
+    RemovePartialOutput(options.output);
+    return kExitCannotWrite;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string problem;
+  switch (ParseArguments(argc, argv, options, problem)) {
+    case ParseResult::Help:
+      std::fputs(kUsage, stdout);
+      return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitCannotWrite;
+    case ParseResult::BadUsage:
+      Complain(problem);
+      std::fputs(kUsage, stderr);
+      return kExitBadInput;
+    case ParseResult::Run:
+      break;
+  }
+  return Record(options);
+}
