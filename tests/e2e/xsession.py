@@ -122,8 +122,10 @@ def start_display(home, add_cleanup=unittest.addModuleCleanup, window_manager="o
     # A white desktop (-wr): frames have dark outer edges, which a black one
     # would hide from visible_frame.
     xvfb = subprocess.Popen(
+        # -noreset: without a window manager the server would reset each time
+        # its last client leaves, and refuse connections while it does.
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
-         "-wr", "-nolisten", "tcp"],
+         "-wr", "-noreset", "-nolisten", "tcp"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     add_cleanup(stop_process, xvfb)
     os.close(write_end)
