@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "shell/gl.h"
 #include "shell/platform/platform.h"
 
 static_assert(kDefaultPlacement == CW_USEDEFAULT, "the seam's default placement is Win32's");
@@ -190,6 +191,28 @@ bool SetWindowPixelFormat() {
   return SetPixelFormat(WindowDC, index, &requested) != FALSE;
 }
 
+// True when the font's glyph for `character` has no pixels (the space). A
+// font whose glyphs GDI cannot give as bitmaps answers false.
+bool HasNoPixels(UINT character) {
+  static const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+  GLYPHMETRICS metrics;
+  return GetGlyphOutlineA(WindowDC, character, GGO_BITMAP, &metrics, 0, nullptr, &kIdentity) == 0;
+}
+
+// wglUseFontBitmapsA makes a glyph without pixels a bitmap without data, and
+// some drivers (Mesa under Wine) compile that into a list that does not move
+// the raster position: words then run together. This list draws a blank
+// 1 x 1 bitmap instead, which advances by the glyph's width in the font.
+void RebuildAsBlank(GLuint list, UINT character) {
+  INT advance = 0;
+  if (GetCharWidth32A(WindowDC, character, character, &advance) == FALSE) return;
+  // Zero bits draw nothing; four bytes cover any row alignment.
+  static const GLubyte kBlankRow[4] = {};
+  glNewList(list, GL_COMPILE);
+  glBitmap(1, 1, 0.0f, 0.0f, static_cast<GLfloat>(advance), 0.0f, kBlankRow);
+  glEndList();
+}
+
 }  // namespace
 
 bool PlatformOpen(const PlatformSetup& setup, const char**) {
@@ -244,8 +267,15 @@ bool PlatformCreateContext() {
 
 // The glyphs of the device context's default font: none is ever selected.
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
-  return wglUseFontBitmapsA(WindowDC, static_cast<DWORD>(firstChar), static_cast<DWORD>(count),
-                            listBase) != FALSE;
+  if (wglUseFontBitmapsA(WindowDC, static_cast<DWORD>(firstChar), static_cast<DWORD>(count),
+                         listBase) == FALSE) {
+    return false;
+  }
+  for (int index = 0; index < count; ++index) {
+    const UINT character = static_cast<UINT>(firstChar + index);
+    if (HasNoPixels(character)) RebuildAsBlank(listBase + static_cast<uint32_t>(index), character);
+  }
+  return true;
 }
 
 // The window is usually destroyed by now; its handle still names the device
