@@ -1,10 +1,30 @@
 // The platform seam on Windows: Win32 windows and messages, WGL contexts.
 //
+// Implements: every call of platform.h. Both window creators register the
+// one window class; the context is WGL on the window's device context; the
+// loop's calls are the thread's message queue; the clock is GetTickCount.
+//
+// Differs from the other backends:
+// - A GUI program has no console: every notice is a message box (caption
+//   "Pathwick"), the usage text and the version included.
+// - Text is drawn in the system font, the default font of the window's
+//   device context (the program never selects one), not the embedded 6x13
+//   font.
+// - The framed window's menu bar is loaded from the program's resources
+//   (menu 101, MenuBar::resourceId); MenuBar::items is not read.
+// - The show command, the instance and the default placement are Win32's
+//   own, used as given. Key codes are the virtual-key codes themselves.
+// - Boxes show their UTF-8 texts through the wide-character calls, so the
+//   Chinese texts need no code page; the About box is moved over the window
+//   as it opens, since Windows centres a box on the monitor.
+//
+// Needs: USER32, GDI32 and OPENGL32, and the menu resource linked into the
+// program (ui/pathwick.rc).
+//
 // The program's window procedure sees WindowMessage values; the Win32 window
 // procedure below turns the six messages it acts on into them and leaves
 // every other message (painting, system keys, the menu's own keys) to the
-// default procedure. The program's texts are UTF-8; boxes show them through
-// the wide-character calls, so that the Chinese texts need no code page.
+// default procedure.
 #include <windows.h>
 
 #include <algorithm>
