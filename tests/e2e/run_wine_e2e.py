@@ -225,6 +225,7 @@ class PictureTest(WinePathwickTest):
                 press("Return")
                 wait_until(lambda: ABOUT_CAPTION not in self.window_names(),
                            "the About box to close")
+                self.focused_window_named(TITLE)
                 press("Escape")
                 self.assert_exits_with_1()
 
