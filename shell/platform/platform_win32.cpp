@@ -1,10 +1,30 @@
 // The platform seam on Windows: Win32 windows and messages, WGL contexts.
 //
+// Implements: every call of platform.h. Both window creators register the
+// one window class; the context is WGL on the window's device context; the
+// loop's calls are the thread's message queue; the clock is GetTickCount.
+//
+// Differs from the other backends:
+// - A GUI program has no console: every notice is a message box (caption
+//   "Pathwick"), the usage text and the version included.
+// - Text is drawn in the system font, the default font of the window's
+//   device context (the program never selects one), not the embedded 6x13
+//   font.
+// - The framed window's menu bar is loaded from the program's resources
+//   (menu 101, MenuBar::resourceId); MenuBar::items is not read.
+// - The show command, the instance and the default placement are Win32's
+//   own, used as given. Key codes are the virtual-key codes themselves.
+// - Boxes show their UTF-8 texts through the wide-character calls, so the
+//   Chinese texts need no code page; the About box is moved over the window
+//   as it opens, since Windows centres a box on the monitor.
+//
+// Needs: USER32, GDI32 and OPENGL32, and the menu resource linked into the
+// program (ui/pathwick.rc).
+//
 // The program's window procedure sees WindowMessage values; the Win32 window
 // procedure below turns the six messages it acts on into them and leaves
 // every other message (painting, system keys, the menu's own keys) to the
-// default procedure. The program's texts are UTF-8; boxes show them through
-// the wide-character calls, so that the Chinese texts need no code page.
+// default procedure.
 #include <windows.h>
 
 #include <algorithm>
@@ -12,6 +32,7 @@
 #include <string>
 
 #include "shell/file_names.h"
+#include "shell/gl.h"
 #include "shell/platform/platform.h"
 
 static_assert(kDefaultPlacement == CW_USEDEFAULT, "the seam's default placement is Win32's");
@@ -24,22 +45,30 @@ const char kNoticeCaption[] = "Pathwick";
 constexpr BYTE kMinDepthBits = 16;
 
 // What PlatformOpen was given.
-HINSTANCE Instance = nullptr;
-WindowProcedure Procedure = nullptr;
+struct ProgramState {
+  HINSTANCE instance = nullptr;
+  WindowProcedure procedure = nullptr;
+};
+
+ProgramState Program;
 
 // The one window, its device context (taken when the window is shown, kept
 // until the context is released) and its OpenGL context.
-HWND MainWindow = nullptr;
-HDC WindowDC = nullptr;
-HGLRC RenderContext = nullptr;
+struct WindowState {
+  HWND MainWindow = nullptr;
+  HDC WindowDC = nullptr;
+  HGLRC RenderContext = nullptr;
+};
+
+WindowState AppWindow;
 
 LRESULT Deliver(MessageKind kind, uint32_t param = 0) {
-  return Procedure(WindowMessage{kind, param});
+  return Program.procedure(WindowMessage{kind, param});
 }
 
 LRESULT CALLBACK Win32WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   // WM_CREATE comes from inside CreateWindowExA, before it returns the handle.
-  if (MainWindow == nullptr) MainWindow = window;
+  if (AppWindow.MainWindow == nullptr) AppWindow.MainWindow = window;
   switch (message) {
     case WM_CREATE:
       return Deliver(MessageKind::Create);
@@ -66,7 +95,7 @@ void RegisterWindowClass(const char* className) {
   windowClass.cbSize = sizeof(windowClass);
   windowClass.style = CS_VREDRAW | CS_HREDRAW;
   windowClass.lpfnWndProc = Win32WindowProc;
-  windowClass.hInstance = Instance;
+  windowClass.hInstance = Program.instance;
   windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
   windowClass.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -79,18 +108,22 @@ void RegisterWindowClass(const char* className) {
 
 // Shows a window just created and takes its device context.
 bool Adopt(HWND window, int showCommand) {
-  MainWindow = window;
+  AppWindow.MainWindow = window;
   if (window == nullptr) return false;
   ShowWindow(window, showCommand);
-  WindowDC = GetDC(window);
+  AppWindow.WindowDC = GetDC(window);
   return true;
 }
 
 // Windows puts a message box in the middle of its owner's monitor. While
 // this hook is set, the next window activated on the thread (the box, as it
 // opens) is moved to the middle of the owner instead, inside the work area.
-HHOOK CentringHook = nullptr;
-HWND CentringOwner = nullptr;
+struct CentringState {
+  HHOOK hook = nullptr;
+  HWND owner = nullptr;
+};
+
+CentringState Centring;
 
 void CentreOver(HWND box, HWND owner) {
   RECT boxRect;
@@ -112,21 +145,21 @@ void CentreOver(HWND box, HWND owner) {
 }
 
 void StopCentring() {
-  if (CentringHook != nullptr) UnhookWindowsHookEx(CentringHook);
-  CentringHook = nullptr;
+  if (Centring.hook != nullptr) UnhookWindowsHookEx(Centring.hook);
+  Centring.hook = nullptr;
 }
 
 LRESULT CALLBACK CentreOnActivation(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
-    CentreOver(reinterpret_cast<HWND>(wParam), CentringOwner);
+    CentreOver(reinterpret_cast<HWND>(wParam), Centring.owner);
     StopCentring();
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void StartCentringOn(HWND owner) {
-  CentringOwner = owner;
-  CentringHook = SetWindowsHookExA(WH_CBT, CentreOnActivation, nullptr, GetCurrentThreadId());
+  Centring.owner = owner;
+  Centring.hook = SetWindowsHookExA(WH_CBT, CentreOnActivation, nullptr, GetCurrentThreadId());
 }
 
 // A box with an owner opens centred over it, one without in the middle of
@@ -173,21 +206,44 @@ PIXELFORMATDESCRIPTOR RequestedPixelFormat() {
 // closest one has too small a depth buffer. A window's format is set once.
 bool SetWindowPixelFormat() {
   const PIXELFORMATDESCRIPTOR requested = RequestedPixelFormat();
-  const int index = ChoosePixelFormat(WindowDC, &requested);
+  const int index = ChoosePixelFormat(AppWindow.WindowDC, &requested);
   if (index == 0) return false;
   PIXELFORMATDESCRIPTOR chosen = {};
-  if (DescribePixelFormat(WindowDC, index, sizeof(chosen), &chosen) == 0 ||
+  if (DescribePixelFormat(AppWindow.WindowDC, index, sizeof(chosen), &chosen) == 0 ||
       chosen.cDepthBits < kMinDepthBits) {
     return false;
   }
-  return SetPixelFormat(WindowDC, index, &requested) != FALSE;
+  return SetPixelFormat(AppWindow.WindowDC, index, &requested) != FALSE;
+}
+
+// True when the font's glyph for `character` has no pixels (the space). A
+// font whose glyphs GDI cannot give as bitmaps answers false.
+bool HasNoPixels(UINT character) {
+  static const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+  GLYPHMETRICS metrics;
+  return GetGlyphOutlineA(AppWindow.WindowDC, character, GGO_BITMAP, &metrics, 0, nullptr,
+                          &kIdentity) == 0;
+}
+
+// wglUseFontBitmapsA makes a glyph without pixels a bitmap without data, and
+// some drivers (Mesa under Wine) compile that into a list that does not move
+// the raster position: words then run together. This list draws a blank
+// 1 x 1 bitmap instead, which advances by the glyph's width in the font.
+void RebuildAsBlank(GLuint list, UINT character) {
+  INT advance = 0;
+  if (GetCharWidth32A(AppWindow.WindowDC, character, character, &advance) == FALSE) return;
+  // Zero bits draw nothing; four bytes cover any row alignment.
+  static const GLubyte kBlankRow[4] = {};
+  glNewList(list, GL_COMPILE);
+  glBitmap(1, 1, 0.0f, 0.0f, static_cast<GLfloat>(advance), 0.0f, kBlankRow);
+  glEndList();
 }
 
 }  // namespace
 
 bool PlatformOpen(const PlatformSetup& setup, const char**) {
-  Instance = static_cast<HINSTANCE>(setup.instance);
-  Procedure = setup.windowProcedure;
+  Program.instance = static_cast<HINSTANCE>(setup.instance);
+  Program.procedure = setup.windowProcedure;
   return true;
 }
 
@@ -204,7 +260,7 @@ QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
 }
 
 void PlatformShowMessage(const char* text, const char* caption) {
-  ShowBox(MainWindow, text, caption, MB_OK);
+  ShowBox(AppWindow.MainWindow, text, caption, MB_OK);
 }
 
 bool PlatformCreateFullScreenWindow(const char* className, const char* title, int showCommand) {
@@ -212,53 +268,60 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
   const HWND window = CreateWindowExA(WS_EX_TOPMOST, className, title, WS_POPUP, 0, 0, width,
-                                      height, nullptr, nullptr, Instance, nullptr);
+                                      height, nullptr, nullptr, Program.instance, nullptr);
   return Adopt(window, showCommand);
 }
 
 bool PlatformCreateFramedWindow(const char* className, const char* title, int showCommand, int x,
                                 int y, int width, int height, const MenuBar& menu) {
   RegisterWindowClass(className);
-  const HMENU menuBar = LoadMenuA(Instance, MAKEINTRESOURCEA(menu.resourceId));
+  const HMENU menuBar = LoadMenuA(Program.instance, MAKEINTRESOURCEA(menu.resourceId));
   const HWND window = CreateWindowExA(0, className, title, WS_OVERLAPPEDWINDOW, x, y, width, height,
-                                      nullptr, menuBar, Instance, nullptr);
+                                      nullptr, menuBar, Program.instance, nullptr);
   // A menu is freed with the window it is attached to; this one never was.
   if (window == nullptr && menuBar != nullptr) DestroyMenu(menuBar);
   return Adopt(window, showCommand);
 }
 
 bool PlatformCreateContext() {
-  if (WindowDC == nullptr || !SetWindowPixelFormat()) return false;
-  RenderContext = wglCreateContext(WindowDC);
-  if (RenderContext == nullptr) return false;
-  if (wglMakeCurrent(WindowDC, RenderContext) != FALSE) return true;
-  wglDeleteContext(RenderContext);
-  RenderContext = nullptr;
+  if (AppWindow.WindowDC == nullptr || !SetWindowPixelFormat()) return false;
+  AppWindow.RenderContext = wglCreateContext(AppWindow.WindowDC);
+  if (AppWindow.RenderContext == nullptr) return false;
+  if (wglMakeCurrent(AppWindow.WindowDC, AppWindow.RenderContext) != FALSE) return true;
+  wglDeleteContext(AppWindow.RenderContext);
+  AppWindow.RenderContext = nullptr;
   return false;
 }
 
 // The glyphs of the device context's default font: none is ever selected.
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
-  return wglUseFontBitmapsA(WindowDC, static_cast<DWORD>(firstChar), static_cast<DWORD>(count),
-                            listBase) != FALSE;
+  if (wglUseFontBitmapsA(AppWindow.WindowDC, static_cast<DWORD>(firstChar),
+                         static_cast<DWORD>(count), listBase) == FALSE) {
+    return false;
+  }
+  for (int index = 0; index < count; ++index) {
+    const UINT character = static_cast<UINT>(firstChar + index);
+    if (HasNoPixels(character)) RebuildAsBlank(listBase + static_cast<uint32_t>(index), character);
+  }
+  return true;
 }
 
 // The window is usually destroyed by now; its handle still names the device
 // context to release.
 void PlatformDestroyContext() {
-  if (RenderContext != nullptr) {
-    wglMakeCurrent(WindowDC, nullptr);
-    wglDeleteContext(RenderContext);
-    RenderContext = nullptr;
+  if (AppWindow.RenderContext != nullptr) {
+    wglMakeCurrent(AppWindow.WindowDC, nullptr);
+    wglDeleteContext(AppWindow.RenderContext);
+    AppWindow.RenderContext = nullptr;
   }
-  if (WindowDC != nullptr) ReleaseDC(MainWindow, WindowDC);
-  WindowDC = nullptr;
+  if (AppWindow.WindowDC != nullptr) ReleaseDC(AppWindow.MainWindow, AppWindow.WindowDC);
+  AppWindow.WindowDC = nullptr;
 }
 
 bool PlatformClientSize(int* width, int* height) {
   RECT client;
-  if (MainWindow == nullptr || wglGetCurrentContext() == nullptr ||
-      GetClientRect(MainWindow, &client) == FALSE) {
+  if (AppWindow.MainWindow == nullptr || wglGetCurrentContext() == nullptr ||
+      GetClientRect(AppWindow.MainWindow, &client) == FALSE) {
     return false;
   }
   *width = client.right - client.left;
@@ -266,9 +329,9 @@ bool PlatformClientSize(int* width, int* height) {
   return true;
 }
 
-void PlatformSwapBuffers() { SwapBuffers(WindowDC); }
+void PlatformSwapBuffers() { SwapBuffers(AppWindow.WindowDC); }
 
-void PlatformDestroyWindow() { DestroyWindow(MainWindow); }
+void PlatformDestroyWindow() { DestroyWindow(AppWindow.MainWindow); }
 
 void PlatformPostQuit(int exitCode) { PostQuitMessage(exitCode); }
 
@@ -290,7 +353,7 @@ bool PlatformDispatchEvent(int* exitCode) {
   if (result == -1) return true;
   // There is no accelerator table, so nothing is consumed here; a table
   // added later would take its keys before translation.
-  if (TranslateAcceleratorA(MainWindow, nullptr, &message) != 0) return true;
+  if (TranslateAcceleratorA(AppWindow.MainWindow, nullptr, &message) != 0) return true;
   TranslateMessage(&message);
   DispatchMessageA(&message);
   return true;

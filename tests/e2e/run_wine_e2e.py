@@ -26,10 +26,10 @@ import tempfile
 import time
 import unittest
 
-from xsession import (DISPLAY_ENV, MAP_FILE, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE,
-                      TEXTURE_FILE, TIMEOUT, UNTEXTURED_WALL, WALL, ProgramTest, Screenshot,
-                      assert_centred, cells_with, click, geometry, outer_frame, press, read_map,
-                      start_display, wait_until, x_tool)
+from xsession import (ABOUT_CAPTION, DISPLAY_ENV, MAP_FILE, QUESTION_CAPTION, SCENE_SIZE, SCREEN,
+                      SETTLE, TEXTURE_FILE, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL,
+                      WALL, ProgramTest, Screenshot, assert_centred, cells_with, click, geometry,
+                      outer_frame, press, read_map, runs, start_display, wait_until, x_tool)
 
 PATHWICK_EXE = ""
 DATA_DIR = ""
@@ -54,6 +54,12 @@ START_ITEM, PAUSE_ITEM, RESUME_ITEM = 0, 1, 2  # 开始, 暂停, 继续
 # caption's close button from the window's top-right corner.
 MENU_BAR_HEIGHT = 19
 CLOSE_BUTTON_FROM_TOP_RIGHT = (-15, 12)
+# The box's face inside its frame and caption, in pixels from its edges.
+BOX_FACE_INSET = (4, 24, 4, 4)  # left, top, right, bottom
+# The advance GDI gives the space in Wine's default font. A space leaves a
+# gap of its advance plus at least one column of its neighbours' spacing;
+# inside a word glyphs stand at most the advance apart ("1" before "8").
+SPACE_ADVANCE = 4
 
 # The cell colours that the Linux program shows on this display (its fill
 # table, rounded to 8 bits the way Mesa rounds them).
@@ -211,6 +217,54 @@ class CommandTest(WinePathwickTest):
         press("Return")
         self.assert_moving()
         self.assert_about_box_stops_the_frames_until_ok(self.window)
+
+
+class PictureTest(WinePathwickTest):
+    def test_the_title_line_has_a_gap_where_each_space_is(self):
+        self.start("--windowed")
+        self.main_window()
+        # The framed window's title line takes the top 20 scene units.
+        left, top, right, bottom = self.scene.rect(0, SCENE_SIZE - 20, SCENE_SIZE, SCENE_SIZE)
+        shot = Screenshot()
+        inked = [any(shot.pixel(column, row) == TITLE_LINE_COLOUR for row in range(top, bottom))
+                 for column in range(left, right)]
+        words = runs(inked, SPACE_ADVANCE + 1)
+        gaps = [later[0] - earlier[1] - 1 for earlier, later in zip(words, words[1:])]
+        # "Pathwick", "--Demo", ..., "---FPS:" and the figure.
+        expected = f"{TITLE} ---FPS: 0".split()
+        self.assertEqual(len(words), len(expected),
+                         f"words {[last - first + 1 for first, last in words]} wide, gaps {gaps}")
+
+    def test_the_about_box_face_is_drawn_where_it_covers_the_picture(self):
+        for window in ("--windowed", "--fullscreen"):
+            with self.subTest(window):
+                self.start(window)
+                self.main_window()
+                press("Return")
+                press("F1")
+                box = geometry(self.focused_window_named(ABOUT_CAPTION))
+                self.assert_over_the_picture(box)
+                time.sleep(SETTLE)
+                x, y, width, height = box
+                left, top, right, bottom = BOX_FACE_INSET
+                face = Screenshot().area((x + left, y + top, x + width - right,
+                                          y + height - bottom))
+                black = face.count((0, 0, 0))
+                self.assertLess(black, len(face) // 4,
+                                f"{black} of the face's {len(face)} pixels are black")
+                press("Return")
+                wait_until(lambda: ABOUT_CAPTION not in self.window_names(),
+                           "the About box to close")
+                self.focused_window_named(TITLE)
+                press("Escape")
+                self.assert_exits_with_1()
+
+    def assert_over_the_picture(self, box):
+        x, y, width, height = box
+        scene = self.scene
+        self.assertTrue(scene.x <= x and x + width <= scene.x + scene.width and
+                        scene.y <= y and y + height <= scene.y + scene.height,
+                        f"the box {box} does not lie over the picture")
 
 
 class SpeedTest(WinePathwickTest):
