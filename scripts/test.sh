@@ -19,7 +19,7 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 
 echo "== Sanitizer build and test =="
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPATHWICK_SANITIZE=ON >/dev/null
-cmake --build build-asan -j"$jobs" --target explorer_tests bmp_tests app_tests render_tests pathwick-trace
+cmake --build build-asan -j"$jobs" --target explorer_tests bmp_tests app_tests render_tests icon_tests pathwick-trace
 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L unit
 
 # The libFuzzer targets (clang): each over its checked-in corpus, then fuzzed

@@ -6,7 +6,8 @@
 
 namespace {
 
-const char kUsage[] =
+// The usage for a console, in the columns that terminals and man pages use.
+const char kConsoleUsage[] =
     "Usage: pathwick [OPTION]...\n"
     "Animates a depth-first search of the 10 x 10 maze in MazeMap.txt.\n"
     "\n"
@@ -19,6 +20,31 @@ const char kUsage[] =
     "\n"
     "Keys: Return start, Shift pause, Ctrl resume, Up/Down speed, End full speed,\n"
     "F1 about, Escape exit. The exit status is 1 once a window opened.\n";
+
+// The same for a box in a proportional font, where columns of spaces do not
+// line up and long lines wrap: short lines, one option or key a line.
+const char kBoxUsage[] =
+    "Usage: pathwick [options]\n"
+    "\n"
+    "Animates a depth-first search of\n"
+    "the 10 x 10 maze in MazeMap.txt.\n"
+    "\n"
+    "Options:\n"
+    "--windowed: framed window, without asking\n"
+    "--fullscreen: full screen, without asking\n"
+    "--map FILE: read the maze from FILE\n"
+    "--texture FILE: read the wall texture from FILE\n"
+    "--help or /?: show this help\n"
+    "--version: show the version\n"
+    "\n"
+    "Keys:\n"
+    "Return: start\n"
+    "Shift: pause\n"
+    "Ctrl: resume\n"
+    "Up, Down: faster, slower\n"
+    "End: full speed\n"
+    "F1: about\n"
+    "Escape: exit\n";
 
 constexpr int kHelpExitCode = 0;
 constexpr int kUsageExitCode = 2;
@@ -56,6 +82,10 @@ void WarnIfUnreadable(const char* path, const char* defaultPath, const char* wha
 
 }  // namespace
 
+const char* UsageText(UsageLayout layout) {
+  return layout == UsageLayout::Box ? kBoxUsage : kConsoleUsage;
+}
+
 ParseResult ParseArguments(int argc, const char* const* argv, LaunchOptions* options,
                            std::string* error) {
   for (int i = 1; i < argc; ++i) {
@@ -66,7 +96,8 @@ ParseResult ParseArguments(int argc, const char* const* argv, LaunchOptions* opt
       *error = "option '" + name + "' takes no value";
       return ParseResult::Error;
     }
-    if (name == "--help") return ParseResult::Help;
+    // "/?" is how Windows programs are asked for help.
+    if (name == "--help" || name == "/?") return ParseResult::Help;
     if (name == "--version") return ParseResult::Version;
     if (name == "--windowed") {
       options->window = WindowChoice::Framed;
@@ -92,15 +123,17 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
   LaunchOptions options;
   options.showCommand = showCommand;
   std::string error;
+  const char* usage =
+      UsageText(PlatformNotifiesInBoxes() ? UsageLayout::Box : UsageLayout::Console);
   switch (ParseArguments(argc, argv, &options, &error)) {
     case ParseResult::Help:
-      PlatformNotify(NoticeKind::Info, kUsage);
+      PlatformNotify(NoticeKind::Info, usage);
       return kHelpExitCode;
     case ParseResult::Version:
       PlatformNotify(NoticeKind::Info, "pathwick " PATHWICK_VERSION "\n");
       return kHelpExitCode;
     case ParseResult::Error:
-      PlatformNotify(NoticeKind::Error, (error + "\n\n" + kUsage).c_str());
+      PlatformNotify(NoticeKind::Error, (error + "\n\n" + usage).c_str());
       return kUsageExitCode;
     case ParseResult::Run:
       break;

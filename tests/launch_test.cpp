@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,6 +50,7 @@ TEST(ParseArgumentsTest, ReadsOptionsWithTheirValues) {
        "MazeMap.txt",
        "Stone.BMP",
        ""},
+      {{"/?"}, ParseResult::Help, WindowChoice::Ask, "MazeMap.txt", "Stone.BMP", ""},
       {{"--version", "--bogus"},
        ParseResult::Version,
        WindowChoice::Ask,
@@ -105,6 +107,46 @@ TEST(ParseArgumentsTest, ReadsOptionsWithTheirValues) {
   }
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+// The options that the console help lists: the first word of its lines
+// that start with "  --".
+std::vector<std::string> ConsoleOptions() {
+  std::vector<std::string> options;
+  for (const std::string& line : Lines(UsageText(UsageLayout::Console))) {
+    if (line.rfind("  --", 0) == 0) options.push_back(line.substr(2, line.find(' ', 2) - 2));
+  }
+  return options;
+}
+
+TEST(UsageTextTest, BoxTextHasShortLinesWithEveryOptionOfTheConsoleTextOnALineOfItsOwn) {
+  // Short enough that no box wraps a line, even on a small screen.
+  constexpr size_t kMaxBoxLine = 48;
+  const std::vector<std::string> lines = Lines(UsageText(UsageLayout::Box));
+  for (const std::string& line : lines) {
+    SCOPED_TRACE(line);
+    EXPECT_LE(line.size(), kMaxBoxLine);
+    EXPECT_EQ(line.find("  "), std::string::npos) << "columns of spaces do not line up";
+    EXPECT_FALSE(!line.empty() && line.front() == ' ') << "indented";
+  }
+
+  const std::vector<std::string> options = ConsoleOptions();
+  ASSERT_EQ(options.size(), 6u);
+  for (const std::string& option : options) {
+    SCOPED_TRACE(option);
+    int linesNamingIt = 0;
+    for (const std::string& line : lines) {
+      if (line.rfind(option + ":", 0) == 0 || line.rfind(option + " ", 0) == 0) ++linesNamingIt;
+    }
+    EXPECT_EQ(linesNamingIt, 1);
+  }
+}
+
 class RunProgramTest : public ::testing::Test {
  protected:
   // Without a display the run ends right after the start-up checks.
@@ -137,6 +179,20 @@ TEST_F(RunProgramTest, HelpAndVersionExitWithZeroAndBadUsageWithTwo) {
   EXPECT_EQ(Notices()[2].first, NoticeKind::Error);
   EXPECT_EQ(Notices()[2].second.rfind("option '--map' needs a FILE\n\nUsage:", 0), 0u);
   EXPECT_TRUE(fake::Get().questions.empty());
+}
+
+TEST_F(RunProgramTest, BoxesShowTheBoxLayoutOfTheHelpAlsoAfterBadUsage) {
+  fake::Get().notifiesInBoxes = true;
+
+  EXPECT_EQ(Run({"/?"}), 0);
+  EXPECT_EQ(Run({"--bogus"}), 2);
+
+  const std::string boxUsage = UsageText(UsageLayout::Box);
+  const std::vector<std::pair<NoticeKind, std::string>> expected = {
+      {NoticeKind::Info, boxUsage},
+      {NoticeKind::Error, "unknown argument '--bogus'\n\n" + boxUsage},
+  };
+  EXPECT_EQ(Notices(), expected);
 }
 
 TEST_F(RunProgramTest, NamedFilesThatCannotBeReadAreReportedOnceEach) {

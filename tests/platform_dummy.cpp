@@ -87,6 +87,8 @@ void PlatformNotify(NoticeKind kind, const char* text) {
   platform.notices.emplace_back(kind, text);
 }
 
+bool PlatformNotifiesInBoxes() { return platform.notifiesInBoxes; }
+
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
   platform.questions.push_back({text, caption});
   if (platform.onQuestion) platform.onQuestion();

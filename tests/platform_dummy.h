@@ -43,6 +43,7 @@ struct Platform {
   void* instance = nullptr;                   // as given to PlatformOpen
   WindowProcedure windowProcedure = nullptr;  // as given to PlatformOpen
   std::vector<std::pair<NoticeKind, std::string>> notices;
+  bool notifiesInBoxes = false;  // what PlatformNotifiesInBoxes answers
   QuestionAnswer answer = QuestionAnswer::Cancel;
   std::vector<ShownMessage> questions;
   std::function<void()> onQuestion;    // runs while the question box is "open"

@@ -98,17 +98,21 @@ ArrowPart ArrowAt(double u, double v, int size) {
   const double originU = cellMiddle - kArrowMiddleX * kArrowScale;
   const Point p{(u - originU) / kArrowScale, (0.5 - v) / kArrowScale};
   constexpr size_t count = sizeof(kArrow) / sizeof(kArrow[0]);
+  // Outside the box around the arrow, x from -8 to 10 and y from -10 to 10.
+  if (p.x < -8 || p.x > 10 || p.y < -10 || p.y > 10) return ArrowPart::Outside;
   bool inside = false;
-  double edgeDistance = 1e9;
   for (size_t i = 0, j = count - 1; i < count; j = i++) {
     const Point a = kArrow[i];
     const Point b = kArrow[j];
     if ((a.y > p.y) != (b.y > p.y) && p.x < (b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) {
       inside = !inside;
     }
-    edgeDistance = std::min(edgeDistance, SegmentDistance(p, a, b));
   }
   if (!inside) return ArrowPart::Outside;
+  double edgeDistance = 1e9;
+  for (size_t i = 0, j = count - 1; i < count; j = i++) {
+    edgeDistance = std::min(edgeDistance, SegmentDistance(p, kArrow[i], kArrow[j]));
+  }
   const double edgeWidth = AtLeastPixels(kArrowEdgeWidth, 0.5, size) / kArrowScale;
   return edgeDistance < edgeWidth ? ArrowPart::Edge : ArrowPart::Body;
 }

@@ -90,6 +90,10 @@ bool PlatformOpen(const PlatformSetup& setup, const char** error);
 // without a console shows a box. Works before PlatformOpen. Text is UTF-8.
 void PlatformNotify(NoticeKind kind, const char* text);
 
+// True when PlatformNotify shows boxes (in a proportional font, where texts
+// read best in short lines), false when it prints to a console.
+bool PlatformNotifiesInBoxes();
+
 // A modal OK/Cancel question with no owner window and no icon, centred on
 // the screen. Cancel, Escape and closing the box answer Cancel. UTF-8 texts.
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption);

@@ -14,6 +14,7 @@
 #include <FL/Fl_Gl_Window.H>
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Menu_Item.H>
+#include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
@@ -28,9 +29,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
+#include "shell/platform/app_icon.h"
 #include "shell/platform/fixed_font.h"
 #include "shell/platform/platform.h"
 
@@ -364,6 +367,22 @@ void PrintLine(std::FILE* stream, const char* prefix, const char* text) {
   std::fprintf(stream, "%s%s%s", prefix, text, endsLine ? "" : "\n");
 }
 
+// Gives every window of the process the program's icon (FLTK sets it as
+// _NET_WM_ICON), drawn at the sizes that title bars, task lists and window
+// switchers use. FLTK copies the images.
+void SetWindowIcons() {
+  constexpr int kSizes[] = {16, 32, 48, 64};
+  std::vector<std::vector<uint8_t>> pixels;
+  std::vector<std::unique_ptr<Fl_RGB_Image>> images;
+  std::vector<const Fl_RGB_Image*> icons;
+  for (int size : kSizes) {
+    pixels.push_back(DrawAppIcon(size));
+    images.push_back(std::make_unique<Fl_RGB_Image>(pixels.back().data(), size, size, 4));
+    icons.push_back(images.back().get());
+  }
+  Fl_Window::default_icons(icons.data(), static_cast<int>(icons.size()));
+}
+
 }  // namespace
 
 bool PlatformOpen(const PlatformSetup& setup, const char** error) {
@@ -381,6 +400,7 @@ bool PlatformOpen(const PlatformSetup& setup, const char** error) {
   // face of every FLTK widget of the process, which is what is wanted.
   Fl::set_font(FL_HELVETICA, kCjkFont);
   Fl::set_font(FL_HELVETICA_BOLD, kCjkBoldFont);
+  SetWindowIcons();
   return true;
 }
 
@@ -391,6 +411,8 @@ void PlatformNotify(NoticeKind kind, const char* text) {
     PrintLine(stderr, "pathwick: ", text);
   }
 }
+
+bool PlatformNotifiesInBoxes() { return false; }
 
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
   const int button = RunModalBox(text, caption, {"Cancel", "OK"}, BoxPlace::ScreenCentre);

@@ -203,6 +203,8 @@ void PlatformNotify(NoticeKind kind, const char* text) {
   ShowBox(nullptr, text, kNoticeCaption, MB_OK | NoticeIcon(kind));
 }
 
+bool PlatformNotifiesInBoxes() { return true; }
+
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
   const int answer = ShowBox(nullptr, text, caption, MB_OKCANCEL);
   return answer == IDCANCEL ? QuestionAnswer::Cancel : QuestionAnswer::Ok;

@@ -31,6 +31,20 @@ def setUpModule():
     start_display(home)
 
 
+def window_icons(window):
+    """The images of the window's _NET_WM_ICON: {(width, height): ARGB pixels, rows top first}."""
+    text = x_tool("xprop", "-id", str(window), "-notype", "32c", "_NET_WM_ICON")
+    if "=" not in text:
+        return {}
+    values = [int(value, 0) for value in text.split("=", 1)[1].split(",")]
+    icons = {}
+    while len(values) >= 2:
+        width, height = values[:2]
+        icons[(width, height)] = values[2:2 + width * height]
+        values = values[2 + width * height:]
+    return icons
+
+
 def wall_cells():
     """(column, row) of the wall cells of the shipped map."""
     return cells_with(read_map(os.path.join(DATA_DIR, MAP_FILE)), WALL)
@@ -71,6 +85,16 @@ class FramedWindowTest(PathwickTest):
         self.assertEqual(len(self.main_menu_items(self.window)), 8)
         press("Escape")
         self.assert_exits_with_1()
+
+    def test_window_carries_the_program_icon_in_four_sizes(self):
+        icons = window_icons(self.window)
+        self.assertEqual(sorted(icons), [(16, 16), (32, 32), (48, 48), (64, 64)])
+        for size in (16, 64):
+            # The arrow's middle, right of the wall: opaque red.
+            argb = icons[(size, size)][(size // 2) * size + size * 64 // 100]
+            self.assertEqual(argb >> 24, 0xFF, f"{size} px: not opaque")
+            self.assertGreater((argb >> 16) & 0xFF, 200, f"{size} px: not red")
+            self.assertLess((argb >> 8) & 0xFF, 40, f"{size} px: not red")
 
     def test_walls_carry_the_stone_texture(self):
         pixels = Screenshot().area(self.scene.cell(*wall_cells()[0]))

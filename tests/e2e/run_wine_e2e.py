@@ -39,6 +39,8 @@ WINEBOOT_TIMEOUT = 180.0  # a first wineboot takes 20 to 40 s
 WINESERVER_LINGER = 60  # seconds the server waits for a next program
 
 FRAMED_OUTER = (0, 0, 420, 420)
+NOTICE_CAPTION = "Pathwick"  # the caption of the help, version and error boxes
+HELP_BOX_MAX_WIDTH = 420
 MENU_ITEM_COUNT = 8
 EXIT_ITEM = 6  # 退出, the seventh item
 SLOWEST_FPS = 15  # the frame rate at the lowest speed setting
@@ -219,6 +221,18 @@ class SpeedTest(WinePathwickTest):
         self.slow_down()
         press_times("Up", SPEED_RANGE_PRESSES)
         self.assertGreater(self.speed(), 2 * slowest, "Up does not speed the search up")
+
+
+class HelpTest(WinePathwickTest):
+    def test_slash_question_mark_shows_the_help_in_a_box_of_short_lines(self):
+        self.start("/?")
+        box = self.focused_window_named(NOTICE_CAPTION)
+        _, _, width, height = geometry(box)
+        # One option or key a line: a narrow box, taller than wide.
+        self.assertLess(width, HELP_BOX_MAX_WIDTH)
+        self.assertGreater(height, width)
+        press("Return")
+        self.assertEqual(self.program.wait(timeout=TIMEOUT), 0)
 
 
 class EndingTest(WinePathwickTest):
