@@ -6,7 +6,9 @@
 #   install-deps.sh test   the run set and everything the tests use (the default)
 set -eu
 
-# Building and running the program (run.sh configures without the tests).
+# Building and running the program (run.sh configures without the tests);
+# help2man writes the man pages from the programs' --help in every build, and
+# cpack makes the Debian package with dpkg-dev's dpkg-shlibdeps and file.
 RUN_PACKAGES="
   build-essential
   cmake
@@ -16,6 +18,9 @@ RUN_PACKAGES="
   libfltk1.3-dev
   libpng-dev
   fonts-wqy-microhei
+  help2man
+  dpkg-dev
+  file
 "
 
 # The tests, on top of the run set: GoogleTest, Python, OSMesa for drawing
@@ -26,7 +31,8 @@ RUN_PACKAGES="
 # tools that drive the program and look at its windows; the MinGW-w64
 # cross compiler for the Windows program, and Wine with a Chinese locale to run
 # it (without one, Wine draws the Chinese captions as empty boxes); clang with
-# its fuzzing runtime for the fuzz targets.
+# its fuzzing runtime for the fuzz targets; the checkers of the Debian package,
+# its menu entry and its AppStream metadata.
 TEST_PACKAGES="
   libgtest-dev
   python3
@@ -51,6 +57,9 @@ TEST_PACKAGES="
   locales
   clang
   libclang-rt-14-dev
+  lintian
+  desktop-file-utils
+  appstream
 "
 TEST_LOCALES="zh_CN.UTF-8"
 

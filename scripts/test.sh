@@ -1,9 +1,11 @@
 #!/bin/sh
 # Builds Pathwick and runs every test: the unit, render, tool and end-to-end
-# tests, then the unit and render tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the fuzz targets over their corpora and
-# for a short session each; then cross-builds the Windows program with
-# MinGW-w64 and runs its end-to-end tests under Wine.
+# tests and the Debian package's (built with cpack, unpacked into a scratch
+# folder, validated and started from its menu entry), then the unit and render
+# tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then the
+# fuzz targets over their corpora and for a short session each; then
+# cross-builds the Windows program with MinGW-w64 and runs its end-to-end
+# tests under Wine.
 set -eu
 cd "$(dirname "$0")/.."
 

@@ -318,7 +318,7 @@ class UsageTest(TraceToolTest):
     def test_help_goes_to_stdout(self):
         result = run_tool("--help")
         self.assertEqual(result.returncode, 0)
-        self.assertTrue(result.stdout.startswith("usage: pathwick-trace"), result.stdout)
+        self.assertTrue(result.stdout.startswith("Usage: pathwick-trace"), result.stdout)
         self.assertEqual(result.stderr, "")
 
     def test_bad_usage_exits_2_with_usage_on_stderr(self):
@@ -331,7 +331,7 @@ class UsageTest(TraceToolTest):
                 result = run_tool(*args)
                 self.assertEqual(result.returncode, 2)
                 self.assertEqual(result.stdout, "")
-                self.assertIn("usage: pathwick-trace", result.stderr)
+                self.assertIn("Usage: pathwick-trace", result.stderr)
 
 
 if __name__ == "__main__":

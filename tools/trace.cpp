@@ -33,7 +33,7 @@ constexpr int kExitBadInput = 2;  // bad usage, or a map file that cannot be rea
 constexpr long long kDefaultFrameLimit = 1000000;
 
 const char kUsage[] =
-    "usage: pathwick-trace [--frames N] MAPFILE\n"
+    "Usage: pathwick-trace [--frames N] MAPFILE\n"
     "       pathwick-trace --summary [--frames N] MAPFILE...\n"
     "Runs the maze search of MAPFILE without a display and prints one line per\n"
     "frame (frame state x y heading angle progress depth message, TAB-separated),\n"

@@ -1,0 +1,109 @@
+# Installing on Linux, and the Debian package (`cpack -G DEB`).
+#
+# `cmake --install` puts the programs in bin/, the shipped maze and texture in
+# share/pathwick/ (the desktop entry starts the program there, as it reads its
+# files from the working directory), the menu entry, icons, AppStream
+# metadata, man pages and the Debian copyright and changelog under share/.
+
+include(GNUInstallDirs)
+
+set(PATHWICK_PACKAGE_MAINTAINER "Pathwick maintainers <maintainers@pathwick.invalid>"
+    CACHE STRING "The Debian package's Maintainer field")
+
+find_program(HELP2MAN help2man REQUIRED)
+find_program(GZIP gzip REQUIRED)
+set(PATHWICK_PACKAGING_OUT ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+file(MAKE_DIRECTORY ${PATHWICK_PACKAGING_OUT})
+set(PATHWICK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/pathwick)
+
+# The man page of `target` in `section`, made from its --help output and
+# compressed as Debian wants it (-n: no name or time stamp in the header).
+function(pathwick_add_man_page target section summary)
+  set(page ${PATHWICK_PACKAGING_OUT}/${target}.${section})
+  add_custom_command(
+    OUTPUT ${page}.gz
+    COMMAND ${HELP2MAN} --no-info --section=${section} --name=${summary}
+            --version-string=${PROJECT_VERSION} --output=${page} $<TARGET_FILE:${target}>
+    COMMAND ${GZIP} -9nf ${page}
+    DEPENDS ${target}
+    COMMENT "Writing the man page ${target}.${section}"
+    VERBATIM)
+  add_custom_target(${target}_man_page ALL DEPENDS ${page}.gz)
+  install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+endfunction()
+
+install(TARGETS pathwick-trace RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+pathwick_add_man_page(pathwick-trace 1 "run the Pathwick maze search without a display")
+
+if(PATHWICK_DESKTOP)
+  install(TARGETS pathwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  pathwick_add_man_page(pathwick 6 "animate a depth-first search of a maze")
+  install(FILES data/MazeMap.txt data/Stone.BMP DESTINATION ${CMAKE_INSTALL_DATADIR}/pathwick)
+
+  # The entry's Path= names the data folder under the prefix that the install
+  # runs with, which cpack sets to /usr, so it is written at install time.
+  install(CODE "set(pathwick_desktop_template \"${CMAKE_CURRENT_SOURCE_DIR}/packaging/pathwick.desktop.in\")
+                set(pathwick_desktop_entry \"${PATHWICK_PACKAGING_OUT}/pathwick.desktop\")
+                set(pathwick_datadir \"${CMAKE_INSTALL_DATADIR}\")")
+  install(CODE [[
+    set(PATHWICK_DATA_DIR "${CMAKE_INSTALL_PREFIX}/${pathwick_datadir}/pathwick")
+    configure_file("${pathwick_desktop_template}" "${pathwick_desktop_entry}" @ONLY)
+    file(INSTALL "${pathwick_desktop_entry}"
+         DESTINATION "${CMAKE_INSTALL_PREFIX}/${pathwick_datadir}/applications")
+  ]])
+  install(FILES packaging/org.pathwick.Pathwick.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  foreach(size 16 24 32 48 64 128 256)
+    install(FILES packaging/icons/pathwick-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME pathwick.png)
+  endforeach()
+endif()
+
+# The package's changelog, compressed like the man pages.
+add_custom_command(
+  OUTPUT ${PATHWICK_PACKAGING_OUT}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog
+          ${PATHWICK_PACKAGING_OUT}/changelog
+  COMMAND ${GZIP} -9nf ${PATHWICK_PACKAGING_OUT}/changelog
+  DEPENDS packaging/changelog
+  VERBATIM)
+add_custom_target(pathwick_changelog ALL DEPENDS ${PATHWICK_PACKAGING_OUT}/changelog.gz)
+install(FILES packaging/copyright ${PATHWICK_PACKAGING_OUT}/changelog.gz
+        DESTINATION ${PATHWICK_DOC_DIR})
+
+# --- The Debian package: pathwick_<version>_amd64.deb --------------------------
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME pathwick)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "animated depth-first search of a maze")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Pathwick animates a depth-first search of a 10 x 10 maze in OpenGL. A red
+arrow explores it one small step per frame: it turns, looks at the cell
+ahead, moves on, marks its trail and the dead ends it backs out of, and says
+in one line what it is doing, until it finds the exit or knows there is none.
+It runs in a framed window with a menu bar or full screen.
+
+The package also holds pathwick-trace, which runs the same search without a
+display and prints every frame.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PATHWICK_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION education)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries come from the binaries; the menu's and boxes' Chinese texts
+# need a CJK font, which nothing links against.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-wqy-microhei)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+include(CPack)
+
+# The package test: builds the package, unpacks it into a scratch folder,
+# validates it and starts the program from its menu entry under Xvfb.
+if(PATHWICK_TESTS AND PATHWICK_DESKTOP)
+  add_test(NAME package
+           COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_test.py
+                   ${CMAKE_CPACK_COMMAND} ${CMAKE_CURRENT_BINARY_DIR}/CPackConfig.cmake
+                   ${CMAKE_CURRENT_SOURCE_DIR}/data)
+  set_tests_properties(package PROPERTIES TIMEOUT 300 LABELS package)
+endif()
