@@ -156,6 +156,12 @@ def start_window_manager(name, home, add_cleanup):
     try:
         wait_until(lambda: "window id" in x_tool("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
                    f"{name} to manage the display", WINDOW_MANAGER_TIMEOUT)
+        # openbox announces itself before it has set up the screen, and a
+        # window mapped in between may never show; its client list comes once
+        # it manages windows. xfwm4 publishes no list until it has a client.
+        if name != "xfwm4":
+            wait_until(lambda: "_NET_CLIENT_LIST(" in x_tool("xprop", "-root", "_NET_CLIENT_LIST"),
+                       f"{name} to finish starting", WINDOW_MANAGER_TIMEOUT)
     except AssertionError as error:
         with open(log_path, errors="replace") as log:
             raise RuntimeError(f"{error} ({name} exit status {manager.poll()}, "
