@@ -26,6 +26,7 @@
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
 #include "tests/platform_dummy.h"
+#include "ui/commands.h"
 #include "ui/frame.h"
 #include "ui/viewport.h"
 
@@ -147,7 +148,7 @@ class RenderTest : public testing::Test {
     if (mode == Mode::FullScreen) {
       CreateFullScreenWindow(kShowNormal);
     } else {
-      CreateFramedWindow(kShowNormal, 0, 0, 420, 420);
+      CreateFramedWindow(kShowNormal, 0, 0, 420, 420, MainMenuBar);
     }
     ASSERT_EQ(InitRendering(), 1);
     glEnable(GL_CULL_FACE);

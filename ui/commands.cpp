@@ -1,7 +1,7 @@
 #include "ui/commands.h"
 
-#include "shell/application.h"
 #include "shell/frame_loop.h"
+#include "shell/program_state.h"
 #include "ui/viewport.h"
 
 const MenuItem MainMenu[kMenuItemCount] = {
@@ -11,7 +11,6 @@ const MenuItem MainMenu[kMenuItemCount] = {
 const MenuBar MainMenuBar = {kMainMenuResourceId, MainMenu, kMenuItemCount};
 
 int SpeedSetting = 100;
-const char* MapFileName = kDefaultMapFileName;
 
 namespace {
 

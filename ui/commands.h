@@ -29,9 +29,5 @@ extern const MenuBar MainMenuBar;
 // although no cap is set until the first speed command.
 extern int SpeedSetting;
 
-// The file that the Start command reloads ("MazeMap.txt" unless the command
-// line names another).
-extern const char* MapFileName;
-
 // Handles one window message; always answers 1.
 int MainWindowProc(const WindowMessage& message);
