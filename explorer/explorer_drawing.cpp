@@ -1,6 +1,8 @@
 // Drawing of the maze, the explorer and its status message into the frame
 // being composed, in scene coordinates (the maze fills 30..330 on both axes,
 // one cell being 30 units, row 0 at the bottom).
+#include <optional>
+
 #include "explorer/maze_explorer.h"
 #include "shell/bitmap_text.h"
 #include "shell/gl.h"
@@ -24,27 +26,22 @@ struct Rgb {
 // texture's blue away.
 constexpr Rgb kWallTint = {0.4f, 0.2f, 0.0f};
 
-// The fill colour of a cell code; false for codes without a colour of their
+// The fill colour of a cell code; none for codes without a colour of their
 // own, which take whatever colour is current.
-bool FillColour(int code, Rgb* colour) {
+std::optional<Rgb> FillColour(int code) {
   switch (code) {
     case Open:
-      *colour = {0.4f, 0.4f, 0.3f};
-      return true;
+      return Rgb{0.4f, 0.4f, 0.3f};
     case DeadEnd:
-      *colour = {0.5f, 0.5f, 0.5f};
-      return true;
+      return Rgb{0.5f, 0.5f, 0.5f};
     case Trail:
-      *colour = {0.0f, 0.7f, 0.0f};
-      return true;
+      return Rgb{0.0f, 0.7f, 0.0f};
     case Marker:
-      *colour = {0.5f, 0.5f, 1.0f};
-      return true;
+      return Rgb{0.5f, 0.5f, 1.0f};
     case Exit:
-      *colour = {0.0f, 1.0f, 0.0f};
-      return true;
+      return Rgb{0.0f, 1.0f, 0.0f};
     default:
-      return false;
+      return std::nullopt;
   }
 }
 
@@ -77,8 +74,9 @@ void MazeExplorer::DrawScene() const {
         glDisable(GL_TEXTURE_2D);
         continue;
       }
-      Rgb colour;
-      if (FillColour(code, &colour)) glColor3f(colour.r, colour.g, colour.b);
+      if (const std::optional<Rgb> colour = FillColour(code)) {
+        glColor3f(colour->r, colour->g, colour->b);
+      }
       glRecti(x1, y1, x2, y2);
     }
   }

@@ -91,7 +91,7 @@ bool MazeExplorer::Tick() {
     case Retreating:
       StepRetreating();
       break;
-    default:  // never loaded: nothing to step
+    case Unloaded:
       break;
   }
   return true;

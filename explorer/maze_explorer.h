@@ -65,6 +65,7 @@ constexpr Pose operator+(const Pose& pose, const HeadingStep& step) {
 using PathStack = std::stack<Pose, std::deque<Pose>>;
 
 enum ExplorerState : int32_t {
+  Unloaded = 0,    // before the first LoadMaze: nothing to step
   Advancing = 1,   // moving forward into the cell on top of the path
   Choosing = 2,    // turning toward the heading, or probing the cell ahead
   FoundExit = 3,   // standing on an Exit cell; the search is over
@@ -123,7 +124,7 @@ class MazeExplorer {
   PathStack path;
   int32_t grid[kCellCount] = {};
   Pose pose = {};
-  ExplorerState state = ExplorerState(0);
+  ExplorerState state = Unloaded;
   int32_t paused = 0;
   char message[kMessageSize] = {};
 

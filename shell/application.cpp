@@ -8,13 +8,6 @@
 #include "ui/frame.h"
 #include "ui/viewport.h"
 
-MazeExplorer Explorer;
-
-void* AppInstance = nullptr;
-
-const char WindowClassName[] = "PathwickClass";
-const char WindowTitle[] = "Pathwick --Demo Corvinder 2002-5-18";
-
 unsigned char* TexturePixels = nullptr;
 BitmapInfoHeader TextureInfo = {};
 
@@ -40,7 +33,8 @@ bool WantsFullScreen(WindowChoice choice) {
 
 int CreateWindowFor(bool fullScreen, int showCommand) {
   if (fullScreen) return CreateFullScreenWindow(showCommand);
-  return CreateFramedWindow(showCommand, kFramedX, kFramedY, kFramedWidth, kFramedHeight);
+  return CreateFramedWindow(showCommand, kFramedX, kFramedY, kFramedWidth, kFramedHeight,
+                            MainMenuBar);
 }
 
 int Fail(const char* reason) {

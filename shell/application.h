@@ -1,22 +1,9 @@
 // The program's spine: start-up, the frame loop, tear-down.
 #pragma once
 
-#include "explorer/maze_explorer.h"
 #include "shell/bmp_file.h"
 #include "shell/platform/platform.h"
-
-// The one explorer, stepped and drawn once per frame.
-extern MazeExplorer Explorer;
-
-// The program instance that the platform started (Windows); null elsewhere.
-extern void* AppInstance;
-
-// The window class (X class on X11) and the window's title.
-extern const char WindowClassName[];
-extern const char WindowTitle[];
-
-constexpr char kDefaultMapFileName[] = "MazeMap.txt";
-constexpr char kDefaultTextureFileName[] = "Stone.BMP";
+#include "shell/program_state.h"
 
 // The wall texture as read from its file: allocated by LoadBitmapFile, freed
 // after the frame loop once OpenGL holds its own copy. Null and zero when the

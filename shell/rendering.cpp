@@ -1,10 +1,8 @@
 #include "shell/rendering.h"
 
-#include "shell/application.h"
 #include "shell/bitmap_text.h"
 #include "shell/gl.h"
-#include "shell/platform/platform.h"
-#include "ui/commands.h"
+#include "shell/program_state.h"
 
 int FullScreenMode = 0;
 
@@ -13,11 +11,11 @@ int CreateFullScreenWindow(int showCommand) {
   return PlatformCreateFullScreenWindow(WindowClassName, WindowTitle, showCommand) ? 1 : 0;
 }
 
-int CreateFramedWindow(int showCommand, int x, int y, int width, int height) {
+int CreateFramedWindow(int showCommand, int x, int y, int width, int height, const MenuBar& menu) {
   FullScreenMode = 0;
   if (height == 0) x = y = width = height = kDefaultPlacement;
   const bool created = PlatformCreateFramedWindow(WindowClassName, WindowTitle, showCommand, x, y,
-                                                  width, height, MainMenuBar);
+                                                  width, height, menu);
   return created ? 1 : 0;
 }
 

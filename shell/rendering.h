@@ -1,6 +1,8 @@
 // The program's one window and its OpenGL rendering context.
 #pragma once
 
+#include "shell/platform/platform.h"
+
 // 1 when the window was created full screen, 0 for the framed window. Set
 // before the window exists, so the window procedure can read it from the
 // first message on.
@@ -10,10 +12,10 @@ extern int FullScreenMode;
 // shown as `showCommand` asks. Returns 1, or 0 when no window was created.
 int CreateFullScreenWindow(int showCommand);
 
-// A framed window of outer size width x height at (x, y), with the menu bar.
-// A height of 0 asks for the platform's default position and size. Returns
-// 1, or 0 when no window was created.
-int CreateFramedWindow(int showCommand, int x, int y, int width, int height);
+// A framed window of outer size width x height at (x, y), with `menu` as its
+// menu bar. A height of 0 asks for the platform's default position and size.
+// Returns 1, or 0 when no window was created.
+int CreateFramedWindow(int showCommand, int x, int y, int width, int height, const MenuBar& menu);
 
 // Creates the context, makes it current, sets the initial state and builds
 // the font. Returns 1, or 0 when no context could be made.

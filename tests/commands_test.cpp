@@ -15,6 +15,7 @@
 #include "shell/gl.h"
 #include "tests/explorer_fixtures.h"
 #include "tests/platform_dummy.h"
+#include "ui/frame.h"
 
 namespace {
 
@@ -303,27 +304,44 @@ TEST(MainMenuTest, EightItemsInMenuOrder) {
   }
 }
 
-int frameCount = 0;
-int CountFrame(int fps) {
-  ++frameCount;
-  if (frameCount == 2) fake::QueueMessage(MessageKind::KeyDown, KeyF1);
-  if (frameCount == 3) PlatformPostQuit(0);
-  return fps;
-}
-
+// The dummy's box is synchronous: it is open while onMessage runs. There the
+// test plays the box's modal loop, which (as on Windows) still dispatches the
+// window's messages, a resize among them, while no frame may run.
 TEST_F(CommandsTest, NoFrameRunsWhileTheAboutBoxIsOpen) {
   fake::Platform& platform = fake::Get();
-  frameCount = 0;
-  int framesWhenClosed = -1;
-  // F1 arrives after frame 2; the box is open until onMessage returns.
-  platform.onMessage = [&] { framesWhenClosed = frameCount; };
+  ASSERT_TRUE(PlatformCreateContext());
+  ArrangeMidSearch(false);
+  SetFrameRate(0);
+  platform.onSwap = [&platform] {
+    if (platform.swaps == 2) fake::QueueMessage(MessageKind::KeyDown, KeyF1);
+    if (platform.swaps >= 3) PlatformPostQuit(0);
+  };
+  int swapsAtOpen = -1;
+  int swapsAtClose = -1;
+  Pose poseAtOpen{};
+  GLint viewport[4] = {};
+  platform.onMessage = [&] {
+    swapsAtOpen = platform.swaps;
+    poseAtOpen = Explorer.pose;
+    glViewport(0, 0, 1, 1);
+    fake::QueueMessage(MessageKind::Size);
+    int exitCode = 0;
+    PlatformDispatchEvent(&exitCode);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    swapsAtClose = platform.swaps;
+    EXPECT_EQ(Explorer.pose, poseAtOpen) << "the explorer moved while the box was open";
+  };
   RenderingEnabled = 1;
 
-  RunFrameLoop(CountFrame);
+  RunFrameLoop(DrawFrame);
 
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(framesWhenClosed, 2);
-  EXPECT_EQ(frameCount, 3);
+  EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{0, 0, 360, 360}))
+      << "the resize did not reach the window while the box was open";
+  EXPECT_EQ(swapsAtOpen, 2);
+  EXPECT_EQ(swapsAtClose, 2);
+  EXPECT_EQ(platform.swaps, 3);
+  EXPECT_FALSE(Explorer.pose == poseAtOpen) << "the frame after the box did not step the explorer";
 }
 
 }  // namespace

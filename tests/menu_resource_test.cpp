@@ -1,7 +1,8 @@
-// The Windows program's resource script against the menu table: the menu
+// The Windows program's resource script against the command table: the menu
 // bar that the Windows build loads from ui/pathwick.rc must hold the items of
-// MainMenu (ids, order, captions), and the script must be read as UTF-8 and
-// filed under Chinese (Simplified), so that the two cannot drift apart.
+// MainMenu, which the table gives (ids, order, captions), and the script must
+// be read as UTF-8 and filed under Chinese (Simplified), so that the two
+// cannot drift apart.
 #include <gtest/gtest.h>
 
 #include <algorithm>

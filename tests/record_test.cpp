@@ -20,6 +20,7 @@
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
 #include "tests/platform_dummy.h"
+#include "ui/commands.h"
 #include "ui/frame.h"
 #include "ui/viewport.h"
 
@@ -78,7 +79,7 @@ std::vector<Picture> ProgramFrames(const Layout& layout, const std::string& map,
   if (layout.fullScreen) {
     CreateFullScreenWindow(kShowNormal);
   } else {
-    CreateFramedWindow(kShowNormal, 0, 0, 420, 420);
+    CreateFramedWindow(kShowNormal, 0, 0, 420, 420, MainMenuBar);
   }
   EXPECT_EQ(InitRendering(), 1);
   glEnable(GL_CULL_FACE);

@@ -26,6 +26,7 @@
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
 #include "tests/platform_dummy.h"
+#include "ui/commands.h"
 #include "ui/frame.h"
 #include "ui/viewport.h"
 
@@ -144,10 +145,11 @@ class RenderTest : public testing::Test {
     fake::Reset();
     fake::Get().clientWidth = width;
     fake::Get().clientHeight = height;
+    fake::Get().fontFails = fontFails_;
     if (mode == Mode::FullScreen) {
       CreateFullScreenWindow(kShowNormal);
     } else {
-      CreateFramedWindow(kShowNormal, 0, 0, 420, 420);
+      CreateFramedWindow(kShowNormal, 0, 0, 420, 420, MainMenuBar);
     }
     ASSERT_EQ(InitRendering(), 1);
     glEnable(GL_CULL_FACE);
@@ -165,6 +167,9 @@ class RenderTest : public testing::Test {
     SetGrid(Explorer, grid);
     DrawFrame(0);
   }
+
+  // Set before OpenWindow: the platform cannot make the font's glyphs.
+  bool fontFails_ = false;
 
   void ExpectWallCell(int column, int row, bool textured) {
     for (const TexelSample& sample : kTexels) {
@@ -500,6 +505,21 @@ TEST_F(RenderTest, EveryTextIsDrawnOneGlyphPerByteFromItsPlace) {
       }
     }
     EXPECT_EQ(GlyphPositionsOfOneFrame(), expected);
+  }
+}
+
+// Without glyphs from the platform the font lists stay empty: the window
+// and its context still come up, the frames still show the maze, and every
+// text draws nothing.
+TEST_F(RenderTest, WithoutAFontTheFramesShowTheMazeButNoText) {
+  fontFails_ = true;
+  for (const Mode mode : {Mode::Framed, Mode::FullScreen}) {
+    SCOPED_TRACE(mode == Mode::Framed ? "framed" : "full screen");
+    OpenWindow(mode);
+    DrawFrameOf(FilledGrid(Open));
+    ExpectTextRowsShowExactly({}, 1);
+    EXPECT_TRUE(ColourNear(CellLeft(0) + 15, CellBottom(0) + 15, kOpenFill));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   }
 }
 

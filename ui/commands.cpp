@@ -1,17 +1,10 @@
 #include "ui/commands.h"
 
-#include "shell/application.h"
 #include "shell/frame_loop.h"
+#include "shell/program_state.h"
 #include "ui/viewport.h"
 
-const MenuItem MainMenu[kMenuItemCount] = {
-    {IDM_START, "开始"},     {IDM_PAUSE, "暂停"}, {IDM_RESUME, "继续"}, {IDM_SPEEDUP, "加速"},
-    {IDM_SPEEDDOWN, "减速"}, {IDM_ABOUT, "关于"}, {IDM_EXIT, "退出"},   {IDM_FULLSPEED, "全速"},
-};
-const MenuBar MainMenuBar = {kMainMenuResourceId, MainMenu, kMenuItemCount};
-
 int SpeedSetting = 100;
-const char* MapFileName = kDefaultMapFileName;
 
 namespace {
 
@@ -30,6 +23,10 @@ void Start() {
   Explorer.SetPaused(false);
 }
 
+void Pause() { Explorer.SetPaused(true); }
+
+void Resume() { Explorer.SetPaused(false); }
+
 void SpeedUp() {
   if (SpeedSetting <= kHighestSettingThatStepsUp) SpeedSetting += kSpeedStep;
   SetFrameRate(SpeedSetting);
@@ -40,42 +37,45 @@ void SpeedDown() {
   SetFrameRate(SpeedSetting);
 }
 
+void ShowAbout() { PlatformShowMessage(kAboutText, kAboutCaption); }
+
 void FullSpeed() {
   SpeedSetting = kFullSpeedSetting;
   SetFrameRate(0);
 }
 
-// One row per command: its key, its menu item and what it does. A key and
-// its menu item do exactly the same thing.
+// One row per command: its key, its menu item (id and UTF-8 caption) and
+// what it does, in the order of the menu bar. A key and its menu item do
+// exactly the same thing.
 struct Command {
   uint32_t key;
   uint32_t menuId;
+  const char* caption;
   void (*action)();
 };
 
-const Command kCommands[] = {
-    {KeyReturn, IDM_START, Start},
-    {KeyShift, IDM_PAUSE, [] { Explorer.SetPaused(true); }},
-    {KeyControl, IDM_RESUME, [] { Explorer.SetPaused(false); }},
-    {KeyEscape, IDM_EXIT, PlatformDestroyWindow},
-    {KeyF1, IDM_ABOUT, [] { PlatformShowMessage(kAboutText, kAboutCaption); }},
-    {KeyUp, IDM_SPEEDUP, SpeedUp},
-    {KeyDown, IDM_SPEEDDOWN, SpeedDown},
-    {KeyEnd, IDM_FULLSPEED, FullSpeed},
+constexpr Command kCommands[kMenuItemCount] = {
+    {KeyReturn, IDM_START, "开始", Start},
+    {KeyShift, IDM_PAUSE, "暂停", Pause},
+    {KeyControl, IDM_RESUME, "继续", Resume},
+    {KeyUp, IDM_SPEEDUP, "加速", SpeedUp},
+    {KeyDown, IDM_SPEEDDOWN, "减速", SpeedDown},
+    {KeyF1, IDM_ABOUT, "关于", ShowAbout},
+    {KeyEscape, IDM_EXIT, "退出", PlatformDestroyWindow},
+    {KeyEnd, IDM_FULLSPEED, "全速", FullSpeed},
 };
 
-// The command of a key, or null for a key without one.
-const Command* CommandForKey(uint32_t key) {
-  for (const Command& command : kCommands) {
-    if (command.key == key) return &command;
-  }
-  return nullptr;
+constexpr std::array<MenuItem, kMenuItemCount> MenuItemsOf(
+    const Command (&commands)[kMenuItemCount]) {
+  std::array<MenuItem, kMenuItemCount> items{};
+  for (int i = 0; i < kMenuItemCount; ++i) items[i] = {commands[i].menuId, commands[i].caption};
+  return items;
 }
 
-// The command of a menu item id, or null for an id without one.
-const Command* CommandForMenuId(uint32_t menuId) {
+// The command whose key or menu id (`field`) is `value`, or null.
+const Command* FindCommand(uint32_t Command::*field, uint32_t value) {
   for (const Command& command : kCommands) {
-    if (command.menuId == menuId) return &command;
+    if (command.*field == value) return &command;
   }
   return nullptr;
 }
@@ -85,6 +85,9 @@ void Run(const Command* command) {
 }
 
 }  // namespace
+
+const std::array<MenuItem, kMenuItemCount> MainMenu = MenuItemsOf(kCommands);
+const MenuBar MainMenuBar = {kMainMenuResourceId, MainMenu.data(), kMenuItemCount};
 
 int MainWindowProc(const WindowMessage& message) {
   switch (message.kind) {
@@ -99,10 +102,10 @@ int MainWindowProc(const WindowMessage& message) {
       PlatformPostQuit(0);
       break;
     case MessageKind::KeyDown:
-      Run(CommandForKey(message.param));
+      Run(FindCommand(&Command::key, message.param));
       break;
     case MessageKind::Command:
-      Run(CommandForMenuId(message.param));
+      Run(FindCommand(&Command::menuId, message.param));
       break;
   }
   return 1;

@@ -2,6 +2,7 @@
 // the same actions on the explorer, the frame-rate cap and the window.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "shell/platform/platform.h"
@@ -18,20 +19,17 @@ enum MenuId : uint32_t {
   IDM_FULLSPEED = 40008,
 };
 
-// The eight items of the menu bar, left to right, and the menu bar made of
-// them: menu resource 101 in the Windows build's resource script.
+// The eight items of the menu bar, left to right, taken from the command
+// table, and the menu bar made of them: menu resource 101 in the Windows
+// build's resource script.
 constexpr int kMenuItemCount = 8;
 constexpr uint32_t kMainMenuResourceId = 101;
-extern const MenuItem MainMenu[kMenuItemCount];
+extern const std::array<MenuItem, kMenuItemCount> MainMenu;
 extern const MenuBar MainMenuBar;
 
 // The frame rate that the speed commands step (15..105); starts at 100,
 // although no cap is set until the first speed command.
 extern int SpeedSetting;
-
-// The file that the Start command reloads ("MazeMap.txt" unless the command
-// line names another).
-extern const char* MapFileName;
 
 // Handles one window message; always answers 1.
 int MainWindowProc(const WindowMessage& message);

@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "shell/application.h"
 #include "shell/bitmap_text.h"
 #include "shell/gl.h"
 #include "shell/platform/platform.h"
+#include "shell/program_state.h"
 #include "shell/rendering.h"
 
 namespace {

@@ -22,6 +22,21 @@
 //   MessageKind::Command with the item's id. A size change of the drawing
 //   area arrives as MessageKind::Size.
 // - Once the quit event is posted, events queued behind it are never handled.
+//
+// Windows-shaped parts. The program began as a Win32 program, and a few
+// values still cross the seam in Win32's terms; a backend for another
+// window system maps or ignores them:
+// - the show command (`showCommand`, kShowNormal): Win32's SW_* value for
+//   how the first window is shown; the FLTK backend ignores it.
+// - the instance (PlatformSetup::instance): the HINSTANCE that WinMain
+//   receives, which Win32 needs for its window class and resources; null
+//   elsewhere.
+// - the resource id (MenuBar::resourceId): the menu resource that the Win32
+//   backend loads; the others build the menu from MenuBar::items.
+// - the default placement (kDefaultPlacement): Win32's CW_USEDEFAULT,
+//   asking the window system to place and size the window.
+// - the virtual-key numbering (VirtualKey): Win32's VK_* codes, which the
+//   Win32 backend passes on as they come and the others translate to.
 #pragma once
 
 #include <cstdint>

@@ -28,8 +28,9 @@ import unittest
 
 from xsession import (ABOUT_CAPTION, DISPLAY_ENV, MAP_FILE, QUESTION_CAPTION, SCENE_SIZE, SCREEN,
                       SETTLE, TEXTURE_FILE, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL,
-                      WALL, ProgramTest, Screenshot, assert_centred, cells_with, click, geometry,
-                      outer_frame, press, read_map, runs, start_display, wait_until, x_tool)
+                      WALL, ProgramTest, Screenshot, SharedDataFileTests, assert_centred,
+                      cells_with, click, geometry, outer_frame, press, read_map, runs,
+                      start_display, wait_until, x_tool)
 
 PATHWICK_EXE = ""
 DATA_DIR = ""
@@ -331,7 +332,7 @@ class EndingTest(WinePathwickTest):
                 self.assert_exits_with_1()
 
 
-class DataFileTest(WinePathwickTest):
+class DataFileTest(SharedDataFileTests, WinePathwickTest):
     def test_cells_have_the_colours_of_the_linux_program_and_flat_walls_without_texture(self):
         # Every code with a colour of its own, all over the grid; the arrow
         # stands on the open cell at column 0, row 0.
@@ -345,14 +346,6 @@ class DataFileTest(WinePathwickTest):
                 self.assertEqual(pixel, CELL_COLOURS[code], f"cell {cell} with code {code}")
         press("Escape")
         self.assert_exits_with_1()
-
-    def test_without_the_map_it_still_runs(self):
-        self.start("--windowed", missing=(MAP_FILE,))
-        self.main_window()
-        self.assert_maze_drawn()
-        press("Escape")
-        self.assert_exits_with_1()
-
 
 
 class UnicodeFileNameTest(WinePathwickTest):

@@ -429,3 +429,16 @@ class ProgramTest(unittest.TestCase):
 
     def assert_exits_with_1(self):
         self.assertEqual(self.program.wait(timeout=TIMEOUT), 1)
+
+
+class SharedDataFileTests:
+    """Data file tests that hold alike for every build of the program. A test
+    file mixes them into its ProgramTest subclass, whose start() takes the
+    program's arguments and `missing`, the data files to leave out."""
+
+    def test_without_the_map_it_still_runs(self):
+        self.start("--windowed", missing=(MAP_FILE,))
+        self.main_window()
+        self.assert_maze_drawn()
+        press("Escape")
+        self.assert_exits_with_1()

@@ -1,0 +1,23 @@
+// The state that start-up and the controls share: the one explorer, the
+// names the program runs under, and the map file that Start reloads. Read
+// by shell/ and ui/ alike; everything here lives for the whole run.
+#pragma once
+
+#include "explorer/maze_explorer.h"
+
+// The one explorer, stepped and drawn once per frame.
+extern MazeExplorer Explorer;
+
+// The program instance that the platform started (Windows); null elsewhere.
+extern void* AppInstance;
+
+// The window class (X class on X11) and the window's title.
+extern const char WindowClassName[];
+extern const char WindowTitle[];
+
+constexpr char kDefaultMapFileName[] = "MazeMap.txt";
+constexpr char kDefaultTextureFileName[] = "Stone.BMP";
+
+// The file that the Start command reloads ("MazeMap.txt" unless the command
+// line names another).
+extern const char* MapFileName;
