@@ -34,7 +34,7 @@ constexpr long long kDefaultFrameLimit = 1000000;
 
 const char kUsage[] =
     "Usage: pathwick-trace [--frames N] MAPFILE\n"
-    "       pathwick-trace --summary [--frames N] MAPFILE...\n"
+    "   or: pathwick-trace --summary [--frames N] MAPFILE...\n"
     "Runs the maze search of MAPFILE without a display and prints one line per\n"
     "frame (frame state x y heading angle progress depth message, TAB-separated),\n"
     "then the line \"grid\" and the final grid, row 0 first.\n"
