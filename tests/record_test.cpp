@@ -429,7 +429,7 @@ TEST_F(RecordTest, HelpGoesToStandardOutput) {
   std::ifstream in(out);
   std::string first;
   std::getline(in, first);
-  EXPECT_EQ(first, "usage: pathwick-record [OPTIONS] OUTPUT.gif");
+  EXPECT_EQ(first, "Usage: pathwick-record [OPTIONS] OUTPUT.gif");
 }
 
 }  // namespace

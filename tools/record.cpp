@@ -46,7 +46,7 @@ constexpr int kLastFrameHoldMs = 2000;
 constexpr long long kSearchFrameLimit = 1000000;
 
 const char kUsage[] =
-    "usage: pathwick-record [OPTIONS] OUTPUT.gif\n"
+    "Usage: pathwick-record [OPTIONS] OUTPUT.gif\n"
     "Records a search of the maze as an animated GIF, drawn offscreen by the\n"
     "program's own frame code. Frame 1 is the first frame of the running search.\n"
     "  --map FILE        the maze (default MazeMap.txt)\n"
