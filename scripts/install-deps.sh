@@ -27,8 +27,9 @@ RUN_PACKAGES="
 # offscreen (found through pkg-config), giflib for pathwick-record, which
 # draws offscreen too, and its tests; a virtual display with window managers
 # (openbox; icewm and fluxbox, which have a task bar; xfwm4, which keeps its
-# settings in a D-Bus service, hence dbus-daemon for a session bus), and the X
-# tools that drive the program and look at its windows; the MinGW-w64
+# settings in a D-Bus service, hence dbus-daemon for a session bus; metacity,
+# whose frames have invisible borders), and the X tools that drive the program
+# and look at its windows (ImageMagick also paints the desktop); the MinGW-w64
 # cross compiler for the Windows program, and Wine with a Chinese locale to run
 # it (without one, Wine draws the Chinese captions as empty boxes); clang with
 # its fuzzing runtime for the fuzz targets; the checkers of the Debian package,
@@ -45,6 +46,7 @@ TEST_PACKAGES="
   icewm
   fluxbox
   xfwm4
+  metacity
   dbus-daemon
   xdotool
   imagemagick

@@ -8,8 +8,8 @@ scratch directory holding copies of MazeMap.txt and Stone.BMP from DATA_DIR,
 drives it with xdotool and checks window geometry (xwininfo, xprop) and the
 pixels of root-window screenshots (ImageMagick's import).
 
-Under openbox (the default) every test runs. Under icewm, fluxbox and xfwm4
-only WindowManagerTest does: what a window manager changes (the frame, full
+Under openbox (the default) every test runs. Under icewm, fluxbox, xfwm4 and
+metacity only WindowManagerTest does: what a window manager changes (the frame, full
 screen, the keyboard focus). With "none", NoWindowManagerTest: the program on
 a bare X server.
 """

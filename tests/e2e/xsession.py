@@ -45,8 +45,17 @@ WINDOW_MANAGERS = {
     "icewm": ["icewm"],
     "fluxbox": ["fluxbox"],
     "xfwm4": ["dbus-run-session", "--", "xfwm4", "--compositor=off"],
+    "metacity": ["metacity", "--no-composite"],
 }
 WINDOW_MANAGER_TIMEOUT = 30.0  # xfwm4 with its D-Bus services takes seconds on a busy machine
+
+# metacity draws a drop shadow around its frames (a one-pixel darker line,
+# then a soft fade), also with its compositor off. Under it the desktop is
+# yellow instead of white: a shadow is then the desktop darkened, (k, k, 0),
+# which no frame pixel is, and visible_frame leaves it out.
+SHADOWED_DESKTOP = (255, 255, 0)
+MANAGERS_WITH_SHADOWS = {"metacity"}
+SESSION = {"shadows": False}  # set by start_display
 
 
 def wait_until(condition, what, timeout=TIMEOUT):
@@ -120,7 +129,7 @@ def start_display(home, add_cleanup=unittest.addModuleCleanup, window_manager="o
     read_end, write_end = os.pipe()
     width, height = SCREEN
     # A white desktop (-wr): frames have dark outer edges, which a black one
-    # would hide from visible_frame.
+    # would hide from visible_frame. (Yellow under a manager with shadows.)
     xvfb = subprocess.Popen(
         # -noreset: without a window manager the server would reset each time
         # its last client leaves, and refuse connections while it does.
@@ -134,8 +143,20 @@ def start_display(home, add_cleanup=unittest.addModuleCleanup, window_manager="o
     finally:
         os.close(read_end)
     DISPLAY_ENV.update(os.environ, DISPLAY=f":{number}", HOME=home)
+    SESSION["shadows"] = window_manager in MANAGERS_WITH_SHADOWS
+    if SESSION["shadows"]:
+        paint_desktop(SHADOWED_DESKTOP)
     if window_manager is not None:
         start_window_manager(window_manager, home, add_cleanup)
+
+
+def paint_desktop(colour):
+    """Gives the root window a background of one colour (ImageMagick's display
+    sets it and exits, with status 1 even when it worked)."""
+    red, green, blue = colour
+    subprocess.run(["display", "-window", "root", f"xc:#{red:02x}{green:02x}{blue:02x}"],
+                   env=DISPLAY_ENV, capture_output=True, timeout=TIMEOUT)
+    wait_until(lambda: Screenshot().pixel(0, 0) == colour, "the desktop's colour")
 
 
 def start_window_manager(name, home, add_cleanup):
@@ -206,7 +227,21 @@ def visible_frame(window, desktop, margin=20):
     x, y, width, height = outer_frame(window)
     rect = (max(0, x - margin), max(0, y - margin), min(SCREEN[0], x + width + margin),
             min(SCREEN[1], y + height + margin))
-    return Screenshot().changes_from(desktop, rect)
+    return Screenshot().changes_from(desktop, rect, shadows=SESSION["shadows"])
+
+
+def is_shadow_over(pixel, under):
+    """Whether `pixel` is `under` darkened, as a drop shadow darkens what lies
+    beneath it: every channel scaled by one factor, more than 0 and less than
+    1 (give or take rounding). Black is no shadow: shadows fade out."""
+    if pixel == under:
+        return True
+    brightest = max(range(3), key=lambda channel: under[channel])
+    if under[brightest] == 0:
+        return False
+    factor = pixel[brightest] / under[brightest]
+    return 0 < factor < 1 and all(abs(pixel[channel] - under[channel] * factor) <= 2
+                                  for channel in range(3))
 
 
 def drawing_area(window):
@@ -247,16 +282,21 @@ class Screenshot:
     def row(self, y, x0, x1):
         return self.pixels[3 * (y * self.width + x0):3 * (y * self.width + x1)]
 
-    def changes_from(self, before, rect):
+    def changes_from(self, before, rect, shadows=False):
         """The bounding box (x, y, width, height) of the pixels in `rect`
-        (x0, y0, x1, y1) that differ from the screenshot `before`, or None."""
+        (x0, y0, x1, y1) that differ from the screenshot `before`, or None.
+        With `shadows`, a pixel that is a shadow over its pixel in `before`
+        (is_shadow_over) counts as unchanged."""
         x0, y0, x1, y1 = rect
+        unchanged = is_shadow_over if shadows else (lambda pixel, under: pixel == under)
         rows, columns = [], []
         for y in range(y0, y1):
             now, then = self.row(y, x0, x1), before.row(y, x0, x1)
-            if now != then:
-                differing = [x for x in range(x1 - x0)
-                             if now[3 * x:3 * x + 3] != then[3 * x:3 * x + 3]]
+            if now == then:
+                continue
+            differing = [x for x in range(x1 - x0)
+                         if not unchanged(now[3 * x:3 * x + 3], then[3 * x:3 * x + 3])]
+            if differing:
                 rows.append(y)
                 columns += [x0 + differing[0], x0 + differing[-1]]
         if not rows:
