@@ -1,5 +1,6 @@
 #include "shell/file_names.h"
 
+#include <filesystem>
 #include <system_error>
 
 #ifdef _WIN32
@@ -23,12 +24,21 @@ std::string Utf8FromWide(const wchar_t* wide) {
   return utf8;
 }
 
-std::filesystem::path PathFromUtf8(const char* utf8Name) {
-  return std::filesystem::path(WideFromUtf8(utf8Name));
-}
-#else
-std::filesystem::path PathFromUtf8(const char* utf8Name) { return std::filesystem::path(utf8Name); }
 #endif
+
+namespace {
+
+// The file system's path for the UTF-8 name `utf8Name`: UTF-16 on Windows,
+// the bytes as they are elsewhere.
+std::filesystem::path PathFromUtf8(const char* utf8Name) {
+#ifdef _WIN32
+  return std::filesystem::path(WideFromUtf8(utf8Name));
+#else
+  return std::filesystem::path(utf8Name);
+#endif
+}
+
+}  // namespace
 
 bool OpenRegularFile(std::ifstream& file, const char* utf8Name, std::ios::openmode mode) {
   const std::filesystem::path path = PathFromUtf8(utf8Name);

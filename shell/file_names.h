@@ -4,12 +4,8 @@
 // names travel as UTF-16 there.
 #pragma once
 
-#include <filesystem>
 #include <fstream>
 #include <string>
-
-// The file system's path for the UTF-8 name `utf8Name`.
-std::filesystem::path PathFromUtf8(const char* utf8Name);
 
 // Opens `utf8Name` into `file` for reading (std::ios::in is added to `mode`),
 // but only when it is a regular file: opening a FIFO or a device could block
