@@ -13,6 +13,10 @@ const char kGoBackMessage[] = "There are no way ,I should go back now!";
 const char kFoundExitMessage[] = "Ha ha! I find the maze's exit!! Yeah!";
 const char kNoExitMessage[] = "It's so bad the maze has no exit!!";
 
+bool IsEndMessage(const char* message) {
+  return std::strcmp(message, kFoundExitMessage) == 0 || std::strcmp(message, kNoExitMessage) == 0;
+}
+
 namespace {
 
 int IndexOfColumnRow(int column, int row) { return column + kMazeSide * row; }

@@ -89,6 +89,10 @@ extern const char kGoBackMessage[];
 extern const char kFoundExitMessage[];
 extern const char kNoExitMessage[];
 
+// True for the two messages that say the search is over (the exit found, no
+// exit); the first frame that shows one is the last frame of a search.
+bool IsEndMessage(const char* message);
+
 class MazeExplorer {
  public:
   virtual ~MazeExplorer() = default;

@@ -237,10 +237,7 @@ long long FrameThatShowsTheEnd(const std::string& mapFile) {
   explorer.SetPaused(false);
   for (long long frame = 1; frame <= kSearchFrameLimit; ++frame) {
     explorer.Tick();
-    if (std::strcmp(explorer.message, kFoundExitMessage) == 0 ||
-        std::strcmp(explorer.message, kNoExitMessage) == 0) {
-      return frame;
-    }
+    if (IsEndMessage(explorer.message)) return frame;
   }
   return 0;
 }

@@ -138,10 +138,6 @@ bool LoadMap(const std::string& mapFile, MazeExplorer& explorer) {
 // ---------------------------------------------------------------------------
 // Running
 
-bool IsEndMessage(const char* message) {
-  return std::strcmp(message, kFoundExitMessage) == 0 || std::strcmp(message, kNoExitMessage) == 0;
-}
-
 void PrintFrame(std::ostream& out, long long frame, const MazeExplorer& explorer) {
   const Pose& pose = explorer.pose;
   out << frame << '\t' << explorer.state << '\t' << pose.x << '\t' << pose.y << '\t' << pose.heading
@@ -150,14 +146,18 @@ void PrintFrame(std::ostream& out, long long frame, const MazeExplorer& explorer
 }
 
 // One Tick per frame until a frame reports the end of the search or the limit
-// is reached.
-void RunSearch(MazeExplorer& explorer, long long frameLimit, std::ostream& out) {
+// is reached; `onFrame(frame)` sees the explorer after each frame's Tick.
+// Returns the number of frames run.
+template <typename FrameObserver>
+long long RunSearch(MazeExplorer& explorer, long long frameLimit, FrameObserver onFrame) {
   explorer.SetPaused(false);
-  for (long long frame = 1; frame <= frameLimit; ++frame) {
+  long long frame = 0;
+  while (frame < frameLimit) {
     explorer.Tick();
-    PrintFrame(out, frame, explorer);
-    if (IsEndMessage(explorer.message)) return;
+    onFrame(++frame);
+    if (IsEndMessage(explorer.message)) break;
   }
+  return frame;
 }
 
 // ---------------------------------------------------------------------------
@@ -208,27 +208,25 @@ int CountCells(const MazeExplorer& explorer, int code) {
   return static_cast<int>(std::count(std::begin(explorer.grid), std::end(explorer.grid), code));
 }
 
-// Runs the search as RunSearch does, frame by frame up to the same end,
-// counting instead of printing. Dead ends are counted from the grid (a map may
-// hold some already), back-outs from the state, so the two figures are found
-// independently.
+// Runs the search as the trace does, counting instead of printing. Dead ends
+// are counted from the grid (a map may hold some already), back-outs from the
+// state, so the two figures are found independently.
 SearchSummary SummarizeSearch(MazeExplorer& explorer, long long frameLimit) {
   SearchSummary summary;
   const int deadEndsInMap = CountCells(explorer, DeadEnd);
-  summary.longestWayBack = explorer.path.size();
-  explorer.SetPaused(false);
-  while (summary.frames < frameLimit) {
-    const size_t depthBefore = explorer.path.size();
-    const ExplorerState stateBefore = explorer.state;
-    explorer.Tick();
-    ++summary.frames;
-    if (explorer.path.size() > depthBefore) ++summary.cellsEntered;
-    if (explorer.state == Retreating && stateBefore != Retreating) ++summary.backOuts;
-    summary.longestWayBack = std::max(summary.longestWayBack, explorer.path.size());
-    if (IsEndMessage(explorer.message)) {
-      summary.outcome = explorer.state == FoundExit ? Outcome::Exit : Outcome::NoExit;
-      break;
-    }
+  size_t previousDepth = explorer.path.size();
+  ExplorerState previousState = explorer.state;
+  summary.longestWayBack = previousDepth;
+  summary.frames = RunSearch(explorer, frameLimit, [&](long long) {
+    const size_t depth = explorer.path.size();
+    if (depth > previousDepth) ++summary.cellsEntered;
+    if (explorer.state == Retreating && previousState != Retreating) ++summary.backOuts;
+    summary.longestWayBack = std::max(summary.longestWayBack, depth);
+    previousDepth = depth;
+    previousState = explorer.state;
+  });
+  if (IsEndMessage(explorer.message)) {
+    summary.outcome = explorer.state == FoundExit ? Outcome::Exit : Outcome::NoExit;
   }
   summary.deadEndsMarked = CountCells(explorer, DeadEnd) - deadEndsInMap;
   return summary;
@@ -296,7 +294,8 @@ int main(int argc, char** argv) {
   MazeExplorer explorer;  // all cells Wall until the map is read
   if (!LoadMap(options.mapFiles.front(), explorer)) return kExitBadInput;
 
-  RunSearch(explorer, options.frameLimit, std::cout);
+  RunSearch(explorer, options.frameLimit,
+            [&](long long frame) { PrintFrame(std::cout, frame, explorer); });
   PrintGrid(explorer, std::cout);
   return FinishOutput();
 }
