@@ -358,6 +358,7 @@ TEST_F(RecordTest, BadUsageAndInputExit2WithTheReason) {
   const std::string texture = DataFile("Stone.BMP");
   const std::string files = " --map " + map + " --texture " + texture + " ";
   const std::string out = scratch_.PathOf("out.gif");
+  test_files::WatchedFifo fifo(scratch_.PathOf("fifo.txt"));
   struct Case {
     std::string args;
     const char* says;
@@ -381,6 +382,7 @@ TEST_F(RecordTest, BadUsageAndInputExit2WithTheReason) {
       {"--texture " + texture + " --map " + scratch_.PathOf("none.txt") + " " + out,
        "cannot read the map"},
       {"--texture " + texture + " --map " + scratch_.PathOf("") + " " + out, "not a regular file"},
+      {"--texture " + texture + " --map " + fifo.path() + " " + out, "not a regular file"},
       {"--map " + map + " --texture " + map + " " + out, "cannot read the texture"},
       // The map given as the output, --map forgotten.
       {"--texture " + texture + " " + map, "will not overwrite"},
@@ -392,6 +394,7 @@ TEST_F(RecordTest, BadUsageAndInputExit2WithTheReason) {
     EXPECT_EQ(run.errors.rfind("pathwick-record: ", 0), 0u) << run.errors;
     EXPECT_NE(run.errors.find(c.says), std::string::npos) << run.errors;
   }
+  EXPECT_FALSE(fifo.WasOpenedForReading()) << "a FIFO given as the map could block the tool";
   EXPECT_EQ(ReadAll(map), MapText(kExitNorth));
   // The program's file names, in the working directory, by default.
   const RunResult run = RunRecord(scratch_, "out.gif", scratch_.PathOf(""));

@@ -26,6 +26,7 @@
 #include "explorer/maze_explorer.h"
 #include "shell/application.h"
 #include "shell/bmp_file.h"
+#include "shell/file_names.h"
 #include "tests/platform_dummy.h"
 #include "tools/gif_animation.h"
 
@@ -200,19 +201,20 @@ void Complain(const std::string& text) {
   std::fprintf(stderr, "pathwick-record: %s\n", text.c_str());
 }
 
-// The program reads a map that is not a regular file as a missing one.
+// The program reads a map that is not a regular file as a missing one; such
+// a path is never opened here either, since opening a FIFO would block.
 bool CanReadMap(const std::string& mapFile) {
-  errno = 0;
-  if (!std::ifstream(mapFile).is_open()) {
-    Complain("cannot read the map " + mapFile + ": " + std::strerror(errno));
-    return false;
-  }
   std::error_code error;
-  if (!std::filesystem::is_regular_file(mapFile, error)) {
+  const std::filesystem::file_status status = std::filesystem::status(mapFile, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
     Complain("cannot read the map " + mapFile + ": not a regular file");
     return false;
   }
-  return true;
+  std::ifstream map;
+  errno = 0;
+  if (OpenRegularFile(map, mapFile.c_str())) return true;
+  Complain("cannot read the map " + mapFile + ": " + std::strerror(errno));
+  return false;
 }
 
 bool CanReadTexture(const std::string& textureFile) {
