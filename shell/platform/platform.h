@@ -21,6 +21,8 @@
 //   window system (its menu and close keys). Menu selections arrive as
 //   MessageKind::Command with the item's id. A size change of the drawing
 //   area arrives as MessageKind::Size.
+// - A click in the window gives it the keyboard focus (a full-screen window
+//   has no frame or task bar entry to click instead).
 // - Once the quit event is posted, events queued behind it are never handled.
 //
 // Windows-shaped parts. The program began as a Win32 program, and a few
@@ -106,7 +108,8 @@ bool PlatformOpen(const PlatformSetup& setup, const char** error);
 void PlatformNotify(NoticeKind kind, const char* text);
 
 // True when PlatformNotify shows boxes (in a proportional font, where texts
-// read best in short lines), false when it prints to a console.
+// read best in short lines), false when it prints to a console. Works before
+// PlatformOpen.
 bool PlatformNotifiesInBoxes();
 
 // A modal OK/Cancel question with no owner window and no icon, centred on
@@ -114,12 +117,14 @@ bool PlatformNotifiesInBoxes();
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption);
 
 // A modal box with the OK button only and no icon, owned by the window and
-// centred over it. Texts are UTF-8.
+// centred over it (frame on frame). When it closes, the keyboard focus goes
+// back to the window. Texts are UTF-8.
 void PlatformShowMessage(const char* text, const char* caption);
 
 // A borderless window exactly the screen's size at its top-left corner,
-// always on top, with keyboard focus and no menu, shown as `showCommand`
-// asks. `className` names the window class (the X class on X11). False when
+// always on top (full screen, above panels and task bars, where the window
+// system has such a state), with keyboard focus and no menu, shown as
+// `showCommand` asks. `className` names the window class (the X class on X11). False when
 // no window could be made.
 bool PlatformCreateFullScreenWindow(const char* className, const char* title, int showCommand);
 
