@@ -3,6 +3,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "shell/data_files.h"
 #include "shell/file_names.h"
 
 namespace {
@@ -142,6 +143,14 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
     case ParseResult::Run:
       break;
   }
+  // Files the command line did not name: the working directory's, or else
+  // the ones installed with the program.
+  const std::string mapFile =
+      options.mapFileNamed ? options.mapFile : FindDataFile(options.mapFile);
+  const std::string textureFile =
+      options.textureFileNamed ? options.textureFile : FindDataFile(options.textureFile);
+  options.mapFile = mapFile.c_str();
+  options.textureFile = textureFile.c_str();
   WarnIfUnreadable(options.mapFileNamed, options.mapFile, "map file", "every cell stays a wall");
   WarnIfUnreadable(options.textureFileNamed, options.textureFile, "texture file",
                    "the walls are plain brown");

@@ -26,6 +26,7 @@
 #include "explorer/maze_explorer.h"
 #include "shell/application.h"
 #include "shell/bmp_file.h"
+#include "shell/data_files.h"
 #include "shell/file_names.h"
 #include "tests/platform_dummy.h"
 #include "tools/gif_animation.h"
@@ -70,8 +71,9 @@ const char kUsage[] =
 // Command line
 
 struct Options {
-  std::string mapFile = kDefaultMapFileName;
-  std::string textureFile = kDefaultTextureFileName;
+  // The working directory's, or else the ones installed with the program.
+  std::string mapFile = FindDataFile(kDefaultMapFileName);
+  std::string textureFile = FindDataFile(kDefaultTextureFileName);
   std::string output;
   int width = kDefaultSize, height = kDefaultSize;
   bool fullScreen = false;
