@@ -16,6 +16,20 @@ set(PATHWICK_PACKAGING_OUT ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${PATHWICK_PACKAGING_OUT})
 set(PATHWICK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/pathwick)
 
+# The package's programs are stripped (CPACK_STRIP_FILES, as `cmake --install
+# --strip`) with CMAKE_STRIP. Plain strip keeps the compiler's .comment and
+# the .note section; Debian drops them too, as dh_strip does, so CMAKE_STRIP
+# becomes a script that asks for that.
+if(CMAKE_STRIP)
+  set(pathwick_strip_script ${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/strip-for-debian)
+  file(WRITE ${pathwick_strip_script}
+       "#!/bin/sh\nexec '$CACHE{CMAKE_STRIP}' --remove-section=.comment --remove-section=.note \"$@\"\n")
+  file(COPY ${pathwick_strip_script} DESTINATION ${PATHWICK_PACKAGING_OUT}
+       FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
+                        WORLD_EXECUTE)
+  set(CMAKE_STRIP ${PATHWICK_PACKAGING_OUT}/strip-for-debian)
+endif()
+
 # The man page of `target` in `section`, made from its --help output and the
 # sections of the include file packaging/<target>.h2m (or the file given
 # after INCLUDE), compressed as Debian wants it (-n: no name or time stamp in
@@ -46,6 +60,8 @@ if(PATHWICK_DESKTOP)
   install(TARGETS pathwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   pathwick_add_man_page(pathwick 6 "animate a depth-first search of a maze")
   install(FILES data/MazeMap.txt data/Stone.BMP DESTINATION ${CMAKE_INSTALL_DATADIR}/pathwick)
+  install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+          RENAME pathwick)
 
   install(FILES packaging/pathwick.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES packaging/org.pathwick.Pathwick.metainfo.xml
