@@ -196,6 +196,20 @@ class ValidatorTest(unittest.TestCase):
                 self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
 
 
+class RecorderTest(unittest.TestCase):
+    def test_recorder_started_in_an_empty_folder_records_the_shipped_maze(self):
+        recorder = in_root("usr/bin/pathwick-record")
+        if not os.path.exists(recorder):
+            self.skipTest("the package holds no pathwick-record")
+        workdir = tempfile.mkdtemp(prefix="pathwick-package-cwd-")
+        self.addCleanup(shutil.rmtree, workdir, True)
+        # Without the installed map and texture it would refuse, with 2.
+        done = run(recorder, "--to", "1", "first.gif", cwd=workdir)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        with open(os.path.join(workdir, "first.gif"), "rb") as stream:
+            self.assertEqual(stream.read(6), b"GIF89a")
+
+
 class MenuEntryTest(ProgramTest):
     """Starts the program as a desktop does from the menu entry, in a working
     directory without the maze: the program finds the one installed with it."""
