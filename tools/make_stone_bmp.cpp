@@ -14,12 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "shell/pixel_hash.h"
+
 namespace {
 
 constexpr int kDefaultSize = 128;
 constexpr int kMinSize = 16;
 constexpr int kMaxSize = 1024;
-constexpr uint32_t kSeed = 0x2002518u;
 
 constexpr int kCobblesPerSide = 4;          // cobbles across the tile, so it repeats seamlessly
 constexpr double kMortarHalfWidth = 0.035;  // in cobble widths
@@ -33,22 +34,6 @@ struct Colour {
 struct Point {
   double x, y;
 };
-
-uint32_t Hash(int32_t x, int32_t y, uint32_t channel) {
-  uint32_t h = static_cast<uint32_t>(x) * 0x8DA6B343u ^ static_cast<uint32_t>(y) * 0xD8163841u ^
-               channel * 0xCB1AB31Fu ^ kSeed;
-  h ^= h >> 16;
-  h *= 0x7FEB352Du;
-  h ^= h >> 15;
-  h *= 0x846CA68Bu;
-  h ^= h >> 16;
-  return h;
-}
-
-// A value in [0, 1) that depends only on the arguments.
-double UnitHash(int32_t x, int32_t y, uint32_t channel) {
-  return Hash(x, y, channel) / 4294967296.0;
-}
 
 int Wrap(int value, int period) { return ((value % period) + period) % period; }
 
@@ -77,7 +62,7 @@ double ValueNoise(double u, double v, int period, uint32_t channel) {
   const double fx = SmoothStep(0, 1, x - x0);
   const double fy = SmoothStep(0, 1, y - y0);
   auto corner = [&](int dx, int dy) {
-    return UnitHash(Wrap(x0 + dx, period), Wrap(y0 + dy, period), channel);
+    return UnitPixelHash(Wrap(x0 + dx, period), Wrap(y0 + dy, period), channel);
   };
   const double bottom = corner(0, 0) + (corner(1, 0) - corner(0, 0)) * fx;
   const double top = corner(0, 1) + (corner(1, 1) - corner(0, 1)) * fx;
@@ -100,7 +85,7 @@ double Grain(double u, double v, uint32_t channel) {
 Point CobbleCentre(int i, int j) {
   const int wi = Wrap(i, kCobblesPerSide);
   const int wj = Wrap(j, kCobblesPerSide);
-  return Point{i + 0.2 + 0.6 * UnitHash(wi, wj, 1), j + 0.2 + 0.6 * UnitHash(wi, wj, 2)};
+  return Point{i + 0.2 + 0.6 * UnitPixelHash(wi, wj, 1), j + 0.2 + 0.6 * UnitPixelHash(wi, wj, 2)};
 }
 
 // Where a point lies among the cobbles: which cobble, its offset from that
@@ -153,8 +138,8 @@ CobbleHit FindCobble(Point p) {
 Colour StoneColour(const CobbleHit& hit, double u, double v) {
   const int wi = Wrap(hit.i, kCobblesPerSide);
   const int wj = Wrap(hit.j, kCobblesPerSide);
-  const double lightness = 0.48 + 0.24 * UnitHash(wi, wj, 3);
-  const double warmth = UnitHash(wi, wj, 4);
+  const double lightness = 0.48 + 0.24 * UnitPixelHash(wi, wj, 3);
+  const double warmth = UnitPixelHash(wi, wj, 4);
   const Colour grey{0.95, 0.94, 0.92};
   const Colour brown{1.06, 0.95, 0.80};
   const Colour base = Scale(Mix(grey, brown, warmth), lightness);
@@ -178,7 +163,7 @@ Colour PixelColour(int x, int y, int size) {
   const CobbleHit hit = FindCobble(Point{u * kCobblesPerSide, v * kCobblesPerSide});
   const double stoneShare =
       SmoothStep(kMortarHalfWidth, kMortarHalfWidth + kMortarBlend, hit.borderDistance);
-  const double speckle = 0.94 + 0.12 * UnitHash(x, y, 7);
+  const double speckle = 0.94 + 0.12 * UnitPixelHash(x, y, 7);
   return Scale(Mix(MortarColour(u, v), StoneColour(hit, u, v), stoneShare), speckle);
 }
 
