@@ -7,6 +7,7 @@
 // fixed seed, and the arithmetic uses only operations that IEEE 754 rounds
 // exactly (no library transcendental functions).
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/bmp_file.h"
 #include "shell/pixel_hash.h"
 
 namespace {
@@ -167,61 +169,19 @@ Colour PixelColour(int x, int y, int size) {
   return Scale(Mix(MortarColour(u, v), StoneColour(hit, u, v), stoneShare), speckle);
 }
 
-unsigned char ToByte(double channel) {
-  return static_cast<unsigned char>(Clamp01(channel) * 255 + 0.5);
-}
+uint8_t ToByte(double channel) { return static_cast<uint8_t>(Clamp01(channel) * 255 + 0.5); }
 
-void AppendLe16(std::vector<unsigned char>& out, uint16_t value) {
-  out.push_back(static_cast<unsigned char>(value & 0xFF));
-  out.push_back(static_cast<unsigned char>(value >> 8));
-}
-
-void AppendLe32(std::vector<unsigned char>& out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) {
-    out.push_back(static_cast<unsigned char>((value >> shift) & 0xFF));
-  }
-}
-
-// The whole file: 14-byte file header, 40-byte information header, then the
-// rows bottom first, pixels as blue, green, red, rows padded to 4 bytes.
-std::vector<unsigned char> EncodeStoneBitmap(int size) {
-  constexpr uint32_t kHeadersSize = 14 + 40;
-  constexpr int32_t kPixelsPerMeter = 2835;  // 72 dots per inch
-  const uint32_t rowSize = (static_cast<uint32_t>(size) * 3 + 3) / 4 * 4;
-  const uint32_t pixelArraySize = rowSize * static_cast<uint32_t>(size);
-
-  std::vector<unsigned char> out;
-  out.reserve(kHeadersSize + pixelArraySize);
-  out.push_back('B');
-  out.push_back('M');
-  AppendLe32(out, kHeadersSize + pixelArraySize);
-  AppendLe16(out, 0);
-  AppendLe16(out, 0);
-  AppendLe32(out, kHeadersSize);
-
-  AppendLe32(out, 40);
-  AppendLe32(out, static_cast<uint32_t>(size));
-  AppendLe32(out, static_cast<uint32_t>(size));
-  AppendLe16(out, 1);   // planes
-  AppendLe16(out, 24);  // bits per pixel
-  AppendLe32(out, 0);   // uncompressed
-  AppendLe32(out, pixelArraySize);
-  AppendLe32(out, kPixelsPerMeter);
-  AppendLe32(out, kPixelsPerMeter);
-  AppendLe32(out, 0);  // colours used
-  AppendLe32(out, 0);  // important colours
-
+// The picture as an uncompressed 24-bit BMP file.
+std::vector<uint8_t> EncodeStoneBitmap(int size) {
+  std::vector<Rgb8> pixels;
+  pixels.reserve(static_cast<size_t>(size) * size);
   for (int y = 0; y < size; ++y) {
-    const size_t rowStart = out.size();
     for (int x = 0; x < size; ++x) {
       const Colour c = PixelColour(x, y, size);
-      out.push_back(ToByte(c.b));
-      out.push_back(ToByte(c.g));
-      out.push_back(ToByte(c.r));
+      pixels.push_back(Rgb8{ToByte(c.r), ToByte(c.g), ToByte(c.b)});
     }
-    out.resize(rowStart + rowSize, 0);
   }
-  return out;
+  return EncodeBitmap24(size, size, pixels);
 }
 
 // The SIZE argument, or 0 when it is not a power of two within the limits.
@@ -234,7 +194,7 @@ int ParseSize(const char* text) {
   return static_cast<int>(value);
 }
 
-bool WriteFile(const char* fileName, const std::vector<unsigned char>& bytes) {
+bool WriteFile(const char* fileName, const std::vector<uint8_t>& bytes) {
   std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
