@@ -26,7 +26,7 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "e2e"))
 
 from xsession import (DISPLAY_ENV, MAP_FILE, TEXTURE_FILE, TIMEOUT, ProgramTest,  # noqa: E402
-                      Screenshot, press, read_map, start_display, x_tool)
+                      Screenshot, press, read_map, start_display, wait_until, x_tool)
 
 CPACK = ""
 CPACK_CONFIG = ""
@@ -50,7 +50,9 @@ CJK_FONT_PACKAGE = "fonts-wqy-microhei"
 # and the arrow standing on the start cell.
 OPEN_CELL = (102, 102, 76)
 EXIT_CELL = (0, 255, 0)
+TRAIL_CELL = (0, 178, 0)
 START_CELL = (0, 0)
+FIRST_CELL_ENTERED = (1, 0)  # east of the start, open in the shipped map
 COLOUR_TOLERANCE = 2
 
 PACKAGE = ""  # the .deb file
@@ -238,11 +240,12 @@ class MenuEntryTest(ProgramTest):
 
     def cell_matches(self, shot, cell, code):
         """Whether the cell shows `code`: stone for a wall (many shades, no
-        blue), otherwise the fill colour of an open cell or the exit."""
+        blue), otherwise the fill colour of an open cell, the trail or the
+        exit."""
         pixels = shot.area(self.scene.cell(*cell))
         if code == 0:
             return len(set(pixels)) > 10 and all(blue == 0 for _, _, blue in pixels)
-        expected = EXIT_CELL if code == 9 else OPEN_CELL
+        expected = {3: TRAIL_CELL, 9: EXIT_CELL}.get(code, OPEN_CELL)
         return all(abs(channel - wanted) <= COLOUR_TOLERANCE
                    for pixel in set(pixels) for channel, wanted in zip(pixel, expected))
 
@@ -260,6 +263,18 @@ class MenuEntryTest(ProgramTest):
         wrong = [(cell, code) for cell, code in cells
                  if cell != START_CELL and not self.cell_matches(shot, cell, code)]
         self.assertEqual(wrong, [], "cells (column, row) that do not show their map code")
+
+        # Return reloads the maze from the file chosen at start: the cell the
+        # search entered shows open again. The search runs at 15 frames a
+        # second, so that Shift stops it before it enters the cell again.
+        self.slow_down()
+        press("ctrl")
+        wait_until(lambda: self.cell_matches(Screenshot(), FIRST_CELL_ENTERED, 3),
+                   "the search to enter and leave its first cell")
+        press("Return")
+        press("shift")
+        wait_until(lambda: self.cell_matches(Screenshot(), FIRST_CELL_ENTERED, 1),
+                   "Return to reload the shipped maze")
         press("Escape")
         self.assert_exits_with_1()
 
