@@ -238,6 +238,18 @@ class MapFileTest(TraceToolTest):
                 unread = [code for row in trace.grid for code in row][cells:]
                 self.assertEqual(unread, [0] * (100 - cells))
 
+    def test_endless_run_of_digits_is_given_up_at_once(self):
+        # What comes before the run is read; the run fails its cell and ends
+        # the reading. `yes` writes until the tool has gone.
+        for before, cells, first_cells in [("", 0, [0, 0]), ("1 9 ", 2, [1, 9])]:
+            with self.subTest(before=before):
+                result = subprocess.run(
+                    ["bash", "-c", '{ printf %s "$1"; yes 1111 | tr -d "\\n"; } | "$0" -', TOOL,
+                     before], capture_output=True, text=True, timeout=20)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertRegex(result.stderr, rf"read only {cells} of 100 cells")
+                self.assertEqual(Trace(self, result.stdout).grid[0][:2], first_cells)
+
     def test_extra_integers_after_the_grid_are_ignored_without_warning(self):
         self.trace(self.write_map(map_text(EXIT_NORTH) + "7 7 7\n"))
 
