@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The 40-byte information header of a BMP file, its fields decoded from the
 // little-endian bytes at file offset 14.
@@ -36,3 +37,8 @@ constexpr int32_t kMaxBitmapSide = 8192;
 // kMaxBitmapSide, or ends before the whole pixel array that the header
 // promises at the pixel-array offset.
 int LoadBitmapFile(const char* fileName, unsigned char** pixels, BitmapInfoHeader* info);
+
+// The warning about a texture file that LoadBitmapFile refuses, with the
+// reason, worded alike in every program: "cannot use the texture file
+// 'NAME': it has 32 bits per pixel, not 24". Empty when the file can be used.
+std::string TextureFileRefusal(const char* fileName);

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <vector>
 
+#include "shell/bmp_file.h"
 #include "shell/command_line.h"
 #include "shell/file_names.h"
 
@@ -69,12 +70,17 @@ bool IsReadableFile(const char* path) {
   return OpenRegularFile(file, path);
 }
 
-// Warns about a file that the command line named and that cannot be read.
-void WarnIfUnreadable(bool named, const char* path, const char* what, const char* consequence) {
-  if (!named || IsReadableFile(path)) return;
-  const std::string warning =
-      std::string("cannot read the ") + what + " '" + path + "': " + consequence;
-  PlatformNotify(NoticeKind::Warning, warning.c_str());
+void Warn(const std::string& warning) { PlatformNotify(NoticeKind::Warning, warning.c_str()); }
+
+// Warns about each file that the command line named and that cannot be used.
+void WarnAboutNamedFiles(const LaunchOptions& options) {
+  if (options.mapFileNamed && !IsReadableFile(options.mapFile.c_str())) {
+    Warn("cannot read the map file '" + options.mapFile + "': every cell stays a wall");
+  }
+  if (options.textureFileNamed) {
+    const std::string refusal = TextureFileRefusal(options.textureFile.c_str());
+    if (!refusal.empty()) Warn(refusal + "; the walls are plain brown");
+  }
 }
 
 }  // namespace
@@ -121,10 +127,7 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
     case ParseResult::Run:
       break;
   }
-  WarnIfUnreadable(options.mapFileNamed, options.mapFile.c_str(), "map file",
-                   "every cell stays a wall");
-  WarnIfUnreadable(options.textureFileNamed, options.textureFile.c_str(), "texture file",
-                   "the walls are plain brown");
+  WarnAboutNamedFiles(options);
   AppInstance = instance;
   return RunApplication(options);
 }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/bmp_fixture.h"
 #include "tests/platform_dummy.h"
 #include "tests/scratch_dir.h"
 
@@ -185,20 +186,30 @@ TEST_F(RunProgramTest, BoxesShowTheBoxLayoutOfTheHelpAndTheTwoLinesOfBadUsage) {
   EXPECT_EQ(Notices(), expected);
 }
 
-TEST_F(RunProgramTest, NamedFilesThatCannotBeReadAreReportedOnceEach) {
+TEST_F(RunProgramTest, NamedFilesThatCannotBeUsedAreReportedOnceEachWithTheReason) {
   const std::string map = dir_.Write("maze.txt", "1 1 9\n");
-  const std::string texture = dir_.PathOf("missing.bmp");
+  const std::string missing = dir_.PathOf("missing.bmp");
+  std::string deep = bmp_fixture::BmpFile(2, 2, std::vector<bmp_fixture::Rgb8>(4));
+  deep[28] = 32;  // bits per pixel: 2 x 2 such pixels fill the same 16 bytes
+  const std::string texture32 = dir_.Write("deep.bmp", deep);
+  const std::string texture24 =
+      dir_.Write("stone.bmp", bmp_fixture::BmpFile(2, 2, std::vector<bmp_fixture::Rgb8>(4)));
   test_files::WatchedFifo fifo(dir_.PathOf("fifo.txt"));
 
-  EXPECT_EQ(Run({"--map", map.c_str(), "--texture", texture.c_str()}), 1);
-  EXPECT_EQ(Run({"--map", fifo.path().c_str()}), 1);
+  EXPECT_EQ(Run({"--map", map.c_str(), "--texture", missing.c_str()}), 1);
+  EXPECT_EQ(Run({"--map", fifo.path().c_str(), "--texture", texture32.c_str()}), 1);
+  EXPECT_EQ(Run({"--texture", texture24.c_str()}), 1);
 
   const std::vector<std::pair<NoticeKind, std::string>> expected = {
-      {NoticeKind::Warning,
-       "cannot read the texture file '" + texture + "': the walls are plain brown"},
+      {NoticeKind::Warning, "cannot use the texture file '" + missing +
+                                "': it is missing or not a readable regular file; the walls are "
+                                "plain brown"},
       {NoticeKind::Error, "no display (test)"},
       {NoticeKind::Warning,
        "cannot read the map file '" + fifo.path() + "': every cell stays a wall"},
+      {NoticeKind::Warning, "cannot use the texture file '" + texture32 +
+                                "': it has 32 bits per pixel, not 24; the walls are plain brown"},
+      {NoticeKind::Error, "no display (test)"},
       {NoticeKind::Error, "no display (test)"},
   };
   EXPECT_EQ(Notices(), expected);
@@ -213,7 +224,9 @@ TEST_F(RunProgramTest, DefaultFilesAreReportedOnlyWhenTheCommandLineNamesThem) {
   const std::vector<std::pair<NoticeKind, std::string>> expected = {
       {NoticeKind::Error, "no display (test)"},
       {NoticeKind::Warning, "cannot read the map file 'MazeMap.txt': every cell stays a wall"},
-      {NoticeKind::Warning, "cannot read the texture file 'Stone.BMP': the walls are plain brown"},
+      {NoticeKind::Warning,
+       "cannot use the texture file 'Stone.BMP': it is missing or not a readable regular file; "
+       "the walls are plain brown"},
       {NoticeKind::Error, "no display (test)"},
   };
   EXPECT_EQ(Notices(), expected);

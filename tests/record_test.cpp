@@ -395,7 +395,7 @@ TEST_F(RecordTest, BadUsageAndInputThatCannotBeRecordedExit2WithTheReason) {
   // Input that cannot be recorded.
   struct Case {
     std::string args;
-    const char* says;
+    std::string says;
   };
   const Case cases[] = {
       {files + "--from 60 " + out, "ends in frame 51, before --from"},
@@ -404,7 +404,8 @@ TEST_F(RecordTest, BadUsageAndInputThatCannotBeRecordedExit2WithTheReason) {
        "cannot read the map"},
       {"--texture " + texture + " --map " + scratch_.PathOf("") + " " + out, "not a regular file"},
       {"--texture " + texture + " --map " + fifo.path() + " " + out, "not a regular file"},
-      {"--map " + map + " --texture " + map + " " + out, "cannot read the texture"},
+      {"--map " + map + " --texture " + map + " " + out,
+       "cannot use the texture file '" + map + "': it is not a BMP file"},
       // The map given as the output, --map forgotten.
       {"--texture " + texture + " " + map, "will not overwrite"},
   };

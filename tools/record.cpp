@@ -170,16 +170,9 @@ bool CanReadMap(const std::string& mapFile) {
 }
 
 bool CanReadTexture(const std::string& textureFile) {
-  unsigned char* pixels = nullptr;
-  BitmapInfoHeader info{};
-  if (LoadBitmapFile(textureFile.c_str(), &pixels, &info) == 0) {
-    Complain("cannot read the texture " + textureFile +
-             " (an uncompressed 24-bit BMP with sides of at most " +
-             std::to_string(kMaxBitmapSide) + " pixels)");
-    return false;
-  }
-  delete[] pixels;
-  return true;
+  const std::string refusal = TextureFileRefusal(textureFile.c_str());
+  if (!refusal.empty()) Complain(refusal);
+  return refusal.empty();
 }
 
 // The first frame that shows the end of the search (the exit found or no
