@@ -30,7 +30,7 @@ std::string Describe(const NumberRange& range) {
 bool ParseWholeNumber(std::string_view text, const NumberRange& range, long long* value) {
   const char* end = text.data() + text.size();
   long long number = 0;
-  // from_chars takes no sign but "-" and no blanks; a "-" is out of range.
+  // from_chars takes no "+" and no blanks, as wanted here.
   const auto [stop, error] = std::from_chars(text.data(), end, number);
   if (text.empty() || error != std::errc() || stop != end || number < range.least ||
       number > range.most || number % range.step != 0) {
@@ -118,8 +118,9 @@ void CommandLine::AddNumber(const std::string& name, const NumberRange& range,
                             std::function<void(long long)> onValue) {
   AddValue(name, [name, range, onValue = std::move(onValue)](const std::string& text) {
     long long number = 0;
-    if (!ParseWholeNumber(text, range, &number))
+    if (!ParseWholeNumber(text, range, &number)) {
       throw UsageProblem(NumberProblem(name, range, text));
+    }
     onValue(number);
   });
 }
