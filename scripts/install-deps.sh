@@ -7,9 +7,10 @@
 set -eu
 
 # Building and running the program (run.sh configures without the tests);
-# help2man writes the man pages from the programs' --help in every build,
-# dpkg-dev's dpkg-buildflags gives the hardening flags, and cpack makes the
-# Debian package with dpkg-dev's dpkg-shlibdeps and file.
+# CLI11 reads the command lines (header-only; the Windows build uses the same
+# headers); help2man writes the man pages from the programs' --help in every
+# build, dpkg-dev's dpkg-buildflags gives the hardening flags, and cpack makes
+# the Debian package with dpkg-dev's dpkg-shlibdeps and file.
 RUN_PACKAGES="
   build-essential
   cmake
@@ -18,6 +19,7 @@ RUN_PACKAGES="
   libx11-dev
   libfltk1.3-dev
   libpng-dev
+  libcli11-dev
   fonts-wqy-microhei
   help2man
   dpkg-dev

@@ -318,6 +318,14 @@ class HelpTest(WinePathwickTest):
         press("Return")
         self.assertEqual(self.program.wait(timeout=TIMEOUT), 0)
 
+    def test_bad_usage_shows_what_is_wrong_and_where_help_is_in_a_box_and_exits_with_2(self):
+        self.start("--windowed=yes")
+        self.focused_window_named(NOTICE_CAPTION)
+        self.assertEqual(self.box_texts(), ["option '--windowed' takes no value\n"
+                                            "Try 'pathwick --help' for more information."])
+        press("Return")
+        self.assertEqual(self.program.wait(timeout=TIMEOUT), 2)
+
 
 class EndingTest(WinePathwickTest):
     def test_escape_the_exit_item_and_the_close_button_end_with_exit_code_1(self):
