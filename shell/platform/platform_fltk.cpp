@@ -90,8 +90,11 @@ constexpr auto kWindowManagerTimeout = std::chrono::seconds(2);
 constexpr auto kWindowManagerPoll = std::chrono::milliseconds(10);
 // More than the number of hints any window manager lists as supported.
 constexpr long kMaxSupportedHints = 1024;
+// More than the number of states a window can have.
+constexpr long kMaxStates = 64;
 
 // Values of the _NET_WM_STATE and _NET_ACTIVE_WINDOW client messages.
+constexpr long kNetWmStateRemove = 0;
 constexpr long kNetWmStateAdd = 1;
 constexpr long kSourceApplication = 1;
 
@@ -104,6 +107,10 @@ class GlView;
 
 void TakeKeyboardFocus(Time time);
 
+// Full screen as the window manager grants it: asked for, held (the window's
+// state says so), or dropped by the manager after it was held.
+enum class FullScreenGrant { Asked, Held, Dropped };
+
 // The one window. In full screen `top` and `view` are the same window.
 struct WindowState {
   Fl_Window* top = nullptr;
@@ -113,6 +120,7 @@ struct WindowState {
   // more messages. It stays allocated while its context lives, so that the
   // context keeps a valid drawable until it is released.
   bool withdrawn = false;
+  FullScreenGrant fullScreenGrant = FullScreenGrant::Asked;
 };
 
 WindowState AppWindow;
@@ -344,6 +352,83 @@ void Activate() {
                       static_cast<long>(fl_event_time), 0, 0);
   TakeKeyboardFocus(fl_event_time);
   Fl::focus(AppWindow.view);
+}
+
+// Above the other windows, and full screen where the window manager has it,
+// which puts the window above panels and task bars as well; without it the
+// borderless screen-sized window stays as it is. Two requests, full screen
+// last: a manager that keeps a window in one layer (icewm) puts it in the
+// layer of the state asked for last, and "above" is under the task bar.
+void AskForFullScreen(Window xid) {
+  SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateAdd, AtomNamed("_NET_WM_STATE_ABOVE"), 0,
+                      kSourceApplication);
+  if (WindowManagerSupports("_NET_WM_STATE_FULLSCREEN")) {
+    SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateAdd, AtomNamed("_NET_WM_STATE_FULLSCREEN"),
+                        0, kSourceApplication);
+  }
+}
+
+bool HasWindowState(Window xid, const char* state) {
+  const std::vector<long> states = ReadProperty32(xid, "_NET_WM_STATE", XA_ATOM, kMaxStates);
+  return std::find(states.begin(), states.end(), static_cast<long>(AtomNamed(state))) !=
+         states.end();
+}
+
+// Adds `mask` to the events the program receives about `xid`, keeping those
+// FLTK asked for.
+void SelectMoreInput(Window xid, long mask) {
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(fl_display, xid, &attributes) == 0) return;
+  XSelectInput(fl_display, xid, attributes.your_event_mask | mask);
+}
+
+// Has the window manager report changes of the active window and of the
+// full-screen window's states, which FollowWindowManager acts on.
+void WatchWindowManager(Window xid) {
+  SelectMoreInput(RootOfScreen(), PropertyChangeMask);
+  SelectMoreInput(xid, PropertyChangeMask | FocusChangeMask);
+}
+
+Window ActiveWindow() {
+  const std::vector<long> active =
+      ReadProperty32(RootOfScreen(), "_NET_ACTIVE_WINDOW", XA_WINDOW, 1);
+  return active.empty() ? None : static_cast<Window>(active[0]);
+}
+
+// Follows the full-screen window's state: once the manager has dropped full
+// screen (i3 does when the user switches to another window), "above" goes
+// too, so that the window no longer covers the others.
+void NoteFullScreenState(Window xid) {
+  if (HasWindowState(xid, "_NET_WM_STATE_FULLSCREEN")) {
+    AppWindow.fullScreenGrant = FullScreenGrant::Held;
+  } else if (AppWindow.fullScreenGrant == FullScreenGrant::Held) {
+    AppWindow.fullScreenGrant = FullScreenGrant::Dropped;
+    SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateRemove, AtomNamed("_NET_WM_STATE_ABOVE"),
+                        0, kSourceApplication);
+  }
+}
+
+// Answers what the window manager does with the full-screen window, seen in
+// the event about to be dispatched:
+// - it made the window active but left the X focus elsewhere (xfwm4 does
+//   after another window closed): the window takes the focus;
+// - it dropped full screen (see NoteFullScreenState): the window asks for it
+//   again when the user comes back to it, which gives it the focus.
+void FollowWindowManager(const XEvent& event) {
+  if (!IsLive() || !AppWindow.fullScreen) return;
+  const Window xid = fl_xid(AppWindow.top);
+  if (event.type == PropertyNotify) {
+    const XPropertyEvent& change = event.xproperty;
+    if (change.window == RootOfScreen() && change.atom == AtomNamed("_NET_ACTIVE_WINDOW")) {
+      if (ActiveWindow() == xid) TakeKeyboardFocus(change.time);
+    } else if (change.window == xid && change.atom == AtomNamed("_NET_WM_STATE")) {
+      NoteFullScreenState(xid);
+    }
+  } else if (event.type == FocusIn && event.xfocus.window == xid &&
+             AppWindow.fullScreenGrant == FullScreenGrant::Dropped) {
+    AppWindow.fullScreenGrant = FullScreenGrant::Asked;
+    AskForFullScreen(xid);
+  }
 }
 
 // FLTK stores the UTF-8 title in the legacy WM_NAME and WM_ICON_NAME typed as
@@ -586,18 +671,14 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
   const Window xid = fl_xid(view);
   WaitForWindowManager([&] { return IsMapped(xid); });
   SetTitleProperties(view);
-  // Above the other windows, and full screen where the window manager has
-  // it, which puts the window above panels and task bars as well; without
-  // it the borderless screen-sized window stays as it is. Two requests, full
-  // screen last: a manager that keeps a window in one layer (icewm) puts it
-  // in the layer of the state asked for last, and "above" is under the task
-  // bar.
-  SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateAdd, AtomNamed("_NET_WM_STATE_ABOVE"), 0,
-                      kSourceApplication);
-  if (WindowManagerSupports("_NET_WM_STATE_FULLSCREEN")) {
-    SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateAdd, AtomNamed("_NET_WM_STATE_FULLSCREEN"),
-                        0, kSourceApplication);
-  }
+  // FLTK marks a borderless window as one to leave out of task lists, and
+  // some managers (openbox) then never give it the focus back when another
+  // window closes. The full-screen window is the program's one window: it
+  // belongs in task lists and window switchers.
+  SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateRemove,
+                      AtomNamed("_NET_WM_STATE_SKIP_TASKBAR"), 0, kSourceApplication);
+  WatchWindowManager(xid);
+  AskForFullScreen(xid);
   Activate();
   Send(MessageKind::Size);
   return true;
@@ -705,6 +786,7 @@ bool PlatformDispatchEvent(int* exitCode) {
   // those behind a key that closes the window).
   XEvent event;
   XNextEvent(fl_display, &event);
+  FollowWindowManager(event);
   fl_handle(event);
   // Redraw the widgets the event changed, such as the menu bar, and free
   // windows that were discarded while it was handled.
