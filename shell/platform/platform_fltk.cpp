@@ -663,6 +663,9 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
   view->copy_label(title);
   view->xclass(className);
   view->border(0);
+  // Resizable, so that a tiling manager (i3) tiles it rather than floating
+  // it over every other window when it takes full screen away.
+  view->resizable(view);
   view->callback(OnWindowCallback);
   AppWindow = WindowState{view, view, true, false};
   Send(MessageKind::Create);
