@@ -477,16 +477,30 @@ struct Rectangle {
   int height = 0;
 };
 
-// The program's window on the screen, its frame included.
+// Where the window `xid` is on the screen, as the X server has it (FLTK's
+// idea of a position may be stale).
+void ScreenPosition(Window xid, int* x, int* y) {
+  Window child = None;
+  XTranslateCoordinates(fl_display, xid, RootOfScreen(), 0, 0, x, y, &child);
+}
+
+// The program's window on the screen, its frame included where the window
+// manager reports one. A full-screen window has none, whatever the manager
+// may still report from before (awesome).
 Rectangle OuterRectangle(const Fl_Window* top) {
-  const FrameExtents frame = ReadFrameExtents(fl_xid(top)).value_or(FrameExtents{});
-  return Rectangle{top->x() - frame.left, top->y() - frame.top, top->w() + frame.left + frame.right,
+  const Window xid = fl_xid(top);
+  const FrameExtents frame =
+      AppWindow.fullScreen ? FrameExtents{} : ReadFrameExtents(xid).value_or(FrameExtents{});
+  int x = 0;
+  int y = 0;
+  ScreenPosition(xid, &x, &y);
+  return Rectangle{x - frame.left, y - frame.top, top->w() + frame.left + frame.right,
                    top->h() + frame.top + frame.bottom};
 }
 
 // The top-left corner of a box of width x height centred on the screen, or
 // over the window (frame included) while there is one. The box's own frame
-// is not known before it is shown: CentreFrameOfBox moves it then.
+// is not known before it is shown: CentreMappedBox moves it then.
 void CentreBox(BoxPlace place, int width, int height, int* x, int* y) {
   Rectangle area;
   if (place == BoxPlace::OverWindow && IsLive()) {
@@ -498,15 +512,29 @@ void CentreBox(BoxPlace place, int width, int height, int* x, int* y) {
   *y = area.y + (area.height - height) / 2;
 }
 
-// Moves a box placed at (x, y) by CentreBox so that its frame, rather than
-// its client area, is centred, once the window manager has framed it.
-// Returns false while the frame is not known; it never waits.
-bool CentreFrameOfBox(Fl_Window* box, int x, int y) {
+// Once the box placed at (x, y) by CentreBox is mapped, centres it: its
+// frame where the window manager reports frames, the box itself where it
+// does not. Some managers place the frame, not the box, where the box asked
+// to be (i3); a move after mapping is what they carry out for the box.
+// Returns false while the box is not mapped or its frame is not known; it
+// never waits.
+bool CentreMappedBox(Fl_Window* box, int x, int y, bool framesReported) {
   const Window xid = fl_xid(box);
-  const std::optional<FrameExtents> frame = ReadFrameExtents(xid);
-  if (!frame) return false;
-  const int centredX = x + (frame->left - frame->right) / 2;
-  const int centredY = y + (frame->top - frame->bottom) / 2;
+  if (!IsMapped(xid)) return false;
+  // Some managers (awesome) say "no frame" while they take the window on,
+  // and give its real frame once they map it.
+  FrameExtents frame;
+  if (framesReported) {
+    const std::optional<FrameExtents> extents = ReadFrameExtents(xid);
+    if (!extents) return false;
+    frame = *extents;
+  }
+  const int centredX = x + (frame.left - frame.right) / 2;
+  const int centredY = y + (frame.top - frame.bottom) / 2;
+  int nowX = 0;
+  int nowY = 0;
+  ScreenPosition(xid, &nowX, &nowY);
+  if (nowX == centredX && nowY == centredY) return true;
   box->position(centredX, centredY);
   // As in FitFrameTo: FLTK may skip a move it believes done.
   XMoveWindow(fl_display, xid, centredX, centredY);
@@ -568,13 +596,15 @@ int RunModalBox(const char* text, const char* caption, const std::vector<const c
   box.set_modal();
   box.show();
   SetTitleProperties(&box);
-  // Until the box's frame is centred, events are waited for only briefly,
-  // so that the frame is looked for again soon.
-  bool frameCentred = !WindowManagerSupports("_NET_FRAME_EXTENTS");
+  // Until the box is centred, events are waited for only briefly, so that
+  // it is looked at again soon.
+  const bool framesReported = WindowManagerSupports("_NET_FRAME_EXTENTS");
+  bool frameCentred = false;
   const auto deadline = std::chrono::steady_clock::now() + kWindowManagerTimeout;
   while (box.shown()) {
     if (!frameCentred) {
-      frameCentred = CentreFrameOfBox(&box, x, y) || std::chrono::steady_clock::now() >= deadline;
+      frameCentred = CentreMappedBox(&box, x, y, framesReported) ||
+                     std::chrono::steady_clock::now() >= deadline;
     }
     if (frameCentred) {
       Fl::wait();
