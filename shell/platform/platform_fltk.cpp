@@ -345,6 +345,23 @@ void TakeKeyboardFocus(Time time) {
   XFlush(fl_display);
 }
 
+// Whether a window manager runs on the screen: one owns its WM_Sn selection.
+bool WindowManagerRuns() {
+  char name[32];
+  std::snprintf(name, sizeof name, "WM_S%d", fl_screen);
+  return XGetSelectionOwner(fl_display, AtomNamed(name)) != None;
+}
+
+// Without a window manager nobody hands out the keyboard focus, and it stays
+// with whatever window the pointer is over: a window of the program takes it
+// when it shows. (A manager gives it the focus itself.)
+void FocusWithoutWindowManager(Window xid) {
+  if (WindowManagerRuns()) return;
+  WaitForWindowManager([&] { return IsMapped(xid); });
+  XSetInputFocus(fl_display, xid, RevertToParent, CurrentTime);
+  XFlush(fl_display);
+}
+
 // Asks the window manager to activate the program's window, and gives it the
 // keyboard focus.
 void Activate() {
@@ -596,6 +613,7 @@ int RunModalBox(const char* text, const char* caption, const std::vector<const c
   box.set_modal();
   box.show();
   SetTitleProperties(&box);
+  FocusWithoutWindowManager(fl_xid(&box));
   // Until the box is centred, events are waited for only briefly, so that
   // it is looked at again soon.
   const bool framesReported = WindowManagerSupports("_NET_FRAME_EXTENTS");
@@ -740,6 +758,7 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int, i
   // Showing the top window shows the drawing area inside it.
   top->show();
   SetTitleProperties(top);
+  FocusWithoutWindowManager(fl_xid(top));
   Fl::focus(view);
   if (!placedByWindowManager) FitFrameTo(top, x, y, width, height);
   Send(MessageKind::Size);
