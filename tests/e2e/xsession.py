@@ -244,11 +244,15 @@ def outer_frame(window):
 
 
 def box_outline(window):
-    """What a box is centred by: its frame where the window manager reports
-    frames (_NET_FRAME_EXTENTS), the window itself where it does not."""
-    if "=" in x_tool("xprop", "-id", str(window), "_NET_FRAME_EXTENTS"):
-        return outer_frame(window)
-    return geometry(window)
+    """What a box is centred by: the window with the frame that the window
+    manager reports (_NET_FRAME_EXTENTS), or the window alone where it
+    reports none. (metacity's frame windows hold invisible borders too.)"""
+    x, y, width, height = geometry(window)
+    text = x_tool("xprop", "-id", str(window), "_NET_FRAME_EXTENTS")
+    if "=" not in text:
+        return x, y, width, height
+    left, right, top, bottom = (int(value) for value in text.split("=")[1].split(","))
+    return x - left, y - top, width + left + right, height + top + bottom
 
 
 def visible_frame(window, desktop, margin=20):
