@@ -13,7 +13,11 @@
 //   manager through the Extended Window Manager Hints. Without a manager that
 //   supports them the framed window's frame is not counted in its outer size,
 //   and the full-screen window is a borderless screen-sized window that other
-//   windows may cover.
+//   windows may cover. A manager may take full screen away (i3 does while
+//   another window is active): the window then drops "above" too, and asks
+//   for both again when it gets the focus back.
+// - Without a window manager, the program's windows take the keyboard focus
+//   themselves when they show.
 // - Captions, menu items and boxes use the CJK font "WenQuanYi Micro Hei",
 //   which FLTK's sans-serif faces are mapped to.
 // - The boxes are FLTK windows of the program's own, with no icon.
@@ -180,8 +184,8 @@ class GlView : public Fl_Gl_Window {
       case FL_UNFOCUS:
         return 1;
       case FL_PUSH:
-        // The full-screen window has no frame and no task bar entry: a
-        // click is the user's one way to give it the keys back.
+        // The full-screen window has no frame to click: a click on the
+        // picture gives it the keys back.
         TakeKeyboardFocus(fl_event_time);
         take_focus();
         return 1;
