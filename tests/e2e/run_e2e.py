@@ -183,11 +183,13 @@ class WindowManagerTest(PathwickTest):
     covers, and where the keyboard focus goes. Runs under each window
     manager of the tests; the question chooses the window."""
 
-    def test_framed_window_frame_at_the_corner_and_focus_after_the_about_box(self):
+    def test_question_centred_framed_window_at_the_corner_and_focus_after_the_about_box(self):
         # (A tiling manager sizes and places the window itself.)
         desktop = Screenshot()
         self.start()
-        self.answer_question("Escape")
+        question = self.focused_window_named(QUESTION_CAPTION)
+        assert_centred(box_outline(question), (0, 0, *SCREEN), BOX_TOLERANCE)
+        press("Escape")
         window = self.main_window()
         if WINDOW_MANAGER == "awesome":
             # Its bar's task list, beside the window, changes with it, so
