@@ -277,9 +277,10 @@ class WindowManagerTest(PathwickTest):
 
 def bordered(window):
     """The geometry of a top-level window with its X border."""
-    x, y, width, height = geometry(window)
-    border = int(re.search(r"Border width:\s+(\d+)", x_tool("xwininfo", "-id", str(window))).group(1))
-    return x, y, width + 2 * border, height + 2 * border  # x and y are the border's corner
+    x, y, width, height = geometry(window)  # x and y are the border's outer corner
+    info = x_tool("xwininfo", "-id", str(window))
+    border = int(re.search(r"Border width:\s+(\d+)", info).group(1))
+    return x, y, width + 2 * border, height + 2 * border
 
 
 def overlap(first, second):
