@@ -31,7 +31,9 @@ RUN_PACKAGES="
 # draws offscreen too, and its tests; a virtual display with window managers
 # (openbox; icewm and fluxbox, which have a task bar; xfwm4, which keeps its
 # settings in a D-Bus service, hence dbus-daemon for a session bus; metacity,
-# whose frames have invisible borders), and the X tools that drive the program
+# whose frames have invisible borders; the tiling managers i3, its window
+# manager and bar alone, and awesome; xterm, the other window that comes and
+# goes over the program's), and the X tools that drive the program
 # and look at its windows (ImageMagick also paints the desktop); the MinGW-w64
 # cross compiler for the Windows program, and Wine with a Chinese locale to run
 # it (without one, Wine draws the Chinese captions as empty boxes); clang with
@@ -51,6 +53,9 @@ TEST_PACKAGES="
   fluxbox
   xfwm4
   metacity
+  i3-wm
+  awesome
+  xterm
   dbus-daemon
   xdotool
   imagemagick

@@ -22,7 +22,7 @@
 //   MessageKind::Command with the item's id. A size change of the drawing
 //   area arrives as MessageKind::Size.
 // - A click in the window gives it the keyboard focus (a full-screen window
-//   has no frame or task bar entry to click instead).
+//   has no frame to click instead).
 // - Once the quit event is posted, events queued behind it are never handled.
 //
 // Windows-shaped parts. The program began as a Win32 program, and a few
@@ -125,7 +125,9 @@ void PlatformShowMessage(const char* text, const char* caption);
 // always on top (full screen, above panels and task bars, where the window
 // system has such a state), with keyboard focus and no menu, shown as
 // `showCommand` asks. `className` names the window class (the X class on X11). False when
-// no window could be made.
+// no window could be made. It is listed in task lists and window switchers
+// like any application window, and gets the keyboard back when another
+// window closes over it.
 bool PlatformCreateFullScreenWindow(const char* className, const char* title, int showCommand);
 
 // A framed window with a title bar and `menu`, whose outer frame

@@ -13,7 +13,11 @@
 //   manager through the Extended Window Manager Hints. Without a manager that
 //   supports them the framed window's frame is not counted in its outer size,
 //   and the full-screen window is a borderless screen-sized window that other
-//   windows may cover.
+//   windows may cover. A manager may take full screen away (i3 does while
+//   another window is active): the window then drops "above" too, and asks
+//   for both again when it gets the focus back.
+// - Without a window manager, the program's windows take the keyboard focus
+//   themselves when they show.
 // - Captions, menu items and boxes use the CJK font "WenQuanYi Micro Hei",
 //   which FLTK's sans-serif faces are mapped to.
 // - The boxes are FLTK windows of the program's own, with no icon.
@@ -90,8 +94,11 @@ constexpr auto kWindowManagerTimeout = std::chrono::seconds(2);
 constexpr auto kWindowManagerPoll = std::chrono::milliseconds(10);
 // More than the number of hints any window manager lists as supported.
 constexpr long kMaxSupportedHints = 1024;
+// More than the number of states a window can have.
+constexpr long kMaxStates = 64;
 
 // Values of the _NET_WM_STATE and _NET_ACTIVE_WINDOW client messages.
+constexpr long kNetWmStateRemove = 0;
 constexpr long kNetWmStateAdd = 1;
 constexpr long kSourceApplication = 1;
 
@@ -104,6 +111,10 @@ class GlView;
 
 void TakeKeyboardFocus(Time time);
 
+// Full screen as the window manager grants it: asked for, held (the window's
+// state says so), or dropped by the manager after it was held.
+enum class FullScreenGrant { Asked, Held, Dropped };
+
 // The one window. In full screen `top` and `view` are the same window.
 struct WindowState {
   Fl_Window* top = nullptr;
@@ -113,6 +124,7 @@ struct WindowState {
   // more messages. It stays allocated while its context lives, so that the
   // context keeps a valid drawable until it is released.
   bool withdrawn = false;
+  FullScreenGrant fullScreenGrant = FullScreenGrant::Asked;
 };
 
 WindowState AppWindow;
@@ -172,8 +184,8 @@ class GlView : public Fl_Gl_Window {
       case FL_UNFOCUS:
         return 1;
       case FL_PUSH:
-        // The full-screen window has no frame and no task bar entry: a
-        // click is the user's one way to give it the keys back.
+        // The full-screen window has no frame to click: a click on the
+        // picture gives it the keys back.
         TakeKeyboardFocus(fl_event_time);
         take_focus();
         return 1;
@@ -337,6 +349,23 @@ void TakeKeyboardFocus(Time time) {
   XFlush(fl_display);
 }
 
+// Whether a window manager runs on the screen: one owns its WM_Sn selection.
+bool WindowManagerRuns() {
+  char name[32];
+  std::snprintf(name, sizeof name, "WM_S%d", fl_screen);
+  return XGetSelectionOwner(fl_display, AtomNamed(name)) != None;
+}
+
+// Without a window manager nobody hands out the keyboard focus, and it stays
+// with whatever window the pointer is over: a window of the program takes it
+// when it shows. (A manager gives it the focus itself.)
+void FocusWithoutWindowManager(Window xid) {
+  if (WindowManagerRuns()) return;
+  WaitForWindowManager([&] { return IsMapped(xid); });
+  XSetInputFocus(fl_display, xid, RevertToParent, CurrentTime);
+  XFlush(fl_display);
+}
+
 // Asks the window manager to activate the program's window, and gives it the
 // keyboard focus.
 void Activate() {
@@ -344,6 +373,83 @@ void Activate() {
                       static_cast<long>(fl_event_time), 0, 0);
   TakeKeyboardFocus(fl_event_time);
   Fl::focus(AppWindow.view);
+}
+
+// Above the other windows, and full screen where the window manager has it,
+// which puts the window above panels and task bars as well; without it the
+// borderless screen-sized window stays as it is. Two requests, full screen
+// last: a manager that keeps a window in one layer (icewm) puts it in the
+// layer of the state asked for last, and "above" is under the task bar.
+void AskForFullScreen(Window xid) {
+  SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateAdd, AtomNamed("_NET_WM_STATE_ABOVE"), 0,
+                      kSourceApplication);
+  if (WindowManagerSupports("_NET_WM_STATE_FULLSCREEN")) {
+    SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateAdd, AtomNamed("_NET_WM_STATE_FULLSCREEN"),
+                        0, kSourceApplication);
+  }
+}
+
+bool HasWindowState(Window xid, const char* state) {
+  const std::vector<long> states = ReadProperty32(xid, "_NET_WM_STATE", XA_ATOM, kMaxStates);
+  return std::find(states.begin(), states.end(), static_cast<long>(AtomNamed(state))) !=
+         states.end();
+}
+
+// Adds `mask` to the events the program receives about `xid`, keeping those
+// FLTK asked for.
+void SelectMoreInput(Window xid, long mask) {
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(fl_display, xid, &attributes) == 0) return;
+  XSelectInput(fl_display, xid, attributes.your_event_mask | mask);
+}
+
+// Has the window manager report changes of the active window and of the
+// full-screen window's states, which FollowWindowManager acts on.
+void WatchWindowManager(Window xid) {
+  SelectMoreInput(RootOfScreen(), PropertyChangeMask);
+  SelectMoreInput(xid, PropertyChangeMask | FocusChangeMask);
+}
+
+Window ActiveWindow() {
+  const std::vector<long> active =
+      ReadProperty32(RootOfScreen(), "_NET_ACTIVE_WINDOW", XA_WINDOW, 1);
+  return active.empty() ? None : static_cast<Window>(active[0]);
+}
+
+// Follows the full-screen window's state: once the manager has dropped full
+// screen (i3 does when the user switches to another window), "above" goes
+// too, so that the window no longer covers the others.
+void NoteFullScreenState(Window xid) {
+  if (HasWindowState(xid, "_NET_WM_STATE_FULLSCREEN")) {
+    AppWindow.fullScreenGrant = FullScreenGrant::Held;
+  } else if (AppWindow.fullScreenGrant == FullScreenGrant::Held) {
+    AppWindow.fullScreenGrant = FullScreenGrant::Dropped;
+    SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateRemove, AtomNamed("_NET_WM_STATE_ABOVE"),
+                        0, kSourceApplication);
+  }
+}
+
+// Answers what the window manager does with the full-screen window, seen in
+// the event about to be dispatched:
+// - it made the window active but left the X focus elsewhere (xfwm4 does
+//   after another window closed): the window takes the focus;
+// - it dropped full screen (see NoteFullScreenState): the window asks for it
+//   again when the user comes back to it, which gives it the focus.
+void FollowWindowManager(const XEvent& event) {
+  if (!IsLive() || !AppWindow.fullScreen) return;
+  const Window xid = fl_xid(AppWindow.top);
+  if (event.type == PropertyNotify) {
+    const XPropertyEvent& change = event.xproperty;
+    if (change.window == RootOfScreen() && change.atom == AtomNamed("_NET_ACTIVE_WINDOW")) {
+      if (ActiveWindow() == xid) TakeKeyboardFocus(change.time);
+    } else if (change.window == xid && change.atom == AtomNamed("_NET_WM_STATE")) {
+      NoteFullScreenState(xid);
+    }
+  } else if (event.type == FocusIn && event.xfocus.window == xid &&
+             AppWindow.fullScreenGrant == FullScreenGrant::Dropped) {
+    AppWindow.fullScreenGrant = FullScreenGrant::Asked;
+    AskForFullScreen(xid);
+  }
 }
 
 // FLTK stores the UTF-8 title in the legacy WM_NAME and WM_ICON_NAME typed as
@@ -392,16 +498,30 @@ struct Rectangle {
   int height = 0;
 };
 
-// The program's window on the screen, its frame included.
+// Where the window `xid` is on the screen, as the X server has it (FLTK's
+// idea of a position may be stale).
+void ScreenPosition(Window xid, int* x, int* y) {
+  Window child = None;
+  XTranslateCoordinates(fl_display, xid, RootOfScreen(), 0, 0, x, y, &child);
+}
+
+// The program's window on the screen, its frame included where the window
+// manager reports one. A full-screen window has none, whatever the manager
+// may still report from before (awesome).
 Rectangle OuterRectangle(const Fl_Window* top) {
-  const FrameExtents frame = ReadFrameExtents(fl_xid(top)).value_or(FrameExtents{});
-  return Rectangle{top->x() - frame.left, top->y() - frame.top, top->w() + frame.left + frame.right,
+  const Window xid = fl_xid(top);
+  const FrameExtents frame =
+      AppWindow.fullScreen ? FrameExtents{} : ReadFrameExtents(xid).value_or(FrameExtents{});
+  int x = 0;
+  int y = 0;
+  ScreenPosition(xid, &x, &y);
+  return Rectangle{x - frame.left, y - frame.top, top->w() + frame.left + frame.right,
                    top->h() + frame.top + frame.bottom};
 }
 
 // The top-left corner of a box of width x height centred on the screen, or
 // over the window (frame included) while there is one. The box's own frame
-// is not known before it is shown: CentreFrameOfBox moves it then.
+// is not known before it is shown: CentreMappedBox moves it then.
 void CentreBox(BoxPlace place, int width, int height, int* x, int* y) {
   Rectangle area;
   if (place == BoxPlace::OverWindow && IsLive()) {
@@ -413,15 +533,29 @@ void CentreBox(BoxPlace place, int width, int height, int* x, int* y) {
   *y = area.y + (area.height - height) / 2;
 }
 
-// Moves a box placed at (x, y) by CentreBox so that its frame, rather than
-// its client area, is centred, once the window manager has framed it.
-// Returns false while the frame is not known; it never waits.
-bool CentreFrameOfBox(Fl_Window* box, int x, int y) {
+// Once the box placed at (x, y) by CentreBox is mapped, centres it: its
+// frame where the window manager reports frames, the box itself where it
+// does not. Some managers place the frame, not the box, where the box asked
+// to be (i3); a move after mapping is what they carry out for the box.
+// Returns false while the box is not mapped or its frame is not known; it
+// never waits.
+bool CentreMappedBox(Fl_Window* box, int x, int y, bool framesReported) {
   const Window xid = fl_xid(box);
-  const std::optional<FrameExtents> frame = ReadFrameExtents(xid);
-  if (!frame) return false;
-  const int centredX = x + (frame->left - frame->right) / 2;
-  const int centredY = y + (frame->top - frame->bottom) / 2;
+  if (!IsMapped(xid)) return false;
+  // Some managers (awesome) say "no frame" while they take the window on,
+  // and give its real frame once they map it.
+  FrameExtents frame;
+  if (framesReported) {
+    const std::optional<FrameExtents> extents = ReadFrameExtents(xid);
+    if (!extents) return false;
+    frame = *extents;
+  }
+  const int centredX = x + (frame.left - frame.right) / 2;
+  const int centredY = y + (frame.top - frame.bottom) / 2;
+  int nowX = 0;
+  int nowY = 0;
+  ScreenPosition(xid, &nowX, &nowY);
+  if (nowX == centredX && nowY == centredY) return true;
   box->position(centredX, centredY);
   // As in FitFrameTo: FLTK may skip a move it believes done.
   XMoveWindow(fl_display, xid, centredX, centredY);
@@ -483,13 +617,16 @@ int RunModalBox(const char* text, const char* caption, const std::vector<const c
   box.set_modal();
   box.show();
   SetTitleProperties(&box);
-  // Until the box's frame is centred, events are waited for only briefly,
-  // so that the frame is looked for again soon.
-  bool frameCentred = !WindowManagerSupports("_NET_FRAME_EXTENTS");
+  FocusWithoutWindowManager(fl_xid(&box));
+  // Until the box is centred, events are waited for only briefly, so that
+  // it is looked at again soon.
+  const bool framesReported = WindowManagerSupports("_NET_FRAME_EXTENTS");
+  bool frameCentred = false;
   const auto deadline = std::chrono::steady_clock::now() + kWindowManagerTimeout;
   while (box.shown()) {
     if (!frameCentred) {
-      frameCentred = CentreFrameOfBox(&box, x, y) || std::chrono::steady_clock::now() >= deadline;
+      frameCentred = CentreMappedBox(&box, x, y, framesReported) ||
+                     std::chrono::steady_clock::now() >= deadline;
     }
     if (frameCentred) {
       Fl::wait();
@@ -580,6 +717,9 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
   view->copy_label(title);
   view->xclass(className);
   view->border(0);
+  // Resizable, so that a tiling manager (i3) tiles it rather than floating
+  // it over every other window when it takes full screen away.
+  view->resizable(view);
   view->callback(OnWindowCallback);
   AppWindow = WindowState{view, view, true, false};
   Send(MessageKind::Create);
@@ -588,18 +728,14 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
   const Window xid = fl_xid(view);
   WaitForWindowManager([&] { return IsMapped(xid); });
   SetTitleProperties(view);
-  // Above the other windows, and full screen where the window manager has
-  // it, which puts the window above panels and task bars as well; without
-  // it the borderless screen-sized window stays as it is. Two requests, full
-  // screen last: a manager that keeps a window in one layer (icewm) puts it
-  // in the layer of the state asked for last, and "above" is under the task
-  // bar.
-  SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateAdd, AtomNamed("_NET_WM_STATE_ABOVE"), 0,
-                      kSourceApplication);
-  if (WindowManagerSupports("_NET_WM_STATE_FULLSCREEN")) {
-    SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateAdd, AtomNamed("_NET_WM_STATE_FULLSCREEN"),
-                        0, kSourceApplication);
-  }
+  // FLTK marks a borderless window as one to leave out of task lists, and
+  // some managers (openbox) then never give it the focus back when another
+  // window closes. The full-screen window is the program's one window: it
+  // belongs in task lists and window switchers.
+  SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateRemove,
+                      AtomNamed("_NET_WM_STATE_SKIP_TASKBAR"), 0, kSourceApplication);
+  WatchWindowManager(xid);
+  AskForFullScreen(xid);
   Activate();
   Send(MessageKind::Size);
   return true;
@@ -628,6 +764,7 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int, i
   // Showing the top window shows the drawing area inside it.
   top->show();
   SetTitleProperties(top);
+  FocusWithoutWindowManager(fl_xid(top));
   Fl::focus(view);
   if (!placedByWindowManager) FitFrameTo(top, x, y, width, height);
   Send(MessageKind::Size);
@@ -707,6 +844,7 @@ bool PlatformDispatchEvent(int* exitCode) {
   // those behind a key that closes the window).
   XEvent event;
   XNextEvent(fl_display, &event);
+  FollowWindowManager(event);
   fl_handle(event);
   // Redraw the widgets the event changed, such as the menu bar, and free
   // windows that were discarded while it was handled.

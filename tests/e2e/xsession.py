@@ -46,7 +46,20 @@ WINDOW_MANAGERS = {
     "fluxbox": ["fluxbox"],
     "xfwm4": ["dbus-run-session", "--", "xfwm4", "--compositor=off"],
     "metacity": ["metacity", "--no-composite"],
+    # i3 reads the configuration that start_window_manager writes (without
+    # one it opens its first-run wizard); awesome runs Debian's own rc.lua.
+    "i3": ["i3", "-c", "{home}/i3.config"],
+    "awesome": ["awesome"],
 }
+# Tiling managers size the framed window themselves.
+TILING_MANAGERS = {"i3"}
+# i3's defaults, with its bar at the bottom (showing no status).
+I3_CONFIG = """# i3 config file (v4)
+font pango:monospace 10
+bar {
+    status_command exec sleep infinity
+}
+"""
 WINDOW_MANAGER_TIMEOUT = 30.0  # xfwm4 with its D-Bus services takes seconds on a busy machine
 
 # metacity draws a drop shadow around its frames (a one-pixel darker line,
@@ -167,11 +180,15 @@ def start_window_manager(name, home, add_cleanup):
         os.makedirs(os.path.join(home, ".fluxbox"), exist_ok=True)
         with open(os.path.join(home, ".fluxbox", "overlay"), "w") as overlay:
             overlay.write("background: none\n")
+    if name == "i3":
+        with open(os.path.join(home, "i3.config"), "w") as config:
+            config.write(I3_CONFIG)
     log_path = os.path.join(home, f"{name}.log")
     # NO_AT_BRIDGE: no accessibility bus for xfwm4's toolkit.
     environment = dict(DISPLAY_ENV, NO_AT_BRIDGE="1")
     with open(log_path, "wb") as log:
-        manager = subprocess.Popen(WINDOW_MANAGERS[name], env=environment, stdout=log,
+        manager = subprocess.Popen([part.format(home=home) for part in WINDOW_MANAGERS[name]],
+                                   env=environment, stdout=log,
                                    stderr=log, start_new_session=True)
     add_cleanup(stop_process_group, manager)
     try:
@@ -179,9 +196,11 @@ def start_window_manager(name, home, add_cleanup):
                    f"{name} to manage the display", WINDOW_MANAGER_TIMEOUT)
         # openbox announces itself before it has set up the screen, and a
         # window mapped in between may never show; its client list comes once
-        # it manages windows. xfwm4 publishes no list until it has a client.
-        if name != "xfwm4":
-            wait_until(lambda: "_NET_CLIENT_LIST(" in x_tool("xprop", "-root", "_NET_CLIENT_LIST"),
+        # it manages windows. xfwm4 publishes no list until it has a client,
+        # nor does awesome, whose configuration names the desktops instead.
+        ready = {"xfwm4": None, "awesome": "_NET_DESKTOP_NAMES"}.get(name, "_NET_CLIENT_LIST")
+        if ready:
+            wait_until(lambda: f"{ready}(" in x_tool("xprop", "-root", ready),
                        f"{name} to finish starting", WINDOW_MANAGER_TIMEOUT)
     except AssertionError as error:
         with open(log_path, errors="replace") as log:
@@ -212,11 +231,28 @@ def parent_of(window):
     return None if "(the root window)" in parent.group(2) else int(parent.group(1), 16)
 
 
-def outer_frame(window):
-    """The geometry of the top-level window around `window`: its frame, if it has one."""
+def top_level(window):
+    """The top-level window around `window`: its frame, if it has one."""
     while (parent := parent_of(window)) is not None:
         window = parent
-    return geometry(window)
+    return window
+
+
+def outer_frame(window):
+    """The geometry of the top-level window around `window`."""
+    return geometry(top_level(window))
+
+
+def box_outline(window):
+    """What a box is centred by: the window with the frame that the window
+    manager reports (_NET_FRAME_EXTENTS), or the window alone where it
+    reports none. (metacity's frame windows hold invisible borders too.)"""
+    x, y, width, height = geometry(window)
+    text = x_tool("xprop", "-id", str(window), "_NET_FRAME_EXTENTS")
+    if "=" not in text:
+        return x, y, width, height
+    left, right, top, bottom = (int(value) for value in text.split("=")[1].split(","))
+    return x - left, y - top, width + left + right, height + top + bottom
 
 
 def visible_frame(window, desktop, margin=20):
@@ -430,7 +466,7 @@ class ProgramTest(unittest.TestCase):
         over the window's, and no frame runs until OK closes it."""
         press("F1")
         box = self.focused_window_named(ABOUT_CAPTION)
-        assert_centred(outer_frame(box), outer_frame(window))
+        assert_centred(box_outline(box), box_outline(window))
         self.assert_still()
         press("Return")
         wait_until(lambda: ABOUT_CAPTION not in self.window_names(), "the About box to close")
