@@ -216,27 +216,47 @@ bool SetWindowPixelFormat() {
   return SetPixelFormat(AppWindow.WindowDC, index, &requested) != FALSE;
 }
 
-// True when the font's glyph for `character` has no pixels (the space). A
-// font whose glyphs GDI cannot give as bitmaps answers false.
-bool HasNoPixels(UINT character) {
-  static const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
-  GLYPHMETRICS metrics;
-  return GetGlyphOutlineA(AppWindow.WindowDC, character, GGO_BITMAP, &metrics, 0, nullptr,
-                          &kIdentity) == 0;
+// How far `list` moves the raster position, run from the origin with every
+// buffer write off; 0 when OpenGL cannot tell (no valid raster position).
+GLfloat RasterAdvance(GLuint list) {
+  glPushAttrib(GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  glDepthMask(GL_FALSE);
+  glRasterPos2i(0, 0);
+  GLfloat before[4] = {};
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, before);
+  glCallList(list);
+  GLfloat after[4] = {};
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, after);
+  GLboolean valid = GL_FALSE;
+  glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
+  glPopAttrib();
+  return valid != GL_FALSE ? after[0] - before[0] : 0.0f;
 }
 
-// wglUseFontBitmapsA makes a glyph without pixels a bitmap without data, and
-// some drivers (Mesa under Wine) compile that into a list that does not move
-// the raster position: words then run together. This list draws a blank
-// 1 x 1 bitmap instead, which advances by the glyph's width in the font.
-void RebuildAsBlank(GLuint list, UINT character) {
-  INT advance = 0;
-  if (GetCharWidth32A(AppWindow.WindowDC, character, character, &advance) == FALSE) return;
+// wglUseFontBitmapsA makes a glyph without pixels (the space) a bitmap
+// without data, and some drivers (Mesa under Wine) compile that into a list
+// that does not move the raster position: words then run together. Which
+// glyphs come out so depends on the font (Wine builds the lists from
+// GetGlyphOutline, Windows from the font's own bitmaps), so every list is
+// run once and one that stays put where GDI gives the character a width is
+// made a blank 1 x 1 bitmap advancing by that width. The other lists stay
+// as wglUseFontBitmapsA built them.
+void MakeEveryGlyphAdvance(uint32_t listBase, int firstChar, int count) {
   // Zero bits draw nothing; four bytes cover any row alignment.
   static const GLubyte kBlankRow[4] = {};
-  glNewList(list, GL_COMPILE);
-  glBitmap(1, 1, 0.0f, 0.0f, static_cast<GLfloat>(advance), 0.0f, kBlankRow);
-  glEndList();
+  for (int index = 0; index < count; ++index) {
+    const GLuint list = listBase + static_cast<GLuint>(index);
+    const UINT character = static_cast<UINT>(firstChar + index);
+    INT width = 0;
+    if (RasterAdvance(list) != 0.0f ||
+        GetCharWidth32A(AppWindow.WindowDC, character, character, &width) == FALSE || width <= 0) {
+      continue;
+    }
+    glNewList(list, GL_COMPILE);
+    glBitmap(1, 1, 0.0f, 0.0f, static_cast<GLfloat>(width), 0.0f, kBlankRow);
+    glEndList();
+  }
 }
 
 }  // namespace
@@ -294,16 +314,13 @@ bool PlatformCreateContext() {
 }
 
 // The glyphs of the device context's default font: none is ever selected.
+// Wine builds the lists glyph by glyph and stops at one it cannot get: the
+// lists it did build are kept, each made to advance.
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
-  if (wglUseFontBitmapsA(AppWindow.WindowDC, static_cast<DWORD>(firstChar),
-                         static_cast<DWORD>(count), listBase) == FALSE) {
-    return false;
-  }
-  for (int index = 0; index < count; ++index) {
-    const UINT character = static_cast<UINT>(firstChar + index);
-    if (HasNoPixels(character)) RebuildAsBlank(listBase + static_cast<uint32_t>(index), character);
-  }
-  return true;
+  const bool built = wglUseFontBitmapsA(AppWindow.WindowDC, static_cast<DWORD>(firstChar),
+                                        static_cast<DWORD>(count), listBase) != FALSE;
+  MakeEveryGlyphAdvance(listBase, firstChar, count);
+  return built;
 }
 
 // The window is usually destroyed by now; its handle still names the device
