@@ -102,8 +102,11 @@ def start_wine(home):
     if WINE_LOCALE.lower().replace("-", "") not in locales.split():
         raise RuntimeError(f"the locale {WINE_LOCALE} is missing: run scripts/install-deps.sh")
     WINE_ENV.update(DISPLAY_ENV, WINEPREFIX=os.path.join(home, "wine"), WINEARCH="win64",
-                    WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree=;mshtml=", LC_ALL=WINE_LOCALE)
-    # A server that outlives each program, so that no start waits for a new
+                    WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d",
+                    LC_ALL=WINE_LOCALE)
+    # No Mono or Gecko; no desktop menu entries for Start-menu shortcuts
+    # (winemenubuilder would write them in HOME and note them in the
+    # registry). A server that outlives each program, so that no start waits for a new
     # one; it ends by itself should the tests die before they stop it.
     os.mkdir(WINE_ENV["WINEPREFIX"])
     run_wine_tool("wineserver", f"--persistent={WINESERVER_LINGER}")
@@ -174,9 +177,16 @@ class WinePathwickTest(ProgramTest):
         if map_codes is not None:
             with open(os.path.join(workdir, map_file), "w") as stream:
                 stream.write(" ".join(map(str, map_codes)))
-        self.wine_log = os.path.join(workdir, "wine.log")
+        self.start_program(PATHWICK_EXE, workdir, *arguments)
+
+    def start_program(self, program, workdir, *arguments):
+        """Starts `program` (a path on this side) in `workdir`, logging the
+        text of every message box it opens in a scratch folder."""
+        logs = tempfile.mkdtemp(prefix="pathwick-wine-log-")
+        self.addCleanup(shutil.rmtree, logs, True)
+        self.wine_log = os.path.join(logs, "wine.log")
         with open(self.wine_log, "wb") as log:
-            super().start(["wine", PATHWICK_EXE, *arguments], workdir,
+            super().start(["wine", program, *arguments], workdir,
                           dict(WINE_ENV, WINEDEBUG="-all,+msgbox"), stderr=log)
 
     def box_texts(self):
