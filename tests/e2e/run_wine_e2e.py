@@ -143,6 +143,18 @@ def wine_fonts_in_the_windows_folder(test):
             os.remove(os.path.join(target, name))
 
 
+@contextlib.contextmanager
+def screen_dpi(dpi):
+    """The screen's scale, in dots per inch, for the programs started meanwhile."""
+    key = r"HKCU\Control Panel\Desktop"
+    run_wine_tool("wine", "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi),
+                  "/f")
+    try:
+        yield
+    finally:
+        run_wine_tool("wine", "reg", "delete", key, "/v", "LogPixels", "/f")
+
+
 # The fonts the program's text is drawn in, and how each is set up. Debian's
 # Wine 8 looks for fonts-wine's files in a folder it cannot open, so by
 # default the prefix has no font of Wine's own: the default font is the
@@ -315,6 +327,25 @@ class PictureTest(WinePathwickTest):
         self.assertTrue(scene.x <= x and x + width <= scene.x + scene.width and
                         scene.y <= y and y + height <= scene.y + scene.height,
                         f"the box {box} does not lie over the picture")
+
+
+class ScaleTest(WinePathwickTest):
+    """The framed window on a screen scaled to 150 % (Windows' LogPixels
+    setting, which Wine reads at each program start)."""
+
+    def test_the_framed_window_grows_with_the_scale_and_its_picture_with_it(self):
+        scenes = {}
+        for dpi, outer in ((96, FRAMED_OUTER), (144, (0, 0, 630, 630))):
+            with self.subTest(dpi=dpi), screen_dpi(dpi):
+                self.start("--windowed")
+                window = self.main_window()
+                self.assertEqual(outer_frame(window), outer)
+                scenes[dpi] = self.scene.size
+                press("Escape")
+                self.assert_exits_with_1()
+        # Caption, menu bar and frame grow by the same factor: a menu bar in
+        # two rows would leave the picture about 30 pixels smaller.
+        self.assertAlmostEqual(scenes[144] / scenes[96], 1.5, delta=0.02)
 
 
 class SpeedTest(WinePathwickTest):
