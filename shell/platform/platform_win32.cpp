@@ -258,9 +258,10 @@ bool SetWindowPixelFormat() {
   return SetPixelFormat(AppWindow.WindowDC, index, &requested) != FALSE;
 }
 
-// How far `list` moves the raster position, run from the origin with every
-// buffer write off; 0 when OpenGL cannot tell (no valid raster position).
-GLfloat RasterAdvance(GLuint list) {
+// Whether `list` leaves the raster position where it was, run once from the
+// origin with every buffer write off. False when OpenGL cannot tell (the
+// raster position is not valid).
+bool StaysPut(GLuint list) {
   glPushAttrib(GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
   glDepthMask(GL_FALSE);
@@ -273,7 +274,7 @@ GLfloat RasterAdvance(GLuint list) {
   GLboolean valid = GL_FALSE;
   glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
   glPopAttrib();
-  return valid != GL_FALSE ? after[0] - before[0] : 0.0f;
+  return valid != GL_FALSE && after[0] == before[0];
 }
 
 // wglUseFontBitmapsA makes a glyph without pixels (the space) a bitmap
@@ -291,7 +292,7 @@ void MakeEveryGlyphAdvance(uint32_t listBase, int firstChar, int count) {
     const GLuint list = listBase + static_cast<GLuint>(index);
     const UINT character = static_cast<UINT>(firstChar + index);
     INT width = 0;
-    if (RasterAdvance(list) != 0.0f ||
+    if (!StaysPut(list) ||
         GetCharWidth32A(AppWindow.WindowDC, character, character, &width) == FALSE || width <= 0) {
       continue;
     }
@@ -358,8 +359,8 @@ bool PlatformCreateContext() {
 }
 
 // The glyphs of the device context's default font: none is ever selected.
-// Wine builds the lists glyph by glyph and stops at one it cannot get: the
-// lists it did build are kept, each made to advance.
+// Wine builds the lists glyph by glyph and stops at a glyph it cannot get;
+// a list it did not build stays put too, and so advances blank.
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
   const bool built = wglUseFontBitmapsA(AppWindow.WindowDC, static_cast<DWORD>(firstChar),
                                         static_cast<DWORD>(count), listBase) != FALSE;
