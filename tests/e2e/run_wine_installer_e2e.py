@@ -22,7 +22,6 @@ import tempfile
 import unittest
 import zipfile
 
-import run_wine_e2e
 from run_wine_e2e import WINE_ENV, WinePathwickTest, run_wine_tool, start_wine
 from xsession import MAP_FILE, TEXTURE_FILE, press, read_map, start_display, wait_until
 
@@ -119,7 +118,16 @@ def registry_values(key):
     return values
 
 
+def pe_machine(path):
+    """The machine field of a PE file's header (0x8664 for x86-64)."""
+    with open(path, "rb") as stream:
+        data = stream.read(4096)
+    header = struct.unpack_from("<I", data, 0x3C)[0]
+    return struct.unpack_from("<H", data, header + 4)[0]
+
+
 def make_packages(scratch):
+    os.mkdir(scratch)
     for generator in ("NSIS", "ZIP"):
         before = set(os.listdir(scratch))
         done = subprocess.run([CPACK, "-G", generator, "--config", CPACK_CONFIG, "-B", scratch],
@@ -137,7 +145,6 @@ def setUpModule():
         VERSION = re.search(r'set\(CPACK_PACKAGE_VERSION "([^"]+)"\)', stream.read()).group(1)
     home = tempfile.mkdtemp(prefix="pathwick-wine-installer-")
     unittest.addModuleCleanup(shutil.rmtree, home, True)
-    os.mkdir(os.path.join(home, "packages"))
     make_packages(os.path.join(home, "packages"))
     start_display(home)
     start_wine(home)
@@ -149,6 +156,8 @@ def keys_with_windows_line_ends():
 
 
 class InstallerTest(WinePathwickTest):
+    maxDiff = None
+
     def test_silent_install_starts_from_the_start_menu_and_silent_uninstall_leaves_nothing(self):
         installer = PACKAGES["NSIS"]
         self.assertEqual(os.path.basename(installer or ""), f"pathwick-{VERSION}-win64-setup.exe")
@@ -187,16 +196,7 @@ class InstallerTest(WinePathwickTest):
         wait_until(lambda: not os.path.exists(install_dir) and not os.path.exists(start_menu),
                    "the uninstaller to remove its folders", UNINSTALL_TIMEOUT)
         self.assertEqual(sorted(prefix_tree() ^ before), [], "files or folders left or removed")
-        self.maxDiff = None
         self.assertEqual(registry_mentions("pathwick"), [], "registry values left")
-
-
-def pe_machine(path):
-    """The machine field of a PE file's header (0x8664 for x86-64)."""
-    with open(path, "rb") as stream:
-        data = stream.read(4096)
-    header = struct.unpack_from("<I", data, 0x3C)[0]
-    return struct.unpack_from("<H", data, header + 4)[0]
 
 
 class ZipTest(unittest.TestCase):
@@ -213,5 +213,4 @@ if __name__ == "__main__":
     if len(sys.argv) < 4:
         sys.exit(__doc__)
     CPACK, CPACK_CONFIG, DATA_DIR = sys.argv[1], sys.argv[2], os.path.abspath(sys.argv[3])
-    run_wine_e2e.DATA_DIR = DATA_DIR
     unittest.main(argv=sys.argv[:1] + sys.argv[4:], verbosity=2)
