@@ -106,8 +106,9 @@ def start_wine(home):
                     LC_ALL=WINE_LOCALE)
     # No Mono or Gecko; no desktop menu entries for Start-menu shortcuts
     # (winemenubuilder would write them in HOME and note them in the
-    # registry). A server that outlives each program, so that no start waits for a new
-    # one; it ends by itself should the tests die before they stop it.
+    # registry). A server that outlives each program, so that no start
+    # waits for a new one; it ends by itself should the tests die before
+    # they stop it.
     os.mkdir(WINE_ENV["WINEPREFIX"])
     run_wine_tool("wineserver", f"--persistent={WINESERVER_LINGER}")
     unittest.addModuleCleanup(run_wine_tool, "wineserver", "--kill")
