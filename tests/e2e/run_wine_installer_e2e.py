@@ -205,7 +205,8 @@ class ZipTest(unittest.TestCase):
         folder = f"pathwick-{VERSION}-win64"
         self.assertEqual(os.path.basename(package or ""), folder + ".zip")
         with zipfile.ZipFile(package) as archive:
-            self.assertEqual(set(archive.namelist()), {f"{folder}/{name}" for name in SHIPPED_FILES})
+            self.assertEqual(set(archive.namelist()),
+                             {f"{folder}/{name}" for name in SHIPPED_FILES})
             self.assertEqual(archive.read(f"{folder}/KEYS.txt"), keys_with_windows_line_ends())
 
 
