@@ -36,7 +36,9 @@ RUN_PACKAGES="
 # goes over the program's), and the X tools that drive the program
 # and look at its windows (ImageMagick also paints the desktop); the MinGW-w64
 # cross compiler for the Windows program, and Wine with a Chinese locale to run
-# it (without one, Wine draws the Chinese captions as empty boxes); clang with
+# it (without one, Wine draws the Chinese captions as empty boxes) and with
+# its own fonts, as "apt install wine" brings them; nsis for the Windows
+# installer (cpack -G NSIS), which the Wine tests install; clang with
 # its fuzzing runtime for the fuzz targets; the checkers of the Debian package,
 # its menu entry and its AppStream metadata, and man, which renders its man
 # pages.
@@ -65,6 +67,8 @@ TEST_PACKAGES="
   binutils-mingw-w64-x86-64
   wine
   wine64
+  fonts-wine
+  nsis
   locales
   clang
   libclang-rt-14-dev

@@ -25,8 +25,9 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "e2e"))
 
-from xsession import (DISPLAY_ENV, MAP_FILE, TEXTURE_FILE, TIMEOUT, ProgramTest,  # noqa: E402
-                      Screenshot, press, read_map, start_display, wait_until, x_tool)
+from xsession import (DISPLAY_ENV, MAP_FILE, OPEN, TEXTURE_FILE, TIMEOUT, TRAIL,  # noqa: E402
+                      ProgramTest, Screenshot, press, read_map, start_display, wait_until,
+                      x_tool)
 
 CPACK = ""
 CPACK_CONFIG = ""
@@ -46,14 +47,7 @@ MORE_MAN_SECTIONS = {"pathwick": ("KEYS", "MAP FORMAT", "FILES"),
 HARDENING_AND_STRIP_TAGS = r"(hardening-[a-z-]+|binary-has-unneeded-section)"
 CJK_FONT_PACKAGE = "fonts-wqy-microhei"
 
-# Cell colours in the picture: the fill colours of open cells and the exit,
-# and the arrow standing on the start cell.
-OPEN_CELL = (102, 102, 76)
-EXIT_CELL = (0, 255, 0)
-TRAIL_CELL = (0, 178, 0)
-START_CELL = (0, 0)
 FIRST_CELL_ENTERED = (1, 0)  # east of the start, open in the shipped map
-COLOUR_TOLERANCE = 2
 
 PACKAGE = ""  # the .deb file
 ROOT = ""  # where it is unpacked
@@ -238,17 +232,6 @@ class MenuEntryTest(ProgramTest):
                         f"Exec runs {program}, not the package's program")
         return [program, *arguments[1:]], workdir, env
 
-    def cell_matches(self, shot, cell, code):
-        """Whether the cell shows `code`: stone for a wall (many shades, no
-        blue), otherwise the fill colour of an open cell, the trail or the
-        exit."""
-        pixels = shot.area(self.scene.cell(*cell))
-        if code == 0:
-            return len(set(pixels)) > 10 and all(blue == 0 for _, _, blue in pixels)
-        expected = {3: TRAIL_CELL, 9: EXIT_CELL}.get(code, OPEN_CELL)
-        return all(abs(channel - wanted) <= COLOUR_TOLERANCE
-                   for pixel in set(pixels) for channel, wanted in zip(pixel, expected))
-
     def test_entry_starts_the_program_on_the_shipped_maze(self):
         command, workdir, env = self.entry_command()
         self.start(command, workdir, env)
@@ -257,23 +240,18 @@ class MenuEntryTest(ProgramTest):
         wm_class = re.findall(r'"([^"]*)"', x_tool("xprop", "-id", str(window), "WM_CLASS"))
         self.assertEqual(wm_class[1:], [read_desktop_entry(in_root(DESKTOP_ENTRY))["StartupWMClass"]],
                          "the window's class is not the entry's StartupWMClass")
-        shot = Screenshot()
-        codes = read_map(os.path.join(DATA_DIR, MAP_FILE))
-        cells = [((index % 10, index // 10), code) for index, code in enumerate(codes)]
-        wrong = [(cell, code) for cell, code in cells
-                 if cell != START_CELL and not self.cell_matches(shot, cell, code)]
-        self.assertEqual(wrong, [], "cells (column, row) that do not show their map code")
+        self.assert_shows_the_map(read_map(os.path.join(DATA_DIR, MAP_FILE)))
 
         # Return reloads the maze from the file chosen at start: the cell the
         # search entered shows open again. The search runs at 15 frames a
         # second, so that Shift stops it before it enters the cell again.
         self.slow_down()
         press("ctrl")
-        wait_until(lambda: self.cell_matches(Screenshot(), FIRST_CELL_ENTERED, 3),
+        wait_until(lambda: self.cell_shows(Screenshot(), FIRST_CELL_ENTERED, TRAIL),
                    "the search to enter and leave its first cell")
         press("Return")
         press("shift")
-        wait_until(lambda: self.cell_matches(Screenshot(), FIRST_CELL_ENTERED, 1),
+        wait_until(lambda: self.cell_shows(Screenshot(), FIRST_CELL_ENTERED, OPEN),
                    "Return to reload the shipped maze")
         press("Escape")
         self.assert_exits_with_1()

@@ -14,6 +14,8 @@
 //   (menu 101, MenuBar::resourceId); MenuBar::items is not read.
 // - The show command, the instance and the default placement are Win32's
 //   own, used as given. Key codes are the virtual-key codes themselves.
+// - The framed window's size is taken at 96 dpi and scaled to its monitor's
+//   setting, also when it moves to another monitor (WM_DPICHANGED).
 // - Boxes show their UTF-8 texts through the wide-character calls, so the
 //   Chinese texts need no code page; the About box is moved over the window
 //   as it opens, since Windows centres a box on the monitor.
@@ -58,12 +60,49 @@ struct WindowState {
   HWND MainWindow = nullptr;
   HDC WindowDC = nullptr;
   HGLRC RenderContext = nullptr;
+  bool framed = false;
 };
 
 WindowState AppWindow;
 
 LRESULT Deliver(MessageKind kind, uint32_t param = 0) {
   return Program.procedure(WindowMessage{kind, param});
+}
+
+// The scale of the window's monitor in dots per inch, 96 at 100 %. Windows
+// 10 (version 1607 on) says it per window; before, the per-monitor aware
+// program is system aware and takes the screen's setting.
+UINT WindowDpi(HWND window) {
+  using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowCall>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+  if (getDpiForWindow != nullptr) {
+    const UINT dpi = getDpiForWindow(window);
+    if (dpi != 0) return dpi;
+  }
+  const HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+// The framed window's size is given at 96 dpi: on a scaled monitor it grows
+// with the scale, as its caption and menu bar do.
+void ScaleToWindowDpi(HWND window, int width, int height) {
+  const int dpi = static_cast<int>(WindowDpi(window));
+  if (dpi == USER_DEFAULT_SCREEN_DPI) return;
+  SetWindowPos(window, nullptr, 0, 0, MulDiv(width, dpi, USER_DEFAULT_SCREEN_DPI),
+               MulDiv(height, dpi, USER_DEFAULT_SCREEN_DPI),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Moved to a monitor of another scale, the framed window takes the
+// rectangle Windows suggests for it there. The full-screen window keeps the
+// screen it covers.
+void FollowDpiChange(HWND window, const RECT& suggested) {
+  if (!AppWindow.framed) return;
+  SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CALLBACK Win32WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -84,6 +123,9 @@ LRESULT CALLBACK Win32WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       // The whole of the 32 bits: only a menu selection (notification code 0
       // in the high word) can match an item id.
       return Deliver(MessageKind::Command, static_cast<uint32_t>(wParam));
+    case WM_DPICHANGED:
+      FollowDpiChange(window, *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }
@@ -216,27 +258,48 @@ bool SetWindowPixelFormat() {
   return SetPixelFormat(AppWindow.WindowDC, index, &requested) != FALSE;
 }
 
-// True when the font's glyph for `character` has no pixels (the space). A
-// font whose glyphs GDI cannot give as bitmaps answers false.
-bool HasNoPixels(UINT character) {
-  static const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
-  GLYPHMETRICS metrics;
-  return GetGlyphOutlineA(AppWindow.WindowDC, character, GGO_BITMAP, &metrics, 0, nullptr,
-                          &kIdentity) == 0;
+// Whether `list` leaves the raster position where it was, run once from the
+// origin with every buffer write off. False when OpenGL cannot tell (the
+// raster position is not valid).
+bool StaysPut(GLuint list) {
+  glPushAttrib(GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  glDepthMask(GL_FALSE);
+  glRasterPos2i(0, 0);
+  GLfloat before[4] = {};
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, before);
+  glCallList(list);
+  GLfloat after[4] = {};
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, after);
+  GLboolean valid = GL_FALSE;
+  glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
+  glPopAttrib();
+  return valid != GL_FALSE && after[0] == before[0];
 }
 
-// wglUseFontBitmapsA makes a glyph without pixels a bitmap without data, and
-// some drivers (Mesa under Wine) compile that into a list that does not move
-// the raster position: words then run together. This list draws a blank
-// 1 x 1 bitmap instead, which advances by the glyph's width in the font.
-void RebuildAsBlank(GLuint list, UINT character) {
-  INT advance = 0;
-  if (GetCharWidth32A(AppWindow.WindowDC, character, character, &advance) == FALSE) return;
+// wglUseFontBitmapsA makes a glyph without pixels (the space) a bitmap
+// without data, and some drivers (Mesa under Wine) compile that into a list
+// that does not move the raster position: words then run together. Which
+// glyphs come out so depends on the font (Wine builds the lists from
+// GetGlyphOutline, Windows from the font's own bitmaps), so every list is
+// run once and one that stays put where GDI gives the character a width is
+// made a blank 1 x 1 bitmap advancing by that width. The other lists stay
+// as wglUseFontBitmapsA built them.
+void MakeEveryGlyphAdvance(uint32_t listBase, int firstChar, int count) {
   // Zero bits draw nothing; four bytes cover any row alignment.
   static const GLubyte kBlankRow[4] = {};
-  glNewList(list, GL_COMPILE);
-  glBitmap(1, 1, 0.0f, 0.0f, static_cast<GLfloat>(advance), 0.0f, kBlankRow);
-  glEndList();
+  for (int index = 0; index < count; ++index) {
+    const GLuint list = listBase + static_cast<GLuint>(index);
+    const UINT character = static_cast<UINT>(firstChar + index);
+    INT width = 0;
+    if (!StaysPut(list) ||
+        GetCharWidth32A(AppWindow.WindowDC, character, character, &width) == FALSE || width <= 0) {
+      continue;
+    }
+    glNewList(list, GL_COMPILE);
+    glBitmap(1, 1, 0.0f, 0.0f, static_cast<GLfloat>(width), 0.0f, kBlankRow);
+    glEndList();
+  }
 }
 
 }  // namespace
@@ -275,11 +338,13 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
 bool PlatformCreateFramedWindow(const char* className, const char* title, int showCommand, int x,
                                 int y, int width, int height, const MenuBar& menu) {
   RegisterWindowClass(className);
+  AppWindow.framed = true;
   const HMENU menuBar = LoadMenuA(Program.instance, MAKEINTRESOURCEA(menu.resourceId));
   const HWND window = CreateWindowExA(0, className, title, WS_OVERLAPPEDWINDOW, x, y, width, height,
                                       nullptr, menuBar, Program.instance, nullptr);
   // A menu is freed with the window it is attached to; this one never was.
   if (window == nullptr && menuBar != nullptr) DestroyMenu(menuBar);
+  if (window != nullptr && width != CW_USEDEFAULT) ScaleToWindowDpi(window, width, height);
   return Adopt(window, showCommand);
 }
 
@@ -294,16 +359,13 @@ bool PlatformCreateContext() {
 }
 
 // The glyphs of the device context's default font: none is ever selected.
+// Wine builds the lists glyph by glyph and stops at a glyph it cannot get;
+// a list it did not build stays put too, and so advances blank.
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
-  if (wglUseFontBitmapsA(AppWindow.WindowDC, static_cast<DWORD>(firstChar),
-                         static_cast<DWORD>(count), listBase) == FALSE) {
-    return false;
-  }
-  for (int index = 0; index < count; ++index) {
-    const UINT character = static_cast<UINT>(firstChar + index);
-    if (HasNoPixels(character)) RebuildAsBlank(listBase + static_cast<uint32_t>(index), character);
-  }
-  return true;
+  const bool built = wglUseFontBitmapsA(AppWindow.WindowDC, static_cast<DWORD>(firstChar),
+                                        static_cast<DWORD>(count), listBase) != FALSE;
+  MakeEveryGlyphAdvance(listBase, firstChar, count);
+  return built;
 }
 
 // The window is usually destroyed by now; its handle still names the device

@@ -17,6 +17,7 @@ locale (scripts/install-deps.sh generates it); without it Wine draws them as
 empty boxes.
 """
 
+import contextlib
 import os
 import re
 import shutil
@@ -29,7 +30,7 @@ import unittest
 from xsession import (ABOUT_CAPTION, DISPLAY_ENV, MAP_FILE, QUESTION_CAPTION, SCENE_SIZE, SCREEN,
                       SETTLE, TEXTURE_FILE, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL,
                       WALL, ProgramTest, Screenshot, SharedDataFileTests, assert_centred,
-                      cells_with, click, geometry, outer_frame, press, read_map, runs,
+                      cells_with, click, geometry, outer_frame, press, read_map,
                       start_display, wait_until, x_tool)
 
 PATHWICK_EXE = ""
@@ -39,6 +40,7 @@ WINE_LOCALE = "zh_CN.UTF-8"
 WINE_ENV = {}
 WINEBOOT_TIMEOUT = 180.0  # a first wineboot takes 20 to 40 s
 WINESERVER_LINGER = 60  # seconds the server waits for a next program
+WINE_FONTS_DIR = "/usr/share/wine/fonts"  # fonts-wine's files
 
 FRAMED_OUTER = (0, 0, 420, 420)
 NOTICE_CAPTION = "Pathwick"  # the caption of the help, version and error boxes
@@ -57,9 +59,8 @@ MENU_BAR_HEIGHT = 19
 CLOSE_BUTTON_FROM_TOP_RIGHT = (-15, 12)
 # The box's face inside its frame and caption, in pixels from its edges.
 BOX_FACE_INSET = (4, 24, 4, 4)  # left, top, right, bottom
-# The advance GDI gives the space in Wine's default font. A space leaves a
-# gap of its advance plus at least one column of its neighbours' spacing;
-# inside a word glyphs stand at most the advance apart ("1" before "8").
+# The advance GDI gives the space in the fonts Wine picks (4 in the raster
+# System font and in the CJK font, 5 in DejaVu Sans).
 SPACE_ADVANCE = 4
 
 # The cell colours that the Linux program shows on this display (its fill
@@ -101,9 +102,13 @@ def start_wine(home):
     if WINE_LOCALE.lower().replace("-", "") not in locales.split():
         raise RuntimeError(f"the locale {WINE_LOCALE} is missing: run scripts/install-deps.sh")
     WINE_ENV.update(DISPLAY_ENV, WINEPREFIX=os.path.join(home, "wine"), WINEARCH="win64",
-                    WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree=;mshtml=", LC_ALL=WINE_LOCALE)
-    # A server that outlives each program, so that no start waits for a new
-    # one; it ends by itself should the tests die before they stop it.
+                    WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d",
+                    LC_ALL=WINE_LOCALE)
+    # No Mono or Gecko; no desktop menu entries for Start-menu shortcuts
+    # (winemenubuilder would write them in HOME and note them in the
+    # registry). A server that outlives each program, so that no start
+    # waits for a new one; it ends by itself should the tests die before
+    # they stop it.
     os.mkdir(WINE_ENV["WINEPREFIX"])
     run_wine_tool("wineserver", f"--persistent={WINESERVER_LINGER}")
     unittest.addModuleCleanup(run_wine_tool, "wineserver", "--kill")
@@ -119,6 +124,47 @@ def setUpModule():
     unittest.addModuleCleanup(shutil.rmtree, home, True)
     start_display(home)
     start_wine(home)
+
+
+@contextlib.contextmanager
+def wine_fonts_in_the_windows_folder(test):
+    """Wine's own fonts (fonts-wine) in C:\\windows\\Fonts, where Windows keeps
+    its fonts, while the test runs: the device context's default font is
+    then the raster System font, as on Windows."""
+    if not os.path.isdir(WINE_FONTS_DIR):
+        test.fail(f"{WINE_FONTS_DIR} is missing: run scripts/install-deps.sh (fonts-wine)")
+    target = os.path.join(WINE_ENV["WINEPREFIX"], "drive_c", "windows", "Fonts")
+    names = os.listdir(WINE_FONTS_DIR)
+    for name in names:
+        shutil.copy(os.path.join(WINE_FONTS_DIR, name), target)
+    try:
+        yield
+    finally:
+        for name in names:
+            os.remove(os.path.join(target, name))
+
+
+@contextlib.contextmanager
+def screen_dpi(dpi):
+    """The screen's scale, in dots per inch, for the programs started meanwhile."""
+    key = r"HKCU\Control Panel\Desktop"
+    run_wine_tool("wine", "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi),
+                  "/f")
+    try:
+        yield
+    finally:
+        run_wine_tool("wine", "reg", "delete", key, "/v", "LogPixels", "/f")
+
+
+# The fonts the program's text is drawn in, and how each is set up. Debian's
+# Wine 8 looks for fonts-wine's files in a folder it cannot open, so by
+# default the prefix has no font of Wine's own: the default font is the
+# locale's TrueType CJK font (through Wine's font links), as it is for
+# every Wine without fonts-wine.
+FONT_SETUPS = {
+    "the default font of a prefix without Wine's fonts": lambda test: contextlib.nullcontext(),
+    "the raster System font of Wine's fonts": wine_fonts_in_the_windows_folder,
+}
 
 
 class WinePathwickTest(ProgramTest):
@@ -145,9 +191,16 @@ class WinePathwickTest(ProgramTest):
         if map_codes is not None:
             with open(os.path.join(workdir, map_file), "w") as stream:
                 stream.write(" ".join(map(str, map_codes)))
-        self.wine_log = os.path.join(workdir, "wine.log")
+        self.start_program(program or PATHWICK_EXE, workdir, *arguments)
+
+    def start_program(self, program, workdir, *arguments):
+        """Starts `program` (a path on this side) in `workdir`, logging the
+        text of every message box it opens in a scratch folder."""
+        logs = tempfile.mkdtemp(prefix="pathwick-wine-log-")
+        self.addCleanup(shutil.rmtree, logs, True)
+        self.wine_log = os.path.join(logs, "wine.log")
         with open(self.wine_log, "wb") as log:
-            super().start(["wine", program or PATHWICK_EXE, *arguments], workdir,
+            super().start(["wine", program, *arguments], workdir,
                           dict(WINE_ENV, WINEDEBUG="-all,+msgbox"), stderr=log)
 
     def box_texts(self):
@@ -223,19 +276,28 @@ class CommandTest(WinePathwickTest):
 
 class PictureTest(WinePathwickTest):
     def test_the_title_line_has_a_gap_where_each_space_is(self):
-        self.start("--windowed")
-        self.main_window()
-        # The framed window's title line takes the top 20 scene units.
-        left, top, right, bottom = self.scene.rect(0, SCENE_SIZE - 20, SCENE_SIZE, SCENE_SIZE)
-        shot = Screenshot()
-        inked = [any(shot.pixel(column, row) == TITLE_LINE_COLOUR for row in range(top, bottom))
-                 for column in range(left, right)]
-        words = runs(inked, SPACE_ADVANCE + 1)
-        gaps = [later[0] - earlier[1] - 1 for earlier, later in zip(words, words[1:])]
-        # "Pathwick", "--Demo", ..., "---FPS:" and the figure.
-        expected = f"{TITLE} ---FPS: 0".split()
-        self.assertEqual(len(words), len(expected),
-                         f"words {[last - first + 1 for first, last in words]} wide, gaps {gaps}")
+        # Spaces that do not advance leave at most the gap that the glyphs'
+        # own side bearings make, narrower than a space, so every space must
+        # show as a gap at least the space's advance wide (anywhere else in
+        # the line such gaps are rare: the raster font's "1" before "8").
+        spaces = f"{TITLE} ---FPS: 0".count(" ")
+        for fonts, font_setup in FONT_SETUPS.items():
+            with self.subTest(fonts), font_setup(self):
+                self.start("--windowed")
+                self.main_window()
+                # The framed window's title line takes the top 20 scene units.
+                left, top, right, bottom = self.scene.rect(0, SCENE_SIZE - 20, SCENE_SIZE,
+                                                           SCENE_SIZE)
+                shot = Screenshot()
+                inked = [column for column in range(left, right)
+                         if any(shot.pixel(column, row) == TITLE_LINE_COLOUR
+                                for row in range(top, bottom))]
+                gaps = [later - earlier - 1 for earlier, later in zip(inked, inked[1:])
+                        if later - earlier > 1]
+                self.assertGreaterEqual(len([gap for gap in gaps if gap >= SPACE_ADVANCE]),
+                                        spaces, f"gaps between the title's glyphs: {gaps}")
+                press("Escape")
+                self.assert_exits_with_1()
 
     def test_the_about_box_face_is_drawn_where_it_covers_the_picture(self):
         for window in ("--windowed", "--fullscreen"):
@@ -267,6 +329,25 @@ class PictureTest(WinePathwickTest):
         self.assertTrue(scene.x <= x and x + width <= scene.x + scene.width and
                         scene.y <= y and y + height <= scene.y + scene.height,
                         f"the box {box} does not lie over the picture")
+
+
+class ScaleTest(WinePathwickTest):
+    """The framed window on a screen scaled to 150 % (Windows' LogPixels
+    setting, which Wine reads at each program start)."""
+
+    def test_the_framed_window_grows_with_the_scale_and_its_picture_with_it(self):
+        scenes = {}
+        for dpi, outer in ((96, FRAMED_OUTER), (144, (0, 0, 630, 630))):
+            with self.subTest(dpi=dpi), screen_dpi(dpi):
+                self.start("--windowed")
+                window = self.main_window()
+                self.assertEqual(outer_frame(window), outer)
+                scenes[dpi] = self.scene.size
+                press("Escape")
+                self.assert_exits_with_1()
+        # Caption, menu bar and frame grow by the same factor: a menu bar in
+        # two rows would leave the picture about 30 pixels smaller.
+        self.assertAlmostEqual(scenes[144] / scenes[96], 1.5, delta=0.02)
 
 
 class SpeedTest(WinePathwickTest):

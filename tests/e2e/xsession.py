@@ -28,9 +28,16 @@ STILL_SPAN = 1.0  # a still picture is compared over this long
 
 SCENE_SIZE = 360  # scene units on each side, mapped onto a centred square
 MAZE_LOW, MAZE_HIGH = 30, 330  # the maze's extent in scene units
-WALL = 0
+WALL, OPEN, TRAIL, EXIT = 0, 1, 3, 9  # cell codes of the map
 UNTEXTURED_WALL = (102, 51, 0)  # (0.4, 0.2, 0.0) * 255
 TITLE_LINE_COLOUR = (255, 0, 255)  # drawn in every frame
+# The fill colours of open cells and the exit, and the cell the arrow starts
+# on, as the shipped map is drawn.
+OPEN_CELL = (102, 102, 76)
+EXIT_CELL = (0, 255, 0)
+TRAIL_CELL = (0, 178, 0)
+START_CELL = (0, 0)
+COLOUR_TOLERANCE = 2
 KEY_HELP_COLOUR = (0, 255, 0)
 MENU_CAPTION_GAP = 6  # pixels: wider than any gap inside a caption, narrower than between two
 SLOWEST_SPEED_PRESSES = 17  # Down presses from the start setting to 15 frames per second
@@ -484,6 +491,26 @@ class ProgramTest(unittest.TestCase):
     def assert_maze_drawn(self):
         centre = Screenshot().area(self.scene.cell(5, 5))
         self.assertTrue(any(sum(pixel) > 30 for pixel in centre), "the maze is not drawn")
+
+    def cell_shows(self, shot, cell, code):
+        """Whether `cell` (column, row) of the screenshot `shot` shows `code`:
+        stone for a wall (many shades, no blue), otherwise the fill colour of
+        an open cell, the trail or the exit."""
+        pixels = shot.area(self.scene.cell(*cell))
+        if code == WALL:
+            return len(set(pixels)) > 10 and all(blue == 0 for _, _, blue in pixels)
+        expected = {TRAIL: TRAIL_CELL, EXIT: EXIT_CELL}.get(code, OPEN_CELL)
+        return all(abs(channel - wanted) <= COLOUR_TOLERANCE
+                   for pixel in set(pixels) for channel, wanted in zip(pixel, expected))
+
+    def assert_shows_the_map(self, codes):
+        """The picture shows the map `codes` (row 0 first) as loaded; the
+        start cell, under the arrow, is not looked at."""
+        shot = Screenshot()
+        cells = [((index % 10, index // 10), code) for index, code in enumerate(codes)]
+        wrong = [(cell, code) for cell, code in cells
+                 if cell != START_CELL and not self.cell_shows(shot, cell, code)]
+        self.assertEqual(wrong, [], "cells (column, row) that do not show their map code")
 
     def maze_picture(self):
         return Screenshot().area(self.scene.maze())
