@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/platform_dummy.h"
+#include "shell/platform/platform_offscreen.h"
 #include "tests/scratch_dir.h"
 
 namespace {

@@ -35,7 +35,8 @@ DESKTOP_ENTRY = "usr/share/applications/pathwick.desktop"
 SHARE_DIR = "usr/share/pathwick"
 # Each program and its man page.
 MAN_PAGES = {"pathwick": "usr/share/man/man6/pathwick.6.gz",
-             "pathwick-trace": "usr/share/man/man1/pathwick-trace.1.gz"}
+             "pathwick-trace": "usr/share/man/man1/pathwick-trace.1.gz",
+             "pathwick-record": "usr/share/man/man1/pathwick-record.1.gz"}
 CJK_FONT_PACKAGE = "fonts-wqy-microhei"
 
 # Cell colours in the picture: the fill colours of open cells and the exit,
@@ -107,7 +108,8 @@ class ContentsTest(unittest.TestCase):
         version = control_field("Version")
         self.assertEqual(os.path.basename(PACKAGE), f"pathwick_{version}_amd64.deb")
         depends = [item.split()[0] for item in control_field("Depends").split(", ")]
-        for package in (CJK_FONT_PACKAGE, "libc6", "libfltk1.3", "libfltk-gl1.3", "libx11-6"):
+        for package in (CJK_FONT_PACKAGE, "libc6", "libfltk1.3", "libfltk-gl1.3", "libx11-6",
+                        "libosmesa6", "libgif7"):
             self.assertIn(package, depends)
 
     def test_changelog_and_metainfo_carry_the_package_version(self):

@@ -16,10 +16,10 @@
 
 #include "shell/application.h"
 #include "shell/gl.h"
+#include "shell/platform/platform_offscreen.h"
 #include "shell/rendering.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
-#include "tests/platform_dummy.h"
 #include "ui/commands.h"
 #include "ui/frame.h"
 #include "ui/viewport.h"

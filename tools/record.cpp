@@ -1,5 +1,5 @@
 // pathwick-record: records a search as an animated GIF. The program itself
-// runs on the dummy platform with an offscreen OSMesa context, so its frames
+// runs on the offscreen platform with an offscreen OSMesa context, so its frames
 // are the program's own, pixel for pixel, with no window and no display.
 //
 //   pathwick-record [OPTIONS] OUTPUT.gif
@@ -27,7 +27,7 @@
 #include "shell/application.h"
 #include "shell/bmp_file.h"
 #include "shell/file_names.h"
-#include "tests/platform_dummy.h"
+#include "shell/platform/platform_offscreen.h"
 #include "tools/gif_animation.h"
 
 namespace {
