@@ -20,6 +20,7 @@
 #include "shell/rendering.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
+#include "tools/gif_animation.h"
 #include "ui/commands.h"
 #include "ui/frame.h"
 #include "ui/viewport.h"
@@ -348,6 +349,39 @@ TEST_F(RecordTest, PicturesOfManyColoursStayExact) {
   for (int frame = 1; frame <= 3; ++frame) {
     EXPECT_TRUE(SamePicture(*timeline[frame - 1], program[frame - 1], 360)) << "frame " << frame;
   }
+}
+
+// Frames before --from are stepped without being drawn. The slow way draws
+// every frame from 1: a recording from frame 1 whose kept frames include
+// those of the fast one. Its pictures from --from on, encoded again as the
+// recorder encodes, must give the fast recording byte for byte. Every third
+// frame at 20 ms makes 150 frames a second: by frame 301 the title line
+// shows a figure, which the fast way must have counted to.
+TEST_F(RecordTest, RecordingFromTheMiddleIsTheSlowRecordingsTail) {
+  constexpr int kEvery = 3, kFrom = 301, kTo = 401, kSide = 120;
+  const std::string files = "--map " + DataFile("MazeMap.txt") + " --texture " +
+                            DataFile("Stone.BMP") + " --size " + std::to_string(kSide) +
+                            " --every " + std::to_string(kEvery) + " --delay 20 --to " +
+                            std::to_string(kTo) + " ";
+  const std::string slow = scratch_.PathOf("slow.gif"), fast = scratch_.PathOf("fast.gif");
+  RunResult run = RunRecord(scratch_, files + slow);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  run = RunRecord(scratch_, files + "--from " + std::to_string(kFrom) + " " + fast);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+
+  const Decoded decoded = Decode(slow);
+  const std::vector<const Picture*> timeline = Timeline(decoded, 2);
+  const size_t first = (kFrom - 1) / kEvery;
+  ASSERT_EQ(timeline.size(), first + (kTo - kFrom) / kEvery + 2);
+  const std::string expected = scratch_.PathOf("expected.gif");
+  GifAnimation gif;
+  ASSERT_TRUE(gif.Open(expected, kSide, kSide)) << gif.error();
+  for (size_t i = first; i < timeline.size(); ++i) {
+    ASSERT_TRUE(gif.Add(*timeline[i], i + 1 == timeline.size() ? 200 : 2)) << gif.error();
+  }
+  ASSERT_TRUE(gif.Finish()) << gif.error();
+  EXPECT_TRUE(ReadAll(fast) == ReadAll(expected)) << "the fast recording differs";
+  EXPECT_NE(*timeline[first], *timeline[first - 1]) << "the search moves at --from";
 }
 
 TEST_F(RecordTest, BadUsageAndInputExit2WithTheReason) {

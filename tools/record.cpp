@@ -29,6 +29,7 @@
 #include "shell/file_names.h"
 #include "shell/platform/platform_offscreen.h"
 #include "tools/gif_animation.h"
+#include "ui/frame.h"
 
 namespace {
 
@@ -281,19 +282,23 @@ void ReadFrame(GifAnimation::Pixels& picture) {
   }
 }
 
+// Runs the program on the offscreen platform and adds the frames to keep to
+// the GIF. The frames before --from are stepped without being drawn: the
+// explorer takes its tick and the frame loop counts the frame on the clock,
+// as when the frame is drawn, so the first frame kept is the one the program
+// draws at that point.
 class Recorder {
  public:
   Recorder(const Options& options, GifAnimation& gif) : options_(options), gif_(gif) {}
 
   // Runs the program until the last frame to keep; false when a frame could
-  // not be written or the program drew none.
+  // not be written or the program ran none.
   bool Run() {
     fake::Reset();
     fake::Platform& platform = fake::Get();
     platform.clientWidth = options_.width;
     platform.clientHeight = options_.height;
     platform.onTick = [this, &platform] { platform.tick = TimeOfNextFrame(); };
-    platform.onSwap = [this] { FrameDrawn(); };
     // Ctrl resumes the explorer before the first frame.
     fake::QueueMessage(MessageKind::KeyDown, KeyControl);
 
@@ -301,12 +306,21 @@ class Recorder {
     launch.window = options_.fullScreen ? WindowChoice::FullScreen : WindowChoice::Framed;
     launch.mapFile = options_.mapFile.c_str();
     launch.textureFile = options_.textureFile.c_str();
+    launch.frame = RunFrame;
+    running_ = this;
     RunApplication(launch);
+    running_ = nullptr;
     fake::Reset();
     return ok_ && frame_ >= options_.to;
   }
 
  private:
+  // The frame loop's callback, a plain function: the recorder that runs.
+  static int RunFrame(int fps) {
+    running_->Frame(fps);
+    return fps;
+  }
+
   // Milliseconds since the loop began, as if every frame took delay / every.
   uint32_t TimeOfNextFrame() const {
     return static_cast<uint32_t>(static_cast<unsigned long long>(frame_) * options_.delayMs /
@@ -318,9 +332,14 @@ class Recorder {
            ((frame - options_.from) % options_.every == 0 || frame == options_.to);
   }
 
-  void FrameDrawn() {
+  void Frame(int fps) {
     if (!ok_ || frame_ >= options_.to) return;
     ++frame_;
+    if (frame_ < options_.from) {
+      Explorer.Tick();
+      return;
+    }
+    DrawFrame(fps);
     if (Keeps(frame_)) {
       ReadFrame(picture_);
       const int delayMs =
@@ -331,12 +350,15 @@ class Recorder {
     if (!ok_ || frame_ == options_.to) fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
   }
 
+  static Recorder* running_;
   const Options& options_;
   GifAnimation& gif_;
   long long frame_ = 0;
   bool ok_ = true;
   GifAnimation::Pixels picture_;
 };
+
+Recorder* Recorder::running_ = nullptr;
 
 // A half-written GIF would pass for a recording. Only a regular file is
 // removed: the output may be a device such as /dev/full.
