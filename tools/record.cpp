@@ -1,8 +1,9 @@
 // pathwick-record: records a search as an animated GIF. The program itself
-// runs on the offscreen platform with an offscreen OSMesa context, so its frames
-// are the program's own, pixel for pixel, with no window and no display.
+// runs on the offscreen platform, drawing into memory with OSMesa, so its
+// frames are the program's own, pixel for pixel, with no window and no
+// display.
 //
-//   pathwick-record [OPTIONS] OUTPUT.gif
+//   pathwick-record [OPTIONS] OUTPUT.gif   ("-": standard output)
 //
 // Frame 1 is the first frame of the running search, as in pathwick-trace.
 // The platform's clock is made to advance as if the program drew
@@ -11,6 +12,7 @@
 // that rate (0 during the first second, as in the program).
 
 #include <GL/osmesa.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -29,6 +31,7 @@
 #include "shell/file_names.h"
 #include "shell/platform/platform_offscreen.h"
 #include "tools/gif_animation.h"
+#include "tools/output_file.h"
 #include "ui/frame.h"
 
 namespace {
@@ -44,6 +47,8 @@ constexpr int kDefaultDelayMs = 20;
 constexpr int kMaxDelayMs = 655350;  // 65535 hundredths of a second
 // The last frame stays this long before the recording starts over.
 constexpr int kLastFrameHoldMs = 2000;
+// The output name that means standard output.
+constexpr char kStandardOutput[] = "-";
 // Without --to, how far the search may run before the recording gives up.
 constexpr long long kSearchFrameLimit = 1000000;
 
@@ -65,7 +70,9 @@ const char kUsage[] =
     "  --help            show this help\n"
     "The title line shows the frame rate the program measures when it draws\n"
     "every x 1000 / delay frames a second, the speed the recording plays at.\n"
-    "The last frame stays 2 seconds before the recording starts over.\n";
+    "The last frame stays 2 seconds before the recording starts over.\n"
+    "An existing OUTPUT.gif stays as it was until the new recording is complete;\n"
+    "- as OUTPUT.gif writes the GIF to standard output.\n";
 
 // ---------------------------------------------------------------------------
 // Command line
@@ -360,16 +367,10 @@ class Recorder {
 
 Recorder* Recorder::running_ = nullptr;
 
-// A half-written GIF would pass for a recording. Only a regular file is
-// removed: the output may be a device such as /dev/full.
-void RemovePartialOutput(const std::string& output) {
-  std::error_code error;
-  if (std::filesystem::is_regular_file(output, error)) std::filesystem::remove(output, error);
-}
-
 // An output name that is not a GIF already is most likely a slip, such as
 // the map named without --map: such a file is left alone.
 bool MayOverwrite(const std::string& output) {
+  if (output == kStandardOutput) return true;
   std::error_code error;
   if (!std::filesystem::is_regular_file(output, error)) return true;
   std::ifstream in(output, std::ios::binary);
@@ -380,22 +381,37 @@ bool MayOverwrite(const std::string& output) {
   return false;
 }
 
+// A GIF on a terminal would be a screenful of bytes and no recording.
+bool OutputIsUsable(const std::string& output) {
+  if (output != kStandardOutput || isatty(STDOUT_FILENO) == 0) return true;
+  Complain("will not write a GIF to a terminal: redirect standard output, or name a file");
+  return false;
+}
+
 int Record(Options& options) {
-  if (!MayOverwrite(options.output) || !CanReadMap(options.mapFile) ||
-      !CanReadTexture(options.textureFile) || !ChooseLastFrame(options)) {
+  if (!OutputIsUsable(options.output) || !MayOverwrite(options.output) ||
+      !CanReadMap(options.mapFile) || !CanReadTexture(options.textureFile) ||
+      !ChooseLastFrame(options)) {
     return kExitBadInput;
   }
+  OutputFile output;
+  if (!output.Open(options.output)) {
+    Complain("cannot write " + options.output + ": " + output.error());
+    return kExitCannotWrite;
+  }
   GifAnimation gif;
-  if (!gif.Open(options.output, options.width, options.height)) {
+  if (!gif.Open(output.stream(), options.width, options.height)) {
     Complain("cannot write " + options.output + ": " + gif.error());
     return kExitCannotWrite;
   }
   Recorder recorder(options, gif);
-  const bool recorded = recorder.Run();
-  if (!recorded || !gif.Finish()) {
+  if (!recorder.Run() || !gif.Finish()) {
     const std::string reason = gif.error().empty() ? "the program drew no frame" : gif.error();
     Complain("cannot write " + options.output + ": " + reason);
-    RemovePartialOutput(options.output);
+    return kExitCannotWrite;
+  }
+  if (!output.Commit()) {
+    Complain("cannot write " + options.output + ": " + output.error());
     return kExitCannotWrite;
   }
   return kExitOk;
