@@ -138,7 +138,8 @@ struct Shown {
 struct Decoded {
   int width = 0, height = 0;
   std::vector<Shown> shown;
-  bool loops = false;  // the application extension that loops for ever
+  bool loops = false;             // the application extension that loops for ever
+  std::vector<bool> localTables;  // for each image, whether it has its own colour table
 };
 
 bool HasLoopExtension(const SavedImage& image) {
@@ -189,6 +190,7 @@ Decoded Decode(const std::string& file) {
       }
     }
     images.push_back(Rect{desc.Left, desc.Top, desc.Width, desc.Height});
+    decoded.localTables.push_back(desc.ColorMap != nullptr);
     if (control.DelayTime > 0) {
       decoded.shown.push_back(Shown{canvas, control.DelayTime, images});
       images.clear();
@@ -365,37 +367,61 @@ class SmallTmpfs {
 
 // The whole search of a small maze, every frame kept: every picture is the
 // program's frame for that tick, each image paints only the rectangle that
-// changed, and the last frame is the first to show the end message.
+// changed, and the last frame is the first to show the end message. Walls of
+// one colour make the picture's colours few and the global table small: a
+// change of a few colours uses it, a change of one or two takes a smaller
+// table of its own, so images alternate between a local table and none
+// (which giflib handles with a leak that the sanitizer build would report).
 TEST_F(RecordTest, WholeSearchFrameByFrameIsTheProgramsFrames) {
   const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
-  const std::string texture = DataFile("Stone.BMP");
-  const std::string gif = scratch_.PathOf("search.gif");
-  const RunResult run = RunRecord(scratch_, "--map " + map + " --texture " + texture +
-                                                " --size 360 --every 1 --delay 20 " + gif);
-  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const std::string plain = scratch_.Write(
+      "plain.bmp",
+      bmp_fixture::BmpFile(16, 16, std::vector<bmp_fixture::Rgb8>(256, {200, 100, 50})));
+  struct Case {
+    std::string texture;
+    int side;
+    bool alternatesTables;  // what the texture is there for
+  };
+  const Case cases[] = {{DataFile("Stone.BMP"), 360, false}, {plain, 120, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.texture);
+    const std::string gif = scratch_.PathOf("search.gif");
+    const RunResult run =
+        RunRecord(scratch_, "--map " + map + " --texture " + c.texture + " --size " +
+                                std::to_string(c.side) + " --every 1 --delay 20 " + gif);
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
 
-  const Decoded decoded = Decode(gif);
-  EXPECT_EQ(decoded.width, 360);
-  EXPECT_EQ(decoded.height, 360);
-  EXPECT_TRUE(decoded.loops);
-  const std::vector<const Picture*> timeline = Timeline(decoded, 2);
-  ASSERT_EQ(timeline.size(), size_t{kExitNorthLastFrame});
-  EXPECT_EQ(decoded.shown.back().delayCs, 200) << "the end is held for 2 seconds";
+    const Decoded decoded = Decode(gif);
+    EXPECT_EQ(decoded.width, c.side);
+    EXPECT_EQ(decoded.height, c.side);
+    EXPECT_TRUE(decoded.loops);
+    const std::vector<const Picture*> timeline = Timeline(decoded, 2);
+    ASSERT_EQ(timeline.size(), size_t{kExitNorthLastFrame});
+    EXPECT_EQ(decoded.shown.back().delayCs, 200) << "the end is held for 2 seconds";
 
-  std::vector<int> wanted;
-  for (int frame = 1; frame <= kExitNorthLastFrame; ++frame) wanted.push_back(frame);
-  // 20 ms a frame: the first measurement closes after 1000 ms, in frame 52.
-  const std::vector<Picture> program =
-      ProgramFrames({false, 360, 360}, map, texture, wanted, [](int) { return 0; });
-  for (int frame = 1; frame <= kExitNorthLastFrame; ++frame) {
-    EXPECT_TRUE(SamePicture(*timeline[frame - 1], program[frame - 1], 360)) << "frame " << frame;
-  }
+    std::vector<int> wanted;
+    for (int frame = 1; frame <= kExitNorthLastFrame; ++frame) wanted.push_back(frame);
+    // 20 ms a frame: the first measurement closes after 1000 ms, in frame 52.
+    const std::vector<Picture> program =
+        ProgramFrames({false, c.side, c.side}, map, c.texture, wanted, [](int) { return 0; });
+    for (int frame = 1; frame <= kExitNorthLastFrame; ++frame) {
+      EXPECT_TRUE(SamePicture(*timeline[frame - 1], program[frame - 1], c.side))
+          << "frame " << frame;
+    }
 
-  for (size_t i = 1; i < decoded.shown.size(); ++i) {
-    const Shown& shown = decoded.shown[i];
-    ASSERT_EQ(shown.images.size(), 1u) << "one image for picture " << i;
-    EXPECT_EQ(shown.images[0], DifferenceOf(decoded.shown[i - 1].picture, shown.picture, 360))
-        << "picture " << i;
+    for (size_t i = 1; i < decoded.shown.size(); ++i) {
+      const Shown& shown = decoded.shown[i];
+      ASSERT_EQ(shown.images.size(), 1u) << "one image for picture " << i;
+      EXPECT_EQ(shown.images[0], DifferenceOf(decoded.shown[i - 1].picture, shown.picture, c.side))
+          << "picture " << i;
+    }
+    const std::vector<bool>& local = decoded.localTables;
+    bool alternates = false;
+    for (size_t i = 1; i < local.size(); ++i)
+      alternates = alternates || (local[i - 1] && !local[i]);
+    if (c.alternatesTables) {
+      EXPECT_TRUE(alternates) << "no image without a table follows one with";
+    }
   }
 }
 
