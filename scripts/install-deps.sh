@@ -7,10 +7,12 @@
 set -eu
 
 # Building and running the program (run.sh configures without the tests);
-# OSMesa (found through pkg-config) and giflib for pathwick-record, which
-# draws offscreen and writes GIFs; help2man writes the man pages from the
-# programs' --help in every build, and cpack makes the Debian package with
-# dpkg-dev's dpkg-shlibdeps and file.
+# CLI11 reads the command lines (header-only; the Windows build uses the same
+# headers); OSMesa (found through pkg-config) and giflib for pathwick-record,
+# which draws offscreen and writes GIFs; help2man writes the man pages from
+# the programs' --help in every build, dpkg-dev's dpkg-buildflags gives the
+# hardening flags, and cpack makes the Debian package with dpkg-dev's
+# dpkg-shlibdeps and file.
 RUN_PACKAGES="
   build-essential
   cmake
@@ -19,6 +21,7 @@ RUN_PACKAGES="
   libx11-dev
   libfltk1.3-dev
   libpng-dev
+  libcli11-dev
   pkg-config
   libosmesa6-dev
   libgif-dev
@@ -33,10 +36,11 @@ RUN_PACKAGES="
 # xfwm4, which keeps its settings in a D-Bus service, hence dbus-daemon for a
 # session bus; metacity, whose frames have invisible borders), and the X
 # tools that drive the program and look at its windows (ImageMagick also
-# paints the desktop); the MinGW-w64 cross compiler for the Windows program, and Wine with a Chinese locale to run
-# it (without one, Wine draws the Chinese captions as empty boxes); clang with
-# its fuzzing runtime for the fuzz targets; the checkers of the Debian package,
-# its menu entry and its AppStream metadata.
+# paints the desktop); the MinGW-w64 cross compiler for the Windows program,
+# and Wine with a Chinese locale to run it (without one, Wine draws the
+# Chinese captions as empty boxes); clang with its fuzzing runtime for the
+# fuzz targets; the checkers of the Debian package, its menu entry and its
+# AppStream metadata, and man, which renders its man pages.
 TEST_PACKAGES="
   libgtest-dev
   python3
@@ -60,6 +64,7 @@ TEST_PACKAGES="
   clang
   libclang-rt-14-dev
   lintian
+  man-db
   desktop-file-utils
   appstream
 "

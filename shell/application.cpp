@@ -57,7 +57,7 @@ void LoadWallTexture(const char* fileName) {
 
 int RunApplication(const LaunchOptions& options) {
   // Initialise: the maze first, then the window system.
-  MapFileName = options.mapFile;
+  MapFileName = options.mapFile.c_str();
   Explorer.LoadMaze(MapFileName);
 
   const char* displayError = nullptr;
@@ -76,7 +76,7 @@ int RunApplication(const LaunchOptions& options) {
 
   // Fixed rendering state and the wall texture.
   glEnable(GL_CULL_FACE);
-  LoadWallTexture(options.textureFile);
+  LoadWallTexture(options.textureFile.c_str());
 
   // The first fit that reaches OpenGL; earlier ones came before the context.
   RenderingEnabled = 1;
