@@ -93,7 +93,7 @@ bool LoadFloorScene(const std::string& dataDir, FloorScene* scene, std::string* 
 
 FloorRenderer::FloorRenderer(const FloorScene& scene, int width, int height, bool fullScreen)
     : walls_(scene.walls), width_(width), height_(height), fullScreen_(fullScreen) {
-  // The same context as the dummy platform gives the program.
+  // The same context as the offscreen platform gives the program.
   context_ = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
   if (context_ == nullptr) return;
   colourBuffer_.assign(4 * static_cast<size_t>(width) * height, 0);

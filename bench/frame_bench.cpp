@@ -1,4 +1,4 @@
-// Frame-rate benchmark, on the dummy platform with offscreen OSMesa contexts
+// Frame-rate benchmark, on the offscreen platform with offscreen OSMesa contexts
 // and the steady clock:
 //  1. the program against its floor, uncapped, at the framed window's
 //     420 x 420 and at a 1920 x 1080 full screen. The program runs whole,
@@ -30,7 +30,7 @@
 #include "shell/gl.h"
 #include "shell/heap.h"
 #include "shell/platform/platform.h"
-#include "tests/platform_dummy.h"
+#include "shell/platform/platform_offscreen.h"
 
 namespace {
 

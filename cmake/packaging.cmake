@@ -59,6 +59,8 @@ pathwick_add_man_page(pathwick-trace 1 "run the Pathwick maze search without a d
 if(PATHWICK_DESKTOP)
   install(TARGETS pathwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   pathwick_add_man_page(pathwick 6 "animate a depth-first search of a maze")
+  install(TARGETS pathwick-record RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  pathwick_add_man_page(pathwick-record 1 "record a Pathwick maze search as an animated GIF")
   install(FILES data/MazeMap.txt data/Stone.BMP DESTINATION ${CMAKE_INSTALL_DATADIR}/pathwick)
   install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
           RENAME pathwick)
@@ -101,7 +103,8 @@ in one line what it is doing, until it finds the exit or knows there is none.
 It runs in a framed window with a menu bar or full screen.
 
 The package also holds pathwick-trace, which runs the same search without a
-display and prints every frame.")
+display and prints every frame, and pathwick-record, which draws the search
+offscreen, with no display, and writes it as an animated GIF.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PATHWICK_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION education)

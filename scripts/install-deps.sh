@@ -8,9 +8,11 @@ set -eu
 
 # Building and running the program (run.sh configures without the tests);
 # CLI11 reads the command lines (header-only; the Windows build uses the same
-# headers); help2man writes the man pages from the programs' --help in every
-# build, dpkg-dev's dpkg-buildflags gives the hardening flags, and cpack makes
-# the Debian package with dpkg-dev's dpkg-shlibdeps and file.
+# headers); OSMesa (found through pkg-config) and giflib for pathwick-record,
+# which draws offscreen and writes GIFs; help2man writes the man pages from
+# the programs' --help in every build, dpkg-dev's dpkg-buildflags gives the
+# hardening flags, and cpack makes the Debian package with dpkg-dev's
+# dpkg-shlibdeps and file.
 RUN_PACKAGES="
   build-essential
   cmake
@@ -20,34 +22,32 @@ RUN_PACKAGES="
   libfltk1.3-dev
   libpng-dev
   libcli11-dev
+  pkg-config
+  libosmesa6-dev
+  libgif-dev
   fonts-wqy-microhei
   help2man
   dpkg-dev
   file
 "
 
-# The tests, on top of the run set: GoogleTest, Python, OSMesa for drawing
-# offscreen (found through pkg-config), giflib for pathwick-record, which
-# draws offscreen too, and its tests; a virtual display with window managers
-# (openbox; icewm and fluxbox, which have a task bar; xfwm4, which keeps its
-# settings in a D-Bus service, hence dbus-daemon for a session bus; metacity,
-# whose frames have invisible borders; the tiling managers i3, its window
-# manager and bar alone, and awesome; xterm, the other window that comes and
-# goes over the program's), and the X tools that drive the program
-# and look at its windows (ImageMagick also paints the desktop); the MinGW-w64
-# cross compiler for the Windows program, and Wine with a Chinese locale to run
-# it (without one, Wine draws the Chinese captions as empty boxes) and with
-# its own fonts, as "apt install wine" brings them; nsis for the Windows
-# installer (cpack -G NSIS), which the Wine tests install; clang with
-# its fuzzing runtime for the fuzz targets; the checkers of the Debian package,
-# its menu entry and its AppStream metadata, and man, which renders its man
-# pages.
+# The tests, on top of the run set: GoogleTest, Python; a virtual display
+# with window managers (openbox; icewm and fluxbox, which have a task bar;
+# xfwm4, which keeps its settings in a D-Bus service, hence dbus-daemon for a
+# session bus; metacity, whose frames have invisible borders; the tiling
+# managers i3, its window manager and bar alone, and awesome; xterm, the other
+# window that comes and goes over the program's), and the X tools that drive
+# the program and look at its windows (ImageMagick also paints the desktop);
+# the MinGW-w64 cross compiler for the Windows program, and Wine with a
+# Chinese locale to run it (without one, Wine draws the Chinese captions as
+# empty boxes) and with its own fonts, as "apt install wine" brings them; nsis
+# for the Windows installer (cpack -G NSIS), which the Wine tests install;
+# clang with its fuzzing runtime for the fuzz targets; the checkers of the
+# Debian package, its menu entry and its AppStream metadata, and man, which
+# renders its man pages.
 TEST_PACKAGES="
   libgtest-dev
   python3
-  pkg-config
-  libosmesa6-dev
-  libgif-dev
   xvfb
   xauth
   openbox

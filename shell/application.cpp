@@ -5,7 +5,6 @@
 #include "shell/platform/platform.h"
 #include "shell/rendering.h"
 #include "ui/commands.h"
-#include "ui/frame.h"
 #include "ui/viewport.h"
 
 unsigned char* TexturePixels = nullptr;
@@ -84,7 +83,7 @@ int RunApplication(const LaunchOptions& options) {
   FitViewport();
 
   // Loop until the window is destroyed.
-  RunFrameLoop(DrawFrame);
+  RunFrameLoop(options.frame);
 
   // Tear down.
   delete[] TexturePixels;

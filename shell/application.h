@@ -4,8 +4,10 @@
 #include <string>
 
 #include "shell/bmp_file.h"
+#include "shell/frame_loop.h"
 #include "shell/platform/platform.h"
 #include "shell/program_state.h"
+#include "ui/frame.h"
 
 // The wall texture as read from its file: allocated by LoadBitmapFile, freed
 // after the frame loop once OpenGL holds its own copy. Null and zero when the
@@ -25,6 +27,9 @@ struct LaunchOptions {
   // reported when it cannot be read; the program runs without the defaults.
   bool mapFileNamed = false;
   bool textureFileNamed = false;
+  // What the frame loop runs for each frame: the program draws every one;
+  // pathwick-record steps the frames before its first one without drawing.
+  FrameCallback frame = DrawFrame;
 };
 
 // Loads the maze, asks for full screen, sets up the window, the context and

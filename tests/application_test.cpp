@@ -1,4 +1,4 @@
-// Start-up and tear-down against the dummy platform: the full-screen
+// Start-up and tear-down against the offscreen platform: the full-screen
 // question and the window it leads to, the order of the set-up, the failures
 // that end the run early, the wall texture, and the exit code.
 #include "shell/application.h"
@@ -11,10 +11,10 @@
 
 #include "shell/frame_loop.h"
 #include "shell/gl.h"
+#include "shell/platform/platform_offscreen.h"
 #include "shell/rendering.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
-#include "tests/platform_dummy.h"
 #include "ui/commands.h"
 
 namespace {

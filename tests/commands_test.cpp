@@ -1,4 +1,4 @@
-// The window procedure against the dummy platform: the command table (each
+// The window procedure against the offscreen platform: the command table (each
 // key and its menu item doing the same), the speed steps and their bounds,
 // window messages, the menu bar, and the About box stopping the frames.
 #include "ui/commands.h"
@@ -13,8 +13,8 @@
 #include "shell/application.h"
 #include "shell/frame_loop.h"
 #include "shell/gl.h"
+#include "shell/platform/platform_offscreen.h"
 #include "tests/explorer_fixtures.h"
-#include "tests/platform_dummy.h"
 #include "ui/frame.h"
 
 namespace {
@@ -304,7 +304,7 @@ TEST(MainMenuTest, EightItemsInMenuOrder) {
   }
 }
 
-// The dummy's box is synchronous: it is open while onMessage runs. There the
+// The offscreen backend's box is synchronous: it is open while onMessage runs. There the
 // test plays the box's modal loop, which (as on Windows) still dispatches the
 // window's messages, a resize among them, while no frame may run.
 TEST_F(CommandsTest, NoFrameRunsWhileTheAboutBoxIsOpen) {

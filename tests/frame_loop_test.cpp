@@ -1,4 +1,4 @@
-// The frame loop against the dummy platform: the frames-per-second figure
+// The frame loop against the offscreen platform: the frames-per-second figure
 // capped and uncapped, the busy wait of the cap, SetFrameRate, and the order
 // of events, frames and the quit event.
 #include "shell/frame_loop.h"
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "shell/platform/platform.h"
-#include "tests/platform_dummy.h"
+#include "shell/platform/platform_offscreen.h"
 
 namespace {
 
@@ -235,7 +235,7 @@ TEST_F(FrameLoopTest, WaitsForEventsWhileRenderingIsDisabled) {
   int handled = 0;
   for (int i = 0; i < 2; ++i) platform.events.push_back([&handled] { ++handled; });
 
-  // The dummy wait posts quit 99 once nothing is left to wait for.
+  // The offscreen backend's wait posts quit 99 once nothing is left to wait for.
   EXPECT_EQ(RunFrameLoop(RecordFrame), 99);
 
   EXPECT_EQ(handled, 2);

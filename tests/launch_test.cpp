@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "shell/platform/platform_offscreen.h"
 #include "tests/bmp_fixture.h"
-#include "tests/platform_dummy.h"
 #include "tests/scratch_dir.h"
 
 namespace {

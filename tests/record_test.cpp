@@ -1,12 +1,22 @@
 // Tests of pathwick-record: recordings are decoded with giflib and compared,
 // pixel for pixel, with the program's frames for the same ticks, drawn here
 // offscreen the way the render tests draw them; and its errors.
+#include <fcntl.h>
 #include <gif_lib.h>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
@@ -16,10 +26,11 @@
 
 #include "shell/application.h"
 #include "shell/gl.h"
+#include "shell/platform/platform_offscreen.h"
 #include "shell/rendering.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
-#include "tests/platform_dummy.h"
+#include "tools/gif_animation.h"
 #include "ui/commands.h"
 #include "ui/frame.h"
 #include "ui/viewport.h"
@@ -127,7 +138,8 @@ struct Shown {
 struct Decoded {
   int width = 0, height = 0;
   std::vector<Shown> shown;
-  bool loops = false;  // the application extension that loops for ever
+  bool loops = false;             // the application extension that loops for ever
+  std::vector<bool> localTables;  // for each image, whether it has its own colour table
 };
 
 bool HasLoopExtension(const SavedImage& image) {
@@ -178,6 +190,7 @@ Decoded Decode(const std::string& file) {
       }
     }
     images.push_back(Rect{desc.Left, desc.Top, desc.Width, desc.Height});
+    decoded.localTables.push_back(desc.ColorMap != nullptr);
     if (control.DelayTime > 0) {
       decoded.shown.push_back(Shown{canvas, control.DelayTime, images});
       images.clear();
@@ -264,39 +277,151 @@ class RecordTest : public testing::Test {
   ScratchDir scratch_;
 };
 
+// A pathwick-record process started in the background.
+struct Started {
+  pid_t pid;
+  std::string errorsFile;
+
+  // Waits for it to end: its wait status.
+  int Wait() const {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+  }
+  std::string Errors() const { return ReadAll(errorsFile); }
+};
+
+// Starts pathwick-record with `args`, its standard output on `output` and its
+// errors in a file; `fileSizeLimit`, when not 0, is the largest file in bytes
+// that it may write (beyond it writes fail, as on a full disk).
+Started StartRecord(const ScratchDir& scratch, const std::vector<std::string>& args, int output,
+                    rlim_t fileSizeLimit = 0) {
+  const std::string errorsFile = scratch.PathOf("stderr.txt");
+  std::vector<char*> argv{const_cast<char*>(PATHWICK_RECORD)};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int errors = open(errorsFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(errors, STDERR_FILENO);
+    dup2(output, STDOUT_FILENO);
+    if (fileSizeLimit != 0) {
+      const rlimit limit{fileSizeLimit, fileSizeLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit fails instead
+    }
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  return Started{pid, errorsFile};
+}
+
+// The files of `directory` whose names begin with `prefix`.
+std::vector<std::string> FilesStartingWith(const std::string& directory,
+                                           const std::string& prefix) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) == 0) names.push_back(name);
+  }
+  return names;
+}
+
+// Waits until a recording into `directory` has written part of its new file.
+bool PartialFileGrows(const std::string& directory, const std::string& prefix) {
+  for (int i = 0; i < 2000; ++i) {
+    for (const std::string& name : FilesStartingWith(directory, prefix)) {
+      std::error_code error;
+      if (std::filesystem::file_size(directory + "/" + name, error) > 0) return true;
+    }
+    usleep(10000);
+  }
+  return false;
+}
+
+// A small tmpfs mounted on `directory` while it lives, when the process may
+// mount one (root, and a system that lets it).
+class SmallTmpfs {
+ public:
+  SmallTmpfs(const std::string& directory, const char* size) : directory_(directory) {
+    std::filesystem::create_directory(directory_);
+    const std::string options = std::string("size=") + size;
+    mounted_ =
+        geteuid() == 0 && mount("tmpfs", directory_.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    if (!mounted_) why_ = geteuid() == 0 ? std::strerror(errno) : "not root";
+  }
+  ~SmallTmpfs() {
+    if (mounted_) umount(directory_.c_str());
+  }
+  SmallTmpfs(const SmallTmpfs&) = delete;
+  SmallTmpfs& operator=(const SmallTmpfs&) = delete;
+
+  bool mounted() const { return mounted_; }
+  const std::string& why() const { return why_; }
+
+ private:
+  std::string directory_;
+  bool mounted_ = false;
+  std::string why_;
+};
+
 // The whole search of a small maze, every frame kept: every picture is the
 // program's frame for that tick, each image paints only the rectangle that
-// changed, and the last frame is the first to show the end message.
+// changed, and the last frame is the first to show the end message. Walls of
+// one colour make the picture's colours few and the global table small: a
+// change of a few colours uses it, a change of one or two takes a smaller
+// table of its own, so images alternate between a local table and none
+// (which giflib handles with a leak that the sanitizer build would report).
 TEST_F(RecordTest, WholeSearchFrameByFrameIsTheProgramsFrames) {
   const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
-  const std::string texture = DataFile("Stone.BMP");
-  const std::string gif = scratch_.PathOf("search.gif");
-  const RunResult run = RunRecord(scratch_, "--map " + map + " --texture " + texture +
-                                                " --size 360 --every 1 --delay 20 " + gif);
-  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const std::string plain = scratch_.Write(
+      "plain.bmp",
+      bmp_fixture::BmpFile(16, 16, std::vector<bmp_fixture::Rgb8>(256, {200, 100, 50})));
+  struct Case {
+    std::string texture;
+    int side;
+    bool alternatesTables;  // what the texture is there for
+  };
+  const Case cases[] = {{DataFile("Stone.BMP"), 360, false}, {plain, 120, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.texture);
+    const std::string gif = scratch_.PathOf("search.gif");
+    const RunResult run =
+        RunRecord(scratch_, "--map " + map + " --texture " + c.texture + " --size " +
+                                std::to_string(c.side) + " --every 1 --delay 20 " + gif);
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
 
-  const Decoded decoded = Decode(gif);
-  EXPECT_EQ(decoded.width, 360);
-  EXPECT_EQ(decoded.height, 360);
-  EXPECT_TRUE(decoded.loops);
-  const std::vector<const Picture*> timeline = Timeline(decoded, 2);
-  ASSERT_EQ(timeline.size(), size_t{kExitNorthLastFrame});
-  EXPECT_EQ(decoded.shown.back().delayCs, 200) << "the end is held for 2 seconds";
+    const Decoded decoded = Decode(gif);
+    EXPECT_EQ(decoded.width, c.side);
+    EXPECT_EQ(decoded.height, c.side);
+    EXPECT_TRUE(decoded.loops);
+    const std::vector<const Picture*> timeline = Timeline(decoded, 2);
+    ASSERT_EQ(timeline.size(), size_t{kExitNorthLastFrame});
+    EXPECT_EQ(decoded.shown.back().delayCs, 200) << "the end is held for 2 seconds";
 
-  std::vector<int> wanted;
-  for (int frame = 1; frame <= kExitNorthLastFrame; ++frame) wanted.push_back(frame);
-  // 20 ms a frame: the first measurement closes after 1000 ms, in frame 52.
-  const std::vector<Picture> program =
-      ProgramFrames({false, 360, 360}, map, texture, wanted, [](int) { return 0; });
-  for (int frame = 1; frame <= kExitNorthLastFrame; ++frame) {
-    EXPECT_TRUE(SamePicture(*timeline[frame - 1], program[frame - 1], 360)) << "frame " << frame;
-  }
+    std::vector<int> wanted;
+    for (int frame = 1; frame <= kExitNorthLastFrame; ++frame) wanted.push_back(frame);
+    // 20 ms a frame: the first measurement closes after 1000 ms, in frame 52.
+    const std::vector<Picture> program =
+        ProgramFrames({false, c.side, c.side}, map, c.texture, wanted, [](int) { return 0; });
+    for (int frame = 1; frame <= kExitNorthLastFrame; ++frame) {
+      EXPECT_TRUE(SamePicture(*timeline[frame - 1], program[frame - 1], c.side))
+          << "frame " << frame;
+    }
 
-  for (size_t i = 1; i < decoded.shown.size(); ++i) {
-    const Shown& shown = decoded.shown[i];
-    ASSERT_EQ(shown.images.size(), 1u) << "one image for picture " << i;
-    EXPECT_EQ(shown.images[0], DifferenceOf(decoded.shown[i - 1].picture, shown.picture, 360))
-        << "picture " << i;
+    for (size_t i = 1; i < decoded.shown.size(); ++i) {
+      const Shown& shown = decoded.shown[i];
+      ASSERT_EQ(shown.images.size(), 1u) << "one image for picture " << i;
+      EXPECT_EQ(shown.images[0], DifferenceOf(decoded.shown[i - 1].picture, shown.picture, c.side))
+          << "picture " << i;
+    }
+    const std::vector<bool>& local = decoded.localTables;
+    bool alternates = false;
+    for (size_t i = 1; i < local.size(); ++i)
+      alternates = alternates || (local[i - 1] && !local[i]);
+    if (c.alternatesTables) {
+      EXPECT_TRUE(alternates) << "no image without a table follows one with";
+    }
   }
 }
 
@@ -348,6 +473,42 @@ TEST_F(RecordTest, PicturesOfManyColoursStayExact) {
   for (int frame = 1; frame <= 3; ++frame) {
     EXPECT_TRUE(SamePicture(*timeline[frame - 1], program[frame - 1], 360)) << "frame " << frame;
   }
+}
+
+// Frames before --from are stepped without being drawn. The slow way draws
+// every frame from 1: a recording from frame 1 whose kept frames include
+// those of the fast one. Its pictures from --from on, encoded again as the
+// recorder encodes, must give the fast recording byte for byte. Every third
+// frame at 20 ms makes 150 frames a second: by frame 301 the title line
+// shows a figure, which the fast way must have counted to.
+TEST_F(RecordTest, RecordingFromTheMiddleIsTheSlowRecordingsTail) {
+  constexpr int kEvery = 3, kFrom = 301, kTo = 401, kSide = 120;
+  const std::string files = "--map " + DataFile("MazeMap.txt") + " --texture " +
+                            DataFile("Stone.BMP") + " --size " + std::to_string(kSide) +
+                            " --every " + std::to_string(kEvery) + " --delay 20 --to " +
+                            std::to_string(kTo) + " ";
+  const std::string slow = scratch_.PathOf("slow.gif"), fast = scratch_.PathOf("fast.gif");
+  RunResult run = RunRecord(scratch_, files + slow);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  run = RunRecord(scratch_, files + "--from " + std::to_string(kFrom) + " " + fast);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+
+  const Decoded decoded = Decode(slow);
+  const std::vector<const Picture*> timeline = Timeline(decoded, 2);
+  const size_t first = (kFrom - 1) / kEvery;
+  ASSERT_EQ(timeline.size(), first + (kTo - kFrom) / kEvery + 2);
+  const std::string expected = scratch_.PathOf("expected.gif");
+  std::FILE* stream = std::fopen(expected.c_str(), "wb");
+  ASSERT_NE(stream, nullptr);
+  GifAnimation gif;
+  ASSERT_TRUE(gif.Open(stream, kSide, kSide)) << gif.error();
+  for (size_t i = first; i < timeline.size(); ++i) {
+    ASSERT_TRUE(gif.Add(*timeline[i], i + 1 == timeline.size() ? 200 : 2)) << gif.error();
+  }
+  ASSERT_TRUE(gif.Finish()) << gif.error();
+  ASSERT_EQ(std::fclose(stream), 0);
+  EXPECT_TRUE(ReadAll(fast) == ReadAll(expected)) << "the fast recording differs";
+  EXPECT_NE(*timeline[first], *timeline[first - 1]) << "the search moves at --from";
 }
 
 TEST_F(RecordTest, BadUsageAndInputThatCannotBeRecordedExit2WithTheReason) {
@@ -444,6 +605,134 @@ TEST_F(RecordTest, OutputThatCannotBeWrittenExits1) {
         << run.errors;
     EXPECT_NE(run.errors.find(c.says), std::string::npos) << run.errors;
   }
+}
+
+// A recording never destroys the file it replaces: killed mid-way, or
+// failing to write on a full file system, it leaves the old recording byte
+// for byte. Only SIGKILL, which nothing can catch, leaves the new file behind,
+// named after the output.
+TEST_F(RecordTest, FailedRecordingLeavesTheOldFileIntact) {
+  const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
+  const std::string shipped = "--map=" + DataFile("MazeMap.txt");
+  const std::string texture = "--texture=" + DataFile("Stone.BMP");
+  const std::string tmpfsDir = scratch_.PathOf("small");
+  const SmallTmpfs tmpfs(tmpfsDir, "64k");
+  struct Case {
+    const char* what;
+    std::string directory;
+    int signal;  // sent once the new file has grown; 0: none
+    rlim_t fileSizeLimit;
+    const char* says;  // for a failure to write
+  };
+  const Case cases[] = {
+      {"SIGTERM", scratch_.PathOf(""), SIGTERM, 0, nullptr},
+      {"SIGINT", scratch_.PathOf(""), SIGINT, 0, nullptr},
+      {"SIGHUP", scratch_.PathOf(""), SIGHUP, 0, nullptr},
+      {"SIGKILL", scratch_.PathOf(""), SIGKILL, 0, nullptr},
+      {"file size limit", scratch_.PathOf(""), 0, 16384, "File too large"},
+      {"full tmpfs", tmpfsDir, 0, 0, "No space left on device"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.directory == tmpfsDir && !tmpfs.mounted()) {
+      std::printf("[  SKIPPED ] %s: cannot mount a tmpfs (%s)\n", c.what, tmpfs.why().c_str());
+      continue;
+    }
+    const std::string old = c.directory + "/keep.gif";
+    ASSERT_EQ(
+        RunRecord(scratch_, "--map " + map + " " + texture + " --size 120 --to 3 " + old).exitCode,
+        0);
+    const std::string oldBytes = ReadAll(old);
+    const Started started =
+        StartRecord(scratch_, {shipped, texture, "--every=1", old}, STDOUT_FILENO, c.fileSizeLimit);
+    if (c.signal != 0) {
+      EXPECT_TRUE(PartialFileGrows(c.directory, "keep.gif.partial-"));
+      kill(started.pid, c.signal);
+    }
+    const int status = started.Wait();
+    if (c.signal != 0) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+      EXPECT_NE(started.Errors().find("cannot write " + old + ": " + c.says), std::string::npos)
+          << started.Errors();
+    }
+    EXPECT_TRUE(ReadAll(old) == oldBytes) << "the old recording changed";
+    const std::vector<std::string> left = FilesStartingWith(c.directory, "keep.gif.partial-");
+    EXPECT_EQ(left.size(), c.signal == SIGKILL ? 1u : 0u);
+    for (const std::string& name : left) std::filesystem::remove(c.directory + "/" + name);
+    std::filesystem::remove(old);
+  }
+}
+
+// A complete recording takes the old one's place, keeping its mode; a new
+// file gets the mode the umask gives.
+TEST_F(RecordTest, CompleteRecordingReplacesTheOldFileAndKeepsItsMode) {
+  const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
+  const std::string files = "--map " + map + " --texture " + DataFile("Stone.BMP") + " --to 3 ";
+  const std::string kept = scratch_.PathOf("kept.gif"), fresh = scratch_.PathOf("fresh.gif");
+  ASSERT_EQ(RunRecord(scratch_, files + "--size 100 " + kept).exitCode, 0);
+  ASSERT_EQ(chmod(kept.c_str(), 0604), 0);
+  const std::string oldBytes = ReadAll(kept);
+  RunResult run = RunRecord(scratch_, files + "--size 120 " + kept);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_EQ(Decode(kept).width, 120);
+  EXPECT_EQ(std::filesystem::status(kept).permissions(), std::filesystem::perms(0604));
+
+  const mode_t umaskBefore = umask(027);
+  run = RunRecord(scratch_, files + fresh);
+  umask(umaskBefore);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_EQ(std::filesystem::status(fresh).permissions(), std::filesystem::perms(0640));
+  EXPECT_TRUE(FilesStartingWith(scratch_.PathOf(""), "kept.gif.partial-").empty());
+}
+
+// "-" writes the GIF to standard output, and a FIFO is written directly:
+// the same bytes as a file. A terminal is refused.
+TEST_F(RecordTest, StandardOutputAndFifoGetTheFilesBytes) {
+  const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
+  const std::vector<std::string> files = {"--map=" + map, "--texture=" + DataFile("Stone.BMP"),
+                                          "--size=120", "--to=20"};
+  const std::string file = scratch_.PathOf("file.gif");
+  std::string args;
+  for (const std::string& arg : files) args += arg + " ";
+  ASSERT_EQ(RunRecord(scratch_, args + file).exitCode, 0);
+  const std::string expected = ReadAll(file);
+  ASSERT_EQ(expected.substr(0, 4), "GIF8");
+
+  const std::string fifo = scratch_.PathOf("fifo.gif");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& output : {std::string("-"), fifo}) {
+    SCOPED_TRACE(output);
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    std::vector<std::string> args2 = files;
+    args2.push_back(output);
+    const Started started = StartRecord(scratch_, args2, pipeFds[1]);
+    close(pipeFds[1]);
+    const int readFd = output == "-" ? pipeFds[0] : open(fifo.c_str(), O_RDONLY);
+    std::string got;
+    char buffer[4096];
+    for (ssize_t n; (n = read(readFd, buffer, sizeof buffer)) > 0;) got.append(buffer, n);
+    if (readFd != pipeFds[0]) close(readFd);
+    close(pipeFds[0]);
+    const int status = started.Wait();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << started.Errors();
+    EXPECT_TRUE(got == expected) << got.size() << " bytes, not " << expected.size();
+  }
+
+  int terminal = -1, device = -1;
+  ASSERT_EQ(openpty(&terminal, &device, nullptr, nullptr, nullptr), 0);
+  std::vector<std::string> args3 = files;
+  args3.push_back("-");
+  const Started started = StartRecord(scratch_, args3, device);
+  close(device);
+  const int status = started.Wait();
+  close(terminal);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+  EXPECT_NE(started.Errors().find("pathwick-record: will not write a GIF to a terminal"),
+            std::string::npos)
+      << started.Errors();
 }
 
 TEST_F(RecordTest, HelpGoesToStandardOutput) {

@@ -1,4 +1,4 @@
-// Offscreen render tests: frames are drawn with OSMesa through the dummy
+// Offscreen render tests: frames are drawn with OSMesa through the offscreen
 // platform and read back pixel by pixel. With a 360 x 360 drawing area one
 // scene unit is one pixel; row 0 is at the bottom. Filled shapes are sampled
 // inside or a few pixels beyond their edges, never on a slanted edge; text is
@@ -22,10 +22,10 @@
 #include "shell/bitmap_text.h"
 #include "shell/gl.h"
 #include "shell/platform/fixed_font.h"
+#include "shell/platform/platform_offscreen.h"
 #include "shell/rendering.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
-#include "tests/platform_dummy.h"
 #include "ui/commands.h"
 #include "ui/frame.h"
 #include "ui/viewport.h"

@@ -1,8 +1,6 @@
 #include "tools/gif_animation.h"
 
-#include <fcntl.h>
 #include <gif_lib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -52,16 +50,11 @@ GifAnimation::~GifAnimation() {
   if (gif_ != nullptr) EGifCloseFile(gif_, nullptr);
 }
 
-bool GifAnimation::Open(const std::string& fileName, int width, int height) {
-  const int fd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  if (fd < 0) {
-    error_ = std::strerror(errno);
-    return false;
-  }
+bool GifAnimation::Open(std::FILE* stream, int width, int height) {
+  stream_ = stream;
   int gifError = 0;
-  gif_ = EGifOpenFileHandle(fd, &gifError);
+  gif_ = EGifOpen(this, WriteBytes, &gifError);
   if (gif_ == nullptr) {
-    close(fd);
     error_ = GifErrorString(gifError);
     return false;
   }
@@ -69,6 +62,15 @@ bool GifAnimation::Open(const std::string& fileName, int width, int height) {
   width_ = width;
   height_ = height;
   return true;
+}
+
+int GifAnimation::WriteBytes(GifFileType* gif, const unsigned char* bytes, int length) {
+  auto* animation = static_cast<GifAnimation*>(gif->UserData);
+  const size_t written = std::fwrite(bytes, 1, static_cast<size_t>(length), animation->stream_);
+  if (written != static_cast<size_t>(length) && animation->writeErrno_ == 0) {
+    animation->writeErrno_ = errno != 0 ? errno : EIO;
+  }
+  return static_cast<int>(written);
 }
 
 bool GifAnimation::Add(const Pixels& picture, int delayCs) {
@@ -108,7 +110,7 @@ bool GifAnimation::Finish() {
   int gifError = 0;
   const bool closed = EGifCloseFile(gif_, &gifError) == GIF_OK;
   gif_ = nullptr;
-  if (written && !closed) error_ = GifErrorString(gifError);
+  if (written && !closed) Failed(gifError);
   return written && closed;
 }
 
@@ -161,6 +163,12 @@ bool GifAnimation::WriteImage(const Rect& rect, int delayCs, const std::vector<u
   }
 
   ColorMapObject* localTable = useGlobal ? nullptr : MakeColourTable(colours);
+  // giflib keeps a copy of the last local table, and an image without one
+  // forgets that copy without freeing it: it is freed here instead.
+  if (localTable == nullptr && gif_->Image.ColorMap != nullptr) {
+    GifFreeMapObject(gif_->Image.ColorMap);
+    gif_->Image.ColorMap = nullptr;
+  }
   const int result =
       EGifPutImageDesc(gif_, rect.left, rect.top, rect.width, rect.height, false, localTable);
   GifFreeMapObject(localTable);
@@ -180,8 +188,10 @@ bool GifAnimation::WriteImage(const Rect& rect, int delayCs, const std::vector<u
   return true;
 }
 
+// A failed write says why in errno's words ("No space left on device"),
+// not giflib's.
 bool GifAnimation::Failed(int gifError) {
-  error_ = GifErrorString(gifError);
+  error_ = writeErrno_ != 0 ? std::strerror(writeErrno_) : GifErrorString(gifError);
   return false;
 }
 

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -30,16 +31,17 @@ class GifAnimation {
   // Closes the file without finishing it when Finish was not reached.
   ~GifAnimation();
 
-  // Creates (or truncates) `fileName` for pictures of width x height. False,
-  // with the reason in error(), when the file cannot be created.
-  bool Open(const std::string& fileName, int width, int height);
+  // Starts an animation of pictures of width x height, written to `stream`,
+  // which stays open (and unflushed) after Finish. False, with the reason in
+  // error(), when giflib cannot start it.
+  bool Open(std::FILE* stream, int width, int height);
 
   // Adds a picture, shown for `delayCs` hundredths of a second (1 to 65535).
   // False, with the reason in error(), when writing fails.
   bool Add(const Pixels& picture, int delayCs);
 
-  // Writes what is still held back and closes the file; the animation loops
-  // for ever. False, with the reason in error(), when writing fails or no
+  // Writes what is still held back and the trailer; the animation loops for
+  // ever. False, with the reason in error(), when writing fails or no
   // picture was added.
   bool Finish();
 
@@ -55,6 +57,9 @@ class GifAnimation {
     int delayCs;
   };
 
+  // giflib's output function: writes to the stream, keeping the first
+  // write error.
+  static int WriteBytes(GifFileType* gif, const unsigned char* bytes, int length);
   bool WriteStart();
   bool WritePending();
   bool WriteRect(const Rect& rect, int delayCs);
@@ -66,6 +71,8 @@ class GifAnimation {
   std::vector<uint32_t> ChangedColoursIn(const Rect& rect) const;
   bool UsesGlobalTable(const std::vector<uint32_t>& colours) const;
 
+  std::FILE* stream_ = nullptr;
+  int writeErrno_ = 0;  // errno of the first failed write
   GifFileType* gif_ = nullptr;
   int width_ = 0, height_ = 0;
   Pixels shown_;       // the last picture added that changed; empty before the first

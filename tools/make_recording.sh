@@ -6,8 +6,7 @@
 #
 #   tools/make_recording.sh [BUILD_DIR]   (default: build)
 #
-# pathwick-record is built with the tests (it draws with OSMesa, like them):
-# sh scripts/install-deps.sh installs what it needs.
+# sh scripts/install-deps.sh run installs what pathwick-record needs.
 set -eu
 cd "$(dirname "$0")/.."
 build_dir=${1:-build}
@@ -15,7 +14,7 @@ output=docs/search.gif
 # The README shows the recording from the repository: keep it small.
 max_bytes=3000000
 
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DPATHWICK_TESTS=ON >/dev/null
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build_dir" -j"$(nproc)" --target pathwick-record
 
 recorder=$(cd "$build_dir" && pwd)/pathwick-record

@@ -1,8 +1,9 @@
 // pathwick-record: records a search as an animated GIF. The program itself
-// runs on the dummy platform with an offscreen OSMesa context, so its frames
-// are the program's own, pixel for pixel, with no window and no display.
+// runs on the offscreen platform, drawing into memory with OSMesa, so its
+// frames are the program's own, pixel for pixel, with no window and no
+// display.
 //
-//   pathwick-record [OPTIONS] OUTPUT.gif
+//   pathwick-record [OPTIONS] OUTPUT.gif   ("-": standard output)
 //
 // Frame 1 is the first frame of the running search, as in pathwick-trace.
 // The platform's clock is made to advance as if the program drew
@@ -11,6 +12,7 @@
 // that rate (0 during the first second, as in the program).
 
 #include <GL/osmesa.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -29,8 +31,10 @@
 #include "shell/command_line.h"
 #include "shell/data_files.h"
 #include "shell/file_names.h"
-#include "tests/platform_dummy.h"
+#include "shell/platform/platform_offscreen.h"
 #include "tools/gif_animation.h"
+#include "tools/output_file.h"
+#include "ui/frame.h"
 
 namespace {
 
@@ -45,6 +49,8 @@ constexpr int kDefaultDelayMs = 20;
 constexpr int kMaxDelayMs = 655350;  // 65535 hundredths of a second
 // The last frame stays this long before the recording starts over.
 constexpr int kLastFrameHoldMs = 2000;
+// The output name that means standard output.
+constexpr char kStandardOutput[] = "-";
 // Without --to, how far the search may run before the recording gives up.
 constexpr long long kSearchFrameLimit = 1000000;
 
@@ -66,7 +72,9 @@ const char kUsage[] =
     "  --help            show this help\n"
     "The title line shows the frame rate the program measures when it draws\n"
     "every x 1000 / delay frames a second, the speed the recording plays at.\n"
-    "The last frame stays 2 seconds before the recording starts over.\n";
+    "The last frame stays 2 seconds before the recording starts over.\n"
+    "An existing OUTPUT.gif stays as it was until the new recording is complete;\n"
+    "- as OUTPUT.gif writes the GIF to standard output.\n";
 
 // ---------------------------------------------------------------------------
 // Command line
@@ -228,19 +236,23 @@ void ReadFrame(GifAnimation::Pixels& picture) {
   }
 }
 
+// Runs the program on the offscreen platform and adds the frames to keep to
+// the GIF. The frames before --from are stepped without being drawn: the
+// explorer takes its tick and the frame loop counts the frame on the clock,
+// as when the frame is drawn, so the first frame kept is the one the program
+// draws at that point.
 class Recorder {
  public:
   Recorder(const Options& options, GifAnimation& gif) : options_(options), gif_(gif) {}
 
   // Runs the program until the last frame to keep; false when a frame could
-  // not be written or the program drew none.
+  // not be written or the program ran none.
   bool Run() {
     fake::Reset();
     fake::Platform& platform = fake::Get();
     platform.clientWidth = options_.width;
     platform.clientHeight = options_.height;
     platform.onTick = [this, &platform] { platform.tick = TimeOfNextFrame(); };
-    platform.onSwap = [this] { FrameDrawn(); };
     // Ctrl resumes the explorer before the first frame.
     fake::QueueMessage(MessageKind::KeyDown, KeyControl);
 
@@ -248,12 +260,21 @@ class Recorder {
     launch.window = options_.fullScreen ? WindowChoice::FullScreen : WindowChoice::Framed;
     launch.mapFile = options_.mapFile.c_str();
     launch.textureFile = options_.textureFile.c_str();
+    launch.frame = RunFrame;
+    running_ = this;
     RunApplication(launch);
+    running_ = nullptr;
     fake::Reset();
     return ok_ && frame_ >= options_.to;
   }
 
  private:
+  // The frame loop's callback, a plain function: the recorder that runs.
+  static int RunFrame(int fps) {
+    running_->Frame(fps);
+    return fps;
+  }
+
   // Milliseconds since the loop began, as if every frame took delay / every.
   uint32_t TimeOfNextFrame() const {
     return static_cast<uint32_t>(static_cast<unsigned long long>(frame_) * options_.delayMs /
@@ -265,9 +286,14 @@ class Recorder {
            ((frame - options_.from) % options_.every == 0 || frame == options_.to);
   }
 
-  void FrameDrawn() {
+  void Frame(int fps) {
     if (!ok_ || frame_ >= options_.to) return;
     ++frame_;
+    if (frame_ < options_.from) {
+      Explorer.Tick();
+      return;
+    }
+    DrawFrame(fps);
     if (Keeps(frame_)) {
       ReadFrame(picture_);
       const int delayMs =
@@ -278,6 +304,7 @@ class Recorder {
     if (!ok_ || frame_ == options_.to) fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
   }
 
+  static Recorder* running_;
   const Options& options_;
   GifAnimation& gif_;
   long long frame_ = 0;
@@ -285,16 +312,12 @@ class Recorder {
   GifAnimation::Pixels picture_;
 };
 
-// A half-written GIF would pass for a recording. Only a regular file is
-// removed: the output may be a device such as /dev/full.
-void RemovePartialOutput(const std::string& output) {
-  std::error_code error;
-  if (std::filesystem::is_regular_file(output, error)) std::filesystem::remove(output, error);
-}
+Recorder* Recorder::running_ = nullptr;
 
 // An output name that is not a GIF already is most likely a slip, such as
 // the map named without --map: such a file is left alone.
 bool MayOverwrite(const std::string& output) {
+  if (output == kStandardOutput) return true;
   std::error_code error;
   if (!std::filesystem::is_regular_file(output, error)) return true;
   std::ifstream in(output, std::ios::binary);
@@ -305,22 +328,37 @@ bool MayOverwrite(const std::string& output) {
   return false;
 }
 
+// A GIF on a terminal would be a screenful of bytes and no recording.
+bool OutputIsUsable(const std::string& output) {
+  if (output != kStandardOutput || isatty(STDOUT_FILENO) == 0) return true;
+  Complain("will not write a GIF to a terminal: redirect standard output, or name a file");
+  return false;
+}
+
 int Record(Options& options) {
-  if (!MayOverwrite(options.output) || !CanReadMap(options.mapFile) ||
-      !CanReadTexture(options.textureFile) || !ChooseLastFrame(options)) {
+  if (!OutputIsUsable(options.output) || !MayOverwrite(options.output) ||
+      !CanReadMap(options.mapFile) || !CanReadTexture(options.textureFile) ||
+      !ChooseLastFrame(options)) {
     return kExitBadInput;
   }
+  OutputFile output;
+  if (!output.Open(options.output)) {
+    Complain("cannot write " + options.output + ": " + output.error());
+    return kExitCannotWrite;
+  }
   GifAnimation gif;
-  if (!gif.Open(options.output, options.width, options.height)) {
+  if (!gif.Open(output.stream(), options.width, options.height)) {
     Complain("cannot write " + options.output + ": " + gif.error());
     return kExitCannotWrite;
   }
   Recorder recorder(options, gif);
-  const bool recorded = recorder.Run();
-  if (!recorded || !gif.Finish()) {
+  if (!recorder.Run() || !gif.Finish()) {
     const std::string reason = gif.error().empty() ? "the program drew no frame" : gif.error();
     Complain("cannot write " + options.output + ": " + reason);
-    RemovePartialOutput(options.output);
+    return kExitCannotWrite;
+  }
+  if (!output.Commit()) {
+    Complain("cannot write " + options.output + ": " + output.error());
     return kExitCannotWrite;
   }
   return kExitOk;

@@ -1,11 +1,12 @@
 // The platform seam: everything the program needs from a window system.
 //
-// One file per backend implements these functions: platform_fltk.cpp (X11
-// through FLTK) and platform_win32.cpp (Win32 and WGL), both in this folder;
-// the tests link a dummy one, tests/platform_dummy.cpp. Everything above the
-// seam (start-up, the frame loop and its pacing, frame composition, the
-// command table) is plain C++ and OpenGL, and a backend knows nothing of it
-// beyond this header.
+// One file per backend implements these functions, all in this folder:
+// platform_fltk.cpp (X11 through FLTK), platform_win32.cpp (Win32 and WGL)
+// and platform_offscreen.cpp (OSMesa with no display, a clock and an event
+// queue that its caller drives; pathwick-record, the tests and the benchmark
+// run on it). Everything above the seam (start-up, the frame loop and its
+// pacing, frame composition, the command table) is plain C++ and OpenGL, and
+// a backend knows nothing of it beyond this header.
 //
 // Contract, for every backend:
 // - All calls come from the one thread that calls PlatformOpen.

@@ -1,4 +1,4 @@
-#include "tests/platform_dummy.h"
+#include "shell/platform/platform_offscreen.h"
 
 #include <GL/osmesa.h>
 

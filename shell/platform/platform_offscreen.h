@@ -1,5 +1,8 @@
-// A dummy platform backend for tests: a fake clock, a fake event queue, a
-// window that exists only as a record, and an offscreen OSMesa context.
+// The offscreen platform backend: a clock that reads what it is set to, an
+// event queue filled by the caller, a window that exists only as a record,
+// and an OSMesa context that draws into memory. It runs the program with no
+// display: the tests script it, the benchmark times frames on it, and
+// pathwick-record reads its frames back as the pictures of a GIF.
 #pragma once
 
 #include <cstdint>
@@ -71,7 +74,7 @@ struct Platform {
   std::function<void()> onSwap;
 };
 
-// The one dummy platform; Reset puts it (and the program's globals that the
+// The one offscreen platform; Reset puts it (and the program's globals that the
 // platform-neutral code keeps) back to their start values.
 Platform& Get();
 void Reset();

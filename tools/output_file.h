@@ -1,0 +1,50 @@
+// Where pathwick-record writes its GIF, without ever destroying a file.
+//
+// A regular file (or a name that does not exist yet) is written as a new
+// file beside it, NAME.partial-XXXXXX, which replaces NAME with one rename
+// once its last byte is written and synced: until then NAME stays as it
+// was, byte for byte. A failure, or SIGINT, SIGTERM or SIGHUP, removes the
+// new file; after SIGKILL it is left behind under its telling name. A
+// symbolic link is followed: its target is replaced.
+//
+// "-" is standard output, and a FIFO or a device is written directly, as
+// neither can be replaced by a rename.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  // Discards what was written unless Commit succeeded.
+  ~OutputFile();
+
+  // Opens `name` for writing. False, with the reason in error(), when it
+  // cannot be written.
+  bool Open(const std::string& name);
+
+  // The stream to write to.
+  std::FILE* stream() const { return stream_; }
+
+  // Flushes what was written and, for a regular file, syncs it and puts it in
+  // place of the output. False, with the reason in error(), when any of it
+  // fails; the output is then left as it was.
+  bool Commit();
+
+  const std::string& error() const { return error_; }
+
+ private:
+  bool OpenDirectly(const std::string& name);
+  bool OpenReplacement(const std::string& name);
+  bool Fail();
+  void Discard();
+
+  std::FILE* stream_ = nullptr;
+  bool ownsStream_ = false;  // false for standard output
+  std::string target_;       // the file a replacement goes in place of
+  std::string temporary_;    // the replacement being written; empty if none
+  std::string error_;
+};
