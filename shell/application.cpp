@@ -30,18 +30,31 @@ bool WantsFullScreen(WindowChoice choice) {
   return choice == WindowChoice::FullScreen;
 }
 
-int CreateWindowFor(bool fullScreen, int showCommand) {
-  if (fullScreen) return CreateFullScreenWindow(showCommand);
-  return CreateFramedWindow(showCommand, kFramedX, kFramedY, kFramedWidth, kFramedHeight,
-                            MainMenuBar);
-}
-
 int Fail(const char* reason) {
   PlatformNotify(NoticeKind::Error, reason);
   return kExitCode;
 }
 
 }  // namespace
+
+int CreateWindowFor(bool fullScreen, int showCommand) {
+  if (fullScreen) return CreateFullScreenWindow(showCommand);
+  return CreateFramedWindow(showCommand, kFramedX, kFramedY, kFramedWidth, kFramedHeight,
+                            MainMenuBar);
+}
+
+int StartRendering(const char* textureFile) {
+  if (InitRendering() == 0) return 0;
+
+  // Fixed rendering state and the wall texture.
+  glEnable(GL_CULL_FACE);
+  LoadWallTexture(textureFile);
+
+  // The first fit that reaches OpenGL; earlier ones came before the context.
+  RenderingEnabled = 1;
+  FitViewport();
+  return 1;
+}
 
 void LoadWallTexture(const char* fileName) {
   LoadBitmapFile(fileName, &TexturePixels, &TextureInfo);
@@ -69,18 +82,10 @@ int RunApplication(const LaunchOptions& options) {
   if (CreateWindowFor(WantsFullScreen(options.window), options.showCommand) == 0) {
     return Fail("cannot create the window");
   }
-  if (InitRendering() == 0) {
+  if (StartRendering(options.textureFile.c_str()) == 0) {
     PlatformDestroyWindow();
     return Fail("cannot create an OpenGL context for the window");
   }
-
-  // Fixed rendering state and the wall texture.
-  glEnable(GL_CULL_FACE);
-  LoadWallTexture(options.textureFile.c_str());
-
-  // The first fit that reaches OpenGL; earlier ones came before the context.
-  RenderingEnabled = 1;
-  FitViewport();
 
   // Loop until the window is destroyed.
   RunFrameLoop(options.frame);

@@ -37,6 +37,15 @@ struct LaunchOptions {
 // down. Returns 1, the process's exit code, whatever happens.
 int RunApplication(const LaunchOptions& options);
 
+// The steps of RunApplication between the full-screen question and the frame
+// loop, for the tools and tests that draw the program's frames themselves.
+// CreateWindowFor makes the full-screen window or the framed 420 x 420 one
+// with the menu bar; StartRendering then creates the context and sets up
+// what the first frame needs: culling, the wall texture from `textureFile`
+// and the viewport. Each returns 1, or 0 when it fails.
+int CreateWindowFor(bool fullScreen, int showCommand);
+int StartRendering(const char* textureFile);
+
 // Reads the texture file into TexturePixels and TextureInfo and makes it the
 // current 2-D texture; an unreadable file gives the empty texture, which
 // leaves the walls in their plain colour.

@@ -87,15 +87,8 @@ std::vector<Picture> ProgramFrames(const Layout& layout, const std::string& map,
   fake::Reset();
   fake::Get().clientWidth = layout.width;
   fake::Get().clientHeight = layout.height;
-  if (layout.fullScreen) {
-    CreateFullScreenWindow(kShowNormal);
-  } else {
-    CreateFramedWindow(kShowNormal, 0, 0, 420, 420, MainMenuBar);
-  }
-  EXPECT_EQ(InitRendering(), 1);
-  glEnable(GL_CULL_FACE);
-  LoadWallTexture(texture.c_str());
-  FitViewport();
+  CreateWindowFor(layout.fullScreen, kShowNormal);
+  EXPECT_EQ(StartRendering(texture.c_str()), 1);
   Explorer.LoadMaze(map.c_str());
   Explorer.SetPaused(false);
 
@@ -105,12 +98,7 @@ std::vector<Picture> ProgramFrames(const Layout& layout, const std::string& map,
     DrawFrame(fpsOf(frame));
     if (std::find(wanted.begin(), wanted.end(), frame) == wanted.end()) continue;
     Picture picture;
-    for (int y = layout.height - 1; y >= 0; --y) {
-      for (int x = 0; x < layout.width; ++x) {
-        const fake::Rgb rgb = fake::PixelAt(x, y);
-        picture.push_back(uint32_t(rgb.r) << 16 | uint32_t(rgb.g) << 8 | uint32_t(rgb.b));
-      }
-    }
+    fake::ReadPicture(picture);
     frames.push_back(std::move(picture));
   }
   delete[] TexturePixels;

@@ -146,18 +146,11 @@ class RenderTest : public testing::Test {
     fake::Get().clientWidth = width;
     fake::Get().clientHeight = height;
     fake::Get().fontFails = fontFails_;
-    if (mode == Mode::FullScreen) {
-      CreateFullScreenWindow(kShowNormal);
-    } else {
-      CreateFramedWindow(kShowNormal, 0, 0, 420, 420, MainMenuBar);
-    }
-    ASSERT_EQ(InitRendering(), 1);
-    glEnable(GL_CULL_FACE);
+    CreateWindowFor(mode == Mode::FullScreen, kShowNormal);
     const std::string texture = walls == Walls::Textured
                                     ? scratch_.Write("Stone.BMP", TextureFileBytes())
                                     : scratch_.PathOf("missing.bmp");
-    LoadWallTexture(texture.c_str());
-    FitViewport();
+    ASSERT_EQ(StartRendering(texture.c_str()), 1);
     Explorer.paused = 1;
     Explorer.pose = Pose{9, 9, 0, 0, 0};
   }

@@ -11,7 +11,6 @@
 // plays the search; the title line shows the figure the program measures at
 // that rate (0 during the first second, as in the program).
 
-#include <GL/osmesa.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -219,23 +218,6 @@ bool ChooseLastFrame(Options& options) {
 // ---------------------------------------------------------------------------
 // Recording
 
-// The colour buffer of the current OSMesa context (RGBA, bottom row first)
-// as a picture, top row first.
-void ReadFrame(GifAnimation::Pixels& picture) {
-  GLint width = 0, height = 0, format = 0;
-  void* buffer = nullptr;
-  OSMesaGetColorBuffer(OSMesaGetCurrentContext(), &width, &height, &format, &buffer);
-  const auto* bytes = static_cast<const unsigned char*>(buffer);
-  picture.resize(static_cast<size_t>(width) * height);
-  for (int y = 0; y < height; ++y) {
-    const unsigned char* row = bytes + 4 * static_cast<size_t>(height - 1 - y) * width;
-    uint32_t* out = &picture[static_cast<size_t>(y) * width];
-    for (int x = 0; x < width; ++x) {
-      out[x] = uint32_t{row[4 * x]} << 16 | uint32_t{row[4 * x + 1]} << 8 | row[4 * x + 2];
-    }
-  }
-}
-
 // Runs the program on the offscreen platform and adds the frames to keep to
 // the GIF. The frames before --from are stepped without being drawn: the
 // explorer takes its tick and the frame loop counts the frame on the clock,
@@ -295,7 +277,7 @@ class Recorder {
     }
     DrawFrame(fps);
     if (Keeps(frame_)) {
-      ReadFrame(picture_);
+      fake::ReadPicture(picture_);
       const int delayMs =
           frame_ == options_.to ? std::max(options_.delayMs, kLastFrameHoldMs) : options_.delayMs;
       ok_ = gif_.Add(picture_, delayMs / 10);

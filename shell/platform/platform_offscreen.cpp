@@ -69,6 +69,19 @@ Rgb PixelAt(int x, int y) {
   return Rgb{p[0], p[1], p[2]};
 }
 
+void ReadPicture(std::vector<uint32_t>& picture) {
+  const int width = platform.clientWidth;
+  const int height = platform.clientHeight;
+  picture.resize(static_cast<size_t>(width) * height);
+  for (int y = 0; y < height; ++y) {
+    uint32_t* out = &picture[static_cast<size_t>(y) * width];
+    for (int x = 0; x < width; ++x) {
+      const Rgb rgb = PixelAt(x, height - 1 - y);
+      out[x] = uint32_t(rgb.r) << 16 | uint32_t(rgb.g) << 8 | uint32_t(rgb.b);
+    }
+  }
+}
+
 }  // namespace fake
 
 using fake::platform;

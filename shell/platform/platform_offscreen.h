@@ -89,4 +89,8 @@ struct Rgb {
 };
 Rgb PixelAt(int x, int y);
 
+// The whole offscreen buffer as a picture: rows top first, each pixel
+// 0xRRGGBB, as pathwick-record encodes it and its tests decode it.
+void ReadPicture(std::vector<uint32_t>& picture);
+
 }  // namespace fake
