@@ -23,6 +23,8 @@ struct LaunchOptions {
   // reported when it cannot be read; the program runs without the defaults.
   bool mapFileNamed = false;
   bool textureFileNamed = false;
+  // Clicks edit the maze and write it to `mapFile` (--edit).
+  bool edit = false;
 };
 
 // Loads the maze, asks for full screen, sets up the window, the context and

@@ -16,6 +16,10 @@ const char kConsoleUsage[] =
     "  --fullscreen     open the full-screen window without asking\n"
     "  --map FILE       read the maze from FILE instead of MazeMap.txt\n"
     "  --texture FILE   read the wall texture from FILE instead of Stone.BMP\n"
+    "  --edit           draw the maze with the mouse before the search starts: a\n"
+    "                   left click turns a wall open, an open cell into an exit and\n"
+    "                   an exit into a wall, a right click goes the other way; each\n"
+    "                   click is saved to the map file at once (created if missing)\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
     "\n"
@@ -35,6 +39,7 @@ const char kBoxUsage[] =
     "--fullscreen: full screen, without asking\n"
     "--map FILE: read the maze from FILE\n"
     "--texture FILE: read the wall texture from FILE\n"
+    "--edit: draw the maze with the mouse\n"
     "--help or /?: show this help\n"
     "--version: show the version\n"
     "\n"
@@ -45,7 +50,12 @@ const char kBoxUsage[] =
     "Up, Down: faster, slower\n"
     "End: full speed\n"
     "F1: about\n"
-    "Escape: exit\n";
+    "Escape: exit\n"
+    "\n"
+    "With --edit, before the search starts:\n"
+    "Left click: wall, open, exit, wall\n"
+    "Right click: the other way\n"
+    "Each click is saved to the map file.\n";
 
 constexpr int kHelpExitCode = 0;
 constexpr int kUsageExitCode = 2;
@@ -101,6 +111,8 @@ ParseResult ParseArguments(int argc, const char* const* argv, LaunchOptions* opt
       options->window = WindowChoice::Framed;
     } else if (name == "--fullscreen") {
       options->window = WindowChoice::FullScreen;
+    } else if (name == "--edit") {
+      options->edit = true;
     } else if (takesValue) {
       const char* value = argument.value;
       if (value == nullptr && i + 1 < argc) value = argv[++i];
@@ -142,7 +154,11 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
     case ParseResult::Run:
       break;
   }
-  WarnIfUnreadable(options.mapFileNamed, options.mapFile, "map file", "every cell stays a wall");
+  // In edit mode a map file that does not exist yet is no fault: the first
+  // edit creates it.
+  const bool mapToCreate = options.edit && !FileExists(options.mapFile);
+  WarnIfUnreadable(options.mapFileNamed && !mapToCreate, options.mapFile, "map file",
+                   "every cell stays a wall");
   WarnIfUnreadable(options.textureFileNamed, options.textureFile, "texture file",
                    "the walls are plain brown");
   AppInstance = instance;

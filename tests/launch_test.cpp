@@ -23,6 +23,7 @@ struct ParseCase {
   std::string error;
   bool mapNamed = false;  // whether the options record the file as named
   bool textureNamed = false;
+  bool edit = false;
 };
 
 TEST(ParseArgumentsTest, ReadsOptionsWithTheirValues) {
@@ -50,6 +51,21 @@ TEST(ParseArgumentsTest, ReadsOptionsWithTheirValues) {
        "Stone.BMP",
        "",
        true},
+      {{"--edit", "--map=new.txt"},
+       ParseResult::Run,
+       WindowChoice::Ask,
+       "new.txt",
+       "Stone.BMP",
+       "",
+       true,
+       false,
+       true},
+      {{"--edit=yes"},
+       ParseResult::Error,
+       WindowChoice::Ask,
+       "MazeMap.txt",
+       "Stone.BMP",
+       "option '--edit' takes no value"},
       {{"--windowed", "--help"},
        ParseResult::Help,
        WindowChoice::Framed,
@@ -112,6 +128,7 @@ TEST(ParseArgumentsTest, ReadsOptionsWithTheirValues) {
     EXPECT_EQ(error, c.error);
     EXPECT_EQ(options.mapFileNamed, c.mapNamed);
     EXPECT_EQ(options.textureFileNamed, c.textureNamed);
+    EXPECT_EQ(options.edit, c.edit);
   }
 }
 
@@ -144,7 +161,7 @@ TEST(UsageTextTest, BoxTextHasShortLinesWithEveryOptionOfTheConsoleTextOnALineOf
   }
 
   const std::vector<std::string> options = ConsoleOptions();
-  ASSERT_EQ(options.size(), 6u);
+  ASSERT_EQ(options.size(), 7u);
   for (const std::string& option : options) {
     SCOPED_TRACE(option);
     int linesNamingIt = 0;
@@ -232,6 +249,23 @@ TEST_F(RunProgramTest, DefaultFilesAreReportedOnlyWhenTheCommandLineNamesThem) {
       {NoticeKind::Error, "no display (test)"},
       {NoticeKind::Warning, "cannot read the map file 'MazeMap.txt': every cell stays a wall"},
       {NoticeKind::Warning, "cannot read the texture file 'Stone.BMP': the walls are plain brown"},
+      {NoticeKind::Error, "no display (test)"},
+  };
+  EXPECT_EQ(Notices(), expected);
+}
+
+TEST_F(RunProgramTest, EditModeTakesAMapThatDoesNotExistYetWithoutAWarning) {
+  const std::string missing = dir_.PathOf("new.txt");
+  test_files::WatchedFifo fifo(dir_.PathOf("fifo.txt"));
+
+  EXPECT_EQ(Run({"--edit", "--map", missing.c_str()}), 1);
+  EXPECT_TRUE(Explorer.editMode);
+  EXPECT_EQ(Run({"--edit", "--map", fifo.path().c_str()}), 1);
+
+  const std::vector<std::pair<NoticeKind, std::string>> expected = {
+      {NoticeKind::Error, "no display (test)"},
+      {NoticeKind::Warning,
+       "cannot read the map file '" + fifo.path() + "': every cell stays a wall"},
       {NoticeKind::Error, "no display (test)"},
   };
   EXPECT_EQ(Notices(), expected);
