@@ -26,11 +26,12 @@ import tempfile
 import time
 import unittest
 
-from xsession import (ABOUT_CAPTION, DISPLAY_ENV, MAP_FILE, QUESTION_CAPTION, SCENE_SIZE, SCREEN,
-                      SETTLE, TEXTURE_FILE, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL,
-                      WALL, ProgramTest, Screenshot, SharedDataFileTests, assert_centred,
-                      cells_with, click, geometry, outer_frame, press, read_map, runs,
-                      start_display, wait_until, x_tool)
+from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, MAP_FILE, NEW_EXIT, OPENED_CELL,
+                      QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE, TIMEOUT, TITLE,
+                      TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, ProgramTest, Screenshot,
+                      SharedDataFileTests, SharedEditTests, assert_centred, cells_with, click,
+                      file_text, geometry, outer_frame, press, read_map, runs, start_display,
+                      wait_until, x_tool)
 
 PATHWICK_EXE = ""
 DATA_DIR = ""
@@ -136,6 +137,7 @@ class WinePathwickTest(ProgramTest):
         box the program opens; box_texts() reads them."""
         workdir = tempfile.mkdtemp(prefix="pathwick-wine-e2e-")
         self.addCleanup(shutil.rmtree, workdir, True)
+        self.workdir = workdir
         for name, copy in ((MAP_FILE, map_file), (TEXTURE_FILE, texture_file)):
             if name not in missing:
                 copy = os.path.join(workdir, copy)
@@ -383,6 +385,35 @@ class UnicodeFileNameTest(WinePathwickTest):
         wait_until(lambda: box not in self.window_names().values(), "the box to close")
         self.main_window()
         self.assert_maze_drawn()
+        press("Escape")
+        self.assert_exits_with_1()
+
+
+class EditTest(SharedEditTests, WinePathwickTest):
+    line_end = "\r\n"  # a Windows program writes Windows text files
+
+    def test_a_read_only_map_shows_one_warning_box_and_the_screen_and_file_stay(self):
+        self.start("--windowed", "--edit", map_codes=EDIT_MAP)
+        map_path = os.path.join(self.workdir, MAP_FILE)
+        os.chmod(map_path, 0o444)  # Wine gives such a file the read-only attribute
+        before = file_text(map_path)
+        window = self.main_window()
+        click(*self.cell_centre(OPENED_CELL))
+        box = self.focused_window_named(NOTICE_CAPTION)
+        press("Return")
+        wait_until(lambda: box not in self.window_names().values(), "the box to close")
+        self.focused_window_named(TITLE)
+        click(*self.cell_centre(NEW_EXIT), button=3)
+        time.sleep(SETTLE)
+
+        self.assertEqual(self.box_texts(), ["cannot write the map file 'MazeMap.txt': "
+                                            "the file is read-only; the edit is undone"])
+        shot = Screenshot()
+        for cell in (OPENED_CELL, NEW_EXIT):
+            self.assertGreater(len(set(shot.area(self.scene.cell(*cell)))), 10,
+                               f"cell {cell} lost its stone")
+        self.assertEqual(file_text(map_path), before)
+        self.assertEqual(self.window_names().get(TITLE), window)
         press("Escape")
         self.assert_exits_with_1()
 
