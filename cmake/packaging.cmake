@@ -53,8 +53,12 @@ if(PATHWICK_DESKTOP)
   ]])
   install(FILES packaging/org.pathwick.Pathwick.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-  foreach(size 16 24 32 48 64 128 256)
-    install(FILES packaging/icons/pathwick-${size}.png
+  # The icon in every size that make-icons wrote, pathwick-<size>.png.
+  file(GLOB PATHWICK_ICONS CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/icons
+       ${CMAKE_CURRENT_SOURCE_DIR}/packaging/icons/pathwick-*.png)
+  foreach(icon ${PATHWICK_ICONS})
+    string(REGEX REPLACE "^pathwick-([0-9]+)\\.png$" "\\1" size ${icon})
+    install(FILES packaging/icons/${icon}
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME pathwick.png)
   endforeach()

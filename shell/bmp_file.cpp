@@ -5,32 +5,14 @@
 #include <new>
 
 #include "shell/file_names.h"
+#include "shell/little_endian.h"
 
 namespace {
-
-constexpr int kFileHeaderSize = 14;
-constexpr int kInfoHeaderSize = 40;
-constexpr uint16_t kBitmapMagic = 0x4D42;  // the bytes 'B', 'M' read as a little-endian value
-
-// The fields of the 14-byte file header that the reader uses.
-struct BitmapFileHeader {
-  uint16_t bfType;
-  uint32_t bfOffBits;  // where the pixel array starts, counted from the start of the file
-};
-
-uint16_t ReadLe16(const unsigned char* bytes) {
-  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-uint32_t ReadLe32(const unsigned char* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
 
 int32_t ReadLe32Signed(const unsigned char* bytes) { return static_cast<int32_t>(ReadLe32(bytes)); }
 
 BitmapFileHeader DecodeFileHeader(const unsigned char* bytes) {
-  return BitmapFileHeader{ReadLe16(bytes), ReadLe32(bytes + 10)};
+  return BitmapFileHeader{ReadLe16(bytes), ReadLe32(bytes + 2), ReadLe32(bytes + 10)};
 }
 
 BitmapInfoHeader DecodeInfoHeader(const unsigned char* bytes) {
@@ -84,13 +66,13 @@ int LoadBitmapFile(const char* fileName, unsigned char** pixels, BitmapInfoHeade
   std::ifstream file;
   if (!OpenRegularFile(file, fileName, std::ios::binary)) return 0;
 
-  unsigned char fileHeaderBytes[kFileHeaderSize];
-  if (!ReadExactly(file, fileHeaderBytes, kFileHeaderSize)) return 0;
+  unsigned char fileHeaderBytes[kBitmapFileHeaderSize];
+  if (!ReadExactly(file, fileHeaderBytes, kBitmapFileHeaderSize)) return 0;
   const BitmapFileHeader fileHeader = DecodeFileHeader(fileHeaderBytes);
   if (fileHeader.bfType != kBitmapMagic) return 0;
 
-  unsigned char infoHeaderBytes[kInfoHeaderSize];
-  if (!ReadExactly(file, infoHeaderBytes, kInfoHeaderSize)) return 0;
+  unsigned char infoHeaderBytes[kBitmapInfoHeaderSize];
+  if (!ReadExactly(file, infoHeaderBytes, kBitmapInfoHeaderSize)) return 0;
   const BitmapInfoHeader header = DecodeInfoHeader(infoHeaderBytes);
   if (!IsSupportedImage(header)) return 0;
 

@@ -1,7 +1,22 @@
-// Reading the wall texture: an uncompressed 24-bit Windows bitmap (BMP) file.
+// The wall texture's file format, the uncompressed 24-bit Windows bitmap
+// (BMP): the reader the program loads the texture with, and its counterpart,
+// the writer that make-stone-bmp and the tests make files with.
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+constexpr uint16_t kBitmapMagic = 0x4D42;  // the bytes 'B', 'M' read as a little-endian value
+constexpr uint32_t kBitmapFileHeaderSize = 14;
+constexpr uint32_t kBitmapInfoHeaderSize = 40;
+
+// The 14-byte file header at the start of a BMP file; its two reserved
+// fields are 0.
+struct BitmapFileHeader {
+  uint16_t bfType;     // kBitmapMagic
+  uint32_t bfSize;     // the whole file's size
+  uint32_t bfOffBits;  // where the pixel array starts, counted from the start of the file
+};
 
 // The 40-byte information header of a BMP file, its fields decoded from the
 // little-endian bytes at file offset 14.
@@ -36,3 +51,25 @@ constexpr int32_t kMaxBitmapSide = 8192;
 // kMaxBitmapSide, or ends before the whole pixel array that the header
 // promises at the pixel-array offset.
 int LoadBitmapFile(const char* fileName, unsigned char** pixels, BitmapInfoHeader* info);
+
+// --- Writing ---------------------------------------------------------------
+
+// Both headers, as EncodeBitmapHeaders writes them.
+struct BitmapHeaders {
+  BitmapFileHeader file;
+  BitmapInfoHeader info;
+};
+
+// The 54 bytes of the two headers, every field as given, so that a test can
+// write a header that does not fit its file.
+std::vector<uint8_t> EncodeBitmapHeaders(const BitmapHeaders& headers);
+
+struct Rgb8 {
+  uint8_t r, g, b;
+};
+
+// A whole uncompressed 24-bit BMP file of `width` x `height` pixels (both
+// >= 1) at 72 dots per inch: the headers, then the pixel array, rows bottom
+// first, each padded to a multiple of 4 bytes. `pixels` holds the pixels,
+// bottom row first, left to right.
+std::vector<uint8_t> EncodeBitmap24(int32_t width, int32_t height, const std::vector<Rgb8>& pixels);

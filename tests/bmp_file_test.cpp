@@ -18,31 +18,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// File offsets of the header fields that the hostile fixtures overwrite.
-constexpr size_t kPixelOffsetAt = 10;
-constexpr size_t kWidthAt = 18;
-constexpr size_t kHeightAt = 22;
-
 // Values for fields the reader only passes on, distinct so that a swapped or
 // misplaced field shows.
-constexpr uint32_t kXPelsPerMeter = 2835;
-constexpr uint32_t kYPelsPerMeter = 3780;
+constexpr int32_t kXPelsPerMeter = 2835;
+constexpr int32_t kYPelsPerMeter = 3780;
 constexpr uint32_t kClrUsed = 7;
 constexpr uint32_t kClrImportant = 3;
-
-void PutLe16(std::string& bytes, size_t at, uint16_t value) {
-  bytes[at] = static_cast<char>(value & 0xFF);
-  bytes[at + 1] = static_cast<char>(value >> 8);
-}
-
-void PutLe32(std::string& bytes, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-std::string WithLe32(std::string bytes, size_t at, uint32_t value) {
-  PutLe32(bytes, at, value);
-  return bytes;
-}
 
 struct BmpLayout {
   int32_t width;
@@ -53,7 +34,9 @@ struct BmpLayout {
   uint32_t gap = 0;        // filler bytes between the headers and the pixel array
 };
 
-uint32_t PixelOffset(const BmpLayout& layout) { return 14 + layout.infoSize + layout.gap; }
+uint32_t PixelOffset(const BmpLayout& layout) {
+  return kBitmapFileHeaderSize + layout.infoSize + layout.gap;
+}
 
 uint64_t PixelArraySize(const BmpLayout& layout) {
   const uint64_t width = static_cast<uint64_t>(std::llabs(layout.width));
@@ -63,27 +46,29 @@ uint64_t PixelArraySize(const BmpLayout& layout) {
 
 // A whole BMP file with the pixel array that its headers promise. Filler bytes
 // are 0xEE and pixel bytes follow a pattern, so a read from the wrong place shows.
-std::string MakeBmp(const BmpLayout& layout) {
+// `change`, when given, alters header fields after the file is laid out, so
+// that they no longer fit it.
+std::string MakeBmp(const BmpLayout& layout, void (*change)(BitmapHeaders&) = nullptr) {
   const uint32_t offset = PixelOffset(layout);
   const uint64_t pixelArraySize = PixelArraySize(layout);
-  std::string bytes(offset + pixelArraySize, '\xEE');
-  bytes[0] = 'B';
-  bytes[1] = 'M';
-  PutLe32(bytes, 2, static_cast<uint32_t>(bytes.size()));
-  PutLe32(bytes, 6, 0);
-  PutLe32(bytes, kPixelOffsetAt, offset);
-  PutLe32(bytes, 14, layout.infoSize);
-  PutLe32(bytes, kWidthAt, static_cast<uint32_t>(layout.width));
-  PutLe32(bytes, kHeightAt, static_cast<uint32_t>(layout.height));
-  PutLe16(bytes, 26, 1);
-  PutLe16(bytes, 28, layout.bitCount);
-  PutLe32(bytes, 30, layout.compression);
-  PutLe32(bytes, 34, static_cast<uint32_t>(pixelArraySize));
-  PutLe32(bytes, 38, kXPelsPerMeter);
-  PutLe32(bytes, 42, kYPelsPerMeter);
-  PutLe32(bytes, 46, kClrUsed);
-  PutLe32(bytes, 50, kClrImportant);
-  for (uint64_t i = 0; i < pixelArraySize; ++i) bytes[offset + i] = static_cast<char>(i * 7 + 1);
+  BitmapHeaders headers{};
+  headers.file = {kBitmapMagic, static_cast<uint32_t>(offset + pixelArraySize), offset};
+  headers.info = {layout.infoSize,
+                  layout.width,
+                  layout.height,
+                  1,
+                  layout.bitCount,
+                  layout.compression,
+                  static_cast<uint32_t>(pixelArraySize),
+                  kXPelsPerMeter,
+                  kYPelsPerMeter,
+                  kClrUsed,
+                  kClrImportant};
+  if (change != nullptr) change(headers);
+  const std::vector<uint8_t> headerBytes = EncodeBitmapHeaders(headers);
+  std::string bytes(headerBytes.begin(), headerBytes.end());
+  bytes.resize(offset, '\xEE');
+  for (uint64_t i = 0; i < pixelArraySize; ++i) bytes += static_cast<char>(i * 7 + 1);
   return bytes;
 }
 
@@ -148,8 +133,8 @@ TEST_P(BmpAcceptTest, HandsOutHeaderAndPixelArray) {
   EXPECT_EQ(info.biBitCount, 24);
   EXPECT_EQ(info.biCompression, 0u);
   EXPECT_EQ(info.biSizeImage, GetParam().pixelBytes);
-  EXPECT_EQ(info.biXPelsPerMeter, static_cast<int32_t>(kXPelsPerMeter));
-  EXPECT_EQ(info.biYPelsPerMeter, static_cast<int32_t>(kYPelsPerMeter));
+  EXPECT_EQ(info.biXPelsPerMeter, kXPelsPerMeter);
+  EXPECT_EQ(info.biYPelsPerMeter, kYPelsPerMeter);
   EXPECT_EQ(info.biClrUsed, kClrUsed);
   EXPECT_EQ(info.biClrImportant, kClrImportant);
   ASSERT_NE(pixels, nullptr);
@@ -194,18 +179,22 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"EmptyFile", ""}, RejectCase{"EndsInsideFileHeader", kSmallBmp.substr(0, 10)},
         RejectCase{"EndsInsideInfoHeader", kSmallBmp.substr(0, 30)},
         RejectCase{"EndsInsidePixelArray", kSmallBmp.substr(0, kSmallBmp.size() - 1)},
-        RejectCase{"PixelOffsetPastEnd",
-                   WithLe32(kSmallBmp, kPixelOffsetAt, kSmallBmp.size() + 16)},
+        RejectCase{
+            "PixelOffsetPastEnd",
+            MakeBmp({4, 4}, [](BitmapHeaders& h) { h.file.bfOffBits = h.file.bfSize + 16; })},
         // Long enough for the headers and the array, but not from the offset on.
-        RejectCase{"PixelOffsetLeavesArrayShort", WithLe32(kSmallBmp, kPixelOffsetAt, 55)},
+        RejectCase{"PixelOffsetLeavesArrayShort",
+                   MakeBmp({4, 4}, [](BitmapHeaders& h) { h.file.bfOffBits = 55; })},
         RejectCase{"ZeroWidth", MakeBmp({0, 4})}, RejectCase{"NegativeWidth", MakeBmp({-4, 4})},
         RejectCase{"WidthAboveLimit", MakeBmp({kMaxBitmapSide + 1, 1})},
         // 0x55555556 x 24 bits wraps to 16 bits in 32-bit arithmetic, so a
         // 32-bit size computation would expect exactly the 48 bytes present.
-        RejectCase{"WidthWrappingRowSize", WithLe32(MakeBmp({1, 12}), kWidthAt, 0x55555556)},
+        RejectCase{"WidthWrappingRowSize",
+                   MakeBmp({1, 12}, [](BitmapHeaders& h) { h.info.biWidth = 0x55555556; })},
         RejectCase{"ZeroHeight", MakeBmp({4, 0})}, RejectCase{"TopDownRows", MakeBmp({4, -4})},
         RejectCase{"HeightAboveLimit", MakeBmp({1, kMaxBitmapSide + 1})},
-        RejectCase{"HugeHeight", WithLe32(kSmallBmp, kHeightAt, INT32_MAX)},
+        RejectCase{"HugeHeight",
+                   MakeBmp({4, 4}, [](BitmapHeaders& h) { h.info.biHeight = INT32_MAX; })},
         RejectCase{"ThirtyTwoBitsPerPixel", MakeBmp({4, 4, 32})},
         RejectCase{"EightBitsPerPixel", MakeBmp({4, 4, 8})},
         RejectCase{"Compressed", MakeBmp({4, 4, 24, 1})}),

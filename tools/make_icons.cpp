@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/little_endian.h"
 #include "shell/platform/app_icon.h"
 
 namespace {
@@ -21,17 +22,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 constexpr int kLargestBitmapEntry = 128;  // above this, the ICO holds a PNG
-
-void AppendLe16(Bytes& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>(value & 0xFF));
-  out.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
-}
-
-void AppendLe32(Bytes& out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) {
-    out.push_back(static_cast<uint8_t>((value >> shift) & 0xFF));
-  }
-}
 
 void AppendToBytes(png_structp png, png_bytep data, png_size_t length) {
   Bytes* out = static_cast<Bytes*>(png_get_io_ptr(png));
@@ -108,7 +98,7 @@ Bytes EncodeIco(const std::vector<int>& sizes, const std::vector<Bytes>& images)
   Bytes out;
   AppendLe16(out, 0);  // reserved
   AppendLe16(out, 1);  // an icon, not a cursor
-  AppendLe16(out, static_cast<uint32_t>(sizes.size()));
+  AppendLe16(out, static_cast<uint16_t>(sizes.size()));
   uint32_t offset = kHeaderBytes + kEntryBytes * static_cast<uint32_t>(sizes.size());
   for (size_t i = 0; i < sizes.size(); ++i) {
     const uint8_t side = sizes[i] >= 256 ? 0 : static_cast<uint8_t>(sizes[i]);  // 0 means 256

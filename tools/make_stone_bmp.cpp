@@ -7,6 +7,7 @@
 // fixed seed, and the arithmetic uses only operations that IEEE 754 rounds
 // exactly (no library transcendental functions).
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,12 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "shell/bmp_file.h"
+#include "shell/pixel_hash.h"
+
 namespace {
 
 constexpr int kDefaultSize = 128;
 constexpr int kMinSize = 16;
 constexpr int kMaxSize = 1024;
-constexpr uint32_t kSeed = 0x2002518u;
 
 constexpr int kCobblesPerSide = 4;          // cobbles across the tile, so it repeats seamlessly
 constexpr double kMortarHalfWidth = 0.035;  // in cobble widths
@@ -33,22 +36,6 @@ struct Colour {
 struct Point {
   double x, y;
 };
-
-uint32_t Hash(int32_t x, int32_t y, uint32_t channel) {
-  uint32_t h = static_cast<uint32_t>(x) * 0x8DA6B343u ^ static_cast<uint32_t>(y) * 0xD8163841u ^
-               channel * 0xCB1AB31Fu ^ kSeed;
-  h ^= h >> 16;
-  h *= 0x7FEB352Du;
-  h ^= h >> 15;
-  h *= 0x846CA68Bu;
-  h ^= h >> 16;
-  return h;
-}
-
-// A value in [0, 1) that depends only on the arguments.
-double UnitHash(int32_t x, int32_t y, uint32_t channel) {
-  return Hash(x, y, channel) / 4294967296.0;
-}
 
 int Wrap(int value, int period) { return ((value % period) + period) % period; }
 
@@ -77,7 +64,7 @@ double ValueNoise(double u, double v, int period, uint32_t channel) {
   const double fx = SmoothStep(0, 1, x - x0);
   const double fy = SmoothStep(0, 1, y - y0);
   auto corner = [&](int dx, int dy) {
-    return UnitHash(Wrap(x0 + dx, period), Wrap(y0 + dy, period), channel);
+    return UnitPixelHash(Wrap(x0 + dx, period), Wrap(y0 + dy, period), channel);
   };
   const double bottom = corner(0, 0) + (corner(1, 0) - corner(0, 0)) * fx;
   const double top = corner(0, 1) + (corner(1, 1) - corner(0, 1)) * fx;
@@ -100,7 +87,7 @@ double Grain(double u, double v, uint32_t channel) {
 Point CobbleCentre(int i, int j) {
   const int wi = Wrap(i, kCobblesPerSide);
   const int wj = Wrap(j, kCobblesPerSide);
-  return Point{i + 0.2 + 0.6 * UnitHash(wi, wj, 1), j + 0.2 + 0.6 * UnitHash(wi, wj, 2)};
+  return Point{i + 0.2 + 0.6 * UnitPixelHash(wi, wj, 1), j + 0.2 + 0.6 * UnitPixelHash(wi, wj, 2)};
 }
 
 // Where a point lies among the cobbles: which cobble, its offset from that
@@ -153,8 +140,8 @@ CobbleHit FindCobble(Point p) {
 Colour StoneColour(const CobbleHit& hit, double u, double v) {
   const int wi = Wrap(hit.i, kCobblesPerSide);
   const int wj = Wrap(hit.j, kCobblesPerSide);
-  const double lightness = 0.48 + 0.24 * UnitHash(wi, wj, 3);
-  const double warmth = UnitHash(wi, wj, 4);
+  const double lightness = 0.48 + 0.24 * UnitPixelHash(wi, wj, 3);
+  const double warmth = UnitPixelHash(wi, wj, 4);
   const Colour grey{0.95, 0.94, 0.92};
   const Colour brown{1.06, 0.95, 0.80};
   const Colour base = Scale(Mix(grey, brown, warmth), lightness);
@@ -178,65 +165,23 @@ Colour PixelColour(int x, int y, int size) {
   const CobbleHit hit = FindCobble(Point{u * kCobblesPerSide, v * kCobblesPerSide});
   const double stoneShare =
       SmoothStep(kMortarHalfWidth, kMortarHalfWidth + kMortarBlend, hit.borderDistance);
-  const double speckle = 0.94 + 0.12 * UnitHash(x, y, 7);
+  const double speckle = 0.94 + 0.12 * UnitPixelHash(x, y, 7);
   return Scale(Mix(MortarColour(u, v), StoneColour(hit, u, v), stoneShare), speckle);
 }
 
-unsigned char ToByte(double channel) {
-  return static_cast<unsigned char>(Clamp01(channel) * 255 + 0.5);
-}
+uint8_t ToByte(double channel) { return static_cast<uint8_t>(Clamp01(channel) * 255 + 0.5); }
 
-void AppendLe16(std::vector<unsigned char>& out, uint16_t value) {
-  out.push_back(static_cast<unsigned char>(value & 0xFF));
-  out.push_back(static_cast<unsigned char>(value >> 8));
-}
-
-void AppendLe32(std::vector<unsigned char>& out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) {
-    out.push_back(static_cast<unsigned char>((value >> shift) & 0xFF));
-  }
-}
-
-// The whole file: 14-byte file header, 40-byte information header, then the
-// rows bottom first, pixels as blue, green, red, rows padded to 4 bytes.
-std::vector<unsigned char> EncodeStoneBitmap(int size) {
-  constexpr uint32_t kHeadersSize = 14 + 40;
-  constexpr int32_t kPixelsPerMeter = 2835;  // 72 dots per inch
-  const uint32_t rowSize = (static_cast<uint32_t>(size) * 3 + 3) / 4 * 4;
-  const uint32_t pixelArraySize = rowSize * static_cast<uint32_t>(size);
-
-  std::vector<unsigned char> out;
-  out.reserve(kHeadersSize + pixelArraySize);
-  out.push_back('B');
-  out.push_back('M');
-  AppendLe32(out, kHeadersSize + pixelArraySize);
-  AppendLe16(out, 0);
-  AppendLe16(out, 0);
-  AppendLe32(out, kHeadersSize);
-
-  AppendLe32(out, 40);
-  AppendLe32(out, static_cast<uint32_t>(size));
-  AppendLe32(out, static_cast<uint32_t>(size));
-  AppendLe16(out, 1);   // planes
-  AppendLe16(out, 24);  // bits per pixel
-  AppendLe32(out, 0);   // uncompressed
-  AppendLe32(out, pixelArraySize);
-  AppendLe32(out, kPixelsPerMeter);
-  AppendLe32(out, kPixelsPerMeter);
-  AppendLe32(out, 0);  // colours used
-  AppendLe32(out, 0);  // important colours
-
+// The picture as an uncompressed 24-bit BMP file.
+std::vector<uint8_t> EncodeStoneBitmap(int size) {
+  std::vector<Rgb8> pixels;
+  pixels.reserve(static_cast<size_t>(size) * size);
   for (int y = 0; y < size; ++y) {
-    const size_t rowStart = out.size();
     for (int x = 0; x < size; ++x) {
       const Colour c = PixelColour(x, y, size);
-      out.push_back(ToByte(c.b));
-      out.push_back(ToByte(c.g));
-      out.push_back(ToByte(c.r));
+      pixels.push_back(Rgb8{ToByte(c.r), ToByte(c.g), ToByte(c.b)});
     }
-    out.resize(rowStart + rowSize, 0);
   }
-  return out;
+  return EncodeBitmap24(size, size, pixels);
 }
 
 // The SIZE argument, or 0 when it is not a power of two within the limits.
@@ -249,7 +194,7 @@ int ParseSize(const char* text) {
   return static_cast<int>(value);
 }
 
-bool WriteFile(const char* fileName, const std::vector<unsigned char>& bytes) {
+bool WriteFile(const char* fileName, const std::vector<uint8_t>& bytes) {
   std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));

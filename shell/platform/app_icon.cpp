@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "shell/pixel_hash.h"
+
 // The icon is laid out on the unit square, u to the right and v downward, and
 // drawn by sampling each pixel on a regular grid: the pixel's colour is the
 // average of its samples, its alpha the share of samples inside the tile. The
@@ -59,16 +61,6 @@ double AtLeastPixels(double width, double pixels, int size) {
   return std::max(width, pixels / size);
 }
 
-uint32_t Hash(uint32_t a, uint32_t b) {
-  uint32_t h = a * 0x8DA6B343u ^ b * 0xD8163841u ^ 0x2002518u;
-  h ^= h >> 16;
-  h *= 0x7FEB352Du;
-  h ^= h >> 15;
-  h *= 0x846CA68Bu;
-  h ^= h >> 16;
-  return h;
-}
-
 // Inside the square of side 1 whose corners are rounded with `radius`,
 // shrunk by `inset` on every side.
 bool InsideRoundedSquare(double u, double v, double inset, double radius) {
@@ -120,7 +112,7 @@ ArrowPart ArrowAt(double u, double v, int size) {
 // A brick of course `course`, lighter or darker by its own amount, lit from
 // above: its top edge light, its bottom edge in shade.
 Colour BrickColour(int course, int brick, double v, double top, double bottom) {
-  const double lightness = 0.85 + 0.3 * (Hash(course, brick) / 4294967296.0);
+  const double lightness = 0.85 + 0.3 * UnitPixelHash(course, brick, 0);
   double bevel = 1.0;
   if (v - top < kBevel) bevel = 1.25;
   if (bottom - v < kBevel) bevel = 0.75;

@@ -518,14 +518,16 @@ void PrintLine(std::FILE* stream, const char* prefix, const char* text) {
 }
 
 // Gives every window of the process the program's icon (FLTK sets it as
-// _NET_WM_ICON), drawn at the sizes that title bars, task lists and window
-// switchers use. FLTK copies the images.
+// _NET_WM_ICON), drawn at its sizes up to 64 pixels, which title bars, task
+// lists and window switchers use; the larger ones would only slow the start.
+// FLTK copies the images.
 void SetWindowIcons() {
-  constexpr int kSizes[] = {16, 32, 48, 64};
+  constexpr int kLargestWindowIcon = 64;
   std::vector<std::vector<uint8_t>> pixels;
   std::vector<std::unique_ptr<Fl_RGB_Image>> images;
   std::vector<const Fl_RGB_Image*> icons;
-  for (int size : kSizes) {
+  for (int size : kAppIconSizes) {
+    if (size > kLargestWindowIcon) break;  // the sizes run smallest first
     pixels.push_back(DrawAppIcon(size));
     images.push_back(std::make_unique<Fl_RGB_Image>(pixels.back().data(), size, size, 4));
     icons.push_back(images.back().get());
