@@ -27,9 +27,9 @@ from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, MAP
                       OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
                       TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, WINDOW_MANAGERS,
                       ProgramTest, Screenshot, SharedDataFileTests, SharedEditTests,
-                      assert_centred, cells_with, click, file_text, focused_window, geometry,
-                      outer_frame, press, read_map, start_display, stop_process, visible_frame,
-                      wait_until, x_tool)
+                      assert_centred, cells_with, click, edit_files, file_text, focused_window,
+                      geometry, outer_frame, press, read_map, read_only_folder, start_display,
+                      stop_process, visible_frame, wait_until, x_tool)
 
 PATHWICK = ""
 DATA_DIR = ""
@@ -318,22 +318,6 @@ class DataFileTest(SharedDataFileTests, PathwickTest):
         self.assert_exits_with_1()
 
 
-def read_only_folder(test):
-    """A new folder that nobody may write, not even root: a read-only tmpfs
-    for root (whom permission bits do not stop), a folder without write
-    permission for anyone else. Files go in through `fill(folder)` first."""
-    folder = tempfile.mkdtemp(prefix="pathwick-e2e-ro-")
-    test.addCleanup(shutil.rmtree, folder, True)
-    if os.geteuid() != 0:
-        return folder, lambda: (os.chmod(folder, 0o555),
-                                test.addCleanup(os.chmod, folder, 0o755))
-    if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", folder],
-                      capture_output=True).returncode != 0:
-        test.skipTest("root writes any folder, and this process may not mount a read-only one")
-    test.addCleanup(subprocess.run, ["umount", "-l", folder], capture_output=True)
-    return folder, lambda: subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
-
-
 class EditTest(SharedEditTests, PathwickTest):
     def test_a_map_that_cannot_be_written_warns_once_and_the_screen_and_file_stay(self):
         for case in ("read-only file", "read-only folder"):
@@ -343,16 +327,10 @@ class EditTest(SharedEditTests, PathwickTest):
                     os.chmod(os.path.join(self.workdir, MAP_FILE), 0o444)
                     reason = "the file is read-only"
                 else:
-                    folder, lock = read_only_folder(self)
-                    for name in (MAP_FILE, TEXTURE_FILE):
-                        shutil.copy(os.path.join(DATA_DIR, name), folder)
-                    with open(os.path.join(folder, MAP_FILE), "w") as stream:
-                        stream.write(" ".join(map(str, EDIT_MAP)))
-                    lock()
+                    folder = read_only_folder(self, edit_files(DATA_DIR))
                     self.start("--windowed", "--edit", workdir=folder,
                                missing=(MAP_FILE, TEXTURE_FILE), stderr=subprocess.PIPE)
-                    reason = ("Permission denied" if os.geteuid() != 0
-                              else "Read-only file system")
+                    reason = "Read-only file system" if os.geteuid() == 0 else "Permission denied"
                 map_path = os.path.join(self.workdir, MAP_FILE)
                 before = file_text(map_path)
                 self.main_window()

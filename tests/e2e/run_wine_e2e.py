@@ -30,8 +30,8 @@ from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, MAP_FILE, NEW_EXIT, 
                       QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE, TIMEOUT, TITLE,
                       TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, ProgramTest, Screenshot,
                       SharedDataFileTests, SharedEditTests, assert_centred, cells_with, click,
-                      file_text, geometry, outer_frame, press, read_map, runs, start_display,
-                      wait_until, x_tool)
+                      edit_files, file_text, geometry, outer_frame, press, read_map,
+                      read_only_folder, runs, start_display, wait_until, x_tool)
 
 PATHWICK_EXE = ""
 DATA_DIR = ""
@@ -129,15 +129,23 @@ class WinePathwickTest(ProgramTest):
     WINDOW_CLASSES = r"^pathwick\.exe$"
 
     def start(self, *arguments, missing=(), map_codes=None, map_file=MAP_FILE,
-              texture_file=TEXTURE_FILE):
+              texture_file=TEXTURE_FILE, workdir=None):
         """Starts the program with copies of the data files but those `missing`;
         `map_codes` (100 cell codes, row 0 first) replaces the shipped map.
         The copies go to `map_file` and `texture_file`, paths in the
         program's working directory. Wine logs the text of every message
-        box the program opens; box_texts() reads them."""
-        workdir = tempfile.mkdtemp(prefix="pathwick-wine-e2e-")
-        self.addCleanup(shutil.rmtree, workdir, True)
+        box the program opens; box_texts() reads them. `workdir`, a
+        folder that holds the files already, replaces the scratch folder;
+        Wine's log then goes to a scratch folder of its own."""
         self.workdir = workdir
+        if workdir is None:
+            workdir = tempfile.mkdtemp(prefix="pathwick-wine-e2e-")
+            self.addCleanup(shutil.rmtree, workdir, True)
+            self.workdir = workdir
+        else:
+            missing = (MAP_FILE, TEXTURE_FILE)
+        log_folder = tempfile.mkdtemp(prefix="pathwick-wine-e2e-log-")
+        self.addCleanup(shutil.rmtree, log_folder, True)
         for name, copy in ((MAP_FILE, map_file), (TEXTURE_FILE, texture_file)):
             if name not in missing:
                 copy = os.path.join(workdir, copy)
@@ -146,7 +154,7 @@ class WinePathwickTest(ProgramTest):
         if map_codes is not None:
             with open(os.path.join(workdir, map_file), "w") as stream:
                 stream.write(" ".join(map(str, map_codes)))
-        self.wine_log = os.path.join(workdir, "wine.log")
+        self.wine_log = os.path.join(log_folder, "wine.log")
         with open(self.wine_log, "wb") as log:
             super().start(["wine", PATHWICK_EXE, *arguments], workdir,
                           dict(WINE_ENV, WINEDEBUG="-all,+msgbox"), stderr=log)
@@ -392,30 +400,41 @@ class UnicodeFileNameTest(WinePathwickTest):
 class EditTest(SharedEditTests, WinePathwickTest):
     line_end = "\r\n"  # a Windows program writes Windows text files
 
-    def test_a_read_only_map_shows_one_warning_box_and_the_screen_and_file_stay(self):
-        self.start("--windowed", "--edit", map_codes=EDIT_MAP)
-        map_path = os.path.join(self.workdir, MAP_FILE)
-        os.chmod(map_path, 0o444)  # Wine gives such a file the read-only attribute
-        before = file_text(map_path)
-        window = self.main_window()
-        click(*self.cell_centre(OPENED_CELL))
-        box = self.focused_window_named(NOTICE_CAPTION)
-        press("Return")
-        wait_until(lambda: box not in self.window_names().values(), "the box to close")
-        self.focused_window_named(TITLE)
-        click(*self.cell_centre(NEW_EXIT), button=3)
-        time.sleep(SETTLE)
+    def test_a_map_that_cannot_be_written_shows_one_warning_box_and_the_screen_and_file_stay(self):
+        for case in ("read-only file", "read-only folder"):
+            with self.subTest(case):
+                if case == "read-only file":
+                    self.start("--windowed", "--edit", map_codes=EDIT_MAP)
+                    # Wine gives a file without write permission the read-only attribute.
+                    os.chmod(os.path.join(self.workdir, MAP_FILE), 0o444)
+                    reason = "the file is read-only"
+                else:
+                    self.start("--windowed", "--edit",
+                               workdir=read_only_folder(self, edit_files(DATA_DIR)))
+                    reason = None  # Windows' own words, in the prefix's language
+                map_path = os.path.join(self.workdir, MAP_FILE)
+                before = file_text(map_path)
+                window = self.main_window()
+                click(*self.cell_centre(OPENED_CELL))
+                box = self.focused_window_named(NOTICE_CAPTION)
+                press("Return")
+                wait_until(lambda: box not in self.window_names().values(), "the box to close")
+                self.focused_window_named(TITLE)
+                click(*self.cell_centre(NEW_EXIT), button=3)
+                time.sleep(SETTLE)
 
-        self.assertEqual(self.box_texts(), ["cannot write the map file 'MazeMap.txt': "
-                                            "the file is read-only; the edit is undone"])
-        shot = Screenshot()
-        for cell in (OPENED_CELL, NEW_EXIT):
-            self.assertGreater(len(set(shot.area(self.scene.cell(*cell)))), 10,
-                               f"cell {cell} lost its stone")
-        self.assertEqual(file_text(map_path), before)
-        self.assertEqual(self.window_names().get(TITLE), window)
-        press("Escape")
-        self.assert_exits_with_1()
+                texts = self.box_texts()
+                self.assertEqual(len(texts), 1, texts)
+                self.assertRegex(texts[0], "^cannot write the map file 'MazeMap.txt': " +
+                                 (reason or ".+") + "; the edit is undone$")
+                shot = Screenshot()
+                for cell in (OPENED_CELL, NEW_EXIT):
+                    self.assertGreater(len(set(shot.area(self.scene.cell(*cell)))), 10,
+                                       f"cell {cell} lost its stone")
+                self.assertEqual(file_text(map_path), before)
+                self.assertEqual(self.window_names().get(TITLE), window)
+                press("Escape")
+                self.assert_exits_with_1()
 
 
 if __name__ == "__main__":

@@ -10,8 +10,10 @@ the program; each test file says how to start it and how to find its windows.
 import os
 import re
 import select
+import shutil
 import signal
 import subprocess
+import tempfile
 import time
 import unittest
 
@@ -494,6 +496,36 @@ def file_text(path):
 
 def near(pixel, colour, tolerance=2):
     return all(abs(channel - wanted) <= tolerance for channel, wanted in zip(pixel, colour))
+
+
+def read_only_folder(test, files):
+    """A new folder holding `files` ({name: bytes}) that nobody may write,
+    not even root: for root (whom permission bits do not stop) a tmpfs of
+    its own, mounted read-only; for anyone else a folder without write
+    permission. Skips the test where root may not mount."""
+    folder = tempfile.mkdtemp(prefix="pathwick-read-only-")
+    test.addCleanup(shutil.rmtree, folder, True)
+    as_root = os.geteuid() == 0
+    if as_root:
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", folder],
+                          capture_output=True).returncode != 0:
+            test.skipTest("root writes any folder, and this process may not mount a read-only one")
+        test.addCleanup(subprocess.run, ["umount", "-l", folder], capture_output=True)
+    for name, contents in files.items():
+        with open(os.path.join(folder, name), "wb") as stream:
+            stream.write(contents)
+    if as_root:
+        subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
+    else:
+        os.chmod(folder, 0o555)
+        test.addCleanup(os.chmod, folder, 0o755)
+    return folder
+
+
+def edit_files(data_dir):
+    """The files of an edit-mode run: EDIT_MAP and the shipped texture."""
+    with open(os.path.join(data_dir, TEXTURE_FILE), "rb") as texture:
+        return {MAP_FILE: " ".join(map(str, EDIT_MAP)).encode(), TEXTURE_FILE: texture.read()}
 
 
 class SharedEditTests:
