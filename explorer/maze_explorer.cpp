@@ -85,11 +85,6 @@ int MazeExplorer::LoadMazeFrom(std::istream& map) {
 
 bool MazeExplorer::SaveMaze(const char* fileName, std::string* error) const {
   std::ostringstream map;
-  SaveMazeTo(map);
-  return ReplaceFileContents(fileName, map.str(), error);
-}
-
-void MazeExplorer::SaveMazeTo(std::ostream& map) const {
   for (int row = 0; row < kMazeSide; ++row) {
     for (int column = 0; column < kMazeSide; ++column) {
       if (column > 0) map << ' ';
@@ -97,6 +92,7 @@ void MazeExplorer::SaveMazeTo(std::ostream& map) const {
     }
     map << kLineEnd;
   }
+  return ReplaceFileContents(fileName, map.str(), error);
 }
 
 bool MazeExplorer::IsWaitingAtStart() const { return state != Unloaded && !movedSinceLoad; }

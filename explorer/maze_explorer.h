@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <deque>
 #include <istream>
-#include <ostream>
 #include <stack>
 #include <string>
 
@@ -133,10 +132,9 @@ class MazeExplorer {
   // old or the new grid, never a part. False, with the reason in `error`,
   // when it cannot be written; it is then as it was.
   bool SaveMaze(const char* fileName, std::string* error) const;
-  void SaveMazeTo(std::ostream& map) const;
   // True from a load until the first tick that runs unpaused: the explorer
-  // stands untouched on its start cell, the grid holds what the map gave it
-  // and no search has marked it. Only then may the grid be edited.
+  // stands untouched on its start cell and the search has not changed the
+  // grid since the load. Only then may the grid be edited.
   bool IsWaitingAtStart() const;
   void SetPaused(bool isPaused);
   // The code of the cell at row y, column x; Wall outside the grid.
