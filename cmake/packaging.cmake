@@ -1,9 +1,9 @@
 # Installing on Linux, and the Debian package (`cpack -G DEB`).
 #
 # `cmake --install` puts the programs in bin/, the shipped maze and texture in
-# share/pathwick/ (the desktop entry starts the program there, as it reads its
-# files from the working directory), the menu entry, icons, AppStream
-# metadata, man pages and the Debian copyright and changelog under share/.
+# share/pathwick/ (where the programs find them from their own bin/ when the
+# working directory has none), the menu entry, icons, AppStream metadata, man
+# pages and the Debian copyright and changelog under share/.
 
 include(GNUInstallDirs)
 
@@ -16,16 +16,37 @@ set(PATHWICK_PACKAGING_OUT ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${PATHWICK_PACKAGING_OUT})
 set(PATHWICK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/pathwick)
 
-# The man page of `target` in `section`, made from its --help output and
-# compressed as Debian wants it (-n: no name or time stamp in the header).
+# The package's programs are stripped (CPACK_STRIP_FILES, as `cmake --install
+# --strip`) with CMAKE_STRIP. Plain strip keeps the compiler's .comment and
+# the .note section; Debian drops them too, as dh_strip does, so CMAKE_STRIP
+# becomes a script that asks for that.
+if(CMAKE_STRIP)
+  set(pathwick_strip_script ${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/strip-for-debian)
+  file(WRITE ${pathwick_strip_script}
+       "#!/bin/sh\nexec '$CACHE{CMAKE_STRIP}' --remove-section=.comment --remove-section=.note \"$@\"\n")
+  file(COPY ${pathwick_strip_script} DESTINATION ${PATHWICK_PACKAGING_OUT}
+       FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
+                        WORLD_EXECUTE)
+  set(CMAKE_STRIP ${PATHWICK_PACKAGING_OUT}/strip-for-debian)
+endif()
+
+# The man page of `target` in `section`, made from its --help output and the
+# sections of the include file packaging/<target>.h2m (or the file given
+# after INCLUDE), compressed as Debian wants it (-n: no name or time stamp in
+# the header).
 function(pathwick_add_man_page target section summary)
+  cmake_parse_arguments(PARSE_ARGV 3 man "" "INCLUDE" "")
+  if(NOT man_INCLUDE)
+    set(man_INCLUDE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/${target}.h2m)
+  endif()
   set(page ${PATHWICK_PACKAGING_OUT}/${target}.${section})
   add_custom_command(
     OUTPUT ${page}.gz
     COMMAND ${HELP2MAN} --no-info --section=${section} --name=${summary}
-            --version-string=${PROJECT_VERSION} --output=${page} $<TARGET_FILE:${target}>
+            --version-string=${PROJECT_VERSION} --include=${man_INCLUDE} --output=${page}
+            $<TARGET_FILE:${target}>
     COMMAND ${GZIP} -9nf ${page}
-    DEPENDS ${target}
+    DEPENDS ${target} ${man_INCLUDE}
     COMMENT "Writing the man page ${target}.${section}"
     VERBATIM)
   add_custom_target(${target}_man_page ALL DEPENDS ${page}.gz)
@@ -39,18 +60,10 @@ if(PATHWICK_DESKTOP)
   install(TARGETS pathwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   pathwick_add_man_page(pathwick 6 "animate a depth-first search of a maze")
   install(FILES data/MazeMap.txt data/Stone.BMP DESTINATION ${CMAKE_INSTALL_DATADIR}/pathwick)
+  install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+          RENAME pathwick)
 
-  # The entry's Path= names the data folder under the prefix that the install
-  # runs with, which cpack sets to /usr, so it is written at install time.
-  install(CODE "set(pathwick_desktop_template \"${CMAKE_CURRENT_SOURCE_DIR}/packaging/pathwick.desktop.in\")
-                set(pathwick_desktop_entry \"${PATHWICK_PACKAGING_OUT}/pathwick.desktop\")
-                set(pathwick_datadir \"${CMAKE_INSTALL_DATADIR}\")")
-  install(CODE [[
-    set(PATHWICK_DATA_DIR "${CMAKE_INSTALL_PREFIX}/${pathwick_datadir}/pathwick")
-    configure_file("${pathwick_desktop_template}" "${pathwick_desktop_entry}" @ONLY)
-    file(INSTALL "${pathwick_desktop_entry}"
-         DESTINATION "${CMAKE_INSTALL_PREFIX}/${pathwick_datadir}/applications")
-  ]])
+  install(FILES packaging/pathwick.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES packaging/org.pathwick.Pathwick.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   # The icon in every size that make-icons wrote, pathwick-<size>.png.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "shell/file_names.h"
@@ -53,6 +54,68 @@ Heading HeadingToward(const Pose& from, const Pose& to) {
   return from.x < to.x ? 0 : 2;
 }
 
+// Skips a UTF-8 byte-order mark at the very start of the map, as editors on
+// Windows write it. Part of one fails the stream, as its first byte would
+// fail the first read.
+void SkipByteOrderMark(std::istream& map) {
+  constexpr unsigned char kMark[] = {0xEF, 0xBB, 0xBF};
+  const std::istream::sentry sentry(map, /*noskipws=*/true);
+  if (!sentry) return;
+  std::streambuf& buffer = *map.rdbuf();
+  try {
+    if (buffer.sgetc() != kMark[0]) return;
+    for (unsigned char byte : kMark) {
+      if (buffer.sgetc() != byte) {
+        map.setstate(std::ios::failbit);
+        return;
+      }
+      buffer.sbumpc();
+    }
+  } catch (...) {  // the stream's source failed, as `>>` reports it
+    map.setstate(std::ios::badbit);
+  }
+}
+
+// Reads one int as `map >> *value` does, with the same result: whitespace
+// skipped, an optional sign, decimal digits up to the first other character;
+// a failed read, which leaves *value alone, when there is no digit or the
+// number does not fit an int. Unlike `>>`, which reads a run of digits to its
+// end, it gives up at the first digit that makes the number too large, so a
+// long run costs no time. Leading zeros, which the number may still fit
+// after, leave it 0 and are read however many there are.
+bool ReadInt(std::istream& map, int* value) {
+  const std::istream::sentry sentry(map);  // skips whitespace; fails at the end
+  if (!sentry) return false;
+  std::streambuf& buffer = *map.rdbuf();
+  try {
+    int c = buffer.sgetc();
+    const bool negative = c == '-';
+    if (negative || c == '+') c = buffer.snextc();
+    const long long limit = negative ? -static_cast<long long>(std::numeric_limits<int>::min())
+                                     : std::numeric_limits<int>::max();
+    long long magnitude = 0;
+    bool anyDigit = false;
+    for (; c >= '0' && c <= '9'; c = buffer.snextc()) {
+      anyDigit = true;
+      magnitude = magnitude * 10 + (c - '0');
+      if (magnitude > limit) {
+        map.setstate(std::ios::failbit);
+        return false;
+      }
+    }
+    if (c == std::char_traits<char>::eof()) map.setstate(std::ios::eofbit);
+    if (!anyDigit) {
+      map.setstate(std::ios::failbit);
+      return false;
+    }
+    *value = static_cast<int>(negative ? -magnitude : magnitude);
+    return true;
+  } catch (...) {  // the stream's source failed, as `>>` reports it
+    map.setstate(std::ios::badbit);
+    return false;
+  }
+}
+
 }  // namespace
 
 bool MazeExplorer::LoadMaze(const char* fileName) {
@@ -64,13 +127,11 @@ bool MazeExplorer::LoadMaze(const char* fileName) {
 }
 
 int MazeExplorer::LoadMazeFrom(std::istream& map) {
+  SkipByteOrderMark(map);
   int filled = 0;
   for (int32_t& cell : grid) {
-    // Read through a temporary: a failed extraction writes 0 into its
-    // target, and the cell must keep its value.
-    int value;
-    if (!(map >> value)) break;
-    cell = value;
+    // A failed read leaves the cell alone, and the stream failed.
+    if (!ReadInt(map, &cell)) break;
     ++filled;
   }
 

@@ -122,8 +122,10 @@ class MazeExplorer {
   // program never blocks on a FIFO. Always true.
   bool LoadMaze(const char* fileName);
   // LoadMaze from a stream that is already open, whatever its source (a
-  // pipe, standard input). Reads int by int, at most one per cell, up to the
-  // first failed read; that cell and the ones after it keep their value.
+  // pipe, standard input), after a UTF-8 byte-order mark at its start. Reads
+  // int by int as `>>` does, at most one per cell, up to the first failed
+  // read; that cell and the ones after it keep their value. A number that
+  // cannot fit an int is given up without reading its digits to their end.
   // Returns the number of cells filled.
   int LoadMazeFrom(std::istream& map);
   // Writes the grid as a map file that LoadMaze reads back to the same grid:

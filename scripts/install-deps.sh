@@ -7,8 +7,10 @@
 set -eu
 
 # Building and running the program (run.sh configures without the tests);
-# help2man writes the man pages from the programs' --help in every build, and
-# cpack makes the Debian package with dpkg-dev's dpkg-shlibdeps and file.
+# CLI11 reads the command lines (header-only; the Windows build uses the same
+# headers); help2man writes the man pages from the programs' --help in every
+# build, dpkg-dev's dpkg-buildflags gives the hardening flags, and cpack makes
+# the Debian package with dpkg-dev's dpkg-shlibdeps and file.
 RUN_PACKAGES="
   build-essential
   cmake
@@ -17,6 +19,7 @@ RUN_PACKAGES="
   libx11-dev
   libfltk1.3-dev
   libpng-dev
+  libcli11-dev
   fonts-wqy-microhei
   help2man
   dpkg-dev
@@ -33,7 +36,8 @@ RUN_PACKAGES="
 # cross compiler for the Windows program, and Wine with a Chinese locale to run
 # it (without one, Wine draws the Chinese captions as empty boxes); clang with
 # its fuzzing runtime for the fuzz targets; the checkers of the Debian package,
-# its menu entry and its AppStream metadata.
+# its menu entry and its AppStream metadata, and man, which renders its man
+# pages.
 TEST_PACKAGES="
   libgtest-dev
   python3
@@ -60,6 +64,7 @@ TEST_PACKAGES="
   clang
   libclang-rt-14-dev
   lintian
+  man-db
   desktop-file-utils
   appstream
 "

@@ -60,7 +60,7 @@ int RunApplication(const LaunchOptions& options) {
   // Initialise: the maze first, then the window system.
   // In edit mode the map is always the file that the command line names,
   // or MazeMap.txt in the working directory: the one the edits go to.
-  MapFileName = options.mapFile;
+  MapFileName = options.mapFile.c_str();
   Explorer.editMode = options.edit;
   Explorer.LoadMaze(MapFileName);
 
@@ -80,7 +80,7 @@ int RunApplication(const LaunchOptions& options) {
 
   // Fixed rendering state and the wall texture.
   glEnable(GL_CULL_FACE);
-  LoadWallTexture(options.textureFile);
+  LoadWallTexture(options.textureFile.c_str());
 
   // The first fit that reaches OpenGL; earlier ones came before the context.
   RenderingEnabled = 1;

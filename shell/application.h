@@ -1,6 +1,8 @@
 // The program's spine: start-up, the frame loop, tear-down.
 #pragma once
 
+#include <string>
+
 #include "shell/bmp_file.h"
 #include "shell/platform/platform.h"
 #include "shell/program_state.h"
@@ -17,8 +19,8 @@ enum class WindowChoice { Ask, Framed, FullScreen };
 struct LaunchOptions {
   WindowChoice window = WindowChoice::Ask;
   int showCommand = kShowNormal;              // how the platform asked the window to be shown
-  const char* mapFile = kDefaultMapFileName;  // UTF-8, as are all file names
-  const char* textureFile = kDefaultTextureFileName;
+  std::string mapFile = kDefaultMapFileName;  // UTF-8, as are all file names
+  std::string textureFile = kDefaultTextureFileName;
   // Whether the command line named the file: only a file named there is
   // reported when it cannot be read; the program runs without the defaults.
   bool mapFileNamed = false;

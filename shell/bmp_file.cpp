@@ -3,6 +3,7 @@
 #include <fstream>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "shell/file_names.h"
 #include "shell/little_endian.h"
@@ -31,15 +32,24 @@ BitmapInfoHeader DecodeInfoHeader(const unsigned char* bytes) {
   return info;
 }
 
-// The texture upload takes bottom-up, uncompressed rows of 3-byte pixels, and
-// the size limit keeps a hostile header from asking for a huge buffer.
-bool IsSupportedImage(const BitmapInfoHeader& info) {
-  return info.biWidth >= 1 && info.biWidth <= kMaxBitmapSide && info.biHeight >= 1 &&
-         info.biHeight <= kMaxBitmapSide && info.biBitCount == 24 && info.biCompression == 0;
+// Why the texture upload cannot take the image, or empty when it can: it
+// takes bottom-up, uncompressed rows of 3-byte pixels, and the size limit
+// keeps a hostile header from asking for a huge buffer.
+std::string UnsupportedImage(const BitmapInfoHeader& info) {
+  if (info.biBitCount != 24) {
+    return "it has " + std::to_string(info.biBitCount) + " bits per pixel, not 24";
+  }
+  if (info.biCompression != 0) return "its pixels are compressed";
+  if (info.biWidth < 1 || info.biWidth > kMaxBitmapSide || info.biHeight < 1 ||
+      info.biHeight > kMaxBitmapSide) {
+    return "it is " + std::to_string(info.biWidth) + " x " + std::to_string(info.biHeight) +
+           " pixels, not 1 to " + std::to_string(kMaxBitmapSide) + " a side";
+  }
+  return "";
 }
 
 // Rows padded to a multiple of 4 bytes, times the number of rows. Only for an
-// image that IsSupportedImage accepts.
+// image that UnsupportedImage accepts.
 uint64_t PixelArraySize(const BitmapInfoHeader& info) {
   const uint64_t rowSize = (static_cast<uint64_t>(info.biWidth) * info.biBitCount + 31) / 32 * 4;
   return rowSize * static_cast<uint64_t>(info.biHeight);
@@ -60,33 +70,56 @@ uint64_t BytesAfterOffset(std::ifstream& file, uint32_t offset) {
   return static_cast<uint64_t>(end) - offset;
 }
 
-}  // namespace
-
-int LoadBitmapFile(const char* fileName, unsigned char** pixels, BitmapInfoHeader* info) {
+// LoadBitmapFile, saying why it fails: empty on success.
+std::string ReadBitmapFile(const char* fileName, unsigned char** pixels, BitmapInfoHeader* info) {
   std::ifstream file;
-  if (!OpenRegularFile(file, fileName, std::ios::binary)) return 0;
+  if (!OpenRegularFile(file, fileName, std::ios::binary)) {
+    return "it is missing or not a readable regular file";
+  }
 
   unsigned char fileHeaderBytes[kBitmapFileHeaderSize];
-  if (!ReadExactly(file, fileHeaderBytes, kBitmapFileHeaderSize)) return 0;
+  if (!ReadExactly(file, fileHeaderBytes, kBitmapFileHeaderSize) ||
+      DecodeFileHeader(fileHeaderBytes).bfType != kBitmapMagic) {
+    return "it is not a BMP file";
+  }
   const BitmapFileHeader fileHeader = DecodeFileHeader(fileHeaderBytes);
-  if (fileHeader.bfType != kBitmapMagic) return 0;
 
   unsigned char infoHeaderBytes[kBitmapInfoHeaderSize];
-  if (!ReadExactly(file, infoHeaderBytes, kBitmapInfoHeaderSize)) return 0;
+  if (!ReadExactly(file, infoHeaderBytes, kBitmapInfoHeaderSize))
+    return "it ends inside its headers";
   const BitmapInfoHeader header = DecodeInfoHeader(infoHeaderBytes);
-  if (!IsSupportedImage(header)) return 0;
+  const std::string unsupported = UnsupportedImage(header);
+  if (!unsupported.empty()) return unsupported;
 
   // Checking the length first means a short file never gets a buffer of the
   // size its header claims.
   const uint64_t pixelArraySize = PixelArraySize(header);
-  if (BytesAfterOffset(file, fileHeader.bfOffBits) < pixelArraySize) return 0;
+  if (BytesAfterOffset(file, fileHeader.bfOffBits) < pixelArraySize) {
+    return "it ends before its pixel array does";
+  }
 
   std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[pixelArraySize]);
-  if (!buffer) return 0;
-  if (!file.seekg(fileHeader.bfOffBits)) return 0;
-  if (!ReadExactly(file, buffer.get(), pixelArraySize)) return 0;
+  if (!buffer) return "its pixels do not fit in memory";
+  if (!file.seekg(fileHeader.bfOffBits) || !ReadExactly(file, buffer.get(), pixelArraySize)) {
+    return "it cannot be read";
+  }
 
   *info = header;
   *pixels = buffer.release();
-  return 1;
+  return "";
+}
+
+}  // namespace
+
+int LoadBitmapFile(const char* fileName, unsigned char** pixels, BitmapInfoHeader* info) {
+  return ReadBitmapFile(fileName, pixels, info).empty() ? 1 : 0;
+}
+
+std::string TextureFileRefusal(const char* fileName) {
+  unsigned char* pixels = nullptr;
+  BitmapInfoHeader info;
+  const std::string problem = ReadBitmapFile(fileName, &pixels, &info);
+  delete[] pixels;
+  if (problem.empty()) return "";
+  return std::string("cannot use the texture file '") + fileName + "': " + problem;
 }

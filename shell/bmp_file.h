@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 constexpr uint16_t kBitmapMagic = 0x4D42;  // the bytes 'B', 'M' read as a little-endian value
@@ -51,6 +52,11 @@ constexpr int32_t kMaxBitmapSide = 8192;
 // kMaxBitmapSide, or ends before the whole pixel array that the header
 // promises at the pixel-array offset.
 int LoadBitmapFile(const char* fileName, unsigned char** pixels, BitmapInfoHeader* info);
+
+// The warning about a texture file that LoadBitmapFile refuses, with the
+// reason, worded alike in every program: "cannot use the texture file
+// 'NAME': it has 32 bits per pixel, not 24". Empty when the file can be used.
+std::string TextureFileRefusal(const char* fileName);
 
 // --- Writing ---------------------------------------------------------------
 

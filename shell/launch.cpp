@@ -1,8 +1,11 @@
 #include "shell/launch.h"
 
-#include <cstring>
 #include <fstream>
+#include <vector>
 
+#include "shell/bmp_file.h"
+#include "shell/command_line.h"
+#include "shell/data_files.h"
 #include "shell/file_names.h"
 
 namespace {
@@ -57,20 +60,18 @@ const char kBoxUsage[] =
     "Right click: the other way\n"
     "Each click is saved to the map file.\n";
 
+constexpr char kProgramName[] = "pathwick";
 constexpr int kHelpExitCode = 0;
-constexpr int kUsageExitCode = 2;
 
-// One argument split at its first "=": "--map=a.txt" is "--map" with the
-// value "a.txt"; "--map" alone has no value.
-struct Argument {
-  std::string name;
-  const char* value;  // null when the argument has no "="
-};
-
-Argument Split(const char* argument) {
-  const char* equals = std::strchr(argument, '=');
-  if (argument[0] != '-' || equals == nullptr) return Argument{argument, nullptr};
-  return Argument{std::string(argument, equals), equals + 1};
+// The arguments after the program name, with "/?", which is how Windows
+// programs are asked for help, read as --help.
+std::vector<std::string> Arguments(int argc, const char* const* argv) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  for (std::string& argument : arguments) {
+    if (argument == "--") break;
+    if (argument == "/?") argument = "--help";
+  }
+  return arguments;
 }
 
 // True when `path` names a regular file that can be opened for reading, the
@@ -80,12 +81,20 @@ bool IsReadableFile(const char* path) {
   return OpenRegularFile(file, path);
 }
 
-// Warns about a file that the command line named and that cannot be read.
-void WarnIfUnreadable(bool named, const char* path, const char* what, const char* consequence) {
-  if (!named || IsReadableFile(path)) return;
-  const std::string warning =
-      std::string("cannot read the ") + what + " '" + path + "': " + consequence;
-  PlatformNotify(NoticeKind::Warning, warning.c_str());
+void Warn(const std::string& warning) { PlatformNotify(NoticeKind::Warning, warning.c_str()); }
+
+// Warns about each file that the command line named and that cannot be used.
+void WarnAboutNamedFiles(const LaunchOptions& options) {
+  // In edit mode a map file that does not exist yet is no fault: the first
+  // edit creates it.
+  const bool mapToCreate = options.edit && !FileExists(options.mapFile.c_str());
+  if (options.mapFileNamed && !mapToCreate && !IsReadableFile(options.mapFile.c_str())) {
+    Warn("cannot read the map file '" + options.mapFile + "': every cell stays a wall");
+  }
+  if (options.textureFileNamed) {
+    const std::string refusal = TextureFileRefusal(options.textureFile.c_str());
+    if (!refusal.empty()) Warn(refusal + "; the walls are plain brown");
+  }
 }
 
 }  // namespace
@@ -96,43 +105,22 @@ const char* UsageText(UsageLayout layout) {
 
 ParseResult ParseArguments(int argc, const char* const* argv, LaunchOptions* options,
                            std::string* error) {
-  for (int i = 1; i < argc; ++i) {
-    const Argument argument = Split(argv[i]);
-    const std::string& name = argument.name;
-    const bool takesValue = name == "--map" || name == "--texture";
-    if (!takesValue && argument.value != nullptr) {
-      *error = "option '" + name + "' takes no value";
-      return ParseResult::Error;
-    }
-    // "/?" is how Windows programs are asked for help.
-    if (name == "--help" || name == "/?") return ParseResult::Help;
-    if (name == "--version") return ParseResult::Version;
-    if (name == "--windowed") {
-      options->window = WindowChoice::Framed;
-    } else if (name == "--fullscreen") {
-      options->window = WindowChoice::FullScreen;
-    } else if (name == "--edit") {
-      options->edit = true;
-    } else if (takesValue) {
-      const char* value = argument.value;
-      if (value == nullptr && i + 1 < argc) value = argv[++i];
-      if (value == nullptr || *value == '\0') {
-        *error = "option '" + name + "' needs a FILE";
-        return ParseResult::Error;
-      }
-      if (name == "--map") {
-        options->mapFile = value;
-        options->mapFileNamed = true;
-      } else {
-        options->textureFile = value;
-        options->textureFileNamed = true;
-      }
-    } else {
-      *error = "unknown argument '" + name + "'";
-      return ParseResult::Error;
-    }
-  }
-  return ParseResult::Run;
+  CommandLine commandLine(kProgramName);
+  commandLine.AddVersionFlag();
+  commandLine.AddFlag("--windowed", [options] { options->window = WindowChoice::Framed; });
+  commandLine.AddFlag("--fullscreen", [options] { options->window = WindowChoice::FullScreen; });
+  commandLine.AddFlag("--edit", [options] { options->edit = true; });
+  commandLine.AddValue("--map", [options](const std::string& file) {
+    options->mapFile = file;
+    options->mapFileNamed = true;
+  });
+  commandLine.AddValue("--texture", [options](const std::string& file) {
+    options->textureFile = file;
+    options->textureFileNamed = true;
+  });
+  const ParseResult result = commandLine.Parse(Arguments(argc, argv));
+  *error = commandLine.problem();
+  return result;
 }
 
 int RunProgram(int argc, const char* const* argv, void* instance, int showCommand) {
@@ -149,18 +137,19 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
       PlatformNotify(NoticeKind::Info, "pathwick " PATHWICK_VERSION "\n");
       return kHelpExitCode;
     case ParseResult::Error:
-      PlatformNotify(NoticeKind::Error, (error + "\n\n" + usage).c_str());
+      PlatformNotify(NoticeKind::Error, (error + "\n" + TryHelpLine(kProgramName)).c_str());
       return kUsageExitCode;
     case ParseResult::Run:
       break;
   }
-  // In edit mode a map file that does not exist yet is no fault: the first
-  // edit creates it.
-  const bool mapToCreate = options.edit && !FileExists(options.mapFile);
-  WarnIfUnreadable(options.mapFileNamed && !mapToCreate, options.mapFile, "map file",
-                   "every cell stays a wall");
-  WarnIfUnreadable(options.textureFileNamed, options.textureFile, "texture file",
-                   "the walls are plain brown");
+  // Files the command line did not name: the working directory's, or else
+  // the ones installed with the program. The maze that edits go to is never
+  // an installed one: in edit mode it is the working directory's.
+  if (!options.mapFileNamed && !options.edit) {
+    options.mapFile = FindDataFile(options.mapFile.c_str());
+  }
+  if (!options.textureFileNamed) options.textureFile = FindDataFile(options.textureFile.c_str());
+  WarnAboutNamedFiles(options);
   AppInstance = instance;
   return RunApplication(options);
 }

@@ -4,17 +4,18 @@
 #include <string>
 
 #include "shell/application.h"
+#include "shell/command_line.h"
 
-enum class ParseResult { Run, Help, Version, Error };
+using ParseResult = CommandLine::Result;
 
 // The help text, laid out for a console (aligned columns) or for a box in a
 // proportional font (short lines, one option a line).
 enum class UsageLayout { Console, Box };
 const char* UsageText(UsageLayout layout);
 
-// Reads the options into `options`. Options take their value as the next
-// argument or after "=" (--map=FILE); "/?" asks for help as --help does. On
-// Error, `error` says what is wrong.
+// Reads the options into `options`, the way command_line.h describes; "/?"
+// asks for help as --help does. On Error, `error` says in one line what is
+// wrong.
 ParseResult ParseArguments(int argc, const char* const* argv, LaunchOptions* options,
                            std::string* error);
 

@@ -141,6 +141,7 @@ TEST_P(BmpAcceptTest, HandsOutHeaderAndPixelArray) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(pixels), GetParam().pixelBytes),
             bytes.substr(PixelOffset(layout)));
   delete[] pixels;
+  EXPECT_EQ(TextureFileRefusal(dir_.PathOf("image.bmp").c_str()), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -156,6 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct RejectCase {
   const char* name;
   std::string file;
+  std::string reason;  // as the texture's refusal words it
 };
 
 void PrintTo(const RejectCase& testCase, std::ostream* out) { *out << testCase.name; }
@@ -168,43 +170,67 @@ TEST_P(BmpRejectTest, FailsAndLeavesOutputsUntouched) {
 
   EXPECT_EQ(LoadBitmapFile(path.c_str(), &outputs.pixels, &outputs.info), 0);
   outputs.ExpectUntouched();
+  EXPECT_EQ(TextureFileRefusal(path.c_str()),
+            "cannot use the texture file '" + path + "': " + GetParam().reason);
 }
 
 const std::string kSmallBmp = MakeBmp({4, 4});
+const std::string kNotBmp = "it is not a BMP file";
+const std::string kCutOff = "it ends before its pixel array does";
+
+// "it is W x H pixels, not 1 to 8192 a side"
+std::string BadSize(long long width, long long height) {
+  return "it is " + std::to_string(width) + " x " + std::to_string(height) + " pixels, not 1 to " +
+         std::to_string(kMaxBitmapSide) + " a side";
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BmpRejectTest,
     ::testing::Values(
-        RejectCase{"PngSignature", std::string("\x89PNG\r\n\x1A\n", 8) + kSmallBmp.substr(8)},
-        RejectCase{"EmptyFile", ""}, RejectCase{"EndsInsideFileHeader", kSmallBmp.substr(0, 10)},
-        RejectCase{"EndsInsideInfoHeader", kSmallBmp.substr(0, 30)},
-        RejectCase{"EndsInsidePixelArray", kSmallBmp.substr(0, kSmallBmp.size() - 1)},
-        RejectCase{
-            "PixelOffsetPastEnd",
-            MakeBmp({4, 4}, [](BitmapHeaders& h) { h.file.bfOffBits = h.file.bfSize + 16; })},
+        RejectCase{"PngSignature", std::string("\x89PNG\r\n\x1A\n", 8) + kSmallBmp.substr(8),
+                   kNotBmp},
+        RejectCase{"EmptyFile", "", kNotBmp},
+        RejectCase{"EndsInsideFileHeader", kSmallBmp.substr(0, 10), kNotBmp},
+        RejectCase{"EndsInsideInfoHeader", kSmallBmp.substr(0, 30), "it ends inside its headers"},
+        RejectCase{"EndsInsidePixelArray", kSmallBmp.substr(0, kSmallBmp.size() - 1), kCutOff},
+        RejectCase{"PixelOffsetPastEnd",
+                   MakeBmp({4, 4}, [](BitmapHeaders& h) { h.file.bfOffBits = h.file.bfSize + 16; }),
+                   kCutOff},
         // Long enough for the headers and the array, but not from the offset on.
         RejectCase{"PixelOffsetLeavesArrayShort",
-                   MakeBmp({4, 4}, [](BitmapHeaders& h) { h.file.bfOffBits = 55; })},
-        RejectCase{"ZeroWidth", MakeBmp({0, 4})}, RejectCase{"NegativeWidth", MakeBmp({-4, 4})},
-        RejectCase{"WidthAboveLimit", MakeBmp({kMaxBitmapSide + 1, 1})},
+                   MakeBmp({4, 4}, [](BitmapHeaders& h) { h.file.bfOffBits = 55; }), kCutOff},
+        RejectCase{"ZeroWidth", MakeBmp({0, 4}), BadSize(0, 4)},
+        RejectCase{"NegativeWidth", MakeBmp({-4, 4}), BadSize(-4, 4)},
+        RejectCase{"WidthAboveLimit", MakeBmp({kMaxBitmapSide + 1, 1}),
+                   BadSize(kMaxBitmapSide + 1, 1)},
         // 0x55555556 x 24 bits wraps to 16 bits in 32-bit arithmetic, so a
         // 32-bit size computation would expect exactly the 48 bytes present.
         RejectCase{"WidthWrappingRowSize",
-                   MakeBmp({1, 12}, [](BitmapHeaders& h) { h.info.biWidth = 0x55555556; })},
-        RejectCase{"ZeroHeight", MakeBmp({4, 0})}, RejectCase{"TopDownRows", MakeBmp({4, -4})},
-        RejectCase{"HeightAboveLimit", MakeBmp({1, kMaxBitmapSide + 1})},
+                   MakeBmp({1, 12}, [](BitmapHeaders& h) { h.info.biWidth = 0x55555556; }),
+                   BadSize(0x55555556, 12)},
+        RejectCase{"ZeroHeight", MakeBmp({4, 0}), BadSize(4, 0)},
+        RejectCase{"TopDownRows", MakeBmp({4, -4}), BadSize(4, -4)},
+        RejectCase{"HeightAboveLimit", MakeBmp({1, kMaxBitmapSide + 1}),
+                   BadSize(1, kMaxBitmapSide + 1)},
         RejectCase{"HugeHeight",
-                   MakeBmp({4, 4}, [](BitmapHeaders& h) { h.info.biHeight = INT32_MAX; })},
-        RejectCase{"ThirtyTwoBitsPerPixel", MakeBmp({4, 4, 32})},
-        RejectCase{"EightBitsPerPixel", MakeBmp({4, 4, 8})},
-        RejectCase{"Compressed", MakeBmp({4, 4, 24, 1})}),
+                   MakeBmp({4, 4}, [](BitmapHeaders& h) { h.info.biHeight = INT32_MAX; }),
+                   BadSize(4, INT32_MAX)},
+        RejectCase{"ThirtyTwoBitsPerPixel", MakeBmp({4, 4, 32}),
+                   "it has 32 bits per pixel, not 24"},
+        RejectCase{"EightBitsPerPixel", MakeBmp({4, 4, 8}), "it has 8 bits per pixel, not 24"},
+        RejectCase{"Compressed", MakeBmp({4, 4, 24, 1}), "its pixels are compressed"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BmpFileTest, MissingFileFailsAndLeavesOutputsUntouched) {
   PresetOutputs outputs;
 
-  EXPECT_EQ(LoadBitmapFile(dir_.PathOf("missing.bmp").c_str(), &outputs.pixels, &outputs.info), 0);
+  const std::string missing = dir_.PathOf("missing.bmp");
+
+  EXPECT_EQ(LoadBitmapFile(missing.c_str(), &outputs.pixels, &outputs.info), 0);
   outputs.ExpectUntouched();
+  EXPECT_EQ(TextureFileRefusal(missing.c_str()),
+            "cannot use the texture file '" + missing +
+                "': it is missing or not a readable regular file");
 }
 
 TEST_F(BmpFileTest, PathsThatAreNotRegularFilesFailWithoutBlocking) {

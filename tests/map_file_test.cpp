@@ -5,7 +5,9 @@
 #include <iterator>
 #include <optional>
 #include <sstream>
+#include <streambuf>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "explorer/maze_explorer.h"
@@ -84,6 +86,18 @@ const LoadCase kLoadCases[] = {
      4},
     {"TooLargeForIntFailsThatCellAndLater", "1 99999999999 1 1\n", kUntouched,
      Prefix({1}, kUntouched), 1},
+    {"ByteOrderMarkSkipped",
+     "\xEF\xBB\xBF"
+     "1 1 9\r\n",
+     kUntouched, Prefix({Open, Open, Exit}, kUntouched), 3},
+    {"ByteOrderMarkOnlyAtTheVeryStart",
+     " \xEF\xBB\xBF"
+     "1 1 9\n",
+     kUntouched, FilledGrid(kUntouched), 0},
+    {"PartOfAByteOrderMarkFailsAsItsFirstByteWould",
+     "\xEF\xBB"
+     "1 1 9\n",
+     kUntouched, FilledGrid(kUntouched), 0},
 };
 
 class LoadMazeTest : public ::testing::TestWithParam<LoadCase> {
@@ -142,6 +156,81 @@ TEST(LoadMazeFromTest, LeavesWhatFollowsTheHundredthValueUnread) {
   int next = 0;
   EXPECT_TRUE(map >> next);
   EXPECT_EQ(42, next);
+}
+
+// The cells that `>>` fills, int by int into a temporary up to the first
+// failure, on a grid of kUntouched; and how many.
+std::pair<Grid, int> PlainRead(const std::string& text) {
+  Grid grid = FilledGrid(kUntouched);
+  std::istringstream map(text);
+  int filled = 0;
+  for (int32_t& cell : grid) {
+    int value;
+    if (!(map >> value)) break;
+    cell = value;
+    ++filled;
+  }
+  return {grid, filled};
+}
+
+TEST(LoadMazeFromTest, ReadsEveryIntAsThePlainReadDoesThoughItGivesUpEarly) {
+  const std::string zeros(100, '0');
+  const std::string tokens[] = {
+      "2147483647", "2147483648", "+2147483647", "-2147483648", "-2147483649", "4294967296",
+      "9223372036854775807", "9223372036854775808", "-9223372036854775809", std::string(1000, '7'),
+      "-" + std::string(1000, '7'),
+      // However many leading zeros, the number may fit.
+      zeros, zeros + "1", zeros + "2147483647", zeros + "2147483648", "-" + zeros + "2147483648",
+      "-" + zeros + "2147483649", "+" + zeros + "12", "-0", "+0", "-", "+", "+-1", "--1", "- 1",
+      "1-2+3", "12x", "0x10", "1.5", "1e3", " \t\n\v\f\r7\r\n", "", " "};
+  for (const std::string& token : tokens) {
+    // Alone, and between two numbers: what is read after it shows where the
+    // read stopped.
+    for (const std::string& text : {token, "5 " + token + " 6 7"}) {
+      SCOPED_TRACE(text.substr(0, 40));
+      MazeExplorer explorer;
+      SetGrid(explorer, FilledGrid(kUntouched));
+      std::istringstream map(text);
+
+      const int filled = explorer.LoadMazeFrom(map);
+
+      const auto [grid, plainFilled] = PlainRead(text);
+      EXPECT_EQ(plainFilled, filled);
+      EXPECT_EQ(grid, GridOf(explorer));
+    }
+  }
+}
+
+// An endless run of digits, which counts the characters taken from it.
+class EndlessDigits : public std::streambuf {
+ public:
+  explicit EndlessDigits(char digit) : digit_(digit) {}
+  long taken() const { return taken_; }
+
+ protected:
+  int_type underflow() override {
+    ++taken_;
+    setg(&digit_, &digit_, &digit_ + 1);
+    return traits_type::to_int_type(digit_);
+  }
+
+ private:
+  char digit_;
+  long taken_ = 0;
+};
+
+TEST(LoadMazeFromTest, GivesUpAnEndlessRunOfDigitsWithinAFewCharacters) {
+  for (char digit : {'1', '9'}) {
+    SCOPED_TRACE(digit);
+    EndlessDigits digits(digit);
+    std::istream map(&digits);
+    MazeExplorer explorer;
+
+    EXPECT_EQ(0, explorer.LoadMazeFrom(map));
+
+    EXPECT_LE(digits.taken(), 12);
+    EXPECT_EQ(FilledGrid(Wall), GridOf(explorer));
+  }
 }
 
 TEST(LoadMazeSpecialFileTest, PathsThatAreNotRegularFilesReadAsMissingFilesWithoutBlocking) {

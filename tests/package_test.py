@@ -5,12 +5,14 @@ Usage: package_test.py CPACK CPACK_CONFIG DATA_DIR [unittest options]
 
 Builds the package with `cpack -G DEB` into a scratch folder and unpacks it
 there with `dpkg-deb -x`: nothing is installed into the system. Checks what
-it holds, runs lintian, desktop-file-validate and appstreamcli validate on it,
-then starts the program as its desktop entry says (its Exec in its Path, both
-under the unpacked root) on an Xvfb display with openbox, and checks that the
-window shows the shipped maze.
+it holds, renders its man pages, runs lintian, desktop-file-validate and
+appstreamcli validate on it, then starts the program as its desktop entry
+says (its Exec, found under the unpacked root) from an empty working
+directory on an Xvfb display with openbox, and checks that the window shows
+the shipped maze and carries the entry's StartupWMClass.
 """
 
+import glob
 import gzip
 import os
 import re
@@ -24,7 +26,8 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "e2e"))
 
 from xsession import (DISPLAY_ENV, MAP_FILE, TEXTURE_FILE, TIMEOUT, ProgramTest,  # noqa: E402
-                      Screenshot, press, read_map, start_display)
+                      Screenshot, cells_with, click, press, read_map, start_display, wait_until,
+                      x_tool)
 
 CPACK = ""
 CPACK_CONFIG = ""
@@ -33,16 +36,24 @@ DATA_DIR = ""
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 DESKTOP_ENTRY = "usr/share/applications/pathwick.desktop"
 SHARE_DIR = "usr/share/pathwick"
-# Each program and its man page.
-MAN_PAGES = {"pathwick": "usr/share/man/man6/pathwick.6.gz",
-             "pathwick-trace": "usr/share/man/man1/pathwick-trace.1.gz"}
+PROGRAMS = ("pathwick", "pathwick-trace")
+# The sections every man page has, and those of some pages beyond them.
+MAN_SECTIONS = ("EXIT STATUS", "SEE ALSO")
+MORE_MAN_SECTIONS = {"pathwick": ("KEYS", "MAP FORMAT", "FILES"),
+                     "pathwick-trace": ("OUTPUT", "SUMMARY"),
+                     "pathwick-record": ("FILES",)}
+# lintian tags that a package built with Debian's flags and stripped as
+# Debian strips must not get.
+HARDENING_AND_STRIP_TAGS = r"(hardening-[a-z-]+|binary-has-unneeded-section)"
 CJK_FONT_PACKAGE = "fonts-wqy-microhei"
 
 # Cell colours in the picture: the fill colours of open cells and the exit,
 # and the arrow standing on the start cell.
 OPEN_CELL = (102, 102, 76)
 EXIT_CELL = (0, 255, 0)
+TRAIL_CELL = (0, 178, 0)
 START_CELL = (0, 0)
+FIRST_CELL_ENTERED = (1, 0)  # east of the start, open in the shipped map
 COLOUR_TOLERANCE = 2
 
 PACKAGE = ""  # the .deb file
@@ -97,6 +108,15 @@ def read_desktop_entry(path):
     return entry
 
 
+def man_pages():
+    """Program -> its man page in the package, for every program in usr/bin."""
+    pages = {}
+    for program in sorted(os.listdir(in_root("usr/bin"))):
+        found = glob.glob(in_root(f"usr/share/man/man*/{glob.escape(program)}.*.gz"))
+        pages[program] = found[0] if len(found) == 1 else None
+    return pages
+
+
 def metainfo_files():
     folder = in_root("usr/share/metainfo")
     return [os.path.join(folder, name) for name in sorted(os.listdir(folder))]
@@ -120,7 +140,7 @@ class ContentsTest(unittest.TestCase):
         self.assertEqual(releases[:1], [version], "the newest release in the metainfo")
 
     def test_files_are_in_place(self):
-        for program in MAN_PAGES:
+        for program in PROGRAMS:
             self.assertTrue(os.access(in_root(f"usr/bin/{program}"), os.X_OK), program)
         for name in (MAP_FILE, TEXTURE_FILE):
             with open(in_root(f"{SHARE_DIR}/{name}"), "rb") as shipped, \
@@ -134,28 +154,40 @@ class ContentsTest(unittest.TestCase):
             path = in_root(f"usr/share/icons/hicolor/{size}x{size}/apps/{icon}.png")
             self.assertEqual(png_size(path), (size, size), path)
 
-    def test_man_pages_list_every_option_of_their_programs_help(self):
+    def test_man_pages_list_every_option_of_their_programs_help_and_teach_the_rest(self):
         no_display = {name: value for name, value in os.environ.items() if name != "DISPLAY"}
-        for program, page in MAN_PAGES.items():
+        for program, page in man_pages().items():
             with self.subTest(program):
+                self.assertIsNotNone(page, f"{program} has no man page")
                 help_text = run(in_root(f"usr/bin/{program}"), "--help", env=no_display).stdout
                 options = set(re.findall(r"--[a-z][a-z-]*", help_text))
                 self.assertIn("--help", options)
-                with gzip.open(in_root(page), "rt") as stream:
+                with gzip.open(page, "rt") as stream:
                     text = stream.read().replace("\\-", "-")
                 self.assertRegex(text, rf"\.SH NAME\n{re.escape(program)} - \w")
                 for option in options:
                     self.assertIn(option, text)
+                sections = re.findall(r'^\.SH "?([^"\n]+)"?$', text, re.MULTILINE)
+                for section in MAN_SECTIONS + MORE_MAN_SECTIONS.get(program, ()):
+                    self.assertIn(section, sections)
+
+    def test_man_pages_render_without_warnings(self):
+        for program, page in man_pages().items():
+            with self.subTest(program):
+                shown = run("man", "--warnings=w", "-l", page, env=dict(os.environ, MANWIDTH="80"))
+                self.assertEqual((shown.returncode, shown.stderr), (0, ""))
+                self.assertIn("EXIT STATUS", shown.stdout)
 
 
 class ValidatorTest(unittest.TestCase):
-    def test_lintian_reports_no_errors(self):
-        done = run("lintian", "--fail-on", "error", PACKAGE)
+    def test_lintian_reports_no_errors_and_no_hardening_or_strip_tags(self):
+        done = run("lintian", "-I", "--pedantic", "--fail-on", "error", PACKAGE)
         tags = [line for line in done.stdout.splitlines() if re.match(r"[EWIPX]: ", line)]
         for line in tags:
             print(f"lintian {line}", file=sys.stderr)
-        errors = [line for line in tags if line.startswith("E: ")]
-        self.assertEqual(errors, [])
+        unwanted = [line for line in tags if line.startswith("E: ")
+                    or re.search(rf": {HARDENING_AND_STRIP_TAGS} ", line)]
+        self.assertEqual(unwanted, [])
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
 
     def test_desktop_entry_and_metainfo_validate(self):
@@ -167,8 +199,23 @@ class ValidatorTest(unittest.TestCase):
                 self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
 
 
+class RecorderTest(unittest.TestCase):
+    def test_recorder_started_in_an_empty_folder_records_the_shipped_maze(self):
+        recorder = in_root("usr/bin/pathwick-record")
+        if not os.path.exists(recorder):
+            self.skipTest("the package holds no pathwick-record")
+        workdir = tempfile.mkdtemp(prefix="pathwick-package-cwd-")
+        self.addCleanup(shutil.rmtree, workdir, True)
+        # Without the installed map and texture it would refuse, with 2.
+        done = run(recorder, "--to", "1", "first.gif", cwd=workdir)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        with open(os.path.join(workdir, "first.gif"), "rb") as stream:
+            self.assertEqual(stream.read(6), b"GIF89a")
+
+
 class MenuEntryTest(ProgramTest):
-    """Starts the program as a desktop does from the menu entry."""
+    """Starts the program as a desktop does from the menu entry, in a working
+    directory without the maze: the program finds the one installed with it."""
 
     WINDOW_CLASSES = "^(PathwickClass|FLTK)$"
 
@@ -180,10 +227,11 @@ class MenuEntryTest(ProgramTest):
 
     def entry_command(self):
         """The entry's Exec, found on a PATH that starts with the package's
-        bin folder, its working directory and its environment."""
+        bin folder, an empty working directory and the environment."""
         entry = read_desktop_entry(in_root(DESKTOP_ENTRY))
-        self.assertTrue(os.path.isabs(entry["Path"]), entry["Path"])
-        workdir = in_root(entry["Path"])
+        self.assertNotIn("Path", entry, "the program needs no working directory of its own")
+        workdir = tempfile.mkdtemp(prefix="pathwick-package-cwd-")
+        self.addCleanup(shutil.rmtree, workdir, True)
         arguments = [word for word in shlex.split(entry["Exec"]) if not word.startswith("%")]
         env = dict(DISPLAY_ENV, PATH=in_root("usr/bin") + os.pathsep + os.environ["PATH"])
         program = shutil.which(arguments[0], path=env["PATH"])
@@ -193,11 +241,12 @@ class MenuEntryTest(ProgramTest):
 
     def cell_matches(self, shot, cell, code):
         """Whether the cell shows `code`: stone for a wall (many shades, no
-        blue), otherwise the fill colour of an open cell or the exit."""
+        blue), otherwise the fill colour of an open cell, the trail or the
+        exit."""
         pixels = shot.area(self.scene.cell(*cell))
         if code == 0:
             return len(set(pixels)) > 10 and all(blue == 0 for _, _, blue in pixels)
-        expected = EXIT_CELL if code == 9 else OPEN_CELL
+        expected = {3: TRAIL_CELL, 9: EXIT_CELL}.get(code, OPEN_CELL)
         return all(abs(channel - wanted) <= COLOUR_TOLERANCE
                    for pixel in set(pixels) for channel, wanted in zip(pixel, expected))
 
@@ -205,15 +254,59 @@ class MenuEntryTest(ProgramTest):
         command, workdir, env = self.entry_command()
         self.start(command, workdir, env)
         self.answer_question("Return")
-        self.main_window()
+        window = self.main_window()
+        wm_class = re.findall(r'"([^"]*)"', x_tool("xprop", "-id", str(window), "WM_CLASS"))
+        self.assertEqual(wm_class[1:], [read_desktop_entry(in_root(DESKTOP_ENTRY))["StartupWMClass"]],
+                         "the window's class is not the entry's StartupWMClass")
         shot = Screenshot()
         codes = read_map(os.path.join(DATA_DIR, MAP_FILE))
         cells = [((index % 10, index // 10), code) for index, code in enumerate(codes)]
         wrong = [(cell, code) for cell, code in cells
                  if cell != START_CELL and not self.cell_matches(shot, cell, code)]
         self.assertEqual(wrong, [], "cells (column, row) that do not show their map code")
+
+        # Return reloads the maze from the file chosen at start: the cell the
+        # search entered shows open again. The search runs at 15 frames a
+        # second, so that Shift stops it before it enters the cell again.
+        self.slow_down()
+        press("ctrl")
+        wait_until(lambda: self.cell_matches(Screenshot(), FIRST_CELL_ENTERED, 3),
+                   "the search to enter and leave its first cell")
+        press("Return")
+        press("shift")
+        wait_until(lambda: self.cell_matches(Screenshot(), FIRST_CELL_ENTERED, 1),
+                   "Return to reload the shipped maze")
         press("Escape")
         self.assert_exits_with_1()
+
+    def test_edit_mode_in_an_empty_folder_draws_on_all_walls_and_never_writes_the_installed_maze(self):
+        command, workdir, env = self.entry_command()
+        installed = in_root(f"{SHARE_DIR}/{MAP_FILE}")
+        with open(installed, "rb") as stream:
+            installed_bytes = stream.read()
+        self.start([command[0], "--windowed", "--edit"], workdir, env)
+        self.main_window()
+        shot = Screenshot()
+        open_in_shipped_maze = [cell for cell in cells_with(read_map(installed), 1)
+                                if cell != START_CELL]
+        self.assertTrue(all(self.cell_matches(shot, cell, 0) for cell in open_in_shipped_maze),
+                        "the edit starts from the installed maze, not from all walls")
+
+        click(*centre(self.scene.cell(*FIRST_CELL_ENTERED)))
+        edited = os.path.join(workdir, MAP_FILE)
+        wait_until(lambda: os.path.exists(edited), "the map file in the working directory")
+        expected = [0] * 100
+        expected[FIRST_CELL_ENTERED[0] + 10 * FIRST_CELL_ENTERED[1]] = 1
+        self.assertEqual(read_map(edited), expected)
+        with open(installed, "rb") as stream:
+            self.assertEqual(stream.read(), installed_bytes, "the installed maze was written")
+        press("Escape")
+        self.assert_exits_with_1()
+
+
+def centre(rect):
+    left, top, right, bottom = rect
+    return (left + right) // 2, (top + bottom) // 2
 
 
 if __name__ == "__main__":

@@ -350,7 +350,7 @@ TEST_F(RecordTest, PicturesOfManyColoursStayExact) {
   }
 }
 
-TEST_F(RecordTest, BadUsageAndInputExit2WithTheReason) {
+TEST_F(RecordTest, BadUsageAndInputThatCannotBeRecordedExit2WithTheReason) {
   const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
   // The explorer rocks in front of the marker and never ends its search.
   const std::string endless =
@@ -359,31 +359,53 @@ TEST_F(RecordTest, BadUsageAndInputExit2WithTheReason) {
   const std::string files = " --map " + map + " --texture " + texture + " ";
   const std::string out = scratch_.PathOf("out.gif");
   test_files::WatchedFifo fifo(scratch_.PathOf("fifo.txt"));
+  // Bad usage: one line saying what is wrong, one pointing to --help.
+  struct UsageCase {
+    std::string args;
+    std::string problem;
+  };
+  const UsageCase usageCases[] = {
+      {"", "no output file given"},
+      {"--bogus " + out, "unknown option '--bogus'"},
+      {"--size", "option '--size' needs a value"},
+      {"--size= " + out, "option '--size' needs a value"},
+      {files + "--size 0 " + out, "option '--size' takes a whole number from 1 to 4096, not '0'"},
+      {files + "--size=12x " + out,
+       "option '--size' takes a whole number from 1 to 4096, not '12x'"},
+      {files + "--fullscreen 800 " + out,
+       "option '--fullscreen' takes WxH, each a whole number from 1 to 4096, not '800'"},
+      {files + "--fullscreen=800x0 " + out,
+       "option '--fullscreen' takes WxH, each a whole number from 1 to 4096, not '800x0'"},
+      {files + "--size 300 --fullscreen 640x480 " + out,
+       "give one of --size and --fullscreen, once"},
+      {files + "--every 0 " + out, "option '--every' takes a whole number from 1 up, not '0'"},
+      {files + "--delay 15 " + out,
+       "option '--delay' takes a multiple of 10 from 10 to 655350, not '15'"},
+      {files + "--from -1 " + out, "option '--from' takes a whole number from 1 up, not '-1'"},
+      {files + "--from 10 --to 5 " + out, "--to comes before --from"},
+      {files + out + " - ", "more than one output file: '-'"},
+  };
+  for (const UsageCase& c : usageCases) {
+    SCOPED_TRACE(c.args);
+    const RunResult run = RunRecord(scratch_, c.args);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.errors, "pathwick-record: " + c.problem +
+                              "\nTry 'pathwick-record --help' for more information.\n");
+  }
+  // Input that cannot be recorded.
   struct Case {
     std::string args;
-    const char* says;
+    std::string says;
   };
   const Case cases[] = {
-      {"", "no output file given"},
-      {"--bogus " + out, "unknown option: --bogus"},
-      {"--size", "--size needs a value"},
-      {files + "--size 0 " + out, "--size takes a number of pixels"},
-      {files + "--size 12x " + out, "--size takes a number of pixels"},
-      {files + "--fullscreen 800 " + out, "--fullscreen takes WxH"},
-      {files + "--fullscreen 800x0 " + out, "--fullscreen takes WxH"},
-      {files + "--size 300 --fullscreen 640x480 " + out, "one of --size and --fullscreen"},
-      {files + "--every 0 " + out, "--every takes"},
-      {files + "--delay 15 " + out, "--delay takes milliseconds in tens"},
-      {files + "--from 0 " + out, "--from takes a frame number"},
-      {files + "--from 10 --to 5 " + out, "--to comes before --from"},
-      {files + out + " " + out, "more than one output file"},
       {files + "--from 60 " + out, "ends in frame 51, before --from"},
       {"--texture " + texture + " --map " + endless + " " + out, "does not end within"},
       {"--texture " + texture + " --map " + scratch_.PathOf("none.txt") + " " + out,
        "cannot read the map"},
       {"--texture " + texture + " --map " + scratch_.PathOf("") + " " + out, "not a regular file"},
       {"--texture " + texture + " --map " + fifo.path() + " " + out, "not a regular file"},
-      {"--map " + map + " --texture " + map + " " + out, "cannot read the texture"},
+      {"--map " + map + " --texture " + map + " " + out,
+       "cannot use the texture file '" + map + "': it is not a BMP file"},
       // The map given as the output, --map forgotten.
       {"--texture " + texture + " " + map, "will not overwrite"},
   };

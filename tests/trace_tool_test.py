@@ -238,6 +238,18 @@ class MapFileTest(TraceToolTest):
                 unread = [code for row in trace.grid for code in row][cells:]
                 self.assertEqual(unread, [0] * (100 - cells))
 
+    def test_endless_run_of_digits_is_given_up_at_once(self):
+        # What comes before the run is read; the run fails its cell and ends
+        # the reading. `yes` writes until the tool has gone.
+        for before, cells, first_cells in [("", 0, [0, 0]), ("1 9 ", 2, [1, 9])]:
+            with self.subTest(before=before):
+                result = subprocess.run(
+                    ["bash", "-c", '{ printf %s "$1"; yes 1111 | tr -d "\\n"; } | "$0" -', TOOL,
+                     before], capture_output=True, text=True, timeout=20)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertRegex(result.stderr, rf"read only {cells} of 100 cells")
+                self.assertEqual(Trace(self, result.stdout).grid[0][:2], first_cells)
+
     def test_extra_integers_after_the_grid_are_ignored_without_warning(self):
         self.trace(self.write_map(map_text(EXIT_NORTH) + "7 7 7\n"))
 
@@ -321,18 +333,50 @@ class UsageTest(TraceToolTest):
         self.assertTrue(result.stdout.startswith("Usage: pathwick-trace"), result.stdout)
         self.assertEqual(result.stderr, "")
 
-    def test_bad_usage_exits_2_with_usage_on_stderr(self):
+    def test_bad_usage_says_what_is_wrong_in_one_line_and_points_to_help(self):
         path = self.write_map(map_text(EXIT_NORTH))
-        for args in [[], ["--frames"], ["--frames", "-1", path], ["--frames", "ten", path],
-                     ["--frames", "5x", path], ["--frames", "", path],
-                     ["--frames", "99999999999999999999999", path], ["--fast", path],
-                     [path, path], ["--summary"], ["--summary", "--frames"]]:
+        whole_number = "takes a whole number from 0 up, not"
+        for args, problem in [
+                ([], "no map file given"),
+                (["--frames"], "option '--frames' needs a value"),
+                (["--frames=", path], "option '--frames' needs a value"),
+                (["--frames", "-1", path], f"option '--frames' {whole_number} '-1'"),
+                (["--frames=ten", path], f"option '--frames' {whole_number} 'ten'"),
+                (["--frames", "5x", path], f"option '--frames' {whole_number} '5x'"),
+                (["--frames", "+5", path], f"option '--frames' {whole_number} '+5'"),
+                (["--frames", "99999999999999999999999", path],
+                 f"option '--frames' {whole_number} '99999999999999999999999'"),
+                (["--summary=yes", path], "option '--summary' takes no value"),
+                (["--fast", path], "unknown option '--fast'"),
+                ([path, path], f"more than one map file: '{path}' (--summary takes several)"),
+                (["--summary", "--frames"], "option '--frames' needs a value")]:
             with self.subTest(args=args):
                 result = run_tool(*args)
                 self.assertEqual(result.returncode, 2)
                 self.assertEqual(result.stdout, "")
-                self.assertIn("Usage: pathwick-trace", result.stderr)
+                self.assertEqual(result.stderr, f"pathwick-trace: {problem}\n"
+                                 "Try 'pathwick-trace --help' for more information.\n")
 
+    def test_options_in_either_spelling_and_after_the_map_and_double_dash_ends_them(self):
+        path = self.write_map(map_text(ALL_WALLS))
+        for args in [["--frames", "3", path], ["--frames=3", path], [path, "--frames=3"]]:
+            with self.subTest(args=args):
+                trace, _ = self.trace(*args)
+                self.assertEqual(len(trace.frames), 3)
+        # After "--" an argument that looks like an option is a map file.
+        self.write_map(map_text(EXIT_NORTH), name="--frames=3")
+        result = run_tool("--frames", "1000", "--", "--frames=3", cwd=self._dir.name)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(Trace(self, result.stdout).frames[-1].message, FOUND_EXIT)
+
+    def test_standard_input_named_twice_is_read_once_and_the_second_is_an_error(self):
+        with open(os.path.join(DATA_DIR, "MazeMap.txt")) as stream:
+            result = run_tool("--summary", "-", "-", input=stream.read())
+        self.assertEqual(result.returncode, 2)
+        lines = result.stdout.split("\n")
+        self.assertEqual(lines[0], SUMMARY_HEADER)
+        self.assertEqual([line.split("\t")[:2] for line in lines[1:-1]], [["-", "exit"]])
+        self.assertEqual(result.stderr, "pathwick-trace: cannot read standard input twice\n")
 
 if __name__ == "__main__":
     if len(sys.argv) < 3:

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,10 +21,13 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "explorer/maze_explorer.h"
 #include "shell/application.h"
 #include "shell/bmp_file.h"
+#include "shell/command_line.h"
+#include "shell/data_files.h"
 #include "shell/file_names.h"
 #include "tests/platform_dummy.h"
 #include "tools/gif_animation.h"
@@ -34,7 +36,7 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitCannotWrite = 1;
-constexpr int kExitBadInput = 2;  // bad usage, or input that cannot be recorded
+constexpr int kExitBadInput = 2;  // input that cannot be recorded, as for bad usage
 
 constexpr int kDefaultSize = 420;
 constexpr int kMaxSide = 4096;
@@ -69,9 +71,12 @@ const char kUsage[] =
 // ---------------------------------------------------------------------------
 // Command line
 
+constexpr char kProgramName[] = "pathwick-record";
+
 struct Options {
-  std::string mapFile = kDefaultMapFileName;
-  std::string textureFile = kDefaultTextureFileName;
+  // The working directory's, or else the ones installed with the program.
+  std::string mapFile = FindDataFile(kDefaultMapFileName);
+  std::string textureFile = FindDataFile(kDefaultTextureFileName);
   std::string output;
   int width = kDefaultSize, height = kDefaultSize;
   bool fullScreen = false;
@@ -81,117 +86,66 @@ struct Options {
   long long to = 0;  // 0: the frame that shows the end of the search
 };
 
-enum class ParseResult { Run, Help, BadUsage };
-
-template <typename Number>
-bool ParseNumber(std::string_view text, Number& number, Number least, Number most) {
-  const char* end = text.data() + text.size();
-  Number value{};
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end || value < least || value > most) {
-    return false;
-  }
-  number = value;
-  return true;
-}
+constexpr long long kNoLimit = std::numeric_limits<long long>::max();
 
 // "WxH", each side from 1 to kMaxSide.
-bool ParseScreenSize(std::string_view text, int& width, int& height) {
+void ReadScreenSize(const std::string& text, Options& options) {
+  const NumberRange side{1, kMaxSide};
   const size_t x = text.find('x');
-  return x != std::string_view::npos && ParseNumber(text.substr(0, x), width, 1, kMaxSide) &&
-         ParseNumber(text.substr(x + 1), height, 1, kMaxSide);
-}
-
-// Reads one option's value into `options`; false, with the problem, when the
-// value is not one the option takes.
-bool ApplyOption(std::string_view name, std::string_view value, Options& options,
-                 std::string& problem) {
-  bool ok = true;
-  if (name == "--map") {
-    options.mapFile = value;
-  } else if (name == "--texture") {
-    options.textureFile = value;
-  } else if (name == "--size") {
-    ok = ParseNumber(value, options.width, 1, kMaxSide);
-    options.height = options.width;
-    if (!ok) problem = "--size takes a number of pixels from 1 to " + std::to_string(kMaxSide);
-  } else if (name == "--fullscreen") {
-    ok = ParseScreenSize(value, options.width, options.height);
-    options.fullScreen = true;
-    if (!ok) problem = "--fullscreen takes WxH, each from 1 to " + std::to_string(kMaxSide);
-  } else if (name == "--every") {
-    ok = ParseNumber(value, options.every, 1LL, std::numeric_limits<long long>::max());
-    if (!ok) problem = "--every takes a number from 1 up";
-  } else if (name == "--delay") {
-    ok = ParseNumber(value, options.delayMs, 10, kMaxDelayMs) && options.delayMs % 10 == 0;
-    if (!ok) {
-      problem = "--delay takes milliseconds in tens from 10 to " + std::to_string(kMaxDelayMs) +
-                " (a GIF counts in hundredths of a second)";
-    }
-  } else if (name == "--from" || name == "--to") {
-    ok = ParseNumber(value, name == "--from" ? options.from : options.to, 1LL,
-                     std::numeric_limits<long long>::max());
-    if (!ok) problem = std::string(name) + " takes a frame number from 1 up";
+  long long width = 0, height = 0;
+  if (x == std::string::npos || !ParseWholeNumber(text.substr(0, x), side, &width) ||
+      !ParseWholeNumber(text.substr(x + 1), side, &height)) {
+    throw UsageProblem("option '--fullscreen' takes WxH, each a whole number from 1 to " +
+                       std::to_string(kMaxSide) + ", not '" + text + "'");
   }
-  if (!ok) problem += ", not \"" + std::string(value) + "\"";
-  return ok;
+  options.width = static_cast<int>(width);
+  options.height = static_cast<int>(height);
+  options.fullScreen = true;
 }
 
-bool TakesValue(std::string_view name) {
-  for (const char* option :
-       {"--map", "--texture", "--size", "--fullscreen", "--every", "--delay", "--from", "--to"}) {
-    if (name == option) return true;
-  }
-  return false;
-}
-
-// Options take their value as the next argument or after "=" (--size=300).
-ParseResult ParseArguments(int argc, char** argv, Options& options, std::string& problem) {
+// Reads the options into `options`; on Error, `problem` says what is wrong.
+CommandLine::Result ParseArguments(int argc, char** argv, Options& options, std::string& problem) {
   bool sizeGiven = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help") return ParseResult::Help;
-    if (arg.size() < 2 || arg.substr(0, 2) != "--") {
-      if (!options.output.empty()) {
-        problem = "more than one output file: " + std::string(arg);
-        return ParseResult::BadUsage;
-      }
-      options.output = arg;
-      continue;
-    }
-    const size_t equals = arg.find('=');
-    const std::string_view name = arg.substr(0, equals);
-    if (!TakesValue(name)) {
-      problem = "unknown option: " + std::string(arg);
-      return ParseResult::BadUsage;
-    }
-    std::string_view value;
-    if (equals != std::string_view::npos) {
-      value = arg.substr(equals + 1);
-    } else if (i + 1 < argc) {
-      value = argv[++i];
-    } else {
-      problem = std::string(name) + " needs a value";
-      return ParseResult::BadUsage;
-    }
-    if (name == "--size" || name == "--fullscreen") {
-      if (sizeGiven) {
-        problem = "give one of --size and --fullscreen, once";
-        return ParseResult::BadUsage;
-      }
-      sizeGiven = true;
-    }
-    if (!ApplyOption(name, value, options, problem)) return ParseResult::BadUsage;
-  }
-  if (options.output.empty()) {
+  const auto giveSizeOnce = [&sizeGiven] {
+    if (sizeGiven) throw UsageProblem("give one of --size and --fullscreen, once");
+    sizeGiven = true;
+  };
+  std::vector<std::string> outputs;
+  CommandLine commandLine(kProgramName);
+  commandLine.AddValue("--map", [&options](const std::string& file) { options.mapFile = file; });
+  commandLine.AddValue("--texture",
+                       [&options](const std::string& file) { options.textureFile = file; });
+  commandLine.AddNumber("--size", NumberRange{1, kMaxSide}, [&](long long side) {
+    giveSizeOnce();
+    options.width = options.height = static_cast<int>(side);
+  });
+  commandLine.AddValue("--fullscreen", [&](const std::string& size) {
+    giveSizeOnce();
+    ReadScreenSize(size, options);
+  });
+  commandLine.AddNumber("--every", NumberRange{1, kNoLimit},
+                        [&options](long long every) { options.every = every; });
+  // A GIF counts in hundredths of a second.
+  commandLine.AddNumber("--delay", NumberRange{10, kMaxDelayMs, 10},
+                        [&options](long long delay) { options.delayMs = static_cast<int>(delay); });
+  commandLine.AddNumber("--from", NumberRange{1, kNoLimit},
+                        [&options](long long from) { options.from = from; });
+  commandLine.AddNumber("--to", NumberRange{1, kNoLimit},
+                        [&options](long long to) { options.to = to; });
+  commandLine.AddOperands(&outputs);
+  const CommandLine::Result result = commandLine.Parse({argv + 1, argv + argc});
+  problem = commandLine.problem();
+  if (result != CommandLine::Result::Run) return result;
+  if (outputs.empty()) {
     problem = "no output file given";
-    return ParseResult::BadUsage;
-  }
-  if (options.to != 0 && options.to < options.from) {
+  } else if (outputs.size() > 1) {
+    problem = "more than one output file: '" + outputs[1] + "'";
+  } else if (options.to != 0 && options.to < options.from) {
     problem = "--to comes before --from";
-    return ParseResult::BadUsage;
   }
-  return ParseResult::Run;
+  if (!problem.empty()) return CommandLine::Result::Error;
+  options.output = outputs.front();
+  return CommandLine::Result::Run;
 }
 
 // ---------------------------------------------------------------------------
@@ -218,16 +172,9 @@ bool CanReadMap(const std::string& mapFile) {
 }
 
 bool CanReadTexture(const std::string& textureFile) {
-  unsigned char* pixels = nullptr;
-  BitmapInfoHeader info{};
-  if (LoadBitmapFile(textureFile.c_str(), &pixels, &info) == 0) {
-    Complain("cannot read the texture " + textureFile +
-             " (an uncompressed 24-bit BMP with sides of at most " +
-             std::to_string(kMaxBitmapSide) + " pixels)");
-    return false;
-  }
-  delete[] pixels;
-  return true;
+  const std::string refusal = TextureFileRefusal(textureFile.c_str());
+  if (!refusal.empty()) Complain(refusal);
+  return refusal.empty();
 }
 
 // The first frame that shows the end of the search (the exit found or no
@@ -384,16 +331,14 @@ int Record(Options& options) {
 int main(int argc, char** argv) {
   Options options;
   std::string problem;
-  switch (ParseArguments(argc, argv, options, problem)) {
-    case ParseResult::Help:
-      std::fputs(kUsage, stdout);
-      return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitCannotWrite;
-    case ParseResult::BadUsage:
-      Complain(problem);
-      std::fputs(kUsage, stderr);
-      return kExitBadInput;
-    case ParseResult::Run:
-      break;
+  const CommandLine::Result parsed = ParseArguments(argc, argv, options, problem);
+  if (parsed == CommandLine::Result::Help) {
+    std::fputs(kUsage, stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitCannotWrite;
+  }
+  if (parsed != CommandLine::Result::Run) {
+    std::fputs(UsageErrorText(kProgramName, problem).c_str(), stderr);
+    return kUsageExitCode;
   }
   return Record(options);
 }

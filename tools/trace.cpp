@@ -14,22 +14,22 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "explorer/maze_explorer.h"
+#include "shell/command_line.h"
 
 namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitWriteError = 1;
-constexpr int kExitBadInput = 2;  // bad usage, or a map file that cannot be read
+constexpr int kExitBadInput = 2;  // a map file that cannot be read, as for bad usage
 constexpr long long kDefaultFrameLimit = 1000000;
 
 const char kUsage[] =
@@ -51,52 +51,30 @@ const char kUsage[] =
 // ---------------------------------------------------------------------------
 // Command line
 
+constexpr char kProgramName[] = "pathwick-trace";
+
 struct Options {
   long long frameLimit = kDefaultFrameLimit;
   bool summary = false;
   std::vector<std::string> mapFiles;  // exactly one without --summary
 };
 
-enum class ParseResult { Run, Help, BadUsage };
-
-// A whole non-negative decimal number; false for anything else.
-bool ParseFrameLimit(std::string_view text, long long& limit) {
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, limit);
-  return !text.empty() && error == std::errc() && stop == end && limit >= 0;
-}
-
-ParseResult ParseArguments(int argc, char** argv, Options& options, std::string& problem) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help") return ParseResult::Help;
-    if (arg == "--frames") {
-      if (i + 1 == argc) {
-        problem = "--frames needs a number";
-        return ParseResult::BadUsage;
-      }
-      if (!ParseFrameLimit(argv[++i], options.frameLimit)) {
-        problem = std::string("bad frame count: ") + argv[i];
-        return ParseResult::BadUsage;
-      }
-    } else if (arg == "--summary") {
-      options.summary = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      problem = std::string("unknown option: ") + argv[i];
-      return ParseResult::BadUsage;
-    } else {
-      options.mapFiles.emplace_back(arg);
-    }
-  }
+// Reads the options into `options`; on Error, `problem` says what is wrong.
+CommandLine::Result ParseArguments(int argc, char** argv, Options& options, std::string& problem) {
+  CommandLine commandLine(kProgramName);
+  commandLine.AddNumber("--frames", NumberRange{0, std::numeric_limits<long long>::max()},
+                        [&options](long long limit) { options.frameLimit = limit; });
+  commandLine.AddFlag("--summary", [&options] { options.summary = true; });
+  commandLine.AddOperands(&options.mapFiles);
+  const CommandLine::Result result = commandLine.Parse({argv + 1, argv + argc});
+  problem = commandLine.problem();
+  if (result != CommandLine::Result::Run) return result;
   if (options.mapFiles.empty()) {
     problem = "no map file given";
-    return ParseResult::BadUsage;
+  } else if (!options.summary && options.mapFiles.size() > 1) {
+    problem = "more than one map file: '" + options.mapFiles[1] + "' (--summary takes several)";
   }
-  if (!options.summary && options.mapFiles.size() > 1) {
-    problem = "more than one map file: " + options.mapFiles[1];
-    return ParseResult::BadUsage;
-  }
-  return ParseResult::Run;
+  return problem.empty() ? CommandLine::Result::Run : CommandLine::Result::Error;
 }
 
 // ---------------------------------------------------------------------------
@@ -239,11 +217,21 @@ void PrintSummaryLine(std::ostream& out, const std::string& mapFile, const Searc
 }
 
 // The header and one line per map that can be read; a map that cannot is
-// reported on stderr and left out. False when any map was left out.
+// reported on stderr and left out, and so is standard input named again,
+// since it can be read once. False when any map was left out.
 bool PrintSummaries(const Options& options, std::ostream& out) {
   out << kSummaryHeader;
   bool allRead = true;
+  bool standardInputRead = false;
   for (const std::string& mapFile : options.mapFiles) {
+    if (mapFile == kStandardInput) {
+      if (standardInputRead) {
+        std::cerr << "pathwick-trace: cannot read standard input twice\n";
+        allRead = false;
+        continue;
+      }
+      standardInputRead = true;
+    }
     MazeExplorer explorer;
     if (!LoadMap(mapFile, explorer)) {
       allRead = false;
@@ -274,15 +262,14 @@ int main(int argc, char** argv) {
 
   Options options;
   std::string problem;
-  switch (ParseArguments(argc, argv, options, problem)) {
-    case ParseResult::Help:
-      std::cout << kUsage << std::flush;
-      return std::cout ? kExitOk : kExitWriteError;
-    case ParseResult::BadUsage:
-      std::cerr << "pathwick-trace: " << problem << '\n' << kUsage;
-      return kExitBadInput;
-    case ParseResult::Run:
-      break;
+  const CommandLine::Result parsed = ParseArguments(argc, argv, options, problem);
+  if (parsed == CommandLine::Result::Help) {
+    std::cout << kUsage << std::flush;
+    return std::cout ? kExitOk : kExitWriteError;
+  }
+  if (parsed != CommandLine::Result::Run) {
+    std::cerr << UsageErrorText(kProgramName, problem);
+    return kUsageExitCode;
   }
 
   if (options.summary) {

@@ -129,8 +129,9 @@ class WinePathwickTest(ProgramTest):
     WINDOW_CLASSES = r"^pathwick\.exe$"
 
     def start(self, *arguments, missing=(), map_codes=None, map_file=MAP_FILE,
-              texture_file=TEXTURE_FILE, workdir=None):
-        """Starts the program with copies of the data files but those `missing`;
+              texture_file=TEXTURE_FILE, program=None, workdir=None):
+        """Starts the program (`program`, by default the one under test) with
+        copies of the data files but those `missing`;
         `map_codes` (100 cell codes, row 0 first) replaces the shipped map.
         The copies go to `map_file` and `texture_file`, paths in the
         program's working directory. Wine logs the text of every message
@@ -156,7 +157,7 @@ class WinePathwickTest(ProgramTest):
                 stream.write(" ".join(map(str, map_codes)))
         self.wine_log = os.path.join(log_folder, "wine.log")
         with open(self.wine_log, "wb") as log:
-            super().start(["wine", PATHWICK_EXE, *arguments], workdir,
+            super().start(["wine", program or PATHWICK_EXE, *arguments], workdir,
                           dict(WINE_ENV, WINEDEBUG="-all,+msgbox"), stderr=log)
 
     def box_texts(self):
@@ -327,6 +328,14 @@ class HelpTest(WinePathwickTest):
         press("Return")
         self.assertEqual(self.program.wait(timeout=TIMEOUT), 0)
 
+    def test_bad_usage_shows_what_is_wrong_and_where_help_is_in_a_box_and_exits_with_2(self):
+        self.start("--windowed=yes")
+        self.focused_window_named(NOTICE_CAPTION)
+        self.assertEqual(self.box_texts(), ["option '--windowed' takes no value\n"
+                                            "Try 'pathwick --help' for more information."])
+        press("Return")
+        self.assertEqual(self.program.wait(timeout=TIMEOUT), 2)
+
 
 class EndingTest(WinePathwickTest):
     def test_escape_the_exit_item_and_the_close_button_end_with_exit_code_1(self):
@@ -380,6 +389,27 @@ class UnicodeFileNameTest(WinePathwickTest):
         self.assertEqual(set(shot.area(self.scene.cell(9, 0))), {CELL_COLOURS[9]})
         wall = shot.area(self.scene.cell(5, 5))
         self.assertGreater(len(set(wall)), 10, "the walls carry no texture")
+        press("Escape")
+        self.assert_exits_with_1()
+
+    def test_started_elsewhere_it_reads_the_files_beside_it_in_a_unicode_folder(self):
+        # The zip's folder, unpacked under the Chinese name; the working
+        # directory has no data files.
+        folder = os.path.join(tempfile.mkdtemp(prefix="pathwick-wine-zip-"), self.FOLDER + "🧱")
+        self.addCleanup(shutil.rmtree, os.path.dirname(folder), True)
+        os.mkdir(folder)
+        shutil.copy(PATHWICK_EXE, folder)
+        shutil.copy(os.path.join(DATA_DIR, TEXTURE_FILE), folder)
+        with open(os.path.join(folder, MAP_FILE), "w") as stream:
+            stream.write(" ".join(map(str, self.CORRIDOR)))
+        self.start("--windowed", missing=(MAP_FILE, TEXTURE_FILE),
+                   program=os.path.join(folder, os.path.basename(PATHWICK_EXE)))
+        self.main_window()
+        shot = Screenshot()
+        self.assertEqual(set(shot.area(self.scene.cell(5, 0))), {CELL_COLOURS[1]},
+                         "the map beside the program is not read")
+        self.assertGreater(len(set(shot.area(self.scene.cell(5, 5)))), 10,
+                           "the texture beside the program is not read")
         press("Escape")
         self.assert_exits_with_1()
 

@@ -1,0 +1,51 @@
+#include "shell/data_files.h"
+
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "shell/file_names.h"
+#endif
+
+// PATHWICK_DATA_FROM_PROGRAM, set by the build: the data folder relative to
+// the folder the program is installed in.
+
+namespace {
+
+#ifdef _WIN32
+std::filesystem::path RunningProgram() {
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, &name[0], static_cast<DWORD>(name.size()));
+    if (length == 0) return {};
+    if (length < name.size()) return std::filesystem::path(name.substr(0, length));
+    name.resize(name.size() * 2);  // truncated: try again with more room
+  }
+}
+
+std::string Utf8Name(const std::filesystem::path& path) { return Utf8FromWide(path.c_str()); }
+#else
+std::filesystem::path RunningProgram() {
+  std::error_code error;
+  return std::filesystem::read_symlink("/proc/self/exe", error);
+}
+
+std::string Utf8Name(const std::filesystem::path& path) { return path.string(); }
+#endif
+
+}  // namespace
+
+std::filesystem::path InstalledDataFolder(const std::filesystem::path& program) {
+  return (program.parent_path() / PATHWICK_DATA_FROM_PROGRAM).lexically_normal();
+}
+
+std::string FindDataFile(const char* name, const std::filesystem::path& program) {
+  std::error_code error;
+  if (std::filesystem::exists(name, error) || program.empty()) return name;
+  const std::filesystem::path installed = InstalledDataFolder(program) / name;
+  if (std::filesystem::is_regular_file(installed, error)) return Utf8Name(installed);
+  return name;
+}
+
+std::string FindDataFile(const char* name) { return FindDataFile(name, RunningProgram()); }
