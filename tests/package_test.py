@@ -39,7 +39,7 @@ SHARE_DIR = "usr/share/pathwick"
 PROGRAMS = ("pathwick", "pathwick-trace")
 # The sections every man page has, and those of some pages beyond them.
 MAN_SECTIONS = ("EXIT STATUS", "SEE ALSO")
-MORE_MAN_SECTIONS = {"pathwick": ("KEYS", "MAP FORMAT", "FILES"),
+MORE_MAN_SECTIONS = {"pathwick": ("KEYS", "DRAWING A MAZE", "MAP FORMAT", "FILES"),
                      "pathwick-trace": ("OUTPUT", "SUMMARY"),
                      "pathwick-record": ("FILES",)}
 # lintian tags that a package built with Debian's flags and stripped as
