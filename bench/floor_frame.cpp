@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr GLint kCellSize = 30;
-constexpr GLint kMazeOrigin = 30;
 constexpr GLdouble kSceneSize = 360.0;
 
 // Strings of the lengths the program shows: a status message, the title line

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr int kCellSize = 30;
-constexpr int kMazeOrigin = 30;
 // Degrees per heading: the angle over it picks the heading whose offset the
 // arrow moves along.
 constexpr int32_t kQuarterTurn = 90;

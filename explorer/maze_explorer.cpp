@@ -3,6 +3,7 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <sstream>
 
 #include "shell/file_names.h"
 
@@ -13,12 +14,33 @@ const char kNextHeadingMessage[] = "Let me  try to next directory!";
 const char kGoBackMessage[] = "There are no way ,I should go back now!";
 const char kFoundExitMessage[] = "Ha ha! I find the maze's exit!! Yeah!";
 const char kNoExitMessage[] = "It's so bad the maze has no exit!!";
+const char kEditMessage[] = "Click cells to draw; Return runs the maze";
 
 bool IsEndMessage(const char* message) {
   return std::strcmp(message, kFoundExitMessage) == 0 || std::strcmp(message, kNoExitMessage) == 0;
 }
 
+int32_t CycledCode(int32_t code, CycleDirection direction) {
+  const bool forward = direction == CycleDirection::Forward;
+  switch (code) {
+    case Wall:
+      return forward ? Open : Exit;
+    case Open:
+      return forward ? Exit : Wall;
+    case Exit:
+      return forward ? Wall : Open;
+    default:
+      return forward ? Wall : Exit;
+  }
+}
+
 namespace {
+
+#ifdef _WIN32
+constexpr char kLineEnd[] = "\r\n";
+#else
+constexpr char kLineEnd[] = "\n";
+#endif
 
 int IndexOfColumnRow(int column, int row) { return column + kMazeSide * row; }
 
@@ -118,8 +140,23 @@ int MazeExplorer::LoadMazeFrom(std::istream& map) {
   state = Choosing;
   path.push(pose);
   paused = 1;
+  movedSinceLoad = false;
   return filled;
 }
+
+bool MazeExplorer::SaveMaze(const char* fileName, std::string* error) const {
+  std::ostringstream map;
+  for (int row = 0; row < kMazeSide; ++row) {
+    for (int column = 0; column < kMazeSide; ++column) {
+      if (column > 0) map << ' ';
+      map << grid[IndexOfColumnRow(column, row)];
+    }
+    map << kLineEnd;
+  }
+  return ReplaceFileContents(fileName, map.str(), error);
+}
+
+bool MazeExplorer::IsWaitingAtStart() const { return state != Unloaded && !movedSinceLoad; }
 
 void MazeExplorer::SetPaused(bool isPaused) { paused = isPaused ? 1 : 0; }
 
@@ -137,9 +174,14 @@ void MazeExplorer::SetMessage(const char* text) {
 
 bool MazeExplorer::Tick() {
   if (paused == 1) {
-    SetMessage(kRestMessage);
+    if (editMode && IsWaitingAtStart()) {
+      SetMessage(kEditMessage);
+    } else {
+      SetMessage(kRestMessage);
+    }
     return false;
   }
+  if (state != Unloaded) movedSinceLoad = true;
   switch (state) {
     case Advancing:
       StepAdvancing();

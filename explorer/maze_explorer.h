@@ -10,10 +10,17 @@
 #include <deque>
 #include <istream>
 #include <stack>
+#include <string>
 
 // Maze size: 10 columns by 10 rows, stored row by row.
 constexpr int kMazeSide = 10;
 constexpr int kCellCount = kMazeSide * kMazeSide;
+
+// Where the drawing puts the maze, in scene units: the cell of column x, row
+// y covers kMazeOrigin + kCellSize * x to the next multiple on the x axis,
+// likewise on the y axis, so the maze fills 30..330.
+constexpr int kMazeOrigin = 30;
+constexpr int kCellSize = 30;
 
 // Values of a grid cell that carry a meaning. The grid stores any int read
 // from the map file; values without a name are neither passable nor blocked.
@@ -89,9 +96,21 @@ extern const char kGoBackMessage[];
 extern const char kFoundExitMessage[];
 extern const char kNoExitMessage[];
 
+// What the status line says in edit mode while the grid can be edited.
+extern const char kEditMessage[];
+
 // True for the two messages that say the search is over (the exit found, no
 // exit); the first frame that shows one is the last frame of a search.
 bool IsEndMessage(const char* message);
+
+// The way a click cycles a cell: forward (the left button) goes Wall, Open,
+// Exit, Wall; backward (the right button) the other way.
+enum class CycleDirection { Forward, Backward };
+
+// The code that a click in `direction` gives a cell holding `code`. A code
+// outside the cycle (the search's marks, a Marker, any other number)
+// becomes Wall forward and Exit backward.
+int32_t CycledCode(int32_t code, CycleDirection direction);
 
 class MazeExplorer {
  public:
@@ -109,6 +128,16 @@ class MazeExplorer {
   // cannot fit an int is given up without reading its digits to their end.
   // Returns the number of cells filled.
   int LoadMazeFrom(std::istream& map);
+  // Writes the grid as a map file that LoadMaze reads back to the same grid:
+  // ten lines of ten numbers, row 0 (drawn at the bottom) first, each line
+  // ended. The file is replaced safely (ReplaceFileContents): it holds the
+  // old or the new grid, never a part. False, with the reason in `error`,
+  // when it cannot be written; it is then as it was.
+  bool SaveMaze(const char* fileName, std::string* error) const;
+  // True from a load until the first tick that runs unpaused: the explorer
+  // stands untouched on its start cell and the search has not changed the
+  // grid since the load. Only then may the grid be edited.
+  bool IsWaitingAtStart() const;
   void SetPaused(bool isPaused);
   // The code of the cell at row y, column x; Wall outside the grid.
   int CellAt(int y, int x) const;
@@ -133,6 +162,11 @@ class MazeExplorer {
   ExplorerState state = Unloaded;
   int32_t paused = 0;
   char message[kMessageSize] = {};
+  // Set by the --edit option: while the explorer waits at start, the status
+  // line says how to edit instead of showing the pause message.
+  bool editMode = false;
+  // Whether a tick has run unpaused since the last load.
+  bool movedSinceLoad = false;
 
  private:
   void StepChoosing();

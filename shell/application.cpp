@@ -70,7 +70,10 @@ void LoadWallTexture(const char* fileName) {
 
 int RunApplication(const LaunchOptions& options) {
   // Initialise: the maze first, then the window system.
+  // In edit mode the map is always the file that the command line names,
+  // or MazeMap.txt in the working directory: the one the edits go to.
   MapFileName = options.mapFile.c_str();
+  Explorer.editMode = options.edit;
   Explorer.LoadMaze(MapFileName);
 
   const char* displayError = nullptr;

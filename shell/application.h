@@ -30,6 +30,8 @@ struct LaunchOptions {
   // What the frame loop runs for each frame: the program draws every one;
   // pathwick-record steps the frames before its first one without drawing.
   FrameCallback frame = DrawFrame;
+  // Clicks edit the maze and write it to `mapFile` (--edit).
+  bool edit = false;
 };
 
 // Loads the maze, asks for full screen, sets up the window, the context and

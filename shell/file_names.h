@@ -14,6 +14,21 @@
 bool OpenRegularFile(std::ifstream& file, const char* utf8Name,
                      std::ios::openmode mode = std::ios::in);
 
+// True when something exists under the name `utf8Name` (a symbolic link
+// counts when what it names exists).
+bool FileExists(const char* utf8Name);
+
+// Replaces the contents of the file `utf8Name` with `contents`, so that the
+// file holds either its old or its new contents whatever happens: the new
+// contents go into a new file in the same folder, are flushed to the disk,
+// and that file is renamed over the old one. The replaced file keeps its
+// permissions; a symbolic link is followed, so the file it names is
+// replaced. A file that exists but is read-only, or is no regular file, is
+// left alone (a rename would replace it regardless). False when the file
+// could not be replaced, with a short reason in `error`; the old file is
+// then as it was and no new file is left behind.
+bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std::string* error);
+
 #ifdef _WIN32
 // UTF-8 to UTF-16 and back; an invalid sequence becomes U+FFFD.
 std::wstring WideFromUtf8(const char* utf8);

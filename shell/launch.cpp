@@ -19,6 +19,10 @@ const char kConsoleUsage[] =
     "  --fullscreen     open the full-screen window without asking\n"
     "  --map FILE       read the maze from FILE instead of MazeMap.txt\n"
     "  --texture FILE   read the wall texture from FILE instead of Stone.BMP\n"
+    "  --edit           draw the maze with the mouse before the search starts: a\n"
+    "                   left click turns a wall open, an open cell into an exit and\n"
+    "                   an exit into a wall, a right click goes the other way; each\n"
+    "                   click is saved to the map file at once (created if missing)\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
     "\n"
@@ -38,6 +42,7 @@ const char kBoxUsage[] =
     "--fullscreen: full screen, without asking\n"
     "--map FILE: read the maze from FILE\n"
     "--texture FILE: read the wall texture from FILE\n"
+    "--edit: draw the maze with the mouse\n"
     "--help or /?: show this help\n"
     "--version: show the version\n"
     "\n"
@@ -48,7 +53,12 @@ const char kBoxUsage[] =
     "Up, Down: faster, slower\n"
     "End: full speed\n"
     "F1: about\n"
-    "Escape: exit\n";
+    "Escape: exit\n"
+    "\n"
+    "With --edit, before the search starts:\n"
+    "Left click: wall, open, exit, wall\n"
+    "Right click: the other way\n"
+    "Each click is saved to the map file.\n";
 
 constexpr char kProgramName[] = "pathwick";
 constexpr int kHelpExitCode = 0;
@@ -75,7 +85,10 @@ void Warn(const std::string& warning) { PlatformNotify(NoticeKind::Warning, warn
 
 // Warns about each file that the command line named and that cannot be used.
 void WarnAboutNamedFiles(const LaunchOptions& options) {
-  if (options.mapFileNamed && !IsReadableFile(options.mapFile.c_str())) {
+  // In edit mode a map file that does not exist yet is no fault: the first
+  // edit creates it.
+  const bool mapToCreate = options.edit && !FileExists(options.mapFile.c_str());
+  if (options.mapFileNamed && !mapToCreate && !IsReadableFile(options.mapFile.c_str())) {
     Warn("cannot read the map file '" + options.mapFile + "': every cell stays a wall");
   }
   if (options.textureFileNamed) {
@@ -96,6 +109,7 @@ ParseResult ParseArguments(int argc, const char* const* argv, LaunchOptions* opt
   commandLine.AddVersionFlag();
   commandLine.AddFlag("--windowed", [options] { options->window = WindowChoice::Framed; });
   commandLine.AddFlag("--fullscreen", [options] { options->window = WindowChoice::FullScreen; });
+  commandLine.AddFlag("--edit", [options] { options->edit = true; });
   commandLine.AddValue("--map", [options](const std::string& file) {
     options->mapFile = file;
     options->mapFileNamed = true;
@@ -129,8 +143,11 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
       break;
   }
   // Files the command line did not name: the working directory's, or else
-  // the ones installed with the program.
-  if (!options.mapFileNamed) options.mapFile = FindDataFile(options.mapFile.c_str());
+  // the ones installed with the program. The maze that edits go to is never
+  // an installed one: in edit mode it is the working directory's.
+  if (!options.mapFileNamed && !options.edit) {
+    options.mapFile = FindDataFile(options.mapFile.c_str());
+  }
   if (!options.textureFileNamed) options.textureFile = FindDataFile(options.textureFile.c_str());
   WarnAboutNamedFiles(options);
   AppInstance = instance;

@@ -35,6 +35,7 @@ TEST(ParseArgumentsTest, ReadsOptionsInEitherSpellingALaterOneWinning) {
     WindowChoice window;
     const char* mapFile;  // null: not named
     const char* textureFile;
+    bool edit = false;
   };
   const Case cases[] = {
       {{}, WindowChoice::Ask, nullptr, nullptr},
@@ -47,6 +48,7 @@ TEST(ParseArgumentsTest, ReadsOptionsInEitherSpellingALaterOneWinning) {
       {{"--fullscreen", "--map=x", "--windowed", "--map", "y"}, WindowChoice::Framed, "y", nullptr},
       // A value is the next argument, whatever it looks like.
       {{"--map", "--windowed", "--texture", "-"}, WindowChoice::Ask, "--windowed", "-"},
+      {{"--edit", "--map=new.txt"}, WindowChoice::Ask, "new.txt", nullptr, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Joined(c.arguments));
@@ -61,6 +63,7 @@ TEST(ParseArgumentsTest, ReadsOptionsInEitherSpellingALaterOneWinning) {
     EXPECT_EQ(options.mapFileNamed, c.mapFile != nullptr);
     EXPECT_EQ(options.textureFile, c.textureFile ? c.textureFile : "Stone.BMP");
     EXPECT_EQ(options.textureFileNamed, c.textureFile != nullptr);
+    EXPECT_EQ(options.edit, c.edit);
   }
 }
 
@@ -80,6 +83,7 @@ TEST(ParseArgumentsTest, HelpVersionAndBadUsageSayInOneLineWhatIsWrong) {
       // An empty value after "=" does not take the next argument.
       {{"--texture=", "t.bmp"}, ParseResult::Error, "option '--texture' needs a value"},
       {{"--windowed=yes"}, ParseResult::Error, "option '--windowed' takes no value"},
+      {{"--edit=yes"}, ParseResult::Error, "option '--edit' takes no value"},
       {{"--bogus=1"}, ParseResult::Error, "unknown option '--bogus'"},
       {{"-w"}, ParseResult::Error, "unknown option '-w'"},
       {{"maze.txt"}, ParseResult::Error, "unexpected argument 'maze.txt'"},
@@ -127,7 +131,7 @@ TEST(UsageTextTest, BoxTextHasShortLinesWithEveryOptionOfTheConsoleTextOnALineOf
   }
 
   const std::vector<std::string> options = ConsoleOptions();
-  ASSERT_EQ(options.size(), 6u);
+  ASSERT_EQ(options.size(), 7u);
   for (const std::string& option : options) {
     SCOPED_TRACE(option);
     int linesNamingIt = 0;
@@ -227,6 +231,23 @@ TEST_F(RunProgramTest, DefaultFilesAreReportedOnlyWhenTheCommandLineNamesThem) {
       {NoticeKind::Warning,
        "cannot use the texture file 'Stone.BMP': it is missing or not a readable regular file; "
        "the walls are plain brown"},
+      {NoticeKind::Error, "no display (test)"},
+  };
+  EXPECT_EQ(Notices(), expected);
+}
+
+TEST_F(RunProgramTest, EditModeTakesAMapThatDoesNotExistYetWithoutAWarning) {
+  const std::string missing = dir_.PathOf("new.txt");
+  test_files::WatchedFifo fifo(dir_.PathOf("fifo.txt"));
+
+  EXPECT_EQ(Run({"--edit", "--map", missing.c_str()}), 1);
+  EXPECT_TRUE(Explorer.editMode);
+  EXPECT_EQ(Run({"--edit", "--map", fifo.path().c_str()}), 1);
+
+  const std::vector<std::pair<NoticeKind, std::string>> expected = {
+      {NoticeKind::Error, "no display (test)"},
+      {NoticeKind::Warning,
+       "cannot read the map file '" + fifo.path() + "': every cell stays a wall"},
       {NoticeKind::Error, "no display (test)"},
   };
   EXPECT_EQ(Notices(), expected);

@@ -1,5 +1,8 @@
 // Reading the map file, and the explorer's accessors and freshly built state.
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <streambuf>
@@ -270,6 +273,111 @@ TEST(LoadMazeReloadTest, MissingFileKeepsFinishedSearchMarksWhichBlockTheNextSea
   explorer.SetPaused(false);
   ASSERT_TRUE(search.RunUntilOver(20000));
   EXPECT_EQ(NoExit, explorer.state);
+}
+
+// --- Writing the map file -----------------------------------------------------
+
+TEST(SaveMazeTest, WritesTenLinesRowZeroFirstThatReadBackToTheSameGrid) {
+  ScratchDir dir;
+  MazeExplorer written;
+  // Every code a map may hold, the search's marks and numbers outside every
+  // cycle among them; cell index i + 10 * row shows where a value went.
+  Grid grid = Ascending();
+  grid[0] = -7;
+  grid[1] = 100;
+  grid[2] = 2147483647;
+  SetGrid(written, grid);
+  const std::string file = dir.PathOf("MazeMap.txt");
+  std::string error;
+
+  ASSERT_TRUE(written.SaveMaze(file.c_str(), &error)) << error;
+
+  std::ifstream in(file, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.substr(0, text.find('\n') + 1), "-7 100 2147483647 3 4 5 6 7 8 9\n");
+  EXPECT_EQ(text.substr(text.size() - 31), "\n90 91 92 93 94 95 96 97 98 99\n");
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), kMazeSide);
+  MazeExplorer read;
+  read.LoadMaze(file.c_str());
+  EXPECT_EQ(grid, GridOf(read));
+}
+
+TEST(SaveMazeTest, AFileThatCannotBeWrittenStaysAsItWas) {
+  ScratchDir dir;
+  const std::string before = MapText(explorer_test::WallsWith({{0, 0, Open}}));
+  const std::string file = dir.Write("MazeMap.txt", before);
+  std::filesystem::permissions(file, std::filesystem::perms::owner_read |
+                                         std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read);
+  MazeExplorer explorer;
+  SetGrid(explorer, FilledGrid(Exit));
+  std::string error;
+
+  EXPECT_FALSE(explorer.SaveMaze(file.c_str(), &error));
+
+  EXPECT_EQ(error, "the file is read-only");
+  std::ifstream in(file, std::ios::binary);
+  EXPECT_EQ(before,
+            std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+}
+
+// --- The click cycle -----------------------------------------------------------
+
+TEST(CycledCodeTest, LeftGoesWallOpenExitRightGoesBackOtherCodesBecomeWallOrExit) {
+  struct Case {
+    int32_t code;
+    int32_t forward;   // left click
+    int32_t backward;  // right click
+  };
+  const Case cases[] = {
+      {Wall, Open, Exit},    {Open, Exit, Wall},  {Exit, Wall, Open},
+      {DeadEnd, Wall, Exit}, {Trail, Wall, Exit}, {Marker, Wall, Exit},
+      {5, Wall, Exit},       {-1, Wall, Exit},    {100, Wall, Exit},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    EXPECT_EQ(c.forward, CycledCode(c.code, CycleDirection::Forward));
+    EXPECT_EQ(c.backward, CycledCode(c.code, CycleDirection::Backward));
+  }
+}
+
+TEST(IsWaitingAtStartTest, FromALoadUntilTheFirstTickThatRuns) {
+  ScratchDir dir;
+  MazeExplorer explorer;
+  EXPECT_FALSE(explorer.IsWaitingAtStart());  // nothing loaded
+
+  explorer_test::LoadGrid(explorer, dir, explorer_test::WallsWith({{0, 0, Open}}));
+  EXPECT_TRUE(explorer.IsWaitingAtStart());
+  explorer.Tick();  // paused: nothing moves
+  explorer.SetPaused(false);
+  explorer.SetPaused(true);
+  EXPECT_TRUE(explorer.IsWaitingAtStart());
+
+  explorer.SetPaused(false);
+  explorer.Tick();  // the first probe: the heading moves on to north
+  explorer.SetPaused(true);
+  EXPECT_FALSE(explorer.IsWaitingAtStart());
+
+  explorer.LoadMaze(dir.PathOf("MazeMap.txt").c_str());
+  EXPECT_TRUE(explorer.IsWaitingAtStart());
+}
+
+TEST(EditModeMessageTest, SaysHowToEditWhileWaitingAtStartAndRestsOtherwise) {
+  ScratchDir dir;
+  MazeExplorer explorer;
+  explorer.editMode = true;
+  explorer_test::LoadGrid(explorer, dir, explorer_test::WallsWith({{0, 0, Open}}));
+
+  explorer.Tick();
+  EXPECT_STREQ(kEditMessage, explorer.message);
+  EXPECT_STREQ("Click cells to draw; Return runs the maze", explorer.message);
+
+  explorer.SetPaused(false);
+  explorer.Tick();
+  EXPECT_STREQ(explorer_test::kSaysNextHeading, explorer.message);
+  explorer.SetPaused(true);
+  explorer.Tick();
+  EXPECT_STREQ(explorer_test::kSaysRest, explorer.message);
 }
 
 TEST(CellAtTest, TakesRowThenColumn) {

@@ -25,9 +25,9 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "e2e"))
 
-from xsession import (DISPLAY_ENV, MAP_FILE, OPEN, TEXTURE_FILE, TIMEOUT, TRAIL,  # noqa: E402
-                      ProgramTest, Screenshot, press, read_map, start_display, wait_until,
-                      x_tool)
+from xsession import (DISPLAY_ENV, MAP_FILE, OPEN, SCREEN, START_CELL, TEXTURE_FILE,  # noqa: E402
+                      TIMEOUT, TRAIL, WALL, ProgramTest, Screenshot, cells_with, click, press,
+                      read_map, start_display, wait_until, x_tool)
 
 CPACK = ""
 CPACK_CONFIG = ""
@@ -39,7 +39,7 @@ SHARE_DIR = "usr/share/pathwick"
 PROGRAMS = ("pathwick", "pathwick-trace", "pathwick-record")
 # The sections every man page has, and those of some pages beyond them.
 MAN_SECTIONS = ("EXIT STATUS", "SEE ALSO")
-MORE_MAN_SECTIONS = {"pathwick": ("KEYS", "MAP FORMAT", "FILES"),
+MORE_MAN_SECTIONS = {"pathwick": ("KEYS", "DRAWING A MAZE", "MAP FORMAT", "FILES"),
                      "pathwick-trace": ("OUTPUT", "SUMMARY"),
                      "pathwick-record": ("FILES",)}
 # lintian tags that a package built with Debian's flags and stripped as
@@ -248,12 +248,43 @@ class MenuEntryTest(ProgramTest):
         press("ctrl")
         wait_until(lambda: self.cell_shows(Screenshot(), FIRST_CELL_ENTERED, TRAIL),
                    "the search to enter and leave its first cell")
-        press("Return")
-        press("shift")
+        # One xdotool call for both keys, so that no frame falls between them.
+        x_tool("xdotool", "key", "--delay", "0", "Return", "shift")
         wait_until(lambda: self.cell_shows(Screenshot(), FIRST_CELL_ENTERED, OPEN),
                    "Return to reload the shipped maze")
         press("Escape")
         self.assert_exits_with_1()
+
+    def test_edit_mode_in_an_empty_folder_draws_on_all_walls_and_never_writes_the_installed_maze(self):
+        command, workdir, env = self.entry_command()
+        installed = in_root(f"{SHARE_DIR}/{MAP_FILE}")
+        with open(installed, "rb") as stream:
+            installed_bytes = stream.read()
+        self.start([command[0], "--windowed", "--edit"], workdir, env)
+        self.main_window()
+        shot = Screenshot()
+        open_in_shipped_maze = [cell for cell in cells_with(read_map(installed), 1)
+                                if cell != START_CELL]
+        self.assertTrue(all(self.cell_shows(shot, cell, WALL) for cell in open_in_shipped_maze),
+                        "the edit starts from the installed maze, not from all walls")
+
+        click(*centre(self.scene.cell(*FIRST_CELL_ENTERED)))
+        # Off the picture again, where the next test's window will not have it.
+        x_tool("xdotool", "mousemove", str(SCREEN[0] - 1), str(SCREEN[1] - 1))
+        edited = os.path.join(workdir, MAP_FILE)
+        wait_until(lambda: os.path.exists(edited), "the map file in the working directory")
+        expected = [0] * 100
+        expected[FIRST_CELL_ENTERED[0] + 10 * FIRST_CELL_ENTERED[1]] = 1
+        self.assertEqual(read_map(edited), expected)
+        with open(installed, "rb") as stream:
+            self.assertEqual(stream.read(), installed_bytes, "the installed maze was written")
+        press("Escape")
+        self.assert_exits_with_1()
+
+
+def centre(rect):
+    left, top, right, bottom = rect
+    return (left + right) // 2, (top + bottom) // 2
 
 
 if __name__ == "__main__":

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
@@ -36,6 +37,14 @@ static bool operator==(const ViewportRect& a, const ViewportRect& b) {
 
 static std::ostream& operator<<(std::ostream& out, const ViewportRect& rect) {
   return out << "(" << rect.x << ", " << rect.y << ", " << rect.width << ", " << rect.height << ")";
+}
+
+static bool operator==(const MazeCell& a, const MazeCell& b) {
+  return a.column == b.column && a.row == b.row;
+}
+
+static std::ostream& operator<<(std::ostream& out, const MazeCell& cell) {
+  return out << "(column " << cell.column << ", row " << cell.row << ")";
 }
 
 namespace {
@@ -562,6 +571,97 @@ TEST(ComputeViewportTest, TakesTheLargestCentredSquare) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ComputeViewport(c.width, c.height), c.expected) << c.width << " x " << c.height;
+  }
+}
+
+TEST(CellAtPointTest, InvertsTheSquareWithYDownward) {
+  struct Case {
+    int width, height, x, y;  // the point from the client area's top-left corner
+    std::optional<MazeCell> expected;
+  };
+  const Case cases[] = {
+      // One pixel a scene unit: the bottom-left cell covers pixels 30..59
+      // from the left and rows 300..329 from the top.
+      {360, 360, 30, 329, MazeCell{0, 0}},
+      {360, 360, 59, 300, MazeCell{0, 0}},
+      {360, 360, 60, 299, MazeCell{1, 1}},
+      {360, 360, 329, 30, MazeCell{9, 9}},
+      {360, 360, 29, 329, std::nullopt},  // the margin left of the maze
+      {360, 360, 30, 330, std::nullopt},  // the margin under it
+      {360, 360, 330, 30, std::nullopt},
+      {360, 360, 30, 29, std::nullopt},
+      // A wide area: bands of 100 pixels left and right; 5/3 pixel a unit.
+      {800, 600, 99, 300, std::nullopt},
+      {800, 600, 700, 300, std::nullopt},
+      {800, 600, 150, 549, MazeCell{0, 0}},
+      {800, 600, 149, 549, std::nullopt},
+      {800, 600, 649, 50, MazeCell{9, 9}},
+      {800, 600, 650, 50, std::nullopt},
+      // A tall area with an odd band: 100 pixels below the square, 101 above.
+      {400, 601, 40, 100, std::nullopt},
+      {400, 601, 40, 101, std::nullopt},  // the square's top row: the margin
+      {400, 601, 40, 467, MazeCell{0, 0}},
+      {400, 601, 40, 468, std::nullopt},
+      // Full screen at 1920 x 1080: three pixels a unit; the centre of the
+      // cell of column 4, row 7 is scene (165, 255).
+      {1920, 1080, 420 + 495, 1079 - 765, MazeCell{4, 7}},
+      {1920, 1080, 419, 540, std::nullopt},
+      // Outside the client area, and no area at all.
+      {360, 360, -1, 100, std::nullopt},
+      {360, 360, 100, 360, std::nullopt},
+      {0, 0, 0, 0, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CellAtPoint(c.width, c.height, c.x, c.y), c.expected)
+        << c.width << " x " << c.height << " at (" << c.x << ", " << c.y << ")";
+  }
+}
+
+// Every pixel of the window, at many sizes: a click there lands on the cell
+// that the frame shows there, and outside the maze on none. The cells get
+// five fills, placed so that every neighbour of a cell differs from it.
+TEST_F(RenderTest, ClickedCellIsTheCellShownUnderThePixelAtAnyWindowSize) {
+  const int32_t kCodes[] = {Open, DeadEnd, Trail, Marker, Exit};
+  const Colour kFills[] = {kOpenFill, {128, 128, 128}, {0, 179, 0}, {128, 128, 255}, kGreen};
+  auto codeOf = [](int column, int row) { return (column + 2 * row) % 5; };
+  auto Near = [](const Colour& a, const Colour& b) {
+    return std::abs(std::get<0>(a) - std::get<0>(b)) <= 2 &&
+           std::abs(std::get<1>(a) - std::get<1>(b)) <= 2 &&
+           std::abs(std::get<2>(a) - std::get<2>(b)) <= 2;
+  };
+  Grid grid;
+  for (int column = 0; column < kMazeSide; ++column) {
+    for (int row = 0; row < kMazeSide; ++row)
+      grid[Index(column, row)] = kCodes[codeOf(column, row)];
+  }
+  const std::pair<int, int> sizes[] = {{360, 360}, {404, 380},  {601, 400}, {400, 601},
+                                       {97, 133},  {1024, 768}, {1366, 768}};
+  for (const auto& [width, height] : sizes) {
+    SCOPED_TRACE(testing::Message() << width << " x " << height);
+    OpenWindow(Mode::Framed, Walls::Flat, width, height);
+    DrawFrameOf(grid);
+    int mismatches = 0;
+    for (int y = 0; y < height && mismatches < 5; ++y) {
+      for (int x = 0; x < width && mismatches < 5; ++x) {
+        const int fromBottom = height - 1 - y;  // PixelAt counts rows from the bottom
+        const Colour shown = At(x, fromBottom);
+        int fill = -1;
+        for (int i = 0; i < 5; ++i) {
+          if (Near(shown, kFills[i])) fill = i;
+        }
+        // The red and magenta pixels of the texts and the arrow show no fill.
+        const std::optional<MazeCell> cell = CellAtPoint(width, height, x, y);
+        const bool wrong =
+            cell ? shown == kBlack || (fill >= 0 && fill != codeOf(cell->column, cell->row))
+                 : fill >= 0;
+        if (wrong) {
+          ++mismatches;
+          ADD_FAILURE() << "pixel (" << x << ", " << y << ") from the top-left shows fill " << fill
+                        << ", a click there gives "
+                        << (cell ? testing::PrintToString(*cell) : std::string("no cell"));
+        }
+      }
+    }
   }
 }
 

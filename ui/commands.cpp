@@ -2,6 +2,7 @@
 
 #include "shell/frame_loop.h"
 #include "shell/program_state.h"
+#include "ui/maze_editing.h"
 #include "ui/viewport.h"
 
 int SpeedSetting = 100;
@@ -106,6 +107,9 @@ int MainWindowProc(const WindowMessage& message) {
       break;
     case MessageKind::Command:
       Run(FindCommand(&Command::menuId, message.param));
+      break;
+    case MessageKind::PointerDown:
+      EditCellAtPoint(message.param, message.x, message.y);
       break;
   }
   return 1;

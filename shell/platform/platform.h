@@ -22,6 +22,10 @@
 //   window system (its menu and close keys). Menu selections arrive as
 //   MessageKind::Command with the item's id. A size change of the drawing
 //   area arrives as MessageKind::Size.
+// - A press of the left or right mouse button in the drawing area arrives as
+//   MessageKind::PointerDown with the button (PointerButton) and the point
+//   in pixels of the drawing area, from its top-left corner, y downward: the
+//   same pixels that PlatformClientSize counts. Other buttons send nothing.
 // - A click in the window gives it the keyboard focus (a full-screen window
 //   has no frame to click instead).
 // - Once the quit event is posted, events queued behind it are never handled.
@@ -56,11 +60,23 @@ enum VirtualKey : uint32_t {
   KeyF1 = 112,
 };
 
-enum class MessageKind { Create, Size, Close, Destroy, KeyDown, Command };
+// The mouse buttons that the program acts on.
+enum PointerButton : uint32_t {
+  PointerLeft = 1,
+  PointerRight = 2,
+};
+
+enum class MessageKind { Create, Size, Close, Destroy, KeyDown, Command, PointerDown };
 
 struct WindowMessage {
   MessageKind kind;
-  uint32_t param;  // the key code of KeyDown, the item id of Command, else 0
+  // The key code of KeyDown, the item id of Command, the PointerButton of
+  // PointerDown, else 0.
+  uint32_t param;
+  // Where PointerDown pressed, in pixels of the drawing area from its
+  // top-left corner (y grows downward); 0 for the other kinds.
+  int32_t x = 0;
+  int32_t y = 0;
 };
 
 // Handles one message of the program's window; answers 1.

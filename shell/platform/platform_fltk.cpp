@@ -165,6 +165,15 @@ void DeliverKey(int fltkKey) {
   }
 }
 
+// Sends a press of the left or right mouse button at (x, y) of the drawing
+// area, in its pixels; other buttons send nothing.
+void DeliverPointer(int fltkButton, int x, int y, float pixelsPerUnit) {
+  if ((fltkButton != FL_LEFT_MOUSE && fltkButton != FL_RIGHT_MOUSE) || !IsLive()) return;
+  const PointerButton button = fltkButton == FL_LEFT_MOUSE ? PointerLeft : PointerRight;
+  Procedure(WindowMessage{MessageKind::PointerDown, button, static_cast<int32_t>(x * pixelsPerUnit),
+                          static_cast<int32_t>(y * pixelsPerUnit)});
+}
+
 // The OpenGL drawing area: the whole full-screen window, or the framed
 // window's client area below the menu bar. It keeps the keyboard focus.
 class GlView : public Fl_Gl_Window {
@@ -188,6 +197,7 @@ class GlView : public Fl_Gl_Window {
         // picture gives it the keys back.
         TakeKeyboardFocus(fl_event_time);
         take_focus();
+        DeliverPointer(Fl::event_button(), Fl::event_x(), Fl::event_y(), pixels_per_unit());
         return 1;
       case FL_KEYBOARD:
       case FL_SHORTCUT:

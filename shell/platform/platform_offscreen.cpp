@@ -10,6 +10,7 @@
 #include "shell/platform/fixed_font.h"
 #include "shell/rendering.h"
 #include "ui/commands.h"
+#include "ui/maze_editing.h"
 
 namespace fake {
 namespace {
@@ -37,6 +38,7 @@ void Reset() {
   FrameIntervalMs = 0;
   FullScreenMode = 0;
   SpeedSetting = 100;
+  MapWriteFailureReported = false;
   MapFileName = kDefaultMapFileName;
   AppInstance = nullptr;
   Explorer = MazeExplorer();
@@ -49,19 +51,27 @@ namespace {
 
 // Messages of the window go to the procedure given to PlatformOpen; tests
 // that skip PlatformOpen get the program's own.
-void Send(MessageKind kind, uint32_t param = 0) {
+void Send(const WindowMessage& message) {
   const WindowProcedure procedure =
       platform.windowProcedure != nullptr ? platform.windowProcedure : MainWindowProc;
-  procedure(WindowMessage{kind, param});
+  procedure(message);
+}
+
+void Send(MessageKind kind, uint32_t param = 0) { Send(WindowMessage{kind, param}); }
+
+void QueueInput(const WindowMessage& message) {
+  // Like a real window, a destroyed one receives no more input.
+  platform.events.push_back([message] {
+    if (platform.windowExists) Send(message);
+  });
 }
 
 }  // namespace
 
-void QueueMessage(MessageKind kind, uint32_t param) {
-  // Like a real window, a destroyed one receives no more input.
-  platform.events.push_back([kind, param] {
-    if (platform.windowExists) Send(kind, param);
-  });
+void QueueMessage(MessageKind kind, uint32_t param) { QueueInput(WindowMessage{kind, param}); }
+
+void QueuePointerDown(uint32_t button, int x, int y) {
+  QueueInput(WindowMessage{MessageKind::PointerDown, button, x, y});
 }
 
 Rgb PixelAt(int x, int y) {

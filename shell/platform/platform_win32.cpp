@@ -24,10 +24,11 @@
 // program (ui/pathwick.rc).
 //
 // The program's window procedure sees WindowMessage values; the Win32 window
-// procedure below turns the six messages it acts on into them and leaves
-// every other message (painting, system keys, the menu's own keys) to the
-// default procedure.
+// procedure below turns the eight messages it acts on into them and leaves
+// every other message (painting, system keys, the menu's own keys, other
+// mouse buttons) to the default procedure.
 #include <windows.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -105,6 +106,13 @@ void FollowDpiChange(HWND window, const RECT& suggested) {
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// A mouse button pressed in the client area, at the client coordinates of
+// `lParam`.
+LRESULT DeliverPointer(PointerButton button, LPARAM lParam) {
+  return Program.procedure(
+      WindowMessage{MessageKind::PointerDown, button, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+}
+
 LRESULT CALLBACK Win32WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   // WM_CREATE comes from inside CreateWindowExA, before it returns the handle.
   if (AppWindow.MainWindow == nullptr) AppWindow.MainWindow = window;
@@ -119,6 +127,9 @@ LRESULT CALLBACK Win32WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       return Deliver(MessageKind::Destroy);
     case WM_KEYDOWN:
       return Deliver(MessageKind::KeyDown, static_cast<uint32_t>(wParam));
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+      return DeliverPointer(message == WM_LBUTTONDOWN ? PointerLeft : PointerRight, lParam);
     case WM_COMMAND:
       // The whole of the 32 bits: only a menu selection (notification code 0
       // in the high word) can match an item id.
@@ -312,7 +323,11 @@ bool PlatformOpen(const PlatformSetup& setup, const char**) {
 
 // A GUI program has no console: every notice is a box.
 void PlatformNotify(NoticeKind kind, const char* text) {
-  ShowBox(nullptr, text, kNoticeCaption, MB_OK | NoticeIcon(kind));
+  // Owned by the window while there is one, so that the box shows above it
+  // also in full screen, where the window stays on top of everything else.
+  // (A destroyed window's handle would make the box fail: none then.)
+  const HWND owner = IsWindow(AppWindow.MainWindow) ? AppWindow.MainWindow : nullptr;
+  ShowBox(owner, text, kNoticeCaption, MB_OK | NoticeIcon(kind));
 }
 
 bool PlatformNotifiesInBoxes() { return true; }

@@ -24,13 +24,14 @@ import tempfile
 import time
 import unittest
 
-from xsession import (ABOUT_CAPTION, DISPLAY_ENV, KEY_HELP_COLOUR, MAP_FILE, QUESTION_CAPTION,
-                      SCENE_SIZE, SCREEN, TEXTURE_FILE, TIMEOUT, TITLE, TITLE_LINE_COLOUR,
-                      TILING_MANAGERS, UNTEXTURED_WALL, WALL, WINDOW_MANAGERS, ProgramTest,
-                      Screenshot, SharedDataFileTests, assert_centred, box_outline, cells_with,
-                      click, focused_window, geometry, outer_frame, press, read_map,
-                      start_display, stop_process, top_level, visible_frame, wait_until,
-                      x_tool)
+from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, MAP_FILE, NEW_EXIT,
+                      OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
+                      TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
+                      WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
+                      SharedEditTests, assert_centred, box_outline, cells_with, click, edit_files,
+                      file_text, focused_window, geometry, outer_frame, press, read_map,
+                      read_only_folder, start_display, stop_process, top_level, visible_frame,
+                      wait_until, x_tool)
 
 PATHWICK = ""
 DATA_DIR = ""
@@ -85,13 +86,21 @@ class PathwickTest(ProgramTest):
 
     WINDOW_CLASSES = "^(PathwickClass|FLTK)$"
 
-    def start(self, *arguments, missing=()):
-        workdir = tempfile.mkdtemp(prefix="pathwick-e2e-")
-        self.addCleanup(shutil.rmtree, workdir, True)
+    def start(self, *arguments, missing=(), map_codes=None, workdir=None, stderr=None):
+        """Starts the program in `workdir` (a new scratch folder by default)
+        with copies of the data files but those `missing`; `map_codes` (100
+        cell codes, row 0 first) replaces the shipped map."""
+        if workdir is None:
+            workdir = tempfile.mkdtemp(prefix="pathwick-e2e-")
+            self.addCleanup(shutil.rmtree, workdir, True)
+        self.workdir = workdir
         for name in (MAP_FILE, TEXTURE_FILE):
             if name not in missing:
                 shutil.copy(os.path.join(DATA_DIR, name), workdir)
-        super().start([PATHWICK, *arguments], workdir, DISPLAY_ENV)
+        if map_codes is not None:
+            with open(os.path.join(workdir, MAP_FILE), "w") as stream:
+                stream.write(" ".join(map(str, map_codes)))
+        super().start([PATHWICK, *arguments], workdir, DISPLAY_ENV, stderr=stderr)
 
     def main_menu_items(self, window):
         """Centres of the menu bar's captions: the bar lies between the
@@ -368,6 +377,50 @@ class DataFileTest(SharedDataFileTests, PathwickTest):
                     self.assertAlmostEqual(channel, expected, delta=2, msg=f"wall cell {cell}")
         press("Escape")
         self.assert_exits_with_1()
+
+
+class EditTest(SharedEditTests, PathwickTest):
+    def test_a_map_that_cannot_be_written_warns_once_and_the_screen_and_file_stay(self):
+        for case in ("read-only file", "read-only folder"):
+            with self.subTest(case):
+                if case == "read-only file":
+                    self.start("--windowed", "--edit", map_codes=EDIT_MAP, stderr=subprocess.PIPE)
+                    os.chmod(os.path.join(self.workdir, MAP_FILE), 0o444)
+                    reason = "the file is read-only"
+                else:
+                    folder = read_only_folder(self, edit_files(DATA_DIR))
+                    self.start("--windowed", "--edit", workdir=folder,
+                               missing=(MAP_FILE, TEXTURE_FILE), stderr=subprocess.PIPE)
+                    reason = "Read-only file system" if os.geteuid() == 0 else "Permission denied"
+                map_path = os.path.join(self.workdir, MAP_FILE)
+                before = file_text(map_path)
+                self.main_window()
+                click(*self.cell_centre(OPENED_CELL))
+                click(*self.cell_centre(NEW_EXIT), button=3)
+                time.sleep(SETTLE)
+
+                shot = Screenshot()
+                for cell in (OPENED_CELL, NEW_EXIT):
+                    self.assertGreater(len(set(shot.area(self.scene.cell(*cell)))), 10,
+                                       f"cell {cell} lost its stone")
+                self.assertEqual(file_text(map_path), before)
+                press("Escape")
+                self.assert_exits_with_1()
+                self.assertEqual(
+                    self.program.stderr.read().decode(),
+                    f"pathwick: cannot write the map file 'MazeMap.txt': {reason}; "
+                    "the edit is undone\n")
+                self.program.stderr.close()
+
+    def test_without_edit_clicks_change_nothing(self):
+        self.start("--windowed", map_codes=EDIT_MAP)
+        self.main_window()
+        before = self.maze_picture()
+        click(*self.cell_centre(OPENED_CELL))
+        click(*self.cell_centre(NEW_EXIT), button=3)
+        self.assert_still()
+        self.assertTrue(self.maze_picture() == before, "a click changed the maze")
+        self.assertEqual(read_map(os.path.join(self.workdir, MAP_FILE)), EDIT_MAP)
 
 
 # The tests that run under each window manager; all of them under openbox.

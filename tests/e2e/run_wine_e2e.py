@@ -27,11 +27,12 @@ import tempfile
 import time
 import unittest
 
-from xsession import (ABOUT_CAPTION, DISPLAY_ENV, MAP_FILE, QUESTION_CAPTION, SCENE_SIZE, SCREEN,
-                      SETTLE, TEXTURE_FILE, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL,
-                      WALL, ProgramTest, Screenshot, SharedDataFileTests, assert_centred,
-                      cells_with, click, geometry, outer_frame, press, read_map,
-                      start_display, wait_until, x_tool)
+from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, MAP_FILE, NEW_EXIT, OPENED_CELL,
+                      QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE, TIMEOUT, TITLE,
+                      TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, ProgramTest, Screenshot,
+                      SharedDataFileTests, SharedEditTests, assert_centred, cells_with, click,
+                      edit_files, file_text, geometry, outer_frame, press, read_map,
+                      read_only_folder, start_display, wait_until)
 
 PATHWICK_EXE = ""
 DATA_DIR = ""
@@ -174,15 +175,21 @@ class WinePathwickTest(ProgramTest):
     WINDOW_CLASSES = r"^pathwick\.exe$"
 
     def start(self, *arguments, missing=(), map_codes=None, map_file=MAP_FILE,
-              texture_file=TEXTURE_FILE, program=None):
+              texture_file=TEXTURE_FILE, program=None, workdir=None):
         """Starts the program (`program`, by default the one under test) with
         copies of the data files but those `missing`;
         `map_codes` (100 cell codes, row 0 first) replaces the shipped map.
         The copies go to `map_file` and `texture_file`, paths in the
         program's working directory. Wine logs the text of every message
-        box the program opens; box_texts() reads them."""
-        workdir = tempfile.mkdtemp(prefix="pathwick-wine-e2e-")
-        self.addCleanup(shutil.rmtree, workdir, True)
+        box the program opens; box_texts() reads them. `workdir`, a
+        folder that holds the files already, replaces the scratch folder."""
+        self.workdir = workdir
+        if workdir is None:
+            workdir = tempfile.mkdtemp(prefix="pathwick-wine-e2e-")
+            self.addCleanup(shutil.rmtree, workdir, True)
+            self.workdir = workdir
+        else:
+            missing = (MAP_FILE, TEXTURE_FILE)
         for name, copy in ((MAP_FILE, map_file), (TEXTURE_FILE, texture_file)):
             if name not in missing:
                 copy = os.path.join(workdir, copy)
@@ -496,6 +503,46 @@ class UnicodeFileNameTest(WinePathwickTest):
         self.assert_maze_drawn()
         press("Escape")
         self.assert_exits_with_1()
+
+
+class EditTest(SharedEditTests, WinePathwickTest):
+    line_end = "\r\n"  # a Windows program writes Windows text files
+
+    def test_a_map_that_cannot_be_written_shows_one_warning_box_and_the_screen_and_file_stay(self):
+        for case in ("read-only file", "read-only folder"):
+            with self.subTest(case):
+                if case == "read-only file":
+                    self.start("--windowed", "--edit", map_codes=EDIT_MAP)
+                    # Wine gives a file without write permission the read-only attribute.
+                    os.chmod(os.path.join(self.workdir, MAP_FILE), 0o444)
+                    reason = "the file is read-only"
+                else:
+                    self.start("--windowed", "--edit",
+                               workdir=read_only_folder(self, edit_files(DATA_DIR)))
+                    reason = None  # Windows' own words, in the prefix's language
+                map_path = os.path.join(self.workdir, MAP_FILE)
+                before = file_text(map_path)
+                window = self.main_window()
+                click(*self.cell_centre(OPENED_CELL))
+                box = self.focused_window_named(NOTICE_CAPTION)
+                press("Return")
+                wait_until(lambda: box not in self.window_names().values(), "the box to close")
+                self.focused_window_named(TITLE)
+                click(*self.cell_centre(NEW_EXIT), button=3)
+                time.sleep(SETTLE)
+
+                texts = self.box_texts()
+                self.assertEqual(len(texts), 1, texts)
+                self.assertRegex(texts[0], "^cannot write the map file 'MazeMap.txt': " +
+                                 (reason or ".+") + "; the edit is undone$")
+                shot = Screenshot()
+                for cell in (OPENED_CELL, NEW_EXIT):
+                    self.assertGreater(len(set(shot.area(self.scene.cell(*cell)))), 10,
+                                       f"cell {cell} lost its stone")
+                self.assertEqual(file_text(map_path), before)
+                self.assertEqual(self.window_names().get(TITLE), window)
+                press("Escape")
+                self.assert_exits_with_1()
 
 
 if __name__ == "__main__":

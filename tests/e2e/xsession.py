@@ -10,8 +10,10 @@ the program; each test file says how to start it and how to find its windows.
 import os
 import re
 import select
+import shutil
 import signal
 import subprocess
+import tempfile
 import time
 import unittest
 
@@ -100,8 +102,9 @@ def press(key):
     x_tool("xdotool", "key", key)
 
 
-def click(x, y):
-    x_tool("xdotool", "mousemove", str(x), str(y), "click", "1")
+def click(x, y, button=1):
+    """Presses and releases mouse `button` (1 left, 3 right) at (x, y)."""
+    x_tool("xdotool", "mousemove", str(x), str(y), "click", str(button))
 
 
 def stop_process(process):
@@ -532,6 +535,103 @@ class ProgramTest(unittest.TestCase):
 
     def assert_exits_with_1(self):
         self.assertEqual(self.program.wait(timeout=TIMEOUT), 1)
+
+
+# Edit mode: a small maze, a way east from the start cell that a wall closes;
+# the user opens the wall (left click) and puts an exit behind it (right
+# click). The marker stands for the codes no click gave, which the file keeps.
+EDIT_MAP = [1, 1] + [WALL] * 53 + [8] + [WALL] * 44
+OPENED_CELL, NEW_EXIT = (2, 0), (3, 0)
+EDITED_MAP = [1, 1, 1, 9] + EDIT_MAP[4:]
+EDITED_MAP_TEXT = "".join(" ".join(map(str, EDITED_MAP[row * 10:row * 10 + 10])) + "\n"
+                          for row in range(10))
+OPEN_FILL = (102, 102, 77)  # (0.4, 0.4, 0.3)
+EXIT_FILL = (0, 255, 0)
+TRAIL_FILL = (0, 178, 0)  # (0, 0.7, 0)
+ARROW = (255, 0, 0)
+
+
+def file_text(path):
+    """The text of the file at `path`, line ends as they are."""
+    with open(path, newline="") as stream:
+        return stream.read()
+
+
+def near(pixel, colour, tolerance=2):
+    return all(abs(channel - wanted) <= tolerance for channel, wanted in zip(pixel, colour))
+
+
+def read_only_folder(test, files):
+    """A new folder holding `files` ({name: bytes}) that nobody may write,
+    not even root: for root (whom permission bits do not stop) a tmpfs of
+    its own, mounted read-only; for anyone else a folder without write
+    permission. Skips the test where root may not mount."""
+    folder = tempfile.mkdtemp(prefix="pathwick-read-only-")
+    test.addCleanup(shutil.rmtree, folder, True)
+    as_root = os.geteuid() == 0
+    if as_root:
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", folder],
+                          capture_output=True).returncode != 0:
+            test.skipTest("root writes any folder, and this process may not mount a read-only one")
+        test.addCleanup(subprocess.run, ["umount", "-l", folder], capture_output=True)
+    for name, contents in files.items():
+        with open(os.path.join(folder, name), "wb") as stream:
+            stream.write(contents)
+    if as_root:
+        subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
+    else:
+        os.chmod(folder, 0o555)
+        test.addCleanup(os.chmod, folder, 0o755)
+    return folder
+
+
+def edit_files(data_dir):
+    """The files of an edit-mode run: EDIT_MAP and the shipped texture."""
+    with open(os.path.join(data_dir, TEXTURE_FILE), "rb") as texture:
+        return {MAP_FILE: " ".join(map(str, EDIT_MAP)).encode(), TEXTURE_FILE: texture.read()}
+
+
+class SharedEditTests:
+    """Edit-mode tests that hold alike for every build of the program. A test
+    file mixes them into its ProgramTest subclass, whose start() takes the
+    program's arguments and `map_codes`, and sets `workdir`, the program's
+    working directory. `line_end` is the line end the program writes."""
+
+    line_end = "\n"
+
+    def cell_filled(self, cell, colour):
+        """Every pixel of `cell` (but those of the arrow) shows `colour`."""
+        pixels = set(Screenshot().area(self.scene.cell(*cell))) - {ARROW}
+        return bool(pixels) and all(near(pixel, colour) for pixel in pixels)
+
+    def test_clicks_open_a_way_to_a_new_exit_that_the_file_keeps_and_the_search_finds(self):
+        self.start("--windowed", "--edit", map_codes=EDIT_MAP)
+        self.main_window()
+        map_path = os.path.join(self.workdir, MAP_FILE)
+        click(*self.cell_centre(OPENED_CELL))
+        click(*self.cell_centre(NEW_EXIT), button=3)
+
+        expected_text = EDITED_MAP_TEXT.replace("\n", self.line_end)
+        wait_until(lambda: file_text(map_path) == expected_text,
+                   "the map file to hold the edits")
+        wait_until(lambda: self.cell_filled(OPENED_CELL, OPEN_FILL), "the opened cell")
+        wait_until(lambda: self.cell_filled(NEW_EXIT, EXIT_FILL), "the new exit")
+        self.assert_still()  # the explorer waits on its start cell
+
+        press("Return")
+        wait_until(lambda: self.cell_filled((1, 0), TRAIL_FILL) and
+                   self.cell_filled(OPENED_CELL, TRAIL_FILL) and
+                   ARROW in Screenshot().area(self.scene.cell(*NEW_EXIT)),
+                   "the explorer to reach the new exit")
+        self.assert_still()  # the search is over
+        # The search's marks stay on the screen, never in the file.
+        self.assertEqual(file_text(map_path), expected_text)
+        press("Escape")
+        self.assert_exits_with_1()
+
+    def cell_centre(self, cell):
+        left, top, right, bottom = self.scene.cell(*cell)
+        return (left + right) // 2, (top + bottom) // 2
 
 
 class SharedDataFileTests:

@@ -1,0 +1,168 @@
+// Drawing the maze with the mouse: clicks reach the window procedure as the
+// platform delivers them, cycle the cell under the point while the explorer
+// waits at start, and the map file follows every edit; a file that cannot
+// be written undoes the edit and warns once.
+#include "ui/maze_editing.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "shell/platform/platform_offscreen.h"
+#include "shell/program_state.h"
+#include "tests/explorer_fixtures.h"
+#include "ui/commands.h"
+
+namespace {
+
+using explorer_test::Grid;
+using explorer_test::GridOf;
+using explorer_test::Index;
+using explorer_test::MapText;
+using explorer_test::ScratchDir;
+using explorer_test::WallsWith;
+
+// A map with codes outside the click cycle, which must survive every write.
+const Grid kMap = WallsWith({{0, 0, Open}, {1, 0, Open}, {4, 4, DeadEnd}, {5, 5, -1}, {9, 9, 5}});
+
+class MazeEditingTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Start(dir_.Write("maze.txt", MapText(kMap))); }
+  void TearDown() override { fake::Reset(); }
+
+  // The program in edit mode with the map `file` loaded, its window open on
+  // a 360 x 360 drawing area (a scene unit a pixel).
+  void Start(const std::string& file) {
+    fake::Reset();
+    fake::Get().windowExists = true;
+    fake::Get().contextCurrent = true;
+    map_ = file;
+    MapFileName = map_.c_str();
+    Explorer.editMode = true;
+    Explorer.LoadMaze(MapFileName);
+  }
+
+  // A press at pixel (x, y) from the drawing area's top-left corner.
+  static void PressAt(uint32_t button, int x, int y) {
+    MainWindowProc(WindowMessage{MessageKind::PointerDown, button, x, y});
+  }
+
+  // A press in the middle of the cell of `column`, `row`.
+  static void Click(uint32_t button, int column, int row) {
+    PressAt(button, 45 + 30 * column, 359 - (45 + 30 * row));
+  }
+
+  std::string MapContents() const {
+    std::ifstream file(map_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+
+  static std::vector<std::pair<NoticeKind, std::string>>& Notices() { return fake::Get().notices; }
+
+  ScratchDir dir_;
+  std::string map_;
+};
+
+TEST_F(MazeEditingTest, ClicksCycleTheCellUnderThePointAndTheFileFollowsEachOne) {
+  struct Step {
+    uint32_t button;
+    int column, row;
+    int32_t code;  // the cell's code after the click
+  };
+  const Step steps[] = {
+      {PointerLeft, 3, 7, Open},  {PointerLeft, 3, 7, Exit},  {PointerLeft, 3, 7, Wall},
+      {PointerRight, 3, 7, Exit}, {PointerRight, 3, 7, Open}, {PointerRight, 3, 7, Wall},
+      {PointerLeft, 4, 4, Wall},  {PointerRight, 9, 9, Exit}, {PointerLeft, 5, 5, Wall},
+      {PointerLeft, 0, 0, Exit},  {PointerRight, 0, 0, Open},
+  };
+  Grid expected = kMap;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(testing::Message()
+                 << "button " << step.button << " on (" << step.column << ", " << step.row << ")");
+    Click(step.button, step.column, step.row);
+
+    expected[Index(step.column, step.row)] = step.code;
+    EXPECT_EQ(expected, GridOf(Explorer));
+    EXPECT_EQ(MapText(expected), MapContents());
+  }
+  // The arrow stays on its start cell, paused.
+  EXPECT_EQ(Pose{}, Explorer.pose);
+  EXPECT_EQ(1, Explorer.paused);
+  EXPECT_TRUE(Notices().empty());
+}
+
+TEST_F(MazeEditingTest, PointsOutsideTheMazeAndOtherButtonsChangeNothing) {
+  fake::Get().clientWidth = 560;  // bands of 100 pixels beside the square
+  const std::pair<int, int> outside[] = {{50, 180}, {509, 180}, {129, 180}, {430, 180},
+                                         {280, 29}, {280, 330}, {-5, 180},  {280, 400}};
+  for (const auto& [x, y] : outside) PressAt(PointerLeft, x, y);
+  PressAt(3, 280, 180);  // a third button, in the middle of the maze
+
+  EXPECT_EQ(kMap, GridOf(Explorer));
+  EXPECT_EQ(MapText(kMap), MapContents());
+}
+
+TEST_F(MazeEditingTest, ClicksDoNothingWithoutEditModeOrOnceTheSearchHasMoved) {
+  Explorer.editMode = false;
+  Click(PointerLeft, 3, 3);
+  EXPECT_EQ(kMap, GridOf(Explorer));
+
+  Explorer.editMode = true;
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyControl});  // resume
+  Explorer.Tick();                                                  // the first probe
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyShift});    // pause
+  Click(PointerLeft, 3, 3);
+  EXPECT_EQ(Trail, Explorer.grid[Index(1, 0)]);  // entered by the search
+  EXPECT_EQ(Wall, Explorer.grid[Index(3, 3)]);
+  EXPECT_EQ(MapText(kMap), MapContents());
+
+  // Return reloads and resumes: clicks edit again until the next frame.
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyReturn});
+  Click(PointerLeft, 3, 3);
+  EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
+  Explorer.Tick();
+  Click(PointerLeft, 3, 3);
+  EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
+  EXPECT_EQ(
+      MapText(WallsWith(
+          {{0, 0, Open}, {1, 0, Open}, {3, 3, Open}, {4, 4, DeadEnd}, {5, 5, -1}, {9, 9, 5}})),
+      MapContents());
+}
+
+TEST_F(MazeEditingTest, AFileThatCannotBeWrittenUndoesTheEditAndWarnsOncePerFailure) {
+  const std::string warning =
+      "cannot write the map file '" + map_ + "': the file is read-only; the edit is undone";
+  chmod(map_.c_str(), 0444);
+  Click(PointerLeft, 3, 3);
+  Click(PointerRight, 0, 0);
+
+  EXPECT_EQ(kMap, GridOf(Explorer));
+  EXPECT_EQ(MapText(kMap), MapContents());
+  const std::vector<std::pair<NoticeKind, std::string>> once = {{NoticeKind::Warning, warning}};
+  EXPECT_EQ(once, Notices());
+
+  // Writable again, the edit goes through; a new failure is told again.
+  chmod(map_.c_str(), 0644);
+  Click(PointerLeft, 3, 3);
+  EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
+  chmod(map_.c_str(), 0444);
+  Click(PointerLeft, 3, 3);
+  EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
+  EXPECT_EQ(2u, Notices().size());
+}
+
+TEST_F(MazeEditingTest, AMissingMapStartsAllWallAndTheFirstClickCreatesIt) {
+  Start(dir_.PathOf("new.txt"));
+  EXPECT_EQ(explorer_test::FilledGrid(Wall), GridOf(Explorer));
+
+  Click(PointerLeft, 2, 0);
+
+  EXPECT_EQ(MapText(WallsWith({{2, 0, Open}})), MapContents());
+}
+
+}  // namespace
