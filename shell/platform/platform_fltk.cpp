@@ -125,6 +125,14 @@ struct WindowState {
   // context keeps a valid drawable until it is released.
   bool withdrawn = false;
   FullScreenGrant fullScreenGrant = FullScreenGrant::Asked;
+  // The framed window's outer frame as asked for, and the frame and client
+  // size it was fitted with (see RefitFrame).
+  struct FramedFit {
+    int x, y, width, height;
+    int left, right, top, bottom;
+    int clientWidth, clientHeight;
+  };
+  std::optional<FramedFit> fit;
 };
 
 WindowState AppWindow;
@@ -426,6 +434,43 @@ Window ActiveWindow() {
   return active.empty() ? None : static_cast<Window>(active[0]);
 }
 
+// Places the framed window so that the outer corner of `frame`, the frame
+// the window manager gave it, is at (x, y) and its outer size is width x
+// height.
+void FitFrameTo(Fl_Window* top, const FrameExtents& frame, int x, int y, int width, int height) {
+  const Window xid = fl_xid(top);
+  // FLTK gives its windows static gravity: a position is that of the client area.
+  const int clientX = x + frame.left;
+  const int clientY = y + frame.top;
+  const int clientWidth = std::max(1, width - frame.left - frame.right);
+  const int clientHeight = std::max(1, height - frame.top - frame.bottom);
+  top->resize(clientX, clientY, clientWidth, clientHeight);
+  // FLTK's idea of the position may be stale (it nudges a framed window on
+  // screen when it maps it, and reads the result only from events not yet
+  // dispatched), in which case it would skip the move: ask for it directly.
+  XMoveResizeWindow(fl_display, xid, clientX, clientY, clientWidth, clientHeight);
+  XFlush(fl_display);
+  AppWindow.fit =
+      WindowState::FramedFit{x,           y,         width,        height,      frame.left,
+                             frame.right, frame.top, frame.bottom, clientWidth, clientHeight};
+}
+
+// A manager that reports the framed window's frame only after the fit gave
+// up waiting for it (a busy one), or reports another frame later, gets the
+// window fitted again, so that its outer frame is the size asked for; once
+// the user has resized the window, it stays as the user made it.
+void RefitFrame(Window xid) {
+  const std::optional<WindowState::FramedFit> fit = AppWindow.fit;
+  const std::optional<FrameExtents> frame = ReadFrameExtents(xid);
+  if (!fit || !frame) return;
+  const bool sameFrame = frame->left == fit->left && frame->right == fit->right &&
+                         frame->top == fit->top && frame->bottom == fit->bottom;
+  const bool asFitted =
+      AppWindow.top->w() == fit->clientWidth && AppWindow.top->h() == fit->clientHeight;
+  if (sameFrame || !asFitted) return;
+  FitFrameTo(AppWindow.top, *frame, fit->x, fit->y, fit->width, fit->height);
+}
+
 // Follows the full-screen window's state: once the manager has dropped full
 // screen (i3 does when the user switches to another window), "above" goes
 // too, so that the window no longer covers the others.
@@ -446,8 +491,15 @@ void NoteFullScreenState(Window xid) {
 // - it dropped full screen (see NoteFullScreenState): the window asks for it
 //   again when the user comes back to it, which gives it the focus.
 void FollowWindowManager(const XEvent& event) {
-  if (!IsLive() || !AppWindow.fullScreen) return;
+  if (!IsLive()) return;
   const Window xid = fl_xid(AppWindow.top);
+  if (!AppWindow.fullScreen) {
+    if (event.type == PropertyNotify && event.xproperty.window == xid &&
+        event.xproperty.atom == AtomNamed("_NET_FRAME_EXTENTS")) {
+      RefitFrame(xid);
+    }
+    return;
+  }
   if (event.type == PropertyNotify) {
     const XPropertyEvent& change = event.xproperty;
     if (change.window == RootOfScreen() && change.atom == AtomNamed("_NET_ACTIVE_WINDOW")) {
@@ -470,24 +522,6 @@ void SetTitleProperties(Fl_Window* window) {
   const char* title = window->label();
   Xutf8SetWMProperties(fl_display, fl_xid(window), title, title, nullptr, 0, nullptr, nullptr,
                        nullptr);
-}
-
-// Places the framed window so that its frame's outer corner is at (x, y) and
-// its outer size is width x height, once the window manager has framed it.
-void FitFrameTo(Fl_Window* top, int x, int y, int width, int height) {
-  const Window xid = fl_xid(top);
-  const FrameExtents frame = AwaitFrameExtents(xid);
-  // FLTK gives its windows static gravity: a position is that of the client area.
-  const int clientX = x + frame.left;
-  const int clientY = y + frame.top;
-  const int clientWidth = std::max(1, width - frame.left - frame.right);
-  const int clientHeight = std::max(1, height - frame.top - frame.bottom);
-  top->resize(clientX, clientY, clientWidth, clientHeight);
-  // FLTK's idea of the position may be stale (it nudges a framed window on
-  // screen when it maps it, and reads the result only from events not yet
-  // dispatched), in which case it would skip the move: ask for it directly.
-  XMoveResizeWindow(fl_display, xid, clientX, clientY, clientWidth, clientHeight);
-  XFlush(fl_display);
 }
 
 // Takes the windows off the screen and schedules them for deletion, which
@@ -731,7 +765,7 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
   // it over every other window when it takes full screen away.
   view->resizable(view);
   view->callback(OnWindowCallback);
-  AppWindow = WindowState{view, view, true, false};
+  AppWindow = WindowState{view, view, true, false, FullScreenGrant::Asked, std::nullopt};
   Send(MessageKind::Create);
 
   view->show();
@@ -768,7 +802,7 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int, i
       new GlView(0, kMenuBarHeight, clientWidth, std::max(1, clientHeight - kMenuBarHeight));
   top->end();
   top->resizable(view);
-  AppWindow = WindowState{top, view, false, false};
+  AppWindow = WindowState{top, view, false, false, FullScreenGrant::Asked, std::nullopt};
   Send(MessageKind::Create);
 
   // Showing the top window shows the drawing area inside it.
@@ -776,7 +810,10 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int, i
   SetTitleProperties(top);
   FocusWithoutWindowManager(fl_xid(top));
   Fl::focus(view);
-  if (!placedByWindowManager) FitFrameTo(top, x, y, width, height);
+  if (!placedByWindowManager) {
+    FitFrameTo(top, AwaitFrameExtents(fl_xid(top)), x, y, width, height);
+    SelectMoreInput(fl_xid(top), PropertyChangeMask);
+  }
   Send(MessageKind::Size);
   return true;
 }

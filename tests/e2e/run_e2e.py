@@ -335,6 +335,23 @@ class NoWindowManagerTest(PathwickTest):
         press("Escape")
         self.assert_exits_with_1()
 
+    def test_a_frame_reported_after_the_fit_fits_the_window_again(self):
+        # A busy manager may report the frame only after the program gave up
+        # waiting for it; here the test reports one for a manager that is not.
+        self.start("--windowed")
+        window = wait_until(lambda: self.window_names().get(TITLE), "the window")
+        wait_until(lambda: geometry(window) == FRAMED_OUTER, "the window at its first fit")
+        left, right, top, bottom = 4, 4, 22, 4
+        x_tool("xprop", "-id", str(window), "-f", "_NET_FRAME_EXTENTS", "32c", "-set",
+               "_NET_FRAME_EXTENTS", f"{left},{right},{top},{bottom}")
+        x, y, width, height = FRAMED_OUTER
+        wait_until(lambda: geometry(window) == (x + left, y + top, width - left - right,
+                                                height - top - bottom),
+                   "the window fitted inside the reported frame")
+        press("Escape")
+        self.assert_exits_with_1()
+
+
 class EndingTest(PathwickTest):
     def test_every_way_of_closing_ends_with_exit_code_1(self):
         ways = {
