@@ -12,7 +12,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 #endif
 
 #ifdef _WIN32
@@ -86,12 +85,13 @@ std::string LastErrorText() {
   return utf8;
 }
 
-// A new, empty file beside `path` for the new contents; its name in `temp`.
+// A new, empty file beside `path` for the new contents, named as on other
+// systems NAME.partial-...; its name in `temp`.
 HANDLE CreateTempBeside(const std::wstring& path, std::wstring* temp) {
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    *temp = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) +
-            L".tmp";
+    *temp = path + L".partial-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(attempt);
     file = CreateFileW(temp->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
@@ -107,20 +107,6 @@ bool WriteAndFlush(HANDLE file, const std::string& contents) {
 }
 
 #else
-
-// Writes all of `contents`; false with errno set when a write fails.
-bool WriteAll(int fd, const std::string& contents) {
-  size_t written = 0;
-  while (written < contents.size()) {
-    const ssize_t count = write(fd, contents.data() + written, contents.size() - written);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    written += static_cast<size_t>(count);
-  }
-  return true;
-}
 
 // The file that `utf8Name` names: a symbolic link gives the file it points
 // to, so that the link stays and its target gets the new contents.
@@ -187,7 +173,9 @@ bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std:
 
 #else
 
-bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std::string* error) {
+FileReplacement::~FileReplacement() { Discard(); }
+
+bool FileReplacement::Begin(const char* utf8Name, std::string* error) {
   const std::filesystem::path path = TargetOf(utf8Name);
   struct stat old {};
   const bool exists = stat(path.c_str(), &old) == 0;
@@ -200,40 +188,71 @@ bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std:
     return false;
   }
   // The permission bits tell a read-only file also to root, whom access()
-  // lets write anything. (A read-only file system is left to the writing
-  // below, which fails with its own reason.)
+  // lets write anything. (A read-only file system is left to the writing,
+  // which fails with its own reason.)
   if (exists && ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
                  (access(path.c_str(), W_OK) != 0 && errno == EACCES))) {
     *error = kReadOnlyReason;
     return false;
   }
 
-  const std::string pattern =
-      (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
-  std::vector<char> temp(pattern.begin(), pattern.end());
-  temp.push_back('\0');
-  const int fd = mkstemp(temp.data());
+  std::string name = path.string() + ".partial-XXXXXX";
+  const int fd = mkstemp(name.data());
   if (fd < 0) {
     *error = std::strerror(errno);
     return false;
   }
+  target_ = path.string();
+  temporary_ = name;
   // mkstemp makes the file private; give it the old file's mode and owner
   // (the owner only where allowed), or a new file's mode.
   fchmod(fd, exists ? (old.st_mode & 07777) : NewFileMode());
   if (exists && fchown(fd, old.st_uid, old.st_gid) != 0) {
     // Not the owner's to give: the file becomes the writer's.
   }
-  int failure = 0;
-  if (!WriteAll(fd, contents) || fsync(fd) != 0) failure = errno;
-  if (close(fd) != 0 && failure == 0) failure = errno;
-  if (failure == 0 && rename(temp.data(), path.c_str()) != 0) failure = errno;
-  if (failure == 0) {
-    SyncFolderOf(path);
-    return true;
-  }
-  *error = std::strerror(failure);
-  unlink(temp.data());
+  stream_ = fdopen(fd, "wb");
+  if (stream_ != nullptr) return true;
+  *error = std::strerror(errno);
+  close(fd);
+  Discard();
   return false;
+}
+
+bool FileReplacement::Commit(std::string* error) {
+  errno = 0;
+  int failure = 0;
+  if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0 || fsync(fileno(stream_)) != 0) {
+    failure = errno != 0 ? errno : EIO;
+  }
+  std::FILE* stream = stream_;
+  stream_ = nullptr;
+  if (std::fclose(stream) != 0 && failure == 0) failure = errno;
+  if (failure == 0 && rename(temporary_.c_str(), target_.c_str()) != 0) failure = errno;
+  if (failure != 0) {
+    *error = std::strerror(failure);
+    Discard();
+    return false;
+  }
+  temporary_.clear();
+  SyncFolderOf(target_);
+  return true;
+}
+
+void FileReplacement::Discard() {
+  if (stream_ != nullptr) std::fclose(stream_);
+  stream_ = nullptr;
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+  temporary_.clear();
+}
+
+bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std::string* error) {
+  FileReplacement replacement;
+  if (!replacement.Begin(utf8Name, error)) return false;
+  if (std::fwrite(contents.data(), 1, contents.size(), replacement.stream()) != contents.size()) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  return replacement.Commit(error);
 }
 
 #endif

@@ -4,6 +4,7 @@
 // names travel as UTF-16 there.
 #pragma once
 
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -28,6 +29,40 @@ bool FileExists(const char* utf8Name);
 // could not be replaced, with a short reason in `error`; the old file is
 // then as it was and no new file is left behind.
 bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std::string* error);
+
+#ifndef _WIN32
+// The way ReplaceFileContents replaces a file, for a writer that streams:
+// Begin makes the new file beside the one `utf8Name` names, NAME.partial-
+// XXXXXX (a name that says what a file left behind by a crash is), with the
+// old file's permissions; Commit flushes it to the disk and renames it over
+// the old file. Until then, and after any failure, the old file is as it
+// was; Discard (and the destructor, unless Commit succeeded) removes the new
+// file. The rules of ReplaceFileContents apply: a symbolic link is followed,
+// a read-only file or one that is no regular file is refused. False, with a
+// short reason in `error`, when a step fails.
+class FileReplacement {
+ public:
+  FileReplacement() = default;
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+  ~FileReplacement();
+
+  bool Begin(const char* utf8Name, std::string* error);
+  bool Commit(std::string* error);
+  void Discard();
+
+  // The new file while it is being written; null before Begin and after
+  // Commit or Discard.
+  std::FILE* stream() const { return stream_; }
+  // Its name, for a signal handler that must remove it; empty when none.
+  const std::string& temporaryName() const { return temporary_; }
+
+ private:
+  std::FILE* stream_ = nullptr;
+  std::string target_;
+  std::string temporary_;
+};
+#endif
 
 #ifdef _WIN32
 // UTF-8 to UTF-16 and back; an invalid sequence becomes U+FFFD.

@@ -1,8 +1,6 @@
 #include "tools/output_file.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,13 +46,6 @@ void RemoveOnSignal(const std::string& name) {
   }
 }
 
-// The mode a new file gets from open(..., 0666): the umask's.
-mode_t ModeOfNewFile() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
 }  // namespace
 
 OutputFile::~OutputFile() { Discard(); }
@@ -80,63 +71,38 @@ bool OutputFile::OpenDirectly(const std::string& name) {
 }
 
 bool OutputFile::OpenReplacement(const std::string& name) {
-  std::error_code error;
-  target_ = name;
-  if (std::filesystem::is_symlink(name, error)) {
-    const std::filesystem::path linked = std::filesystem::canonical(name, error);
-    if (!error) target_ = linked.string();
-  }
-  // The new file keeps the mode of the one it replaces, which must be one
-  // this user may write, as for writing it in place.
-  mode_t mode = ModeOfNewFile();
-  struct stat existing {};
-  if (stat(target_.c_str(), &existing) == 0) {
-    if (access(target_.c_str(), W_OK) != 0) return Fail();
-    mode = existing.st_mode & 07777;
-  }
-
-  std::string nameTemplate = target_ + ".partial-XXXXXX";
-  if (nameTemplate.size() >= sizeof pendingName) {
-    errno = ENAMETOOLONG;
-    return Fail();
-  }
   // No signal may come between creating the file and being told to remove it.
   const sigset_t signals = CleanUpSignalSet();
   sigset_t before;
   sigprocmask(SIG_BLOCK, &signals, &before);
-  const int fd = mkstemp(nameTemplate.data());
-  if (fd >= 0) {
-    temporary_ = nameTemplate;
-    RemoveOnSignal(temporary_);
-  }
-  const int createError = errno;
+  const bool begun = replacement_.Begin(name.c_str(), &error_) &&
+                     replacement_.temporaryName().size() < sizeof pendingName;
+  if (begun) RemoveOnSignal(replacement_.temporaryName());
   sigprocmask(SIG_SETMASK, &before, nullptr);
-  errno = createError;
-  if (fd < 0) return Fail();
-
-  if (fchmod(fd, mode) != 0 || (stream_ = fdopen(fd, "wb")) == nullptr) {
-    const int fdError = errno;
-    close(fd);
-    errno = fdError;
-    return Fail();
+  if (!begun) {
+    if (error_.empty()) error_ = std::strerror(ENAMETOOLONG);
+    replacement_.Discard();
+    return false;
   }
-  ownsStream_ = true;
+  stream_ = replacement_.stream();
   return true;
 }
 
 bool OutputFile::Commit() {
+  if (replacement_.stream() != nullptr) {
+    stream_ = nullptr;
+    const bool committed = replacement_.Commit(&error_);
+    replacementPending = 0;
+    return committed;
+  }
   errno = 0;
   if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) return Fail();
-  if (!temporary_.empty() && fsync(fileno(stream_)) != 0) return Fail();
   if (ownsStream_) {
     std::FILE* stream = stream_;
     stream_ = nullptr;
+    ownsStream_ = false;
     if (std::fclose(stream) != 0) return Fail();
   }
-  if (temporary_.empty()) return true;
-  if (std::rename(temporary_.c_str(), target_.c_str()) != 0) return Fail();
-  replacementPending = 0;
-  temporary_.clear();
   return true;
 }
 
@@ -149,8 +115,7 @@ bool OutputFile::Fail() {
 void OutputFile::Discard() {
   if (stream_ != nullptr && ownsStream_) std::fclose(stream_);
   stream_ = nullptr;
-  if (temporary_.empty()) return;
-  unlink(temporary_.c_str());
+  ownsStream_ = false;
+  replacement_.Discard();
   replacementPending = 0;
-  temporary_.clear();
 }

@@ -2,10 +2,11 @@
 //
 // A regular file (or a name that does not exist yet) is written as a new
 // file beside it, NAME.partial-XXXXXX, which replaces NAME with one rename
-// once its last byte is written and synced: until then NAME stays as it
-// was, byte for byte. A failure, or SIGINT, SIGTERM or SIGHUP, removes the
-// new file; after SIGKILL it is left behind under its telling name. A
-// symbolic link is followed: its target is replaced.
+// once its last byte is written and synced (a FileReplacement): until then
+// NAME stays as it was, byte for byte. A failure, or SIGINT, SIGTERM or
+// SIGHUP, removes the new file; after SIGKILL it is left behind under its
+// telling name. A symbolic link is followed: its target is replaced; a
+// read-only file is refused.
 //
 // "-" is standard output, and a FIFO or a device is written directly, as
 // neither can be replaced by a rename.
@@ -13,6 +14,8 @@
 
 #include <cstdio>
 #include <string>
+
+#include "shell/file_names.h"
 
 class OutputFile {
  public:
@@ -43,8 +46,7 @@ class OutputFile {
   void Discard();
 
   std::FILE* stream_ = nullptr;
-  bool ownsStream_ = false;  // false for standard output
-  std::string target_;       // the file a replacement goes in place of
-  std::string temporary_;    // the replacement being written; empty if none
+  bool ownsStream_ = false;  // a file opened directly, closed here
+  FileReplacement replacement_;
   std::string error_;
 };
