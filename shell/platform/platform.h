@@ -141,16 +141,20 @@ void PlatformShowMessage(const char* text, const char* caption);
 // A borderless window exactly the screen's size at its top-left corner,
 // always on top (full screen, above panels and task bars, where the window
 // system has such a state), with keyboard focus and no menu, shown as
-// `showCommand` asks. `className` names the window class (the X class on X11). False when
-// no window could be made. It is listed in task lists and window switchers
-// like any application window, and gets the keyboard back when another
-// window closes over it.
+// `showCommand` asks. `className` names the window class (the X class on
+// X11). It is listed in task lists and window switchers like any
+// application window, and gets the keyboard back when another window closes
+// over it. False when no window could be made.
 bool PlatformCreateFullScreenWindow(const char* className, const char* title, int showCommand);
 
 // A framed window with a title bar and `menu`, whose outer frame
 // (decorations included) is `width` x `height` at screen position (x, y).
-// With all four kDefaultPlacement the platform chooses position and size.
-// False when no window could be made.
+// The size counts pixels at 96 dots per inch: where the window system scales
+// windows (Windows at a higher DPI setting) it grows with the window's scale
+// and follows it to a monitor of another scale. A frame that the window
+// manager reports only later still gets the window fitted to it. With all
+// four kDefaultPlacement the platform chooses position and size. False when
+// no window could be made.
 bool PlatformCreateFramedWindow(const char* className, const char* title, int showCommand, int x,
                                 int y, int width, int height, const MenuBar& menu);
 
