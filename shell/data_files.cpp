@@ -2,10 +2,10 @@
 
 #include <system_error>
 
+#include "shell/file_names.h"
+
 #ifdef _WIN32
 #include <windows.h>
-
-#include "shell/file_names.h"
 #endif
 
 // PATHWICK_DATA_FROM_PROGRAM, set by the build: the data folder relative to
@@ -41,8 +41,8 @@ std::filesystem::path InstalledDataFolder(const std::filesystem::path& program) 
 }
 
 std::string FindDataFile(const char* name, const std::filesystem::path& program) {
+  if (FileExists(name) || program.empty()) return name;
   std::error_code error;
-  if (std::filesystem::exists(name, error) || program.empty()) return name;
   const std::filesystem::path installed = InstalledDataFolder(program) / name;
   if (std::filesystem::is_regular_file(installed, error)) return Utf8Name(installed);
   return name;
