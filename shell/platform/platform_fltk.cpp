@@ -111,6 +111,14 @@ class GlView;
 
 void TakeKeyboardFocus(Time time);
 
+// The widths of the frame a window manager puts around a top-level window.
+struct FrameExtents {
+  int left = 0;
+  int right = 0;
+  int top = 0;
+  int bottom = 0;
+};
+
 // Full screen as the window manager grants it: asked for, held (the window's
 // state says so), or dropped by the manager after it was held.
 enum class FullScreenGrant { Asked, Held, Dropped };
@@ -125,12 +133,11 @@ struct WindowState {
   // context keeps a valid drawable until it is released.
   bool withdrawn = false;
   FullScreenGrant fullScreenGrant = FullScreenGrant::Asked;
-  // The framed window's outer frame as asked for, and the frame and client
-  // size it was fitted with (see RefitFrame).
+  // The framed window's outer frame as asked for, and the window manager's
+  // frame it was fitted into (see RefitFrame).
   struct FramedFit {
     int x, y, width, height;
-    int left, right, top, bottom;
-    int clientWidth, clientHeight;
+    FrameExtents frame;
   };
   std::optional<FramedFit> fit;
 };
@@ -290,14 +297,6 @@ bool WindowManagerSupports(const char* name) {
   return std::find(supported.begin(), supported.end(), hint) != supported.end();
 }
 
-// The widths of the frame a window manager puts around a top-level window.
-struct FrameExtents {
-  int left = 0;
-  int right = 0;
-  int top = 0;
-  int bottom = 0;
-};
-
 // The frame the window manager put, or means to put, around the window;
 // nothing until the window manager has said.
 std::optional<FrameExtents> ReadFrameExtents(Window xid) {
@@ -434,6 +433,10 @@ Window ActiveWindow() {
   return active.empty() ? None : static_cast<Window>(active[0]);
 }
 
+// A side of the framed window's client area: the outer side less the frame's
+// two widths across it, at least one pixel.
+int ClientSide(int outer, int frameWidths) { return std::max(1, outer - frameWidths); }
+
 // Places the framed window so that the outer corner of `frame`, the frame
 // the window manager gave it, is at (x, y) and its outer size is width x
 // height.
@@ -442,17 +445,15 @@ void FitFrameTo(Fl_Window* top, const FrameExtents& frame, int x, int y, int wid
   // FLTK gives its windows static gravity: a position is that of the client area.
   const int clientX = x + frame.left;
   const int clientY = y + frame.top;
-  const int clientWidth = std::max(1, width - frame.left - frame.right);
-  const int clientHeight = std::max(1, height - frame.top - frame.bottom);
+  const int clientWidth = ClientSide(width, frame.left + frame.right);
+  const int clientHeight = ClientSide(height, frame.top + frame.bottom);
   top->resize(clientX, clientY, clientWidth, clientHeight);
   // FLTK's idea of the position may be stale (it nudges a framed window on
   // screen when it maps it, and reads the result only from events not yet
   // dispatched), in which case it would skip the move: ask for it directly.
   XMoveResizeWindow(fl_display, xid, clientX, clientY, clientWidth, clientHeight);
   XFlush(fl_display);
-  AppWindow.fit =
-      WindowState::FramedFit{x,           y,         width,        height,      frame.left,
-                             frame.right, frame.top, frame.bottom, clientWidth, clientHeight};
+  AppWindow.fit = WindowState::FramedFit{x, y, width, height, frame};
 }
 
 // A manager that reports the framed window's frame only after the fit gave
@@ -463,10 +464,11 @@ void RefitFrame(Window xid) {
   const std::optional<WindowState::FramedFit> fit = AppWindow.fit;
   const std::optional<FrameExtents> frame = ReadFrameExtents(xid);
   if (!fit || !frame) return;
-  const bool sameFrame = frame->left == fit->left && frame->right == fit->right &&
-                         frame->top == fit->top && frame->bottom == fit->bottom;
+  const bool sameFrame = frame->left == fit->frame.left && frame->right == fit->frame.right &&
+                         frame->top == fit->frame.top && frame->bottom == fit->frame.bottom;
   const bool asFitted =
-      AppWindow.top->w() == fit->clientWidth && AppWindow.top->h() == fit->clientHeight;
+      AppWindow.top->w() == ClientSide(fit->width, fit->frame.left + fit->frame.right) &&
+      AppWindow.top->h() == ClientSide(fit->height, fit->frame.top + fit->frame.bottom);
   if (sameFrame || !asFitted) return;
   FitFrameTo(AppWindow.top, *frame, fit->x, fit->y, fit->width, fit->height);
 }
