@@ -240,8 +240,8 @@ class Recorder {
 
     LaunchOptions launch;
     launch.window = options_.fullScreen ? WindowChoice::FullScreen : WindowChoice::Framed;
-    launch.mapFile = options_.mapFile.c_str();
-    launch.textureFile = options_.textureFile.c_str();
+    launch.mapFile = options_.mapFile;
+    launch.textureFile = options_.textureFile;
     launch.frame = RunFrame;
     running_ = this;
     RunApplication(launch);
