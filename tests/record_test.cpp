@@ -675,6 +675,24 @@ TEST_F(RecordTest, CompleteRecordingReplacesTheOldFileAndKeepsItsMode) {
   EXPECT_TRUE(FilesStartingWith(scratch_.PathOf(""), "kept.gif.partial-").empty());
 }
 
+// A read-only recording is not replaced, also for root, whom its mode would
+// not stop from writing it and a rename would let replace it.
+TEST_F(RecordTest, ReadOnlyOutputIsLeftAlone) {
+  const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
+  const std::string files = "--map " + map + " --texture " + DataFile("Stone.BMP") + " --to 3 ";
+  const std::string kept = scratch_.PathOf("kept.gif");
+  ASSERT_EQ(RunRecord(scratch_, files + "--size 100 " + kept).exitCode, 0);
+  ASSERT_EQ(chmod(kept.c_str(), 0444), 0);
+  const std::string oldBytes = ReadAll(kept);
+
+  const RunResult run = RunRecord(scratch_, files + "--size 120 " + kept);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.errors.find("cannot write " + kept + ": the file is read-only"), std::string::npos)
+      << run.errors;
+  EXPECT_TRUE(ReadAll(kept) == oldBytes) << "the read-only recording changed";
+  EXPECT_TRUE(FilesStartingWith(scratch_.PathOf(""), "kept.gif.partial-").empty());
+}
+
 // "-" writes the GIF to standard output, and a FIFO is written directly:
 // the same bytes as a file. A terminal is refused.
 TEST_F(RecordTest, StandardOutputAndFifoGetTheFilesBytes) {
