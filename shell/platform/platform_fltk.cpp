@@ -117,6 +117,11 @@ struct FrameExtents {
   int right = 0;
   int top = 0;
   int bottom = 0;
+
+  bool operator==(const FrameExtents& other) const {
+    return left == other.left && right == other.right && top == other.top && bottom == other.bottom;
+  }
+  bool operator!=(const FrameExtents& other) const { return !(*this == other); }
 };
 
 // Full screen as the window manager grants it: asked for, held (the window's
@@ -464,8 +469,7 @@ void RefitFrame(Window xid) {
   const std::optional<WindowState::FramedFit> fit = AppWindow.fit;
   const std::optional<FrameExtents> frame = ReadFrameExtents(xid);
   if (!fit || !frame) return;
-  const bool sameFrame = frame->left == fit->frame.left && frame->right == fit->frame.right &&
-                         frame->top == fit->frame.top && frame->bottom == fit->frame.bottom;
+  const bool sameFrame = *frame == fit->frame;
   const bool asFitted =
       AppWindow.top->w() == ClientSide(fit->width, fit->frame.left + fit->frame.right) &&
       AppWindow.top->h() == ClientSide(fit->height, fit->frame.top + fit->frame.bottom);
@@ -567,7 +571,7 @@ Rectangle OuterRectangle(const Fl_Window* top) {
 
 // The top-left corner of a box of width x height centred on the screen, or
 // over the window (frame included) while there is one. The box's own frame
-// is not known before it is shown: CentreMappedBox moves it then.
+// is not known before it is shown: BoxCentring moves it then.
 void CentreBox(BoxPlace place, int width, int height, int* x, int* y) {
   Rectangle area;
   if (place == BoxPlace::OverWindow && IsLive()) {
@@ -579,35 +583,90 @@ void CentreBox(BoxPlace place, int width, int height, int* x, int* y) {
   *y = area.y + (area.height - height) / 2;
 }
 
-// Once the box placed at (x, y) by CentreBox is mapped, centres it: its
-// frame where the window manager reports frames, the box itself where it
-// does not. Some managers place the frame, not the box, where the box asked
-// to be (i3); a move after mapping is what they carry out for the box.
-// Returns false while the box is not mapped or its frame is not known; it
-// never waits.
-bool CentreMappedBox(Fl_Window* box, int x, int y, bool framesReported) {
-  const Window xid = fl_xid(box);
-  if (!IsMapped(xid)) return false;
-  // Some managers (awesome) say "no frame" while they take the window on,
-  // and give its real frame once they map it.
-  FrameExtents frame;
-  if (framesReported) {
-    const std::optional<FrameExtents> extents = ReadFrameExtents(xid);
-    if (!extents) return false;
-    frame = *extents;
+// Keeps a box centred as its frame becomes known: the box itself where the
+// window manager reports no frames, its frame where it does. Some managers
+// report a frame in steps (awesome: none while it takes the window on, and
+// at times its border before its title bar), so each new frame centres the
+// box again, until the user has moved it. Some place the frame, not the box, where the
+// box asked to be (i3); a move after mapping is what they carry out for the
+// box.
+class BoxCentring {
+ public:
+  // (x, y): the box's top-left corner from CentreBox.
+  BoxCentring(int x, int y)
+      : x_(x),
+        y_(y),
+        framesReported_(WindowManagerSupports("_NET_FRAME_EXTENTS")),
+        deadline_(std::chrono::steady_clock::now() + kWindowManagerTimeout) {}
+
+  // Looks at the box again; it never waits.
+  void Follow(Fl_Window* box) {
+    if (!following_) return;
+    const Window xid = fl_xid(box);
+    const std::optional<FrameExtents> frame = FrameOf(xid);
+    if (!frame) {
+      // Not mapped yet, or its frame not yet reported: the box stays where
+      // it asked to be if that takes too long.
+      if (!centred_ && std::chrono::steady_clock::now() >= deadline_) following_ = false;
+      return;
+    }
+    if (centred_ && *frame == centredFor_) return;
+    int nowX = 0;
+    int nowY = 0;
+    ScreenPosition(xid, &nowX, &nowY);
+    if (centred_ && !WherePlaced(nowX, nowY, *frame)) {
+      following_ = false;  // the user has moved it
+      return;
+    }
+    Place(box, xid, *frame, nowX, nowY);
   }
-  const int centredX = x + (frame.left - frame.right) / 2;
-  const int centredY = y + (frame.top - frame.bottom) / 2;
-  int nowX = 0;
-  int nowY = 0;
-  ScreenPosition(xid, &nowX, &nowY);
-  if (nowX == centredX && nowY == centredY) return true;
-  box->position(centredX, centredY);
-  // As in FitFrameTo: FLTK may skip a move it believes done.
-  XMoveWindow(fl_display, xid, centredX, centredY);
-  XFlush(fl_display);
-  return true;
-}
+
+  // Whether the box may still move: events are then waited for only
+  // briefly, so that it is looked at again soon.
+  bool AwaitsFrame() const { return following_ && !centred_; }
+
+ private:
+  // The box's frame once it is mapped: none, until it is reported, where
+  // the manager does not report frames.
+  std::optional<FrameExtents> FrameOf(Window xid) const {
+    if (!IsMapped(xid)) return std::nullopt;
+    const std::optional<FrameExtents> frame = ReadFrameExtents(xid);
+    if (!frame && !framesReported_) return FrameExtents{};
+    return frame;
+  }
+
+  // Whether the box at (nowX, nowY), with its new `frame`, is where it was
+  // put: the box, or its frame's corner, has stayed (a manager may keep
+  // either while it changes the frame).
+  bool WherePlaced(int nowX, int nowY, const FrameExtents& frame) const {
+    const bool boxStayed = nowX == placedX_ && nowY == placedY_;
+    const bool frameStayed = nowX - frame.left == placedX_ - centredFor_.left &&
+                             nowY - frame.top == placedY_ - centredFor_.top;
+    return boxStayed || frameStayed;
+  }
+
+  void Place(Fl_Window* box, Window xid, const FrameExtents& frame, int nowX, int nowY) {
+    placedX_ = x_ + (frame.left - frame.right) / 2;
+    placedY_ = y_ + (frame.top - frame.bottom) / 2;
+    centred_ = true;
+    centredFor_ = frame;
+    if (nowX == placedX_ && nowY == placedY_) return;
+    box->position(placedX_, placedY_);
+    // As in FitFrameTo: FLTK may skip a move it believes done.
+    XMoveWindow(fl_display, xid, placedX_, placedY_);
+    XFlush(fl_display);
+  }
+
+  int x_;
+  int y_;
+  bool framesReported_;
+  std::chrono::steady_clock::time_point deadline_;
+  bool following_ = true;
+  bool centred_ = false;
+  FrameExtents centredFor_;  // the frame it was last centred with
+  int placedX_ = 0;
+  int placedY_ = 0;
+};
 
 // Escape and the close button answer button 0. The box's user data is the
 // answer.
@@ -664,20 +723,13 @@ int RunModalBox(const char* text, const char* caption, const std::vector<const c
   box.show();
   SetTitleProperties(&box);
   FocusWithoutWindowManager(fl_xid(&box));
-  // Until the box is centred, events are waited for only briefly, so that
-  // it is looked at again soon.
-  const bool framesReported = WindowManagerSupports("_NET_FRAME_EXTENTS");
-  bool frameCentred = false;
-  const auto deadline = std::chrono::steady_clock::now() + kWindowManagerTimeout;
+  BoxCentring centring(x, y);
   while (box.shown()) {
-    if (!frameCentred) {
-      frameCentred = CentreMappedBox(&box, x, y, framesReported) ||
-                     std::chrono::steady_clock::now() >= deadline;
-    }
-    if (frameCentred) {
-      Fl::wait();
-    } else {
+    centring.Follow(&box);
+    if (centring.AwaitsFrame()) {
       Fl::wait(std::chrono::duration<double>(kWindowManagerPoll).count());
+    } else {
+      Fl::wait();
     }
   }
   return answer;

@@ -29,7 +29,7 @@ from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, MAP
                       TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
                       WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
                       SharedEditTests, assert_centred, box_outline, cells_with, click, edit_files,
-                      file_text, focused_window, geometry, outer_frame, press, read_map,
+                      file_text, focused_window, geometry, is_centred, outer_frame, press, read_map,
                       read_only_folder, start_display, stop_process, top_level, visible_frame,
                       wait_until, x_tool)
 
@@ -335,9 +335,10 @@ class NoWindowManagerTest(PathwickTest):
         press("Escape")
         self.assert_exits_with_1()
 
-    def test_a_frame_reported_after_the_fit_fits_the_window_again(self):
+    def test_frames_reported_late_fit_the_window_and_centre_the_box_again(self):
         # A busy manager may report the frame only after the program gave up
-        # waiting for it; here the test reports one for a manager that is not.
+        # waiting for it, or report it in steps; here the test reports frames
+        # for a manager that is not.
         self.start("--windowed")
         window = wait_until(lambda: self.window_names().get(TITLE), "the window")
         wait_until(lambda: geometry(window) == FRAMED_OUTER, "the window at its first fit")
@@ -348,6 +349,13 @@ class NoWindowManagerTest(PathwickTest):
         wait_until(lambda: geometry(window) == (x + left, y + top, width - left - right,
                                                 height - top - bottom),
                    "the window fitted inside the reported frame")
+        press("F1")
+        box = self.focused_window_named(ABOUT_CAPTION)
+        x_tool("xprop", "-id", str(box), "-f", "_NET_FRAME_EXTENTS", "32c", "-set",
+               "_NET_FRAME_EXTENTS", "1,1,22,1")
+        wait_until(lambda: is_centred(box_outline(box), FRAMED_OUTER, BOX_TOLERANCE),
+                   "the About box centred again with its reported frame")
+        press("Return")
         press("Escape")
         self.assert_exits_with_1()
 

@@ -375,12 +375,14 @@ class Scene:
         return self.rect(MAZE_LOW, MAZE_LOW, MAZE_HIGH, MAZE_HIGH)
 
 
+def is_centred(inner, outer, tolerance=3):
+    """Whether the rectangle `inner` (x, y, width, height) is centred on `outer`."""
+    return all(abs(inner[axis] + inner[axis + 2] / 2 - outer[axis] - outer[axis + 2] / 2)
+               <= tolerance for axis in (0, 1))
+
+
 def assert_centred(inner, outer, tolerance=3):
-    """The rectangle `inner` (x, y, width, height) is centred on `outer`."""
-    for axis in (0, 1):
-        inner_centre = inner[axis] + inner[axis + 2] / 2
-        outer_centre = outer[axis] + outer[axis + 2] / 2
-        assert abs(inner_centre - outer_centre) <= tolerance, f"{inner} is not centred on {outer}"
+    assert is_centred(inner, outer, tolerance), f"{inner} is not centred on {outer}"
 
 
 def read_map(path):
