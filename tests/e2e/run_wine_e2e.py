@@ -52,6 +52,13 @@ EXIT_ITEM = 6  # 退出, the seventh item
 SLOWEST_FPS = 15  # the frame rate at the lowest speed setting
 SPEED_RANGE_PRESSES = 18  # Up or Down presses across the whole range, 15 to 105
 SPEED_SPAN = 1.0  # seconds over which the arrow's speed is measured
+# The arrow's speed, in scene units a second, as measured over SPEED_SPAN:
+# below the limit at the lowest setting; above the floor, clear of what the
+# cap allows, once it is lifted. Uncapped, Wine on a busy machine without a
+# GPU may draw fewer than 30 frames a second, so the floor is not a multiple of
+# the capped speed.
+CAPPED_SPEED_LIMIT = SLOWEST_FPS * 1.2
+UNCAPPED_SPEED_FLOOR = SLOWEST_FPS * 1.5
 ARROW_COLOUR = (255, 0, 0)
 START_ITEM, PAUSE_ITEM, RESUME_ITEM = 0, 1, 2  # 开始, 暂停, 继续
 # Wine's default metrics: the menu bar's height, and the centre of the
@@ -386,13 +393,13 @@ class SpeedTest(WinePathwickTest):
         self.start("--windowed", map_codes=self.CORRIDOR)
         self.main_window()
         self.slow_down()
-        slowest = self.speed()
-        self.assertLess(slowest, SLOWEST_FPS * 1.2, "Down does not cap the frames at 15 a second")
+        self.assertLess(self.speed(), CAPPED_SPEED_LIMIT,
+                        "Down does not cap the frames at 15 a second")
         press("End")
-        self.assertGreater(self.speed(), 2 * slowest, "End does not remove the cap")
+        self.assertGreater(self.speed(), UNCAPPED_SPEED_FLOOR, "End does not remove the cap")
         self.slow_down()
         press_times("Up", SPEED_RANGE_PRESSES)
-        self.assertGreater(self.speed(), 2 * slowest, "Up does not speed the search up")
+        self.assertGreater(self.speed(), UNCAPPED_SPEED_FLOOR, "Up does not speed the search up")
 
 
 class HelpTest(WinePathwickTest):
