@@ -587,9 +587,9 @@ void CentreBox(BoxPlace place, int width, int height, int* x, int* y) {
 // window manager reports no frames, its frame where it does. Some managers
 // report a frame in steps (awesome: none while it takes the window on, and
 // at times its border before its title bar), so each new frame centres the
-// box again, until the user has moved it. Some place the frame, not the box, where the
-// box asked to be (i3); a move after mapping is what they carry out for the
-// box.
+// box again, until the user has moved it. Some place the frame, not the
+// box, where the box asked to be (i3); a move after mapping is what they
+// carry out for the box.
 class BoxCentring {
  public:
   // (x, y): the box's top-left corner from CentreBox.
