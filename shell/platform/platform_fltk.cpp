@@ -425,12 +425,10 @@ void SelectMoreInput(Window xid, long mask) {
   XSelectInput(fl_display, xid, attributes.your_event_mask | mask);
 }
 
-// Has the window manager report changes of the active window and of the
-// full-screen window's states, which FollowWindowManager acts on.
-void WatchWindowManager(Window xid) {
-  SelectMoreInput(RootOfScreen(), PropertyChangeMask);
-  SelectMoreInput(xid, PropertyChangeMask | FocusChangeMask);
-}
+// Has the X server report changes of the active window, which
+// FollowWindowManager acts on. (FLTK already selects property and focus
+// changes on its own windows.)
+void WatchActiveWindow() { SelectMoreInput(RootOfScreen(), PropertyChangeMask); }
 
 Window ActiveWindow() {
   const std::vector<long> active =
@@ -832,7 +830,7 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
   // belongs in task lists and window switchers.
   SendToWindowManager(xid, "_NET_WM_STATE", kNetWmStateRemove,
                       AtomNamed("_NET_WM_STATE_SKIP_TASKBAR"), 0, kSourceApplication);
-  WatchWindowManager(xid);
+  WatchActiveWindow();
   AskForFullScreen(xid);
   Activate();
   Send(MessageKind::Size);
@@ -864,10 +862,7 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int, i
   SetTitleProperties(top);
   FocusWithoutWindowManager(fl_xid(top));
   Fl::focus(view);
-  if (!placedByWindowManager) {
-    FitFrameTo(top, AwaitFrameExtents(fl_xid(top)), x, y, width, height);
-    SelectMoreInput(fl_xid(top), PropertyChangeMask);
-  }
+  if (!placedByWindowManager) FitFrameTo(top, AwaitFrameExtents(fl_xid(top)), x, y, width, height);
   Send(MessageKind::Size);
   return true;
 }
