@@ -78,15 +78,14 @@ std::string ReadBitmapFile(const char* fileName, unsigned char** pixels, BitmapI
   }
 
   unsigned char fileHeaderBytes[kBitmapFileHeaderSize];
-  if (!ReadExactly(file, fileHeaderBytes, kBitmapFileHeaderSize) ||
-      DecodeFileHeader(fileHeaderBytes).bfType != kBitmapMagic) {
-    return "it is not a BMP file";
-  }
+  if (!ReadExactly(file, fileHeaderBytes, kBitmapFileHeaderSize)) return "it is not a BMP file";
   const BitmapFileHeader fileHeader = DecodeFileHeader(fileHeaderBytes);
+  if (fileHeader.bfType != kBitmapMagic) return "it is not a BMP file";
 
   unsigned char infoHeaderBytes[kBitmapInfoHeaderSize];
-  if (!ReadExactly(file, infoHeaderBytes, kBitmapInfoHeaderSize))
+  if (!ReadExactly(file, infoHeaderBytes, kBitmapInfoHeaderSize)) {
     return "it ends inside its headers";
+  }
   const BitmapInfoHeader header = DecodeInfoHeader(infoHeaderBytes);
   const std::string unsupported = UnsupportedImage(header);
   if (!unsupported.empty()) return unsupported;
