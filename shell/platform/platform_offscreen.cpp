@@ -3,7 +3,6 @@
 #include <GL/osmesa.h>
 
 #include <chrono>
-#include <cstring>
 
 #include "shell/application.h"
 #include "shell/frame_loop.h"
