@@ -70,8 +70,8 @@ void LoadWallTexture(const char* fileName) {
 
 int RunApplication(const LaunchOptions& options) {
   // Initialise: the maze first, then the window system.
-  // In edit mode the map is always the file that the command line names,
-  // or MazeMap.txt in the working directory: the one the edits go to.
+  // The map file is the one Return reloads and, in edit mode, the one the
+  // edits are written to.
   MapFileName = options.mapFile.c_str();
   Explorer.editMode = options.edit;
   Explorer.LoadMaze(MapFileName);
