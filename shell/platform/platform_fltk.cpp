@@ -122,6 +122,11 @@ struct FrameExtents {
     return left == other.left && right == other.right && top == other.top && bottom == other.bottom;
   }
   bool operator!=(const FrameExtents& other) const { return !(*this == other); }
+
+  // How far a window's corner moves so that the window with this frame
+  // around it has the centre the window had alone.
+  int CentringShiftX() const { return (left - right) / 2; }
+  int CentringShiftY() const { return (top - bottom) / 2; }
 };
 
 // Full screen as the window manager grants it: asked for, held (the window's
@@ -581,6 +586,10 @@ void CentreBox(BoxPlace place, int width, int height, int* x, int* y) {
   *y = area.y + (area.height - height) / 2;
 }
 
+// The frame the window manager last put around a box. The boxes look alike
+// to it, so the next box opens centred with that frame and seldom moves.
+FrameExtents LastBoxFrame;
+
 // Keeps a box centred as its frame becomes known: the box itself where the
 // window manager reports no frames, its frame where it does. Some managers
 // report a frame in steps (awesome: none while it takes the window on, and
@@ -644,10 +653,11 @@ class BoxCentring {
   }
 
   void Place(Fl_Window* box, Window xid, const FrameExtents& frame, int nowX, int nowY) {
-    placedX_ = x_ + (frame.left - frame.right) / 2;
-    placedY_ = y_ + (frame.top - frame.bottom) / 2;
+    placedX_ = x_ + frame.CentringShiftX();
+    placedY_ = y_ + frame.CentringShiftY();
     centred_ = true;
     centredFor_ = frame;
+    LastBoxFrame = frame;
     if (nowX == placedX_ && nowY == placedY_) return;
     box->position(placedX_, placedY_);
     // As in FitFrameTo: FLTK may skip a move it believes done.
@@ -698,7 +708,8 @@ int RunModalBox(const char* text, const char* caption, const std::vector<const c
   CentreBox(place, width, height, &x, &y);
 
   int answer = 0;
-  Fl_Window box(x, y, width, height);
+  Fl_Window box(x + LastBoxFrame.CentringShiftX(), y + LastBoxFrame.CentringShiftY(), width,
+                height);
   box.copy_label(caption);
   box.callback(OnBoxClose, &answer);
   // The window owns its children and deletes them with itself.

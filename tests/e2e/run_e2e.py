@@ -28,10 +28,10 @@ from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, MAP
                       OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
                       TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
                       WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
-                      SharedEditTests, assert_centred, box_outline, cells_with, click, edit_files,
-                      file_text, focused_window, geometry, is_centred, outer_frame, press, read_map,
-                      read_only_folder, start_display, stop_process, top_level, visible_frame,
-                      wait_until, x_tool)
+                      SharedEditTests, assert_box_centred, box_outline, cells_with, click,
+                      edit_files, file_text, focused_window, geometry, outer_frame, press,
+                      read_map, read_only_folder, start_display, stop_process, top_level,
+                      visible_frame, wait_until, x_tool)
 
 PATHWICK = ""
 DATA_DIR = ""
@@ -166,7 +166,7 @@ class QuestionTest(PathwickTest):
     def test_question_opens_centred_on_the_screen_with_a_title_every_reader_decodes(self):
         self.start()
         box = self.window_named(QUESTION_CAPTION)
-        assert_centred(box_outline(box), (0, 0, *SCREEN), BOX_TOLERANCE)
+        assert_box_centred(box, (0, 0, *SCREEN), BOX_TOLERANCE)
         # xprop converts the legacy property from its encoding into the locale's.
         legacy_title = subprocess.run(
             ["xprop", "-id", str(box), "WM_NAME"], env=dict(DISPLAY_ENV, LC_ALL="C.UTF-8"),
@@ -197,7 +197,7 @@ class WindowManagerTest(PathwickTest):
         desktop = Screenshot()
         self.start()
         question = self.focused_window_named(QUESTION_CAPTION)
-        assert_centred(box_outline(question), (0, 0, *SCREEN), BOX_TOLERANCE)
+        assert_box_centred(question, (0, 0, *SCREEN), BOX_TOLERANCE)
         press("Escape")
         window = self.main_window()
         if WINDOW_MANAGER == "awesome":
@@ -240,7 +240,7 @@ class WindowManagerTest(PathwickTest):
         (box_outline) is centred on the window's `outline`, and OK gives the
         focus back."""
         box = self.focused_window_named(ABOUT_CAPTION)
-        assert_centred(box_outline(box), outline, BOX_TOLERANCE)
+        assert_box_centred(box, outline, BOX_TOLERANCE)
         press("Return")
         wait_until(lambda: focused_window() == window, "the focus back after the About box")
 
@@ -353,8 +353,7 @@ class NoWindowManagerTest(PathwickTest):
         box = self.focused_window_named(ABOUT_CAPTION)
         x_tool("xprop", "-id", str(box), "-f", "_NET_FRAME_EXTENTS", "32c", "-set",
                "_NET_FRAME_EXTENTS", "1,1,22,1")
-        wait_until(lambda: is_centred(box_outline(box), FRAMED_OUTER, BOX_TOLERANCE),
-                   "the About box centred again with its reported frame")
+        assert_box_centred(box, FRAMED_OUTER, BOX_TOLERANCE)
         press("Return")
         press("Escape")
         self.assert_exits_with_1()
