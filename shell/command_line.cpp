@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
-#include <limits>
 #include <utility>
 
 namespace {
@@ -21,7 +20,7 @@ std::string Describe(const NumberRange& range) {
   std::string text = range.step > 1 ? "a multiple of " + std::to_string(range.step) + " "
                                     : std::string("a whole number ");
   text += "from " + std::to_string(range.least);
-  if (range.most == std::numeric_limits<long long>::max()) return text + " up";
+  if (range.most == kNoUpperLimit) return text + " up";
   return text + " to " + std::to_string(range.most);
 }
 

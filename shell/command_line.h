@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -22,7 +23,8 @@ class UsageProblem : public std::runtime_error {
 };
 
 // The whole numbers an option takes: from `least` to `most`, in steps of
-// `step` counted from 0.
+// `step` counted from 0. A `most` of kNoUpperLimit reads "from LEAST up".
+constexpr long long kNoUpperLimit = std::numeric_limits<long long>::max();
 struct NumberRange {
   long long least;
   long long most;

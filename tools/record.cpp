@@ -19,7 +19,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,8 +92,6 @@ struct Options {
   long long to = 0;  // 0: the frame that shows the end of the search
 };
 
-constexpr long long kNoLimit = std::numeric_limits<long long>::max();
-
 // "WxH", each side from 1 to kMaxSide.
 void ReadScreenSize(const std::string& text, Options& options) {
   const NumberRange side{1, kMaxSide};
@@ -130,14 +127,14 @@ CommandLine::Result ParseArguments(int argc, char** argv, Options& options, std:
     giveSizeOnce();
     ReadScreenSize(size, options);
   });
-  commandLine.AddNumber("--every", NumberRange{1, kNoLimit},
+  commandLine.AddNumber("--every", NumberRange{1, kNoUpperLimit},
                         [&options](long long every) { options.every = every; });
   // A GIF counts in hundredths of a second.
   commandLine.AddNumber("--delay", NumberRange{10, kMaxDelayMs, 10},
                         [&options](long long delay) { options.delayMs = static_cast<int>(delay); });
-  commandLine.AddNumber("--from", NumberRange{1, kNoLimit},
+  commandLine.AddNumber("--from", NumberRange{1, kNoUpperLimit},
                         [&options](long long from) { options.from = from; });
-  commandLine.AddNumber("--to", NumberRange{1, kNoLimit},
+  commandLine.AddNumber("--to", NumberRange{1, kNoUpperLimit},
                         [&options](long long to) { options.to = to; });
   commandLine.AddOperands(&outputs);
   const CommandLine::Result result = commandLine.Parse({argv + 1, argv + argc});

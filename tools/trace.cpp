@@ -18,7 +18,6 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -62,7 +61,7 @@ struct Options {
 // Reads the options into `options`; on Error, `problem` says what is wrong.
 CommandLine::Result ParseArguments(int argc, char** argv, Options& options, std::string& problem) {
   CommandLine commandLine(kProgramName);
-  commandLine.AddNumber("--frames", NumberRange{0, std::numeric_limits<long long>::max()},
+  commandLine.AddNumber("--frames", NumberRange{0, kNoUpperLimit},
                         [&options](long long limit) { options.frameLimit = limit; });
   commandLine.AddFlag("--summary", [&options] { options.summary = true; });
   commandLine.AddOperands(&options.mapFiles);
