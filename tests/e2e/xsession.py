@@ -33,11 +33,12 @@ MAZE_LOW, MAZE_HIGH = 30, 330  # the maze's extent in scene units
 WALL, OPEN, TRAIL, EXIT = 0, 1, 3, 9  # cell codes of the map
 UNTEXTURED_WALL = (102, 51, 0)  # (0.4, 0.2, 0.0) * 255
 TITLE_LINE_COLOUR = (255, 0, 255)  # drawn in every frame
-# The fill colours of open cells and the exit, and the cell the arrow starts
-# on, as the shipped map is drawn.
-OPEN_CELL = (102, 102, 76)
+# The fill colours of open cells, the exit and the trail, the arrow's colour,
+# and the cell the arrow starts on.
+OPEN_CELL = (102, 102, 76)  # (0.4, 0.4, 0.3) * 255
 EXIT_CELL = (0, 255, 0)
-TRAIL_CELL = (0, 178, 0)
+TRAIL_CELL = (0, 178, 0)  # (0, 0.7, 0) * 255
+ARROW = (255, 0, 0)
 START_CELL = (0, 0)
 COLOUR_TOLERANCE = 2
 KEY_HELP_COLOUR = (0, 255, 0)
@@ -396,6 +397,11 @@ def assert_box_centred(box, outer, tolerance=3):
         raise AssertionError(f"{seen[-1]} is not centred on {outer}") from None
 
 
+def near(pixel, colour):
+    """Whether `pixel` shows `colour`, give or take rounding."""
+    return all(abs(channel - wanted) <= COLOUR_TOLERANCE for channel, wanted in zip(pixel, colour))
+
+
 def read_map(path):
     """The cell codes of a map file, row 0 (the bottom row) first."""
     with open(path) as stream:
@@ -516,8 +522,7 @@ class ProgramTest(unittest.TestCase):
         if code == WALL:
             return len(set(pixels)) > 10 and all(blue == 0 for _, _, blue in pixels)
         expected = {TRAIL: TRAIL_CELL, EXIT: EXIT_CELL}.get(code, OPEN_CELL)
-        return all(abs(channel - wanted) <= COLOUR_TOLERANCE
-                   for pixel in set(pixels) for channel, wanted in zip(pixel, expected))
+        return all(near(pixel, expected) for pixel in set(pixels))
 
     def assert_shows_the_map(self, codes):
         """The picture shows the map `codes` (row 0 first) as loaded; the
@@ -558,20 +563,12 @@ OPENED_CELL, NEW_EXIT = (2, 0), (3, 0)
 EDITED_MAP = [1, 1, 1, 9] + EDIT_MAP[4:]
 EDITED_MAP_TEXT = "".join(" ".join(map(str, EDITED_MAP[row * 10:row * 10 + 10])) + "\n"
                           for row in range(10))
-OPEN_FILL = (102, 102, 77)  # (0.4, 0.4, 0.3)
-EXIT_FILL = (0, 255, 0)
-TRAIL_FILL = (0, 178, 0)  # (0, 0.7, 0)
-ARROW = (255, 0, 0)
 
 
 def file_text(path):
     """The text of the file at `path`, line ends as they are."""
     with open(path, newline="") as stream:
         return stream.read()
-
-
-def near(pixel, colour, tolerance=2):
-    return all(abs(channel - wanted) <= tolerance for channel, wanted in zip(pixel, colour))
 
 
 def read_only_folder(test, files):
@@ -627,13 +624,13 @@ class SharedEditTests:
         expected_text = EDITED_MAP_TEXT.replace("\n", self.line_end)
         wait_until(lambda: file_text(map_path) == expected_text,
                    "the map file to hold the edits")
-        wait_until(lambda: self.cell_filled(OPENED_CELL, OPEN_FILL), "the opened cell")
-        wait_until(lambda: self.cell_filled(NEW_EXIT, EXIT_FILL), "the new exit")
+        wait_until(lambda: self.cell_filled(OPENED_CELL, OPEN_CELL), "the opened cell")
+        wait_until(lambda: self.cell_filled(NEW_EXIT, EXIT_CELL), "the new exit")
         self.assert_still()  # the explorer waits on its start cell
 
         press("Return")
-        wait_until(lambda: self.cell_filled((1, 0), TRAIL_FILL) and
-                   self.cell_filled(OPENED_CELL, TRAIL_FILL) and
+        wait_until(lambda: self.cell_filled((1, 0), TRAIL_CELL) and
+                   self.cell_filled(OPENED_CELL, TRAIL_CELL) and
                    ARROW in Screenshot().area(self.scene.cell(*NEW_EXIT)),
                    "the explorer to reach the new exit")
         self.assert_still()  # the search is over
