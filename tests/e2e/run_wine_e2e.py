@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end tests of the Windows program: pathwick.exe under Wine.
 
-Usage: run_wine_e2e.py PATHWICK_EXE DATA_DIR [unittest options, such as -k NAME]
+Usage: run_wine_e2e.py PATHWICK_EXE DATA_DIR GLYPH_LISTS_TEST [unittest options, such as -k NAME]
 
 Starts its own Xvfb (1024x768) with openbox and a fresh 64-bit Wine prefix in
 a scratch folder, then runs the program there in a scratch directory holding
@@ -36,6 +36,7 @@ from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, MAP_FILE, NEW_EXIT, 
 
 PATHWICK_EXE = ""
 DATA_DIR = ""
+GLYPH_LISTS_TEST = ""
 
 WINE_LOCALE = "zh_CN.UTF-8"
 WINE_ENV = {}
@@ -364,6 +365,26 @@ class ScaleTest(WinePathwickTest):
         self.assertAlmostEqual(scenes[144] / scenes[96], 1.5, delta=0.02)
 
 
+class GlyphListTest(unittest.TestCase):
+    """glyph-lists-test.exe compares each glyph the font lists draw with the
+    character as GDI draws it in the window's font: the raster font of Wine's
+    fonts has every pixel in its bitmaps, the CJK TrueType font of a prefix
+    without them comes through GetGlyphOutline, which Wine rounds differently
+    at small sizes."""
+
+    def test_every_glyph_has_the_pixels_gdi_draws_at_each_scale_and_locale(self):
+        for fonts, font_setup in FONT_SETUPS.items():
+            for dpi in (96, 144):
+                for locale in ("C.UTF-8", WINE_LOCALE):
+                    with self.subTest(fonts, dpi=dpi, locale=locale), font_setup(self), \
+                            screen_dpi(dpi):
+                        done = subprocess.run(["wine", GLYPH_LISTS_TEST],
+                                              env=dict(WINE_ENV, LC_ALL=locale),
+                                              capture_output=True, text=True, errors="replace",
+                                              timeout=60)
+                        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+
+
 class SpeedTest(WinePathwickTest):
     """The speed keys, seen in how fast the arrow runs along a straight
     corridor: one scene unit a frame. The frames-per-second figure would be
@@ -553,7 +574,7 @@ class EditTest(SharedEditTests, WinePathwickTest):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 3:
+    if len(sys.argv) < 4:
         sys.exit(__doc__)
-    PATHWICK_EXE, DATA_DIR = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)
+    PATHWICK_EXE, DATA_DIR, GLYPH_LISTS_TEST = map(os.path.abspath, sys.argv[1:4])
+    unittest.main(argv=sys.argv[:1] + sys.argv[4:], verbosity=2)
