@@ -367,10 +367,10 @@ class ScaleTest(WinePathwickTest):
 
 class GlyphListTest(unittest.TestCase):
     """glyph-lists-test.exe compares each glyph the font lists draw with the
-    character as GDI draws it in the window's font: the raster font of Wine's
-    fonts has every pixel in its bitmaps, the CJK TrueType font of a prefix
-    without them comes through GetGlyphOutline, which Wine rounds differently
-    at small sizes."""
+    character as GDI draws it in the window's font. The unsmoothed bitmaps
+    that wglUseFontBitmapsA compiles lose pixels of small TrueType glyphs
+    under Wine (in the CJK font at 16 pixels a hyphen is a dot), which the
+    program mends; the raster System font of Wine's fonts loses none."""
 
     def test_every_glyph_has_the_pixels_gdi_draws_at_each_scale_and_locale(self):
         for fonts, font_setup in FONT_SETUPS.items():
