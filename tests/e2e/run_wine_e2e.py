@@ -315,9 +315,16 @@ class PictureTest(WinePathwickTest):
                 self.assert_exits_with_1()
 
     def test_the_about_box_face_is_drawn_where_it_covers_the_picture(self):
-        for window in ("--windowed", "--fullscreen"):
+        # The framed window as once reported with a black box: the map and
+        # texture named in Chinese, in a folder with a Chinese name.
+        named = UnicodeFileNameTest
+        starts = {"--windowed": dict(arguments=("--windowed", f"--map={named.MAP}", "--texture",
+                                                named.TEXTURE),
+                                     map_file=named.MAP, texture_file=named.TEXTURE),
+                  "--fullscreen": dict(arguments=("--fullscreen",))}
+        for window, start in starts.items():
             with self.subTest(window):
-                self.start(window)
+                self.start(*start.pop("arguments"), **start)
                 self.main_window()
                 press("Return")
                 press("F1")
