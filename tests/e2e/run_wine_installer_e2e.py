@@ -46,6 +46,7 @@ INSTALLER_CAPTION = "Pathwick Setup"
 BRANDING = "Pathwick 1.0.0"  # the project's version, at the foot of every page
 RUN_BOX = 'L"&Run Pathwick"'  # the finish page's box, as Wine logs its text
 INSTALLER_PAGES = 8  # more than the installer has
+INSTALLER_START_TIMEOUT = 60.0
 INSTALLER_PICTURE_OLIVE = (102, 102, 76)  # the welcome picture's background
 PE_MACHINE_AMD64 = 0x8664
 
@@ -242,6 +243,9 @@ class InstallerPagesTest(WinePathwickTest):
             installer = subprocess.Popen(["wine", PACKAGES["NSIS"]], stderr=log,
                                          env=dict(WINE_ENV, LC_ALL="C.UTF-8", WINEDEBUG="-all,+win"))
         self.addCleanup(stop_process, installer)
+        # A first GUI program in a fresh prefix may take long to show.
+        wait_until(lambda: INSTALLER_CAPTION in self.window_names(), "the installer's window",
+                   INSTALLER_START_TIMEOUT)
         setup = self.focused_window_named(INSTALLER_CAPTION)
         time.sleep(SETTLE)  # the page's first painting
         self.assertIn(f'set_window_text L"{BRANDING}"', logged(), "no branding line")
