@@ -187,11 +187,11 @@ TEST_F(MazeEditingTest, AMissingMapStartsAllWallAndTheFirstClickCreatesIt) {
 // --- Painting by dragging --------------------------------------------------------
 
 TEST_F(MazeEditingTest, ADragPaintsEveryCellItEntersWithTheCodeThePressedCellTook) {
-  // Left on a wall: it opens, and the drag opens the walls it crosses; the
-  // open cell (1, 0) and the cell with -1 are painted too, (0, 0) already
-  // holds the code and is left alone.
+  // Left on a wall: it opens, and one move three cells on opens the walls on
+  // the way; the open cell (1, 0) is painted too, (0, 0) already holds the
+  // code and is left alone.
   Press(PointerLeft, 3, 0);
-  for (int column : {2, 1, 0}) MoveTo(PointerLeft, column, 0);
+  MoveTo(PointerLeft, 0, 0);
   MoveTo(PointerLeft, 0, 0);  // moves inside a cell change nothing more
   Release(PointerLeft, 0, 0);
   Grid expected = kMap;
@@ -201,15 +201,16 @@ TEST_F(MazeEditingTest, ADragPaintsEveryCellItEntersWithTheCodeThePressedCellToo
 
   // Right on an open cell: it becomes a wall, and so does every cell the
   // drag enters, after it leaves the maze (beyond the drawing area too) and
-  // comes back.
+  // comes back: the dead end at (4, 4).
   Press(PointerRight, 3, 0);
   MoveTo(PointerRight, 3, 1);
-  Pointer(MessageKind::PointerMove, PointerRight, 10, 359 - 45);  // left of the maze
+  Pointer(MessageKind::PointerMove, PointerRight, 10, CellY(1));  // left of the maze
   Pointer(MessageKind::PointerMove, PointerRight | PointerLeft, -40, 400);
-  MoveTo(PointerRight, 5, 5);
-  Release(PointerRight, 5, 5);
+  Pointer(MessageKind::PointerMove, PointerRight, 10, CellY(4));
+  MoveTo(PointerRight, 4, 4);
+  Release(PointerRight, 4, 4);
   expected[Index(3, 0)] = Wall;
-  expected[Index(5, 5)] = Wall;
+  expected[Index(4, 4)] = Wall;
   EXPECT_EQ(expected, GridOf(Explorer));
   EXPECT_EQ(MapText(expected), MapContents());
 
@@ -224,35 +225,35 @@ TEST_F(MazeEditingTest, ADragPaintsEveryCellItEntersWithTheCodeThePressedCellToo
   EXPECT_TRUE(Notices().empty());
 }
 
-TEST_F(MazeEditingTest, ADragPaintsNothingOnceTheSearchHasMovedOrWithoutAPressOnACell) {
-  Pointer(MessageKind::PointerDown, PointerLeft, 10, 10);  // beside the maze
+TEST_F(MazeEditingTest, ADragIsWrittenBeforeAnyCommandAndEndsWhenTheSearchMayRun) {
+  Pointer(MessageKind::PointerDown, PointerLeft, 10, 10);  // beside the maze: no drag
   MoveTo(PointerLeft, 7, 9);
   Release(PointerLeft, 7, 9);
 
   Press(PointerLeft, 4, 9);
-  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyReturn});
-  MoveTo(PointerLeft, 5, 9);  // no frame yet: the explorer still waits
-  Explorer.Tick();
-  MoveTo(PointerLeft, 6, 9);
-  Release(PointerLeft, 6, 9);
+  MoveTo(PointerLeft, 5, 9);
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyUp});  // any command
+  Grid expected = kMap;
+  expected[Index(4, 9)] = Open;
+  expected[Index(5, 9)] = Open;
+  EXPECT_EQ(MapText(expected), MapContents()) << "the drag was not written before the command";
 
-  const Grid expected = WallsWith({{0, 0, Open},
-                                   {1, 0, Open},
-                                   {4, 4, DeadEnd},
-                                   {5, 5, -1},
-                                   {9, 9, 5},
-                                   {4, 9, Open},
-                                   {5, 9, Open}});
-  EXPECT_EQ(Trail, Explorer.grid[Index(1, 0)]);
-  Explorer.grid[Index(1, 0)] = Open;
-  EXPECT_EQ(expected, GridOf(Explorer));
+  MainWindowProc(
+      WindowMessage{MessageKind::KeyDown, KeyReturn});  // reloads, runs at the next frame
+  MoveTo(PointerLeft, 6, 9);
+  Explorer.Tick();
+  MoveTo(PointerLeft, 7, 9);
+  Release(PointerLeft, 7, 9);
   EXPECT_EQ(MapText(expected), MapContents());
+  expected[Index(1, 0)] = Trail;  // the search's first move
+  EXPECT_EQ(expected, GridOf(Explorer));
 }
 
 TEST_F(MazeEditingTest, AFailedWriteUndoesEachCellOfTheDragItDidNotSaveAndWarnsOnce) {
   Press(PointerLeft, 3, 3);
   chmod(map_.c_str(), 0444);
   for (int column = 4; column <= 7; ++column) MoveTo(PointerLeft, column, 3);
+  EXPECT_EQ(Open, Explorer.grid[Index(7, 3)]) << "the screen shows the drag as it goes";
   Release(PointerLeft, 7, 3);
 
   const Grid pressed =

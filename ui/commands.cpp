@@ -108,12 +108,19 @@ void Run(const Command* command) {
   if (command != nullptr) command->action();
 }
 
+bool IsPointerMessage(MessageKind kind) {
+  return kind == MessageKind::PointerDown || kind == MessageKind::PointerMove ||
+         kind == MessageKind::PointerUp;
+}
+
 }  // namespace
 
 const std::array<MenuItem, kMenuItemCount> MainMenu = MenuItemsOf(kCommands);
 const MenuBar MainMenuBar = {kMainMenuResourceId, MainMenu.data(), kMenuItemCount};
 
 int MainWindowProc(const WindowMessage& message) {
+  // What a drag has painted reaches the file before any command acts.
+  if (!IsPointerMessage(message.kind)) SavePainting();
   switch (message.kind) {
     case MessageKind::Create:
     case MessageKind::Size:

@@ -1,7 +1,8 @@
 // Drawing the maze with the mouse (the --edit option): a click cycles the
 // cell under it while the explorer waits on its start cell, a drag paints
 // the cells it enters with the code the pressed cell took, and the map file
-// is written at every change, so that it always holds what the screen shows.
+// is written at every click and at the end of every drag, so that it holds
+// what the screen shows whenever no button is held.
 #pragma once
 
 #include <cstdint>
@@ -21,15 +22,25 @@ extern bool MapWriteFailureReported;
 void EditCellAtPoint(uint32_t button, int x, int y);
 
 // The pointer moved to (x, y) with `buttons` (PointerButton bits) held.
-// During a drag whose button is still held, a cell that the pointer enters
-// gets the drag's code unless it holds it already, and the file is written;
-// a failed write gives the cell its code back and warns as a click does.
-// Points outside the maze paint nothing but keep the drag going. A move
-// without the drag's button ends the drag (its release was missed).
+// During a drag whose button is still held, every cell that the pointer
+// enters on the straight way from its last point gets the drag's code unless
+// it holds it already. Points outside the maze paint nothing but keep the
+// drag going. A search that runs (or is about to, after Return) ends it. The file is written when
+// the drag ends (a write per cell would hold up the drag: it flushes the file to the disk): a move
+// without the drag's button ends it, as its release does.
 void PaintCellAtPoint(uint32_t buttons, int x, int y);
 
 // `button` was released: a drag that it held ends.
 void EndPainting(uint32_t button);
 
-// Ends any drag without a release: the program's state starts over.
+// Writes the cells a drag has painted so far, if any; when the file cannot
+// be written they get their codes back and a warning tells why, as for a
+// click. The window procedure calls it before every other message, so that
+// no command (Return, Escape, ...) finds the file behind the screen.
+void SavePainting();
+
+// Ends a drag, writing what it painted.
+void FinishPainting();
+
+// Ends any drag without writing: the program's state starts over.
 void CancelPainting();
