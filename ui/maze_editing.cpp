@@ -10,33 +10,7 @@
 #include "shell/program_state.h"
 #include "ui/viewport.h"
 
-bool MapWriteFailureReported = false;
-
 namespace {
-
-struct Point {
-  int x;
-  int y;
-};
-
-// A cell that a drag painted and the code it held before.
-struct PaintedCell {
-  int index;
-  int32_t before;
-};
-
-// The drag under way: the button that pressed, the code it paints, the
-// point the pointer was last at, the cell it was last in (none while outside
-// the maze), and the cells painted since the file was last written.
-struct Painting {
-  uint32_t button;
-  int32_t code;
-  Point lastPoint;
-  std::optional<int> lastCell;
-  std::vector<PaintedCell> unsaved;
-};
-
-std::optional<Painting> Drag;
 
 std::optional<CycleDirection> DirectionOf(uint32_t button) {
   if (button == PointerLeft) return CycleDirection::Forward;
@@ -57,7 +31,7 @@ std::optional<DrawingArea> CurrentDrawingArea() {
 
 // The grid index of the maze cell under pixel `point` of the drawing area,
 // if any.
-std::optional<int> CellUnder(const DrawingArea& area, Point point) {
+std::optional<int> CellUnder(const DrawingArea& area, PointerPoint point) {
   const std::optional<MazeCell> cell = CellAtPoint(area.width, area.height, point.x, point.y);
   if (!cell) return std::nullopt;
   return cell->column + kMazeSide * cell->row;
@@ -107,13 +81,13 @@ void EditCellAtPoint(uint32_t button, int x, int y) {
   if (!direction) return;
   const std::optional<DrawingArea> area = CurrentDrawingArea();
   if (!area) return;
-  const std::optional<int> cell = CellUnder(*area, Point{x, y});
+  const std::optional<int> cell = CellUnder(*area, PointerPoint{x, y});
   if (!cell) return;
 
   int32_t& code = Explorer.grid[*cell];
   const PaintedCell change{*cell, code};
   code = CycledCode(code, *direction);
-  Drag = Painting{button, code, Point{x, y}, cell, {}};
+  Drag = Painting{button, code, PointerPoint{x, y}, cell, {}};
   SaveOrUndo({change});
 }
 
@@ -127,10 +101,10 @@ void PaintCellAtPoint(uint32_t buttons, int x, int y) {
   // The window system reports the pointer now and then, not at every pixel
   // (and a fast hand crosses a cell between two reports): every pixel on the
   // way from the last point is taken as passed over.
-  const Point from = Drag->lastPoint;
+  const PointerPoint from = Drag->lastPoint;
   const int steps = std::max(std::abs(x - from.x), std::abs(y - from.y));
   for (int step = 1; step <= steps; ++step) {
-    const Point point{Between(from.x, x, step, steps), Between(from.y, y, step, steps)};
+    const PointerPoint point{Between(from.x, x, step, steps), Between(from.y, y, step, steps)};
     const std::optional<int> cell = CellUnder(*area, point);
     if (cell == Drag->lastCell) continue;
     Drag->lastCell = cell;
@@ -138,7 +112,7 @@ void PaintCellAtPoint(uint32_t buttons, int x, int y) {
     Drag->unsaved.push_back({*cell, Explorer.grid[*cell]});
     Explorer.grid[*cell] = Drag->code;
   }
-  Drag->lastPoint = Point{x, y};
+  Drag->lastPoint = PointerPoint{x, y};
 }
 
 void EndPainting(uint32_t button) {
@@ -155,5 +129,3 @@ void FinishPainting() {
   SavePainting();
   Drag.reset();
 }
-
-void CancelPainting() { Drag.reset(); }

@@ -6,10 +6,38 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 // Whether a failed write of the map file has been reported and no write has
 // succeeded since: the user is told once, not at every click.
 extern bool MapWriteFailureReported;
+
+// A point of the drawing area in pixels, from its top-left corner.
+struct PointerPoint {
+  int x;
+  int y;
+};
+
+// A cell that a drag painted (its grid index) and the code it held before.
+struct PaintedCell {
+  int index;
+  int32_t before;
+};
+
+// A drag under way: the button that pressed, the code it paints, the point
+// the pointer was last at, the cell it was last in (none while outside the
+// maze), and the cells painted since the file was last written.
+struct Painting {
+  uint32_t button;
+  int32_t code;
+  PointerPoint lastPoint;
+  std::optional<int> lastCell;
+  std::vector<PaintedCell> unsaved;
+};
+
+// The drag under way; none between drags.
+extern std::optional<Painting> Drag;
 
 // A press of `button` (a PointerButton) at pixel (x, y) of the drawing area,
 // from its top-left corner. In edit mode, while the explorer waits at start,
@@ -41,6 +69,3 @@ void SavePainting();
 
 // Ends a drag, writing what it painted.
 void FinishPainting();
-
-// Ends any drag without writing: the program's state starts over.
-void CancelPainting();
