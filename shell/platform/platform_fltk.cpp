@@ -968,6 +968,17 @@ uint32_t PlatformTickCount() {
 
 bool PlatformEventPending() { return Quit.posted || XPending(fl_display) > 0; }
 
+// FLTK holds a pointer move back, to merge it with the moves behind it, and
+// sends it from Fl::wait, which this loop never runs: a move with the left
+// or right button held (a drag, for the program) is sent at once, before the
+// release behind it. Moves without them stay unsent.
+void SendHeldBackDrag(const XEvent& event) {
+  if (event.type != MotionNotify || (event.xmotion.state & (Button1Mask | Button3Mask)) == 0) {
+    return;
+  }
+  if (Fl_Window* window = fl_find(event.xmotion.window)) Fl::handle(FL_MOVE, window);
+}
+
 bool PlatformDispatchEvent(int* exitCode) {
   if (Quit.posted) {
     *exitCode = Quit.exitCode;
@@ -979,6 +990,7 @@ bool PlatformDispatchEvent(int* exitCode) {
   XNextEvent(fl_display, &event);
   FollowWindowManager(event);
   fl_handle(event);
+  SendHeldBackDrag(event);
   // Redraw the widgets the event changed, such as the menu bar, and free
   // windows that were discarded while it was handled.
   Fl::flush();
