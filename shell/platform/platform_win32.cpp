@@ -24,7 +24,7 @@
 // program (ui/pathwick.rc).
 //
 // The program's window procedure sees WindowMessage values; the Win32 window
-// procedure below turns the eight messages it acts on into them and leaves
+// procedure below turns the messages it acts on into them and leaves
 // every other message (painting, system keys, the menu's own keys, other
 // mouse buttons) to the default procedure.
 #include <windows.h>
@@ -107,11 +107,46 @@ void FollowDpiChange(HWND window, const RECT& suggested) {
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// A mouse button pressed in the client area, at the client coordinates of
-// `lParam`.
-LRESULT DeliverPointer(PointerButton button, LPARAM lParam) {
+// A pointer message at the client coordinates of `lParam`.
+LRESULT DeliverPointer(MessageKind kind, uint32_t buttons, LPARAM lParam) {
   return Program.procedure(
-      WindowMessage{MessageKind::PointerDown, button, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      WindowMessage{kind, buttons, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+}
+
+// The PointerButton bits of the buttons that the flags of a mouse message
+// say are held.
+uint32_t ButtonsHeld(WPARAM flags) {
+  return ((flags & MK_LBUTTON) != 0 ? PointerLeft : 0u) |
+         ((flags & MK_RBUTTON) != 0 ? PointerRight : 0u);
+}
+
+// A press in the client area: the window keeps the pointer until the last
+// button is released, so that a drag goes on outside it and its release
+// arrives.
+LRESULT PressPointer(HWND window, PointerButton button, LPARAM lParam) {
+  SetCapture(window);
+  return DeliverPointer(MessageKind::PointerDown, button, lParam);
+}
+
+LRESULT ReleasePointer(PointerButton button, WPARAM flags, LPARAM lParam) {
+  const LRESULT result = DeliverPointer(MessageKind::PointerUp, button, lParam);
+  if (ButtonsHeld(flags) == 0) ReleaseCapture();
+  return result;
+}
+
+// Only moves with a button held after a press in the window mean anything;
+// the others are not passed on.
+LRESULT MovePointer(HWND window, WPARAM flags, LPARAM lParam) {
+  const uint32_t buttons = ButtonsHeld(flags);
+  if (buttons == 0 || GetCapture() != window) return 0;
+  return DeliverPointer(MessageKind::PointerMove, buttons, lParam);
+}
+
+// The pointer was taken away (another window, the system): the buttons
+// count as released.
+LRESULT LosePointer() {
+  Program.procedure(WindowMessage{MessageKind::PointerUp, PointerLeft});
+  return Program.procedure(WindowMessage{MessageKind::PointerUp, PointerRight});
 }
 
 LRESULT CALLBACK Win32WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -129,8 +164,17 @@ LRESULT CALLBACK Win32WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_KEYDOWN:
       return Deliver(MessageKind::KeyDown, static_cast<uint32_t>(wParam));
     case WM_LBUTTONDOWN:
+      return PressPointer(window, PointerLeft, lParam);
     case WM_RBUTTONDOWN:
-      return DeliverPointer(message == WM_LBUTTONDOWN ? PointerLeft : PointerRight, lParam);
+      return PressPointer(window, PointerRight, lParam);
+    case WM_MOUSEMOVE:
+      return MovePointer(window, wParam, lParam);
+    case WM_LBUTTONUP:
+      return ReleasePointer(PointerLeft, wParam, lParam);
+    case WM_RBUTTONUP:
+      return ReleasePointer(PointerRight, wParam, lParam);
+    case WM_CAPTURECHANGED:
+      return reinterpret_cast<HWND>(lParam) == window ? 0 : LosePointer();
     case WM_COMMAND:
       // The whole of the 32 bits: only a menu selection (notification code 0
       // in the high word) can match an item id.

@@ -30,7 +30,7 @@ import unittest
 from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, MAP_FILE, NEW_EXIT, OPENED_CELL,
                       QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE, TIMEOUT, TITLE,
                       TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, ProgramTest, Screenshot,
-                      SharedDataFileTests, SharedEditTests, assert_centred, cells_with, click,
+                      SharedDataFileTests, SharedEditTests, SharedStudyTests, assert_centred, cells_with, click,
                       edit_files, file_text, geometry, outer_frame, press, read_map,
                       read_only_folder, start_display, wait_until)
 
@@ -578,6 +578,10 @@ class EditTest(SharedEditTests, WinePathwickTest):
                 self.assertEqual(self.window_names().get(TITLE), window)
                 press("Escape")
                 self.assert_exits_with_1()
+
+
+class StudyTest(SharedStudyTests, WinePathwickTest):
+    line_end = "\r\n"
 
 
 if __name__ == "__main__":
