@@ -34,3 +34,17 @@ set_property(TARGET pathwick APPEND PROPERTY LINK_DEPENDS ${PATHWICK_WEB_PAGE_SC
              ${CMAKE_SOURCE_DIR}/data/MazeMap.txt ${CMAKE_SOURCE_DIR}/data/Stone.BMP)
 add_custom_command(TARGET pathwick POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/web/index.html ${PATHWICK_WEB_SITE}/index.html)
+
+# The page in headless Chromium, driven over the DevTools protocol from Node:
+# its frames against the frames that PATHWICK_RECORD, a native build's
+# pathwick-record, draws offscreen, and its boxes, keys and edit mode.
+if(PATHWICK_TESTS)
+  enable_testing()
+  find_program(PATHWICK_NODE node REQUIRED)
+  set(PATHWICK_RECORD ${CMAKE_SOURCE_DIR}/build/pathwick-record CACHE FILEPATH
+      "pathwick-record of a native build, which draws the reference frames")
+  add_test(NAME web_page
+           COMMAND ${PATHWICK_NODE} --experimental-websocket ${CMAKE_SOURCE_DIR}/tests/web/page_test.mjs
+                   ${PATHWICK_WEB_SITE} ${PATHWICK_RECORD} ${CMAKE_SOURCE_DIR}/data)
+  set_tests_properties(web_page PROPERTIES LABELS web TIMEOUT 300)
+endif()

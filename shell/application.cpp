@@ -25,7 +25,8 @@ constexpr int kExitCode = 1;
 
 bool WantsFullScreen(WindowChoice choice) {
   if (choice == WindowChoice::Ask) {
-    return PlatformAskOkCancel(kFullScreenQuestion, kFullScreenQuestionCaption) != QuestionAnswer::Cancel;
+    return PlatformAskOkCancel(kFullScreenQuestion, kFullScreenQuestionCaption) !=
+           QuestionAnswer::Cancel;
   }
   return choice == WindowChoice::FullScreen;
 }

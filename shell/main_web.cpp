@@ -93,7 +93,8 @@ void Start() {
 }
 
 void StartAfterQuestion(QuestionAnswer answer) {
-  options.window = answer == QuestionAnswer::Cancel ? WindowChoice::Framed : WindowChoice::FullScreen;
+  options.window =
+      answer == QuestionAnswer::Cancel ? WindowChoice::Framed : WindowChoice::FullScreen;
   Start();
 }
 

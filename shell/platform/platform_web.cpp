@@ -31,30 +31,24 @@ void (*questionAnswered)(QuestionAnswer) = nullptr;
 // --- The page (web/page.js) ----------------------------------------------------
 
 EM_JS(void, PageNotify, (int kind, const char* text), { Page.notify(kind, UTF8ToString(text)); });
-EM_JS(bool, PageConfirm, (const char* text, const char* caption), {
-  return confirm(UTF8ToString(caption) + "\n\n" + UTF8ToString(text));
-});
-EM_JS(void, PageAsk, (const char* text, const char* caption), {
-  Page.ask(UTF8ToString(text), UTF8ToString(caption));
-});
-EM_JS(void, PageShowMessage, (const char* text, const char* caption), {
-  Page.showMessage(UTF8ToString(text), UTF8ToString(caption));
-});
-EM_JS(void, PageOpenWindow, (bool fullScreen, const char* title), {
-  Page.openWindow(fullScreen, UTF8ToString(title));
-});
-EM_JS(void, PageAddMenuItem, (uint32_t id, const char* caption), {
-  Page.addMenuItem(id, UTF8ToString(caption));
-});
+EM_JS(bool, PageConfirm, (const char* text, const char* caption),
+      { return confirm(UTF8ToString(caption) + "\n\n" + UTF8ToString(text)); });
+EM_JS(void, PageAsk, (const char* text, const char* caption),
+      { Page.ask(UTF8ToString(text), UTF8ToString(caption)); });
+EM_JS(void, PageShowMessage, (const char* text, const char* caption),
+      { Page.showMessage(UTF8ToString(text), UTF8ToString(caption)); });
+EM_JS(void, PageOpenWindow, (bool fullScreen, const char* title),
+      { Page.openWindow(fullScreen, UTF8ToString(title)); });
+EM_JS(void, PageAddMenuItem, (uint32_t id, const char* caption),
+      { Page.addMenuItem(id, UTF8ToString(caption)); });
 EM_JS(void, PageCloseWindow, (), { Page.closeWindow(); });
 EM_JS(int, PageCanvasWidth, (), { return Page.canvas.width; });
 EM_JS(int, PageCanvasHeight, (), { return Page.canvas.height; });
 EM_JS(void, PageShowEnded, (), { Page.showEnded(); });
 EM_JS(void, PageShowHeld, (), { Page.showHeld(); });
 EM_JS(bool, PageHasOptionJs, (const char* name), { return Page.hasOption(UTF8ToString(name)); });
-EM_JS(long, PageNumberOptionJs, (const char* name), {
-  return Page.numberOption(UTF8ToString(name));
-});
+EM_JS(long, PageNumberOptionJs, (const char* name),
+      { return Page.numberOption(UTF8ToString(name)); });
 EM_JS(void, PageSetMapFile, (const char* path), { Page.setMapFile(UTF8ToString(path)); });
 EM_JS(bool, PageRestoreMap, (), { return Page.restoreMap(); });
 EM_JS(void, PageStoreMap, (), { Page.storeMap(); });
@@ -91,7 +85,8 @@ EMSCRIPTEN_KEEPALIVE void WebMessageClosed() { boxOpen = false; }
 
 EMSCRIPTEN_KEEPALIVE void WebQuestionAnswered(bool ok) {
   boxOpen = false;
-  if (questionAnswered != nullptr) questionAnswered(ok ? QuestionAnswer::Ok : QuestionAnswer::Cancel);
+  if (questionAnswered == nullptr) return;
+  questionAnswered(ok ? QuestionAnswer::Ok : QuestionAnswer::Cancel);
 }
 
 }  // extern "C"
@@ -133,9 +128,7 @@ bool PlatformOpen(const PlatformSetup& setup, const char** /*error: a page alway
   return true;
 }
 
-void PlatformNotify(NoticeKind kind, const char* text) {
-  PageNotify(static_cast<int>(kind), text);
-}
+void PlatformNotify(NoticeKind kind, const char* text) { PageNotify(static_cast<int>(kind), text); }
 
 // The page shows notices in lines of its own, in a proportional font.
 bool PlatformNotifiesInBoxes() { return true; }

@@ -12,8 +12,8 @@
 
 // WebGL's own glTexImage2D, which the one below passes on to.
 extern "C" void emscripten_glTexImage2D(GLenum target, GLint level, GLint internalFormat,
-                                        GLsizei width, GLsizei height, GLint border,
-                                        GLenum format, GLenum type, const void* pixels);
+                                        GLsizei width, GLsizei height, GLint border, GLenum format,
+                                        GLenum type, const void* pixels);
 
 namespace {
 
@@ -80,8 +80,7 @@ struct ListBitmap {
 // set, packed in rows of the atlas from the bottom up.
 constexpr int kAtlasSide = 256;
 struct Atlas {
-  std::vector<unsigned char> texels =
-      std::vector<unsigned char>(2 * kAtlasSide * kAtlasSide, 0);
+  std::vector<unsigned char> texels = std::vector<unsigned char>(2 * kAtlasSide * kAtlasSide, 0);
   int shelfX = 0, shelfY = 0, shelfHeight = 0;
   GLuint texture = 0;
   bool uploaded = false;
@@ -256,18 +255,16 @@ void glRecti(GLint x1, GLint y1, GLint x2, GLint y2) {
   glEnd();
 }
 
-void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width,
-                  GLsizei height, GLint border, GLenum format, GLenum type,
-                  const GLvoid* pixels) {
+void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
+                  GLint border, GLenum format, GLenum type, const GLvoid* pixels) {
   if (format == GL_BGR_EXT && type == GL_UNSIGNED_BYTE && pixels != nullptr) {
     const std::vector<unsigned char> rgb = SwappedToRgb(width, height, pixels);
-    emscripten_glTexImage2D(target, level, GL_RGB, width, height, border, GL_RGB, type,
-                            rgb.data());
+    emscripten_glTexImage2D(target, level, GL_RGB, width, height, border, GL_RGB, type, rgb.data());
     return;
   }
   if (format == GL_BGR_EXT) format = GL_RGB;
-  emscripten_glTexImage2D(target, level, WebGlInternalFormat(internalFormat), width, height,
-                          border, format, type, pixels);
+  emscripten_glTexImage2D(target, level, WebGlInternalFormat(internalFormat), width, height, border,
+                          format, type, pixels);
 }
 
 GLuint glGenLists(GLsizei range) {
@@ -320,8 +317,8 @@ void glRasterPos2i(GLint x, GLint y) {
   const std::array<float, 4> clip = Transform(
       projection, Transform(modelview, {static_cast<float>(x), static_cast<float>(y), 0, 1}));
   const float w = clip[3];
-  raster.valid = w > 0 && std::fabs(clip[0]) <= w && std::fabs(clip[1]) <= w &&
-                 std::fabs(clip[2]) <= w;
+  raster.valid =
+      w > 0 && std::fabs(clip[0]) <= w && std::fabs(clip[1]) <= w && std::fabs(clip[2]) <= w;
   if (!raster.valid) return;
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);

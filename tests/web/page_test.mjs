@@ -10,7 +10,7 @@
 // texture. The page is served on 127.0.0.1 only, on a free port. Needs
 // chromium-headless-shell and ImageMagick's convert (PNG and GIF to RGB).
 import { execFileSync, spawn } from 'node:child_process';
-import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { copyFileSync, existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
 import { extname, join } from 'node:path';
@@ -91,9 +91,10 @@ class DevTools {
     }
   }
 
+  // To the page, or with a null session to the browser.
   send(method, params = {}, sessionId = this.sessionId) {
     const id = this.nextId++;
-    this.socket.send(JSON.stringify({ id, method, params, sessionId }));
+    this.socket.send(JSON.stringify({ id, method, params, sessionId: sessionId || undefined }));
     return new Promise((resolve, reject) => this.pending.set(id, { resolve, reject }));
   }
 
@@ -126,7 +127,8 @@ function check(condition, what) {
 async function waitFor(page, expression, what, timeoutMs = 60000) {
   const end = Date.now() + timeoutMs;
   while (Date.now() < end) {
-    if (await page.evaluate(expression)) return true;
+    // A page on its way in may not evaluate yet.
+    if (await page.evaluate(expression).catch(() => false)) return true;
     await sleep(50);
   }
   check(false, `${what} (waited for ${expression})`);
@@ -205,8 +207,11 @@ async function press(page, key) {
                                               windowsVirtualKeyCode: code });
 }
 
+// A click by the user, a gesture that full screen needs.
 async function click(page, selector) {
-  await page.evaluate(`document.querySelector(${JSON.stringify(selector)}).click()`);
+  await page.send('Runtime.evaluate', {
+    expression: `document.querySelector(${JSON.stringify(selector)}).click()`, userGesture: true,
+  });
 }
 
 // The centre of maze cell (column, row) in page coordinates; row 0 is the
@@ -271,6 +276,17 @@ async function run(page, base) {
   if (await waitFor(page, 'document.documentElement.dataset.state === "ended"', 'Escape ends')) {
     check(await page.evaluate('!document.getElementById("ended").hidden'),
           'the page says that the program has ended');
+    // Started again, OK in the question goes full screen: the browser's,
+    // and the canvas over the whole page.
+    await click(page, '#start-again');
+    if (await waitFor(page, 'document.documentElement.dataset.state === "question"',
+                      'Start again asks the question again')) {
+      await click(page, '#box-ok');
+      await waitFor(page, 'document.documentElement.dataset.state === "running" && ' +
+                          'document.fullscreenElement !== null && ' +
+                          'document.getElementById("canvas").width === innerWidth',
+                    'OK goes full screen');
+    }
   }
 
   // Edit mode: a click cycles the cell (a wall turns open) and the stored
@@ -296,6 +312,30 @@ async function run(page, base) {
     await sleep(300);
     const reloaded = pixelAt(await canvasPixels(page), cell, box);
     check(reloaded.join() === open.join(), 'the reloaded page shows the drawn maze');
+
+    // Saved to disk as MazeMap.txt, as the stored maze.
+    const downloads = join(scratch, 'downloads');
+    await page.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads },
+                    null);
+    await click(page, '#save-map');
+    const saved = join(downloads, 'MazeMap.txt');
+    for (let i = 0; i < 100 && !existsSync(saved); i++) await sleep(50);
+    check(existsSync(saved) && readFileSync(saved, 'utf8') === stored,
+          'Save map writes MazeMap.txt as stored');
+
+    // A map opened from disk (the shipped one, where the cell is a wall)
+    // replaces the drawn one, on the screen and in the storage.
+    const { result: chooser } = await page.send('Runtime.evaluate',
+                                                { expression: 'document.getElementById("map-chooser")' });
+    const shipped = join(scratch, 'shipped.txt');
+    copyFileSync(join(data, 'MazeMap.txt'), shipped);
+    await page.send('DOM.setFileInputFiles', { files: [shipped],
+                                               objectId: chooser.objectId });
+    await sleep(300);
+    check(pixelAt(await canvasPixels(page), cell, box).join() === wall.join(),
+          'an opened map shows its own maze');
+    check(await page.evaluate('localStorage.getItem("pathwick.MazeMap.txt")') ===
+          readFileSync(join(data, 'MazeMap.txt'), 'utf8'), 'the opened map is stored');
   }
 }
 
@@ -307,7 +347,9 @@ try {
   await run(page, `http://127.0.0.1:${server.address().port}`);
   check(page.errors.length === 0, `no errors in the page ${page.errors.join('; ')}`);
 } finally {
+  const ended = new Promise((resolve) => browser.on('exit', resolve));
   browser.kill();
+  await ended;
   server.close();
   rmSync(scratch, { recursive: true, force: true });
 }
