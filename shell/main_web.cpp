@@ -16,6 +16,7 @@
 #include <emscripten/html5.h>
 
 #include <fstream>
+#include <optional>
 
 #include "shell/application.h"
 #include "shell/frame_loop.h"
@@ -31,8 +32,8 @@ constexpr char kShippedTexture[] = "/shipped/Stone.BMP";
 constexpr uint32_t kTestFrameMs = 20;
 
 LaunchOptions options;
-FrameLoop* loop = nullptr;
-long testFrames = 0;  // ?frames=N: the frames still to draw; 0 outside the test mode
+std::optional<FrameLoop> loop;  // from the first refresh to the end
+long testFrames = 0;            // ?frames=N: the frame to hold; 0 outside the test mode
 long testFramesDrawn = 0;
 
 void CopyFile(const char* from, const char* to) {
@@ -51,8 +52,7 @@ int DrawTestFrame(int fps) {
 
 void End() {
   EndApplication();
-  delete loop;
-  loop = nullptr;
+  loop.reset();
   web::ShowEnded();
 }
 
@@ -62,6 +62,8 @@ void End() {
 // Returns false to stop the animation frames.
 EM_BOOL OnAnimationFrame(double time, void* /*userData*/) {
   if (testFrames == 0) web::SetClock(static_cast<uint32_t>(static_cast<unsigned long long>(time)));
+  // The loop is entered at the first refresh, on the clock it runs on.
+  if (!loop) loop.emplace(options.frame);
   if (web::BoxOpen()) return EM_TRUE;
   const bool eventsWaiting = PlatformEventPending();
   int exitCode = 0;
@@ -88,7 +90,6 @@ void Start() {
     // Ctrl resumes the explorer before the first frame.
     web::QueueKeyDown(KeyControl);
   }
-  loop = new FrameLoop(options.frame);
   emscripten_request_animation_frame_loop(OnAnimationFrame, nullptr);
 }
 
@@ -112,7 +113,6 @@ int main() {
   if (web::PageHasOption("windowed")) options.window = WindowChoice::Framed;
   if (web::PageHasOption("fullscreen")) options.window = WindowChoice::FullScreen;
   testFrames = web::PageNumberOption("frames");
-  if (testFrames < 0) testFrames = 0;
   if (testFrames != 0) {
     options.window = WindowChoice::Framed;
     options.frame = DrawTestFrame;
@@ -123,8 +123,6 @@ int main() {
     CopyFile(kShippedMap, options.mapFile.c_str());
   }
   options.textureFile = kShippedTexture;
-  const double now = testFrames != 0 ? 0.0 : emscripten_get_now();
-  web::SetClock(static_cast<uint32_t>(static_cast<unsigned long long>(now)));
 
   if (options.window == WindowChoice::Ask) {
     web::AskOkCancel(kFullScreenQuestion, kFullScreenQuestionCaption, StartAfterQuestion);
