@@ -174,14 +174,14 @@ void EmitQuad(const BitmapQuad& quad) {
 }
 
 // Draws the quads over the whole drawing area, one window unit a pixel, in
-// the raster colour; everything it changes is put back. The program keeps
-// the modelview matrix current, and so does this.
+// the raster colour, and puts back what it changes. The program keeps the
+// modelview matrix current and draws its text with texturing off (which the
+// emulation cannot be asked about), and so does this.
 void DrawBitmapQuads(const std::vector<BitmapQuad>& quads) {
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
   std::array<float, 4> colour{};
   ReadCurrentColour(colour.data());
-  const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
 
   const int width = DrawingBufferWidth();
   const int height = DrawingBufferHeight();
@@ -205,7 +205,7 @@ void DrawBitmapQuads(const std::vector<BitmapQuad>& quads) {
 
   glColor4f(colour[0], colour[1], colour[2], colour[3]);
   glDisable(GL_ALPHA_TEST);
-  if (!textured) glDisable(GL_TEXTURE_2D);
+  glDisable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, defaultTexture);
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);
