@@ -1,7 +1,7 @@
 // The browser build in headless Chromium, driven over the DevTools protocol
-// in one page session: the frames against the offscreen native render, the
-// question and the About box, the keys, edit mode with the browser's
-// storage, and Escape.
+// in one page session: what the page loads, the frames against the
+// offscreen native render, the question and the About box, the keys,
+// Escape, and edit mode with the browser's storage and the map files.
 //
 //   node --experimental-websocket page_test.mjs SITE PATHWICK_RECORD DATA
 //
@@ -13,6 +13,7 @@ import { execFileSync, spawn } from 'node:child_process';
 import { copyFileSync, existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
+import { gzipSync } from 'node:zlib';
 import { extname, join } from 'node:path';
 
 const [site, recorder, data] = process.argv.slice(2);
@@ -25,10 +26,12 @@ const aboutCaption = '迷宫搜索Demo';
 
 // --- Serving the page ---------------------------------------------------------
 
+const requested = [];  // the paths asked for, in order
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 function serve() {
   const server = createServer((request, response) => {
     const path = new URL(request.url, 'http://x').pathname;
+    requested.push(path);
     try {
       const body = readFileSync(join(site, path === '/' ? 'index.html' : path));
       response.writeHead(200, { 'Content-Type': types[extname(path)] || 'text/html' });
@@ -228,6 +231,17 @@ function pixelAt(pixels, point, box) {
   return [...pixels.subarray(i, i + 3)];
 }
 
+// What a visitor loads: the page, the program and its WebAssembly, each
+// once (the page asks for the last two together), at most 300 KB compressed.
+function checkDownload() {
+  check(JSON.stringify([...requested].sort()) === '["/","/pathwick.js","/pathwick.wasm"]',
+        `the page loads index.html, pathwick.js and pathwick.wasm once each (${requested})`);
+  const size = ['pathwick.js', 'pathwick.wasm']
+    .map((name) => gzipSync(readFileSync(join(site, name)), { level: 9 }).length)
+    .reduce((sum, bytes) => sum + bytes);
+  check(size <= 300000, `pathwick.js and pathwick.wasm take ${size} bytes gzipped`);
+}
+
 async function run(page, base) {
   // Frames: the first one and one deep into the search, against the
   // offscreen native render of the same frames.
@@ -235,6 +249,7 @@ async function run(page, base) {
     if (await open(page, base, `?frames=${frame}`, 'held')) {
       compareFrames(await canvasPixels(page), referenceFrame(frame), `frame ${frame}`);
     }
+    if (frame === 1) checkDownload();
   }
 
   // The question at start, with the program's texts; Cancel gives the
