@@ -48,8 +48,21 @@ var Page = (() => {
       event.preventDefault();
       finish(false);
     };
+    placeBox(box);
     box.showModal();
     byId('box-ok').focus();
+  }
+
+  // A box of the window is centred over it, as on the desktop; the
+  // question, before any window, in the middle of the page.
+  function placeBox(box) {
+    const windowElement = byId('window');
+    const overWindow = windowOpen && !windowElement.hidden;
+    box.classList.toggle('over-window', overWindow);
+    if (!overWindow) return;
+    const frame = windowElement.getBoundingClientRect();
+    box.style.left = `${frame.left + frame.width / 2}px`;
+    box.style.top = `${frame.top + frame.height / 2}px`;
   }
 
   // Full screen needs the gesture of a click, such as OK's. Once there, the
