@@ -98,9 +98,10 @@ var Page = (() => {
     Module._WebPointerDown(button, x, y);
   }
 
-  // The bytes of a map become the map file, and the program loads it.
+  // The bytes of a map become the map file, and the program loads it; not
+  // while a box is open, when the program waits for it.
   function openMap(bytes) {
-    if (!windowOpen) return;
+    if (!windowOpen || byId('box').open) return;
     FS.writeFile(mapFile, bytes);
     Module._WebMapOpened();
   }
