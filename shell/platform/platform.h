@@ -1,7 +1,8 @@
 // The platform seam: everything the program needs from a window system.
 //
-// One file per backend implements these functions, all in this folder:
-// platform_fltk.cpp (X11 through FLTK), platform_win32.cpp (Win32 and WGL)
+// Each backend implements these functions, all in this folder:
+// platform_fltk.cpp (X11 through FLTK, with boxes_fltk.cpp and
+// x11_window_manager.cpp), platform_win32.cpp (Win32 and WGL)
 // and platform_offscreen.cpp (OSMesa with no display, a clock and an event
 // queue that its caller drives; pathwick-record, the tests and the benchmark
 // run on it). Everything above the seam (start-up, the frame loop and its
