@@ -302,7 +302,8 @@ void FollowWindowManager(const XEvent& event) {
   if (event.type == PropertyNotify) {
     const XPropertyEvent& change = event.xproperty;
     if (change.window == RootOfScreen() && change.atom == AtomNamed("_NET_ACTIVE_WINDOW")) {
-      if (ActiveWindow() == xid) TakeKeyboardFocus(change.time);
+      // While a box is open, the keys stay with it.
+      if (ActiveWindow() == xid && Fl::modal() == nullptr) TakeKeyboardFocus(change.time);
     } else if (change.window == xid && change.atom == AtomNamed("_NET_WM_STATE")) {
       NoteFullScreenState(xid);
     }
@@ -311,6 +312,14 @@ void FollowWindowManager(const XEvent& event) {
     AppWindow.fullScreenGrant = FullScreenGrant::Asked;
     AskForFullScreen(xid);
   }
+}
+
+// FLTK hands this every X event it takes off the queue itself, before it
+// handles it: the events that arrive while a modal box or the menu runs its
+// own loop. The window then follows its manager there too.
+int FollowWindowManagerInFltkLoops(void* event, void*) {
+  FollowWindowManager(*static_cast<const XEvent*>(event));
+  return 0;  // FLTK handles the event as well
 }
 
 // Takes the windows off the screen and schedules them for deletion, which
@@ -352,6 +361,9 @@ bool PlatformOpen(const PlatformSetup& setup, const char** error) {
   }
   Procedure = setup.windowProcedure;
   fl_open_display(display);
+  // (FLTK installs its own error handlers only where it opens the display.)
+  ToleratePropertiesOfGoneWindows();
+  Fl::add_system_handler(FollowWindowManagerInFltkLoops, nullptr);
   // FLTK's standard sans-serif faces become a CJK font, so that the Chinese
   // captions, menu items and boxes show their characters. This changes the
   // face of every FLTK widget of the process, which is what is wanted.
@@ -507,6 +519,7 @@ bool PlatformDispatchEvent(int* exitCode) {
   // those behind a key that closes the window).
   XEvent event;
   XNextEvent(fl_display, &event);
+  // fl_handle passes no event to the system handlers.
   FollowWindowManager(event);
   fl_handle(event);
   // Redraw the widgets the event changed, such as the menu bar, and free

@@ -4,6 +4,7 @@
 
 #include <FL/x.H>
 #include <X11/Xatom.h>
+#include <X11/Xproto.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
@@ -40,6 +41,50 @@ std::vector<long> ReadProperty32(Window xid, const char* name, Atom type, long m
   }
   if (data != nullptr) XFree(data);
   return items;
+}
+
+// The window a running window manager keeps to show that it runs, named in
+// _NET_SUPPORTING_WM_CHECK on the root window and on itself; None without
+// one. A manager that exited without cleaning up leaves the root's property
+// naming a window that is gone.
+Window WindowManagerCheckWindow() {
+  const std::vector<long> named =
+      ReadProperty32(RootOfScreen(), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1);
+  if (named.empty()) return None;
+  const Window check = static_cast<Window>(named[0]);
+  const std::vector<long> itself = ReadProperty32(check, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1);
+  return !itself.empty() && static_cast<Window>(itself[0]) == check ? check : None;
+}
+
+// The hints the running window manager lists as supported, read once for
+// each manager (known by its check window): a list left behind by one that
+// exited is not believed, and the list is not read again on every call.
+struct SupportedHints {
+  Window checkWindow = None;
+  std::vector<long> hints;
+};
+
+SupportedHints Supported;
+
+const std::vector<long>& SupportedHintsOfRunningManager() {
+  const Window checkWindow = WindowManagerCheckWindow();
+  if (checkWindow != Supported.checkWindow) {
+    Supported.checkWindow = checkWindow;
+    Supported.hints = checkWindow == None ? std::vector<long>{}
+                                          : ReadProperty32(RootOfScreen(), "_NET_SUPPORTED",
+                                                           XA_ATOM, kMaxSupportedHints);
+  }
+  return Supported.hints;
+}
+
+// Xlib's handler, which ends the process on any error.
+XErrorHandler FatalErrorHandler = nullptr;
+
+// Reading a property of a window that is gone finds nothing; other errors
+// stay fatal.
+int OnXError(Display* display, XErrorEvent* error) {
+  if (error->error_code == BadWindow && error->request_code == X_GetProperty) return 0;
+  return FatalErrorHandler(display, error);
 }
 
 // A client message about `xid` to the window manager, through the root window.
@@ -84,6 +129,8 @@ void ScreenPosition(Window xid, int* x, int* y) {
   XTranslateCoordinates(fl_display, xid, RootOfScreen(), 0, 0, x, y, &child);
 }
 
+void ToleratePropertiesOfGoneWindows() { FatalErrorHandler = XSetErrorHandler(OnXError); }
+
 void SyncWithServer() { XSync(fl_display, False); }
 
 bool WindowManagerRuns() {
@@ -93,8 +140,7 @@ bool WindowManagerRuns() {
 }
 
 bool WindowManagerSupports(const char* name) {
-  const std::vector<long> supported =
-      ReadProperty32(RootOfScreen(), "_NET_SUPPORTED", XA_ATOM, kMaxSupportedHints);
+  const std::vector<long>& supported = SupportedHintsOfRunningManager();
   const long hint = static_cast<long>(AtomNamed(name));
   return std::find(supported.begin(), supported.end(), hint) != supported.end();
 }

@@ -46,6 +46,12 @@ bool IsMapped(Window xid);
 // idea of a position may be stale).
 void ScreenPosition(Window xid, int* x, int* y);
 
+// Has a failed read of a property of a window that is gone find nothing,
+// where Xlib would end the process: a window named in a property (the check
+// window of a window manager that exited, which FLTK reads too) may be gone
+// by the time it is read. Other X errors stay fatal.
+void ToleratePropertiesOfGoneWindows();
+
 // Waits until the X server has handled every request sent so far.
 void SyncWithServer();
 
@@ -67,7 +73,8 @@ bool WaitForWindowManager(Condition ready) {
 bool WindowManagerRuns();
 
 // Whether the running window manager lists the hint `name` as supported.
-// Without a window manager nothing is.
+// Without a window manager nothing is, whatever list one that exited left
+// on the root window. The list is read once for each manager that runs.
 bool WindowManagerSupports(const char* name);
 
 // The frame the window manager put, or means to put, around the window;
