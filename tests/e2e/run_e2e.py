@@ -312,6 +312,7 @@ class NoWindowManagerTest(PathwickTest):
         for case in ("a bare server", "hints left by a manager that exited"):
             with self.subTest(case):
                 if case != "a bare server":
+                    stop_process(self.program)  # still running if the first case failed
                     leave_hints_of_a_manager_that_exited(self)
                 started = time.monotonic()
                 self.start("--windowed")
