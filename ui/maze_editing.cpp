@@ -7,8 +7,6 @@
 #include "shell/program_state.h"
 #include "ui/viewport.h"
 
-bool MapWriteFailureReported = false;
-
 namespace {
 
 std::optional<CycleDirection> DirectionOf(uint32_t button) {
