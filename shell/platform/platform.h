@@ -1,14 +1,16 @@
 // The platform seam: everything the program needs from a window system.
 //
-// One file per backend implements these functions, all in this folder:
-// platform_fltk.cpp (X11 through FLTK), platform_win32.cpp (Win32 and WGL),
-// platform_offscreen.cpp (OSMesa with no display, a clock and an event
-// queue that its caller drives; pathwick-record, the tests and the benchmark
-// run on it) and platform_web.cpp (a web page with WebGL, where nothing may
+// Each backend implements these functions, all in this folder:
+// platform_fltk.cpp (X11 through FLTK, with boxes_fltk.cpp and
+// x11_window_manager.cpp), platform_win32.cpp (Win32 and WGL),
+// platform_offscreen.cpp (OSMesa with no display, a clock and an event queue
+// that its caller drives; pathwick-record, the tests and the benchmark run
+// on it) and platform_web.cpp (a web page with WebGL, where nothing may
 // block: the browser runs the frame loop's parts once per display refresh,
-// and the modal boxes hold the events and frames back until they close). Everything above the seam (start-up, the frame loop and its
-// pacing, frame composition, the command table) is plain C++ and OpenGL, and
-// a backend knows nothing of it beyond this header.
+// and the modal boxes hold the events and frames back until they close).
+// Everything above the seam (start-up, the frame loop and its pacing, frame
+// composition, the command table) is plain C++ and OpenGL, and a backend
+// knows nothing of it beyond this header.
 //
 // Contract, for every backend:
 // - All calls come from the one thread that calls PlatformOpen.

@@ -185,7 +185,8 @@ def paint_desktop(colour):
 
 
 def start_window_manager(name, home, add_cleanup):
-    """Starts the window manager `name` and waits until it manages the display."""
+    """Starts the window manager `name`, waits until it manages the display
+    and returns its process."""
     if name == "fluxbox":
         # Without this its style sets a wallpaper through fbsetbg, which finds
         # no wallpaper setter and says so in a window of its own.
@@ -218,6 +219,7 @@ def start_window_manager(name, home, add_cleanup):
         with open(log_path, errors="replace") as log:
             raise RuntimeError(f"{error} ({name} exit status {manager.poll()}, "
                                f"output: {log.read()!r})") from None
+    return manager
 
 
 # --- Windows and screenshots ------------------------------------------------
