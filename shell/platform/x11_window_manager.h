@@ -119,6 +119,12 @@ void WatchActiveWindow();
 
 Window ActiveWindow();
 
+// Whether `xid` is a window of this program: the X server hands each client
+// its window ids from a block of its own. True also for one of the program's
+// windows that is gone, which the window manager may still name as active
+// for a moment.
+bool IsOwnWindow(Window xid);
+
 // Stores the UTF-8 `title` of `xid` in every title property. FLTK stores it
 // in the legacy WM_NAME and WM_ICON_NAME typed as Latin-1, so that their
 // readers show Chinese as mojibake; this stores it there as Latin-1 where it
