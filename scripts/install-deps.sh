@@ -46,7 +46,8 @@ WEB_PACKAGES="
 # with window managers (openbox; icewm and fluxbox, which have a task bar;
 # xfwm4, which keeps its settings in a D-Bus service, hence dbus-daemon for a
 # session bus; metacity, whose frames have invisible borders; the tiling
-# managers i3, its window manager and bar alone, and awesome; xterm, the other
+# managers i3, its window manager and bar alone, and awesome; kwin, KDE's,
+# with its Breeze frames and a session bus as xfwm4; xterm, the other
 # window that comes and goes over the program's), and the X tools that drive
 # the program and look at its windows (ImageMagick also paints the desktop);
 # the MinGW-w64 cross compiler for the Windows program, and Wine with a
@@ -70,6 +71,8 @@ TEST_PACKAGES="
   metacity
   i3-wm
   awesome
+  kwin-x11
+  kwin-style-breeze
   xterm
   dbus-daemon
   xdotool

@@ -15,9 +15,11 @@
 //   manager through the Extended Window Manager Hints. Without a manager that
 //   supports them the framed window's frame is not counted in its outer size,
 //   and the full-screen window is a borderless screen-sized window that other
-//   windows may cover. A manager may take full screen away (i3 does while
-//   another window is active): the window then drops "above" too, and asks
-//   for both again when it gets the focus back.
+//   windows may cover. When another program's window becomes active, the
+//   full-screen window drops "above" and steps below it; a manager may also
+//   take full screen away (i3 does while another window is active), and the
+//   window drops "above" then too. It asks for both again when it gets the
+//   focus back.
 // - Without a window manager, the program's windows take the keyboard focus
 //   themselves when they show.
 // - Captions, menu items and boxes use the CJK font "WenQuanYi Micro Hei",
@@ -325,6 +327,9 @@ void NoteActiveWindow(Window xid, Time time) {
              AppWindow.fullScreenGrant != FullScreenGrant::Dropped) {
     AppWindow.steppedAside = true;
     AskToRemoveState(xid, "_NET_WM_STATE_ABOVE");
+    // The other window may have opened under this one while it was above
+    // (icewm keeps it there once this one drops "above").
+    AskToStackBelow(xid, active);
   }
 }
 
@@ -354,11 +359,16 @@ void FollowWindowManager(const XEvent& event) {
     } else if (change.window == xid && change.atom == AtomNamed("_NET_WM_STATE")) {
       NoteFullScreenState(xid);
     }
-  } else if (event.type == FocusIn && event.xfocus.window == xid &&
-             (AppWindow.steppedAside || AppWindow.fullScreenGrant == FullScreenGrant::Dropped)) {
+  } else if (event.type == FocusIn && event.xfocus.window == xid) {
+    if (AppWindow.fullScreenGrant == FullScreenGrant::Dropped) {
+      AskForFullScreen(xid);
+    } else if (AppWindow.steppedAside) {
+      AskForFullScreenAnew(xid);
+    } else {
+      return;
+    }
     AppWindow.steppedAside = false;
     AppWindow.fullScreenGrant = FullScreenGrant::Asked;
-    AskForFullScreen(xid);
   }
 }
 

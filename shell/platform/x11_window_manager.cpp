@@ -196,6 +196,19 @@ void AskForFullScreen(Window xid) {
   }
 }
 
+void AskForFullScreenAnew(Window xid) {
+  if (WindowManagerSupports("_NET_WM_STATE_FULLSCREEN")) {
+    AskToRemoveState(xid, "_NET_WM_STATE_FULLSCREEN");
+  }
+  AskForFullScreen(xid);
+}
+
+void AskToStackBelow(Window xid, Window sibling) {
+  if (!WindowManagerSupports("_NET_RESTACK_WINDOW")) return;
+  SendToWindowManager(xid, "_NET_RESTACK_WINDOW", kSourceApplication, static_cast<long>(sibling),
+                      Below, 0);
+}
+
 void AskToActivate(Window xid, Time time) {
   SendToWindowManager(xid, "_NET_ACTIVE_WINDOW", kSourceApplication, static_cast<long>(time), 0, 0);
 }

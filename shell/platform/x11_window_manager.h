@@ -98,6 +98,16 @@ bool HasWindowState(Window xid, const char* state);
 // borderless screen-sized window stays as it is.
 void AskForFullScreen(Window xid);
 
+// The same for a window that holds full screen but lost "above": full
+// screen is dropped and asked for again, as a manager that keeps a window in
+// the layer of the state asked for last (icewm) puts it above the task bar
+// only for full screen newly asked for.
+void AskForFullScreenAnew(Window xid);
+
+// Asks the window manager to put `xid` right below `sibling`, where it takes
+// such requests (_NET_RESTACK_WINDOW).
+void AskToStackBelow(Window xid, Window sibling);
+
 // Asks the window manager to make `xid` the active window; `time` is that of
 // the user's action that asks for it.
 void AskToActivate(Window xid, Time time);
