@@ -56,8 +56,8 @@ WEB_PACKAGES="
 # clang with its fuzzing runtime for the fuzz targets; the checkers of the
 # Debian package, its menu entry and its AppStream metadata, and man, which
 # renders its man pages; headless Chromium, which the browser version's test
-# drives over the DevTools protocol from Node (version 20 or later, with its
-# own WebSocket client).
+# drives over the DevTools protocol from Node (the web set's; Debian's 18 will
+# do: the protocol goes over a pipe, with no WebSocket client).
 TEST_PACKAGES="
   libgtest-dev
   python3
