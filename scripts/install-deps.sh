@@ -34,9 +34,10 @@ RUN_PACKAGES="
 "
 
 # The browser version (web.sh): emscripten's em++, which runs on Node, builds
-# it; Python serves it.
+# it, with CMake and make (which CMake only recommends); Python serves it.
 WEB_PACKAGES="
   cmake
+  make
   emscripten
   nodejs
   python3
