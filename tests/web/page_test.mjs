@@ -352,6 +352,14 @@ async function run(page, base) {
     }
   }
 
+  // ?fullscreen starts without the question, the canvas over the whole page
+  // with no menu bar; ?windowed (below, with ?edit) starts framed.
+  if (await open(page, base, '?fullscreen', 'running')) {
+    check(await page.evaluate('document.getElementById("canvas").width === innerWidth && ' +
+                              'document.getElementById("menu").offsetHeight === 0'),
+          '?fullscreen fills the page with no menu bar');
+  }
+
   // Edit mode: a click cycles the cell (a wall turns open) and the stored
   // maze follows at once. A drag from the wall beside it paints the two
   // walls after it open too; it leaves the canvas and is released outside,
