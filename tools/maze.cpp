@@ -34,30 +34,25 @@ constexpr char kProgramName[] = "pathwick-maze";
 // The output name that means standard output.
 constexpr char kStandardOutput[] = "-";
 
-std::string UsageText() {
-  const std::string maxExits = std::to_string(kMaxExits);
-  const std::string maxLoops = std::to_string(kMaxLoops);
-  return "Usage: pathwick-maze [OPTION]... [OUTPUT]\n"
-         "Writes a new random 10 x 10 maze as a map file, in the format of MazeMap.txt,\n"
-         "to OUTPUT, or to standard output without OUTPUT or with -. Every open cell\n"
-         "can be reached from the start cell, column 0, row 0.\n"
-         "\n"
-         "  --exits N   make N exits, from 0 (no way out) to " +
-         maxExits +
-         " (default 1): the\n"
-         "              dead ends farthest from the start become exits\n"
-         "  --loops N   knock out N walls between corridors, from 0 to " +
-         maxLoops +
-         " (default 0),\n"
-         "              each making one more way round\n"
-         "  --seed N    make the maze of seed N, a whole number from 0 up; without\n"
-         "              it the seed comes from the clock and is printed on standard\n"
-         "              error, so that the maze can be made again\n"
-         "  --help      show this help and exit\n"
-         "  --version   show the version and exit\n"
-         "\n"
-         "An existing OUTPUT keeps its old map until the new one is written in full.\n";
-}
+// The help names the limits of --exits and --loops.
+static_assert(kMaxExits == 5 && kMaxLoops == 8, "the help text must name the new limits");
+const char kUsage[] =
+    "Usage: pathwick-maze [OPTION]... [OUTPUT]\n"
+    "Writes a new random 10 x 10 maze as a map file, in the format of MazeMap.txt,\n"
+    "to OUTPUT, or to standard output without OUTPUT or with -. Every open cell\n"
+    "can be reached from the start cell, column 0, row 0.\n"
+    "\n"
+    "  --exits N   make N exits, from 0 (no way out) to 5 (default 1): the\n"
+    "              dead ends farthest from the start become exits\n"
+    "  --loops N   knock out N walls between corridors, from 0 to 8 (default 0),\n"
+    "              each making one more way round\n"
+    "  --seed N    make the maze of seed N, a whole number from 0 up; without\n"
+    "              it the seed comes from the clock and is printed on standard\n"
+    "              error, so that the maze can be made again\n"
+    "  --help      show this help and exit\n"
+    "  --version   show the version and exit\n"
+    "\n"
+    "An existing OUTPUT keeps its old map until the new one is written in full.\n";
 
 struct Options {
   MazeRequest request;
@@ -128,7 +123,7 @@ int Run(const std::vector<std::string>& arguments) {
   std::string problem;
   switch (ParseArguments(arguments, options, problem)) {
     case CommandLine::Result::Help:
-      return WriteToStandardOutput(UsageText()) ? kExitOk : kExitCannotWrite;
+      return WriteToStandardOutput(kUsage) ? kExitOk : kExitCannotWrite;
     case CommandLine::Result::Version:
       return WriteToStandardOutput("pathwick-maze " PATHWICK_VERSION "\n") ? kExitOk
                                                                            : kExitCannotWrite;
