@@ -34,5 +34,5 @@ ctest --test-dir build-fuzz --output-on-failure -j"$jobs" -L fuzz
 echo "== Windows cross build and Wine tests =="
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake --no-warn-unused-cli \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-windows -j"$jobs" --target pathwick
+cmake --build build-windows -j"$jobs" --target pathwick pathwick-maze
 ctest --test-dir build-windows --output-on-failure -L wine
