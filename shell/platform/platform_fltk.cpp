@@ -174,10 +174,11 @@ struct KeyBinding {
 };
 
 constexpr KeyBinding kKeyBindings[] = {
-    {FL_Enter, KeyReturn},  {FL_KP_Enter, KeyReturn},   {FL_Shift_L, KeyShift},
-    {FL_Shift_R, KeyShift}, {FL_Control_L, KeyControl}, {FL_Control_R, KeyControl},
-    {FL_Escape, KeyEscape}, {FL_F + 1, KeyF1},          {FL_Up, KeyUp},
-    {FL_Down, KeyDown},     {FL_End, KeyEnd},
+    {FL_Enter, KeyReturn},        {FL_KP_Enter, KeyReturn},   {FL_Shift_L, KeyShift},
+    {FL_Shift_R, KeyShift},       {FL_Control_L, KeyControl}, {FL_Control_R, KeyControl},
+    {FL_Escape, KeyEscape},       {FL_F + 1, KeyF1},          {FL_Up, KeyUp},
+    {FL_Down, KeyDown},           {FL_End, KeyEnd},           {' ', KeySpace},
+    {FL_BackSpace, KeyBackspace},
 };
 
 // Sends a key-down of the keys the program knows; other keys do nothing.
@@ -190,13 +191,26 @@ void DeliverKey(int fltkKey) {
   }
 }
 
-// Sends a press of the left or right mouse button at (x, y) of the drawing
-// area, in its pixels; other buttons send nothing.
-void DeliverPointer(int fltkButton, int x, int y, float pixelsPerUnit) {
-  if ((fltkButton != FL_LEFT_MOUSE && fltkButton != FL_RIGHT_MOUSE) || !IsLive()) return;
-  const PointerButton button = fltkButton == FL_LEFT_MOUSE ? PointerLeft : PointerRight;
-  Procedure(WindowMessage{MessageKind::PointerDown, button, static_cast<int32_t>(x * pixelsPerUnit),
+// Sends a pointer message with `buttons` (PointerButton bits) at (x, y) of
+// the drawing area, given in FLTK units and sent in pixels; without a button
+// of the program's it sends nothing.
+void DeliverPointer(MessageKind kind, uint32_t buttons, int x, int y, float pixelsPerUnit) {
+  if (buttons == 0 || !IsLive()) return;
+  Procedure(WindowMessage{kind, buttons, static_cast<int32_t>(x * pixelsPerUnit),
                           static_cast<int32_t>(y * pixelsPerUnit)});
+}
+
+// The PointerButton of an FLTK button number, or 0.
+uint32_t PointerButtonOf(int fltkButton) {
+  if (fltkButton == FL_LEFT_MOUSE) return PointerLeft;
+  if (fltkButton == FL_RIGHT_MOUSE) return PointerRight;
+  return 0;
+}
+
+// The PointerButton bits of the buttons held in FLTK's event state.
+uint32_t PointerButtonsHeld(int eventState) {
+  return ((eventState & FL_BUTTON1) != 0 ? PointerLeft : 0u) |
+         ((eventState & FL_BUTTON3) != 0 ? PointerRight : 0u);
 }
 
 // The OpenGL drawing area: the whole full-screen window, or the framed
@@ -222,7 +236,19 @@ class GlView : public Fl_Gl_Window {
         // picture gives it the keys back.
         TakeKeyboardFocus(fl_event_time);
         take_focus();
-        DeliverPointer(Fl::event_button(), Fl::event_x(), Fl::event_y(), pixels_per_unit());
+        DeliverPointer(MessageKind::PointerDown, PointerButtonOf(Fl::event_button()), Fl::event_x(),
+                       Fl::event_y(), pixels_per_unit());
+        return 1;
+      case FL_DRAG:
+        // FLTK sends drags (moves with a button held after a press here,
+        // outside the window too) apart from plain moves, which it leaves
+        // unsent to a widget that does not ask for them.
+        DeliverPointer(MessageKind::PointerMove, PointerButtonsHeld(Fl::event_state()),
+                       Fl::event_x(), Fl::event_y(), pixels_per_unit());
+        return 1;
+      case FL_RELEASE:
+        DeliverPointer(MessageKind::PointerUp, PointerButtonOf(Fl::event_button()), Fl::event_x(),
+                       Fl::event_y(), pixels_per_unit());
         return 1;
       case FL_KEYBOARD:
       case FL_SHORTCUT:
@@ -942,6 +968,17 @@ uint32_t PlatformTickCount() {
 
 bool PlatformEventPending() { return Quit.posted || XPending(fl_display) > 0; }
 
+// FLTK holds a pointer move back, to merge it with the moves behind it, and
+// sends it from Fl::wait, which this loop never runs: a move with the left
+// or right button held (a drag, for the program) is sent at once, before the
+// release behind it. Moves without them stay unsent.
+void SendHeldBackDrag(const XEvent& event) {
+  if (event.type != MotionNotify || (event.xmotion.state & (Button1Mask | Button3Mask)) == 0) {
+    return;
+  }
+  if (Fl_Window* window = fl_find(event.xmotion.window)) Fl::handle(FL_MOVE, window);
+}
+
 bool PlatformDispatchEvent(int* exitCode) {
   if (Quit.posted) {
     *exitCode = Quit.exitCode;
@@ -953,6 +990,7 @@ bool PlatformDispatchEvent(int* exitCode) {
   XNextEvent(fl_display, &event);
   FollowWindowManager(event);
   fl_handle(event);
+  SendHeldBackDrag(event);
   // Redraw the widgets the event changed, such as the menu bar, and free
   // windows that were discarded while it was handled.
   Fl::flush();

@@ -28,7 +28,7 @@ from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, MAP
                       OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
                       TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
                       WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
-                      SharedEditTests, assert_box_centred, box_outline, cells_with, click,
+                      SharedEditTests, SharedStudyTests, assert_box_centred, box_outline, cells_with, click,
                       edit_files, file_text, focused_window, geometry, outer_frame, press,
                       read_map, read_only_folder, start_display, stop_process, top_level,
                       visible_frame, wait_until, x_tool)
@@ -445,6 +445,10 @@ class EditTest(SharedEditTests, PathwickTest):
         self.assert_still()
         self.assertTrue(self.maze_picture() == before, "a click changed the maze")
         self.assertEqual(read_map(os.path.join(self.workdir, MAP_FILE)), EDIT_MAP)
+
+
+class StudyTest(SharedStudyTests, PathwickTest):
+    pass
 
 
 # The tests that run under each window manager; all of them under openbox.
