@@ -126,7 +126,8 @@ class OutputFileTest(unittest.TestCase):
             with self.subTest(name):
                 result = run(*self.ARGUMENTS, path)
                 self.assertEqual(result.returncode, 1)
-                self.assertRegex(result.stderr, rf"^pathwick-maze: cannot write {re.escape(path)}: .+\n$")
+                self.assertRegex(result.stderr,
+                                 rf"^pathwick-maze: cannot write {re.escape(path)}: .+\n$")
                 self.assertEqual(result.stdout, "")
                 if kept is not None:
                     self.assertEqual(self.read(), kept)
@@ -138,7 +139,8 @@ class CommandLineTest(unittest.TestCase):
         cases = {
             ("--exits", str(MAX_EXITS + 1)):
                 f"option '--exits' takes a whole number from 0 to {MAX_EXITS}, not '6'",
-            ("--loops", "-1"): f"option '--loops' takes a whole number from 0 to {MAX_LOOPS}, not '-1'",
+            ("--loops", "-1"):
+                f"option '--loops' takes a whole number from 0 to {MAX_LOOPS}, not '-1'",
             ("--seed", "9223372036854775808"):
                 "option '--seed' takes a whole number from 0 up, not '9223372036854775808'",
             ("--seed",): "option '--seed' needs a value",
