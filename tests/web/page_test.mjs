@@ -155,11 +155,11 @@ async function waitFor(page, expression, what, timeoutMs = 60000) {
   return false;
 }
 
-async function open(page, base, query, state) {
+async function open(page, base, query, state, timeoutMs = 60000) {
   await page.send('Page.navigate', { url: `${base}/${query}` });
   await sleep(100);
   return waitFor(page, `document.documentElement.dataset.state === '${state}'`,
-                 `${query || 'the page'} comes to ${state}`);
+                 `${query || 'the page'} comes to ${state}`, timeoutMs);
 }
 
 // The canvas as RGB bytes, rows from the top, as the screen shows it.
@@ -294,7 +294,9 @@ async function run(page, base) {
   // Frames: the first one and one deep into the search, against the
   // offscreen native render of the same frames.
   for (const frame of [1, 600]) {
-    if (await open(page, base, `?frames=${frame}`, 'held')) {
+    // One frame a display refresh: 600 of them take 10 s, and several
+    // times that on a busy machine.
+    if (await open(page, base, `?frames=${frame}`, 'held', 150000)) {
       compareFrames(await canvasPixels(page), referenceFrame(frame), `frame ${frame}`);
     }
     if (frame === 1) checkDownload();
@@ -442,10 +444,9 @@ async function run(page, base) {
 }
 
 // Every way out goes through process.exit, whose handlers kill the browser
-// and remove the scratch folder: the end of the checks, an exception, a
-// signal, and a session that takes too long (ended here well before
+// and then remove the scratch folder: the end of the checks, an exception,
+// a signal, and a session that takes too long (ended here well before
 // ctest's timeout would kill this process).
-process.on('exit', () => rmSync(scratch, { recursive: true, force: true, maxRetries: 3 }));
 for (const signal of ['SIGINT', 'SIGTERM', 'SIGHUP']) process.on(signal, () => process.exit(1));
 const sessionLimitMs = 240000;
 setTimeout(() => {
@@ -455,6 +456,7 @@ setTimeout(() => {
 
 const server = await serve();
 const browser = launchBrowser();
+process.on('exit', () => rmSync(scratch, { recursive: true, force: true, maxRetries: 3 }));
 try {
   const page = new DevTools(browser);
   await page.openPage();
