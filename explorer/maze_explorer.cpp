@@ -146,7 +146,7 @@ int MazeExplorer::LoadMazeFrom(std::istream& map) {
   return filled;
 }
 
-bool MazeExplorer::SaveMaze(const char* fileName, std::string* error) const {
+std::string MapFileText(const int32_t (&grid)[kCellCount]) {
   std::ostringstream map;
   for (int row = 0; row < kMazeSide; ++row) {
     for (int column = 0; column < kMazeSide; ++column) {
@@ -155,7 +155,11 @@ bool MazeExplorer::SaveMaze(const char* fileName, std::string* error) const {
     }
     map << kLineEnd;
   }
-  return ReplaceFileContents(fileName, map.str(), error);
+  return map.str();
+}
+
+bool MazeExplorer::SaveMaze(const char* fileName, std::string* error) const {
+  return ReplaceFileContents(fileName, MapFileText(grid), error);
 }
 
 bool MazeExplorer::IsWaitingAtStart() const { return state != Unloaded && !movedSinceLoad; }
