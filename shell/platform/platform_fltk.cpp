@@ -11,6 +11,12 @@
 // - X11 has no show command: it is ignored, and the window shows normally.
 // - The text in the picture is the embedded 6x13 bitmap font (fixed_font.h),
 //   not a font of the window system.
+// - On a dense screen (see ScreenScale: GDK_SCALE, the Xft.dpi resource or
+//   the screen's size) the program scales by a whole factor from 1.5 times
+//   96 dpi up: the framed window's size, the menu bar and its text, the boxes
+//   and their text. The text in the picture is then the 12x24 font of the
+//   same family; the picture's layout is in scene units and does not change.
+//   Windows scales by the window's DPI in any step instead.
 // - Frame sizes, full screen and always-on-top are requests to the window
 //   manager through the Extended Window Manager Hints. Without a manager that
 //   supports them the framed window's frame is not counted in its outer size,
@@ -66,11 +72,13 @@ namespace {
 const char kCjkFont[] = "WenQuanYi Micro Hei";
 const char kCjkBoldFont[] = "BWenQuanYi Micro Hei";  // FLTK's prefix "B" asks for bold
 
+// Sizes in pixels at 96 dpi, multiplied by ScreenScale().
 constexpr int kMenuBarHeight = 30;
-constexpr int kMinDepthBits = 16;
-
+constexpr int kMenuTextSize = 14;
 // A framed window placed by the window manager gets this client size.
 constexpr int kDefaultClientSide = 420;
+
+constexpr int kMinDepthBits = 16;
 
 // The program's window procedure, from PlatformOpen.
 WindowProcedure Procedure = nullptr;
@@ -419,6 +427,7 @@ bool PlatformOpen(const PlatformSetup& setup, const char** error) {
   }
   Procedure = setup.windowProcedure;
   fl_open_display(display);
+  ScreenScale();  // read once, before any window or box is made
   // (FLTK installs its own error handlers only where it opens the display.)
   ToleratePropertiesOfGoneWindows();
   Fl::add_system_handler(FollowWindowManagerInFltkLoops, nullptr);
@@ -480,18 +489,25 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
 bool PlatformCreateFramedWindow(const char* className, const char* title, int, int x, int y,
                                 int width, int height, const MenuBar& menu) {
   if (AppWindow.top != nullptr) return false;
+  const int scale = ScreenScale();
   const bool placedByWindowManager = height == kDefaultPlacement;
-  const int clientWidth = placedByWindowManager ? kDefaultClientSide : width;
-  const int clientHeight = placedByWindowManager ? kDefaultClientSide : height;
+  // The size counts pixels at 96 dpi; the position is on the screen as it is.
+  if (!placedByWindowManager) {
+    width *= scale;
+    height *= scale;
+  }
+  const int clientWidth = placedByWindowManager ? kDefaultClientSide * scale : width;
+  const int clientHeight = placedByWindowManager ? kDefaultClientSide * scale : height;
+  const int menuBarHeight = kMenuBarHeight * scale;
   auto* top = placedByWindowManager ? new Fl_Window(clientWidth, clientHeight)
                                     : new Fl_Window(x, y, clientWidth, clientHeight);
   top->copy_label(title);
   top->xclass(className);
   top->callback(OnWindowCallback);
-  auto* menuBar = new Fl_Menu_Bar(0, 0, clientWidth, kMenuBarHeight);
+  auto* menuBar = new Fl_Menu_Bar(0, 0, clientWidth, menuBarHeight);
+  menuBar->textsize(kMenuTextSize * scale);
   menuBar->copy(BuildMenu(menu.items, menu.itemCount).data());
-  auto* view =
-      new GlView(0, kMenuBarHeight, clientWidth, std::max(1, clientHeight - kMenuBarHeight));
+  auto* view = new GlView(0, menuBarHeight, clientWidth, std::max(1, clientHeight - menuBarHeight));
   top->end();
   top->resizable(view);
   AppWindow = WindowState{};
@@ -522,8 +538,11 @@ bool PlatformCreateContext() {
   return false;
 }
 
+// From twice the usual density on, the font of twice the size: a bitmap font
+// drawn for that size, not the small one stretched.
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
-  return CompileFixedFontLists(listBase, firstChar, count);
+  const FixedFont& font = ScreenScale() >= 2 ? FixedFont12x24 : FixedFont6x13;
+  return CompileFixedFontLists(font, listBase, firstChar, count);
 }
 
 void PlatformDestroyContext() {

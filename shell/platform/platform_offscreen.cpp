@@ -152,7 +152,7 @@ bool PlatformCreateContext() {
 
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
   if (platform.fontFails) return false;
-  return CompileFixedFontLists(listBase, firstChar, count);
+  return CompileFixedFontLists(FixedFont6x13, listBase, firstChar, count);
 }
 
 void PlatformDestroyContext() { offscreen::ReleaseContext(); }

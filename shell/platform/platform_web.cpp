@@ -190,7 +190,7 @@ bool PlatformCreateContext() {
 }
 
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
-  return CompileFixedFontLists(listBase, firstChar, count);
+  return CompileFixedFontLists(FixedFont6x13, listBase, firstChar, count);
 }
 
 void PlatformDestroyContext() {
