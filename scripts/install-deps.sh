@@ -50,7 +50,8 @@ WEB_PACKAGES="
 # managers i3, its window manager and bar alone, and awesome; kwin, KDE's,
 # with its Breeze frames and a session bus as xfwm4; xterm, the other
 # window that comes and goes over the program's), and the X tools that drive
-# the program and look at its windows (ImageMagick also paints the desktop);
+# the program and look at its windows (ImageMagick also paints the desktop;
+# xrdb sets Xft.dpi for the test on a dense screen);
 # the MinGW-w64 cross compiler for the Windows program, and Wine with a
 # Chinese locale to run it (without one, Wine draws the Chinese captions as
 # empty boxes) and with its own fonts, as "apt install wine" brings them; nsis
@@ -79,6 +80,7 @@ TEST_PACKAGES="
   xdotool
   imagemagick
   x11-utils
+  x11-xserver-utils
   g++-mingw-w64-x86-64-win32
   mingw-w64-x86-64-dev
   binutils-mingw-w64-x86-64

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end tests: the real pathwick program in a real X window.
 
-Usage: run_e2e.py [--window-manager NAME] PATHWICK DATA_DIR [unittest options]
+Usage: run_e2e.py [--window-manager NAME] [--dpi DPI] PATHWICK DATA_DIR [unittest options]
 
 Starts its own Xvfb (1024x768) with a window manager, runs the program in a
 scratch directory holding copies of MazeMap.txt and Stone.BMP from DATA_DIR,
@@ -11,7 +11,10 @@ pixels of root-window screenshots (ImageMagick's import).
 Under openbox (the default) every test runs. Under icewm, fluxbox, xfwm4,
 metacity, i3 and awesome only WindowManagerTest does: what a window manager
 changes (the frame, full screen, the keyboard focus). With "none",
-NoWindowManagerTest: the program on a bare X server.
+NoWindowManagerTest: the program on a bare X server. With --dpi, the screen
+is 3840x2160 at that density with Xft.dpi set to it, and only
+ScreenScaleTest runs (under openbox, or none): the program's sizes and
+text at the desktop's scale; the default session runs it at 1x.
 """
 
 import argparse
@@ -26,17 +29,18 @@ import time
 import unittest
 
 from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, MAP_FILE, NEW_EXIT,
-                      OPEN_CELL, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
-                      TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
+                      OPEN_CELL, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SESSION, SETTLE,
+                      TEXTURE_FILE, TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
                       WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
                       SharedEditTests, SharedStudyTests, assert_box_centred, box_outline, cells_with, click,
                       edit_files, file_text, focused_window, geometry, outer_frame, press,
-                      read_map, read_only_folder, start_display, start_window_manager,
+                      read_map, read_only_folder, runs, start_display, start_window_manager,
                       stop_process, top_level, visible_frame, wait_until, x_tool)
 
 PATHWICK = ""
 DATA_DIR = ""
 WINDOW_MANAGER = "openbox"
+DPI = None  # Xvfb's own density unless --dpi asks for one
 
 FRAMED_OUTER = (0, 0, 420, 420)
 BOX_TOLERANCE = 2  # pixels a box's centre may be off
@@ -53,7 +57,8 @@ FIRST_FRAME_WITHOUT_A_WINDOW_MANAGER = 2.0
 def setUpModule():
     home = tempfile.mkdtemp(prefix="pathwick-e2e-home-")
     unittest.addModuleCleanup(shutil.rmtree, home, True)
-    start_display(home, window_manager=None if WINDOW_MANAGER == "none" else WINDOW_MANAGER)
+    start_display(home, window_manager=None if WINDOW_MANAGER == "none" else WINDOW_MANAGER,
+                  dpi=DPI)
 
 
 def assert_becomes(measure, expected, what):
@@ -544,18 +549,86 @@ class StudyTest(SharedStudyTests, PathwickTest):
     pass
 
 
+class ScreenScaleTest(PathwickTest):
+    """On a dense screen the framed window, the menu, the boxes and the
+    picture's text grow by a whole factor: 2 at 192 dpi, 1 at the usual
+    density, where every size is what it always was."""
+
+    SCALE = 1  # set from --dpi
+
+    # At 1x: the question's size (its height follows the font's, within a
+    # few pixels at other sizes); the menu captions' ink height at 14 px, a
+    # little less than the size; and the title line's ink height in the 6x13
+    # font (ascenders to baseline: "Pathwick --Demo ... FPS" has no
+    # descenders), 20 rows in the 12x24 font.
+    QUESTION_SIZE = (280, 106)
+    MENU_INK_HEIGHTS = range(11, 15)
+    TITLE_INK_HEIGHT = 10
+
+    def test_window_menu_question_and_picture_text_grow_with_the_screen_scale(self):
+        scale = self.SCALE
+        screen = (0, 0, *SESSION["screen"])
+        framed_outer = (0, 0, 420 * scale, 420 * scale)
+        desktop = desktop_without_a_picture(framed_outer)
+        self.start()
+        question = self.focused_window_named(QUESTION_CAPTION)
+        _, _, width, height = geometry(question)
+        self.assertEqual(width, self.QUESTION_SIZE[0] * scale)
+        self.assertAlmostEqual(height, self.QUESTION_SIZE[1] * scale, delta=4 * (scale - 1))
+        assert_box_centred(question, screen, BOX_TOLERANCE)
+        press("Escape")
+        window = self.main_window()
+        if WINDOW_MANAGER == "none":
+            assert_becomes(lambda: outer_frame(window), framed_outer, "the window")
+        else:
+            assert_becomes(lambda: visible_frame(window, desktop), framed_outer,
+                           "the visible frame")
+        x, y, width, _ = geometry(window)
+        shot = Screenshot()
+        _, top, _, bottom = shot.extent_of_ink((x + 3, y + 3, x + width - 3, self.scene.y - 3))
+        self.assertIn(bottom - top, range(self.MENU_INK_HEIGHTS.start * scale,
+                                          (self.MENU_INK_HEIGHTS.stop - 1) * scale + 1),
+                      "the menu's text height")
+        area = (self.scene.x, self.scene.y, self.scene.x + self.scene.width,
+                self.scene.y + self.scene.height)
+        left, top, right, bottom = shot.extent_of(TITLE_LINE_COLOUR, area)
+        self.assertEqual(bottom - top, self.TITLE_INK_HEIGHT * scale, "the title's glyph height")
+        if scale > 1:
+            # Glyphs drawn for the size, not the small ones doubled: strokes
+            # one pixel wide, which doubling never gives.
+            self.assertIn(1, title_ink_runs(shot, (left, top, right, bottom)))
+        press("Escape")
+        self.assert_exits_with_1()
+
+
+def title_ink_runs(shot, rect):
+    """The lengths of the title line's horizontal runs of pixels in `rect`."""
+    x0, y0, x1, y1 = rect
+    lengths = set()
+    for y in range(y0, y1):
+        inked = [shot.pixel(x, y) == TITLE_LINE_COLOUR for x in range(x0, x1)]
+        lengths |= {last - first + 1 for first, last in runs(inked, 1)}
+    return lengths
+
+
 # The tests that run under each window manager; all of them under openbox.
 TESTS_UNDER = {"none": ["NoWindowManagerTest"],
                **{name: ["WindowManagerTest"] for name in WINDOW_MANAGERS if name != "openbox"}}
+# At a density asked for, under openbox or none.
+DENSE_TESTS = ["ScreenScaleTest"]
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser(usage=__doc__)
     parser.add_argument("--window-manager", default="openbox",
                         choices=[*WINDOW_MANAGERS, "none"])
+    parser.add_argument("--dpi", type=int, help="the screen's density: 3840x2160 at it")
     parser.add_argument("pathwick")
     parser.add_argument("data_dir")
     options, unittest_options = parser.parse_known_args()
     PATHWICK, DATA_DIR = os.path.abspath(options.pathwick), os.path.abspath(options.data_dir)
-    WINDOW_MANAGER = options.window_manager
-    tests = TESTS_UNDER.get(WINDOW_MANAGER, []) if not unittest_options else []
+    WINDOW_MANAGER, DPI = options.window_manager, options.dpi
+    # The program's rule: whole factors from 1.5 times 96 dpi on.
+    ScreenScaleTest.SCALE = max(1, int(DPI / 96 + 0.5)) if DPI and DPI >= 144 else 1
+    under = DENSE_TESTS if DPI is not None else TESTS_UNDER.get(WINDOW_MANAGER, [])
+    tests = under if not unittest_options else []
     unittest.main(argv=[sys.argv[0], *unittest_options, *tests], verbosity=2)
