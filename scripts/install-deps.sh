@@ -12,7 +12,7 @@ set -eu
 # which draws offscreen and writes GIFs; help2man writes the man pages from
 # the programs' --help in every build, dpkg-dev's dpkg-buildflags gives the
 # hardening flags, and cpack makes the Debian package with dpkg-dev's
-# dpkg-shlibdeps and file.
+# dpkg-shlibdeps and file; gettext's msgfmt compiles the message catalogs.
 RUN_PACKAGES="
   build-essential
   cmake
@@ -29,6 +29,7 @@ RUN_PACKAGES="
   help2man
   dpkg-dev
   file
+  gettext
 "
 
 # The tests, on top of the run set: GoogleTest, Python; a virtual display
@@ -44,7 +45,8 @@ RUN_PACKAGES="
 # for the Windows installer (cpack -G NSIS), which the Wine tests install;
 # clang with its fuzzing runtime for the fuzz targets; the checkers of the
 # Debian package, its menu entry and its AppStream metadata, and man, which
-# renders its man pages.
+# renders its man pages. The English locale runs the program and the Wine
+# one in English.
 TEST_PACKAGES="
   libgtest-dev
   python3
@@ -77,7 +79,7 @@ TEST_PACKAGES="
   desktop-file-utils
   appstream
 "
-TEST_LOCALES="zh_CN.UTF-8"
+TEST_LOCALES="zh_CN.UTF-8 en_US.UTF-8"
 
 case "${1:-test}" in
   run) PACKAGES="$RUN_PACKAGES" LOCALES="" ;;

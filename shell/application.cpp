@@ -4,11 +4,14 @@
 #include "shell/gl.h"
 #include "shell/platform/platform.h"
 #include "shell/rendering.h"
+#include "shell/text_ids.h"
 #include "ui/commands.h"
 #include "ui/viewport.h"
 
 namespace {
 
+// The program's own texts, shown in the user's language where a catalog has
+// them (PlatformLocalizedText).
 const char kQuestion[] = "是否要工作在全屏模式?";
 const char kQuestionCaption[] = "迷宫DEMO";
 
@@ -22,7 +25,9 @@ constexpr int kExitCode = 1;
 
 bool WantsFullScreen(WindowChoice choice) {
   if (choice == WindowChoice::Ask) {
-    return PlatformAskOkCancel(kQuestion, kQuestionCaption) != QuestionAnswer::Cancel;
+    return PlatformAskOkCancel(PlatformLocalizedText(TextQuestion, kQuestion),
+                               PlatformLocalizedText(TextQuestionCaption, kQuestionCaption)) !=
+           QuestionAnswer::Cancel;
   }
   return choice == WindowChoice::FullScreen;
 }
@@ -37,7 +42,7 @@ int Fail(const char* reason) {
 int CreateWindowFor(bool fullScreen, int showCommand) {
   if (fullScreen) return CreateFullScreenWindow(showCommand);
   return CreateFramedWindow(showCommand, kFramedX, kFramedY, kFramedWidth, kFramedHeight,
-                            MainMenuBar);
+                            LocalizedMenuBar());
 }
 
 int StartRendering(const char* textureFile) {

@@ -21,3 +21,15 @@ std::string FindDataFile(const char* name, const std::filesystem::path& program)
 
 // The same for the running program.
 std::string FindDataFile(const char* name);
+
+#ifndef _WIN32
+// The folder of the program's gettext catalogs (LANG/LC_MESSAGES/pathwick.mo)
+// for `program`: "locale" beside it, where the build tree keeps them, when
+// there is such a folder; else PREFIX/share/locale of the installation it
+// belongs to (/usr/share/locale for /usr/bin/pathwick). Empty for an empty
+// `program`.
+std::filesystem::path MessageCatalogFolder(const std::filesystem::path& program);
+
+// The same for the running program.
+std::filesystem::path MessageCatalogFolder();
+#endif
