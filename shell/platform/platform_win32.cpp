@@ -162,7 +162,7 @@ int LanguageRank(LANGID language, LANGID wanted) {
   return language == kEnglish ? 1 : 0;
 }
 
-BOOL CALLBACK RankLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) {
+BOOL CALLBACK RankLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR param) {
   auto* choice = reinterpret_cast<LanguageChoice*>(param);
   const int rank = LanguageRank(language, choice->wanted);
   if (rank > choice->rank) *choice = LanguageChoice{choice->wanted, language, rank};
@@ -173,12 +173,12 @@ BOOL CALLBACK RankLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR pa
 // best (LanguageChoice), or null when the program has no such resource.
 // Windows' own choice (LoadMenu, LoadString) goes by the thread's language
 // and falls back on the neutral one; the program picks itself.
-const void* LocalizedResource(LPCWSTR type, LPCWSTR name, DWORD* size) {
+const void* LocalizedResource(LPCSTR type, LPCSTR name, DWORD* size) {
   LanguageChoice choice{GetUserDefaultUILanguage(), 0, -1};
-  EnumResourceLanguagesW(Program.instance, type, name, RankLanguage,
+  EnumResourceLanguagesA(Program.instance, type, name, RankLanguage,
                          reinterpret_cast<LONG_PTR>(&choice));
   if (choice.rank < 0) return nullptr;
-  const HRSRC found = FindResourceExW(Program.instance, type, name, choice.best);
+  const HRSRC found = FindResourceExA(Program.instance, type, name, choice.best);
   const HGLOBAL loaded = found != nullptr ? LoadResource(Program.instance, found) : nullptr;
   if (loaded == nullptr) return nullptr;
   *size = SizeofResource(Program.instance, found);
@@ -187,7 +187,7 @@ const void* LocalizedResource(LPCWSTR type, LPCWSTR name, DWORD* size) {
 
 HMENU LoadLocalizedMenu(uint32_t id) {
   DWORD size = 0;
-  const void* menu = LocalizedResource(RT_MENU, MAKEINTRESOURCEW(id), &size);
+  const void* menu = LocalizedResource(RT_MENU, MAKEINTRESOURCEA(id), &size);
   return menu != nullptr ? LoadMenuIndirectW(menu) : nullptr;
 }
 
@@ -198,7 +198,7 @@ std::string LoadLocalizedString(uint32_t id) {
   constexpr uint32_t kStringsPerBlock = 16;
   DWORD size = 0;
   const auto* units = static_cast<const WCHAR*>(
-      LocalizedResource(RT_STRING, MAKEINTRESOURCEW(id / kStringsPerBlock + 1), &size));
+      LocalizedResource(RT_STRING, MAKEINTRESOURCEA(id / kStringsPerBlock + 1), &size));
   if (units == nullptr) return "";
   const WCHAR* end = units + size / sizeof(WCHAR);
   for (uint32_t skip = id % kStringsPerBlock; skip > 0 && units < end; --skip) {
