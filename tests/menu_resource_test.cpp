@@ -160,9 +160,9 @@ TEST_F(MenuResourceTest, ScriptHoldsChineseAndEnglishReadAsUtf8) {
   for (const LanguageSection& section : script.sections) languages.push_back(section.language);
   EXPECT_EQ(languages, (std::vector<std::string>{kChinese, kEnglish}));
   // Before any text, for the resource compiler to read them as UTF-8.
-  EXPECT_NE(std::find(script.statements.begin(), script.statements.end(),
-                      "#pragma code_page(65001)"),
-            script.statements.end())
+  EXPECT_NE(
+      std::find(script.statements.begin(), script.statements.end(), "#pragma code_page(65001)"),
+      script.statements.end())
       << "no UTF-8 code page before the first language";
 }
 

@@ -78,10 +78,10 @@ TEST(CatalogLanguagesTest, EnglishComesLastUnlessTheLocaleIsC) {
       {nullptr, "zh_CN.UTF-8", "zh_CN.UTF-8:en"},  // zh has a catalog: still Chinese
       {"", "en_GB.UTF-8", "en_GB.UTF-8:en"},       // an empty LANGUAGE counts as unset
       {"fr:zh_CN", "fr_FR.UTF-8", "fr:zh_CN:en"},
-      {"de", "C.UTF-8", "de:en"},        // gettext reads LANGUAGE in C.UTF-8
-      {nullptr, "C.UTF-8", ""},          // but without it C.UTF-8 asks for no language
-      {nullptr, "C", ""},                // the C locale: the own texts
-      {"en", "C", ""},                   // gettext ignores LANGUAGE there
+      {"de", "C.UTF-8", "de:en"},  // gettext reads LANGUAGE in C.UTF-8
+      {nullptr, "C.UTF-8", ""},    // but without it C.UTF-8 asks for no language
+      {nullptr, "C", ""},          // the C locale: the own texts
+      {"en", "C", ""},             // gettext ignores LANGUAGE there
       {"de", "POSIX", ""},
   };
   for (const LanguageCase& c : cases) {

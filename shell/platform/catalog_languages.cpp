@@ -13,7 +13,8 @@ bool IsCWithCodeset(const std::string& locale) { return locale.rfind("C.", 0) ==
 
 std::string LanguagesEndingInEnglish(const char* language, const std::string& messagesLocale) {
   if (IsPlainC(messagesLocale)) return "";
-  if (language != nullptr && language[0] != '\0') return std::string(language) + ":" + kLastLanguage;
+  if (language != nullptr && language[0] != '\0')
+    return std::string(language) + ":" + kLastLanguage;
   if (IsCWithCodeset(messagesLocale)) return "";
   return messagesLocale + ":" + kLastLanguage;
 }

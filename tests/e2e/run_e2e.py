@@ -24,9 +24,9 @@ import tempfile
 import time
 import unittest
 
-from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, LANGUAGES, MAP_FILE,
-                      NEW_EXIT, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
-                      TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
+from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, LANGUAGES,
+                      MAP_FILE, NEW_EXIT, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN,
+                      SETTLE, TEXTURE_FILE, TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
                       WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
                       SharedEditTests, assert_box_centred, box_outline, cells_with, click,
                       edit_files, file_text, focused_window, geometry, outer_frame, press,

@@ -496,7 +496,8 @@ class ProgramTest(unittest.TestCase):
     def menu_items(self, band):
         """Centres of the menu bar's captions (menu_captions)."""
         _, top, _, bottom = band
-        return [((first + last) // 2, (top + bottom) // 2) for first, last in self.menu_captions(band)]
+        return [((first + last) // 2, (top + bottom) // 2)
+                for first, last in self.menu_captions(band)]
 
     def menu_captions(self, band):
         """The first and last screen column of each of the menu bar's
