@@ -8,12 +8,12 @@
 #include "ui/commands.h"
 #include "ui/viewport.h"
 
-namespace {
-
 // The program's own texts, shown in the user's language where a catalog has
 // them (PlatformLocalizedText).
-const char kQuestion[] = "是否要工作在全屏模式?";
-const char kQuestionCaption[] = "迷宫DEMO";
+const char kFullScreenQuestion[] = "是否要工作在全屏模式?";
+const char kFullScreenQuestionCaption[] = "迷宫DEMO";
+
+namespace {
 
 // The framed window's outer frame, at the screen's top-left corner.
 constexpr int kFramedX = 0;
@@ -25,16 +25,17 @@ constexpr int kExitCode = 1;
 
 bool WantsFullScreen(WindowChoice choice) {
   if (choice == WindowChoice::Ask) {
-    return PlatformAskOkCancel(PlatformLocalizedText(TextQuestion, kQuestion),
-                               PlatformLocalizedText(TextQuestionCaption, kQuestionCaption)) !=
+    return PlatformAskOkCancel(
+               PlatformLocalizedText(TextQuestion, kFullScreenQuestion),
+               PlatformLocalizedText(TextQuestionCaption, kFullScreenQuestionCaption)) !=
            QuestionAnswer::Cancel;
   }
   return choice == WindowChoice::FullScreen;
 }
 
-int Fail(const char* reason) {
+bool Fail(const char* reason) {
   PlatformNotify(NoticeKind::Error, reason);
-  return kExitCode;
+  return false;
 }
 
 }  // namespace
@@ -70,7 +71,7 @@ void LoadWallTexture(const char* fileName) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
 }
 
-int RunApplication(const LaunchOptions& options) {
+bool StartApplication(const LaunchOptions& options) {
   // Initialise: the maze first, then the window system.
   // The map file is the one Return reloads and, in edit mode, the one the
   // edits are written to.
@@ -91,13 +92,19 @@ int RunApplication(const LaunchOptions& options) {
     PlatformDestroyWindow();
     return Fail("cannot create an OpenGL context for the window");
   }
+  return true;
+}
 
-  // Loop until the window is destroyed.
-  RunFrameLoop(options.frame);
-
-  // Tear down.
+void EndApplication() {
   delete[] TexturePixels;
   TexturePixels = nullptr;
   ShutdownRendering();
+}
+
+int RunApplication(const LaunchOptions& options) {
+  if (!StartApplication(options)) return kExitCode;
+  // Loop until the window is destroyed.
+  RunFrameLoop(options.frame);
+  EndApplication();
   return kExitCode;
 }

@@ -40,6 +40,7 @@ uint32_t FrameIntervalMs = 0;
 int SpeedSetting = kStartSpeedSetting;
 
 bool MapWriteFailureReported = false;
+std::optional<Painting> Drag;
 
 void ResetProgramState() {
   Explorer = MazeExplorer();
@@ -56,4 +57,5 @@ void ResetProgramState() {
   FrameIntervalMs = 0;
   SpeedSetting = kStartSpeedSetting;
   MapWriteFailureReported = false;
+  Drag.reset();
 }

@@ -33,6 +33,7 @@ struct Globals {
   uint32_t frameIntervalMs;
   int speedSetting;
   bool mapWriteFailureReported;
+  bool dragging;
 };
 
 Globals ReadGlobals() {
@@ -48,7 +49,8 @@ Globals ReadGlobals() {
                  FrameRateCapped,
                  FrameIntervalMs,
                  SpeedSetting,
-                 MapWriteFailureReported};
+                 MapWriteFailureReported,
+                 Drag.has_value()};
 }
 
 const Globals kAtStart = ReadGlobals();
@@ -72,6 +74,7 @@ void ChangeEveryGlobal() {
   FrameIntervalMs = 20;
   SpeedSetting = 50;
   MapWriteFailureReported = true;
+  Drag = Painting{PointerLeft, Open, {45, 314}, 0, {{1, Wall}}};
   Explorer.grid[0] = Open;
   Explorer.path.push(Pose{0, 0, 1, 90, 0});
   Explorer.pose = Pose{0, 0, 1, 90, 12};
@@ -80,6 +83,8 @@ void ChangeEveryGlobal() {
   Explorer.SetMessage(kGoBackMessage);
   Explorer.editMode = true;
   Explorer.movedSinceLoad = true;
+  Explorer.stepping = true;
+  Explorer.held = true;
 }
 
 TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
@@ -101,6 +106,7 @@ TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
   EXPECT_EQ(now.frameIntervalMs, kAtStart.frameIntervalMs);
   EXPECT_EQ(now.speedSetting, kAtStart.speedSetting);
   EXPECT_EQ(now.mapWriteFailureReported, kAtStart.mapWriteFailureReported);
+  EXPECT_EQ(now.dragging, kAtStart.dragging);
   const MazeExplorer fresh;
   const Snapshot expected = TakeSnapshot(fresh);
   const Snapshot actual = TakeSnapshot(Explorer);
@@ -112,6 +118,8 @@ TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
   EXPECT_EQ(actual.message, expected.message);
   EXPECT_EQ(Explorer.editMode, fresh.editMode);
   EXPECT_EQ(Explorer.movedSinceLoad, fresh.movedSinceLoad);
+  EXPECT_EQ(Explorer.stepping, fresh.stepping);
+  EXPECT_EQ(Explorer.held, fresh.held);
 }
 
 }  // namespace
