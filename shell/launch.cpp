@@ -89,7 +89,7 @@ void WarnAboutNamedFiles(const LaunchOptions& options) {
   // edit creates it.
   const bool mapToCreate = options.edit && !FileExists(options.mapFile.c_str());
   if (options.mapFileNamed && !mapToCreate && !IsReadableFile(options.mapFile.c_str())) {
-    Warn("cannot read the map file '" + options.mapFile + "': every cell stays a wall");
+    Warn("cannot read the map file " + Quoted(options.mapFile) + ": every cell stays a wall");
   }
   if (options.textureFileNamed) {
     const std::string refusal = TextureFileRefusal(options.textureFile.c_str());
@@ -134,7 +134,7 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
       PlatformNotify(NoticeKind::Info, usage);
       return kHelpExitCode;
     case ParseResult::Version:
-      PlatformNotify(NoticeKind::Info, "pathwick " PATHWICK_VERSION "\n");
+      PlatformNotify(NoticeKind::Info, VersionText(kProgramName).c_str());
       return kHelpExitCode;
     case ParseResult::Error:
       PlatformNotify(NoticeKind::Error, (error + "\n" + TryHelpLine(kProgramName)).c_str());

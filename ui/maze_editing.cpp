@@ -5,6 +5,7 @@
 
 #include "shell/platform/platform.h"
 #include "shell/program_state.h"
+#include "shell/quoting.h"
 #include "ui/viewport.h"
 
 bool MapWriteFailureReported = false;
@@ -28,8 +29,8 @@ std::optional<MazeCell> CellUnder(int x, int y) {
 void ReportWriteFailure(const std::string& reason) {
   if (MapWriteFailureReported) return;
   MapWriteFailureReported = true;
-  const std::string warning = std::string("cannot write the map file '") + MapFileName +
-                              "': " + reason + "; the edit is undone";
+  const std::string warning =
+      "cannot write the map file " + Quoted(MapFileName) + ": " + reason + "; the edit is undone";
   PlatformNotify(NoticeKind::Warning, warning.c_str());
 }
 
