@@ -144,7 +144,7 @@ int MazeExplorer::LoadMazeFrom(std::istream& map) {
   return filled;
 }
 
-bool MazeExplorer::SaveMaze(const char* fileName, std::string* error) const {
+std::string MazeExplorer::MapText() const {
   std::ostringstream map;
   for (int row = 0; row < kMazeSide; ++row) {
     for (int column = 0; column < kMazeSide; ++column) {
@@ -153,7 +153,11 @@ bool MazeExplorer::SaveMaze(const char* fileName, std::string* error) const {
     }
     map << kLineEnd;
   }
-  return ReplaceFileContents(fileName, map.str(), error);
+  return map.str();
+}
+
+bool MazeExplorer::SaveMaze(const char* fileName, std::string* error) const {
+  return ReplaceFileContents(fileName, MapText(), error);
 }
 
 bool MazeExplorer::IsWaitingAtStart() const { return state != Unloaded && !movedSinceLoad; }
@@ -175,7 +179,7 @@ void MazeExplorer::SetMessage(const char* text) {
 bool MazeExplorer::Tick() {
   if (paused == 1) {
     if (editMode && IsWaitingAtStart()) {
-      SetMessage(kEditMessage);
+      SetMessage(editNote != nullptr ? editNote : kEditMessage);
     } else {
       SetMessage(kRestMessage);
     }

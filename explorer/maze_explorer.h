@@ -128,11 +128,12 @@ class MazeExplorer {
   // cannot fit an int is given up without reading its digits to their end.
   // Returns the number of cells filled.
   int LoadMazeFrom(std::istream& map);
-  // Writes the grid as a map file that LoadMaze reads back to the same grid:
-  // ten lines of ten numbers, row 0 (drawn at the bottom) first, each line
-  // ended. The file is replaced safely (ReplaceFileContents): it holds the
-  // old or the new grid, never a part. False, with the reason in `error`,
-  // when it cannot be written; it is then as it was.
+  // The grid as a map file that LoadMaze reads back to the same grid: ten
+  // lines of ten numbers, row 0 (drawn at the bottom) first, each line
+  // ended.
+  std::string MapText() const;
+  // Writes MapText() to the map file (ReplaceFileContents). False, with the
+  // reason in `error`, when it cannot be written; it is then as it was.
   bool SaveMaze(const char* fileName, std::string* error) const;
   // True from a load until the first tick that runs unpaused: the explorer
   // stands untouched on its start cell and the search has not changed the
@@ -165,6 +166,10 @@ class MazeExplorer {
   // Set by the --edit option: while the explorer waits at start, the status
   // line says how to edit instead of showing the pause message.
   bool editMode = false;
+  // In edit mode, while the explorer waits at start: a note the status line
+  // shows instead of how to edit, such as that the map was reloaded; null
+  // for none.
+  const char* editNote = nullptr;
   // Whether a tick has run unpaused since the last load.
   bool movedSinceLoad = false;
 

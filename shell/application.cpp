@@ -5,6 +5,7 @@
 #include "shell/platform/platform.h"
 #include "shell/rendering.h"
 #include "ui/commands.h"
+#include "ui/maze_editing.h"
 #include "ui/viewport.h"
 
 unsigned char* TexturePixels = nullptr;
@@ -74,7 +75,7 @@ int RunApplication(const LaunchOptions& options) {
   // edits are written to.
   MapFileName = options.mapFile.c_str();
   Explorer.editMode = options.edit;
-  Explorer.LoadMaze(MapFileName);
+  LoadMapFile();
 
   const char* displayError = nullptr;
   if (!PlatformOpen(PlatformSetup{AppInstance, MainWindowProc}, &displayError)) {

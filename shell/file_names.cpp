@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <system_error>
 
 #ifdef _WIN32
@@ -64,6 +65,17 @@ bool OpenRegularFile(std::ifstream& file, const char* utf8Name, std::ios::openmo
   if (std::filesystem::is_regular_file(path, error)) file.open(path, mode | std::ios::in);
   if (!file.is_open()) file.setstate(std::ios::failbit);
   return file.is_open();
+}
+
+bool ReadWholeFile(const char* utf8Name, std::string* contents) {
+  contents->clear();
+  std::ifstream file;
+  if (!OpenRegularFile(file, utf8Name, std::ios::binary)) return false;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  if (file.bad()) return false;
+  *contents = bytes.str();
+  return true;
 }
 
 namespace {

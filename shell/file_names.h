@@ -15,6 +15,11 @@
 bool OpenRegularFile(std::ifstream& file, const char* utf8Name,
                      std::ios::openmode mode = std::ios::in);
 
+// Reads the whole regular file `utf8Name` into `contents`, byte for byte.
+// False, with `contents` empty, when it is missing, no regular file, or
+// cannot be read.
+bool ReadWholeFile(const char* utf8Name, std::string* contents);
+
 // True when something exists under the name `utf8Name` (a symbolic link
 // counts when what it names exists).
 bool FileExists(const char* utf8Name);

@@ -76,8 +76,17 @@ TEST(ParseArgumentsTest, HelpVersionAndBadUsageSayInOneLineWhatIsWrong) {
   const Case cases[] = {
       {{"--windowed", "--help"}, ParseResult::Help, ""},
       {{"/?"}, ParseResult::Help, ""},
-      {{"--bogus", "/?"}, ParseResult::Help, ""},
-      {{"--version", "--bogus"}, ParseResult::Version, ""},
+      {{"--version", "--windowed"}, ParseResult::Version, ""},
+      {{"--help", "--version"}, ParseResult::Help, ""},
+      // Bad usage counts beside --help and --version.
+      {{"--bogus", "/?"}, ParseResult::Error, "unknown option '--bogus'"},
+      {{"--version", "--bogus"}, ParseResult::Error, "unknown option '--bogus'"},
+      {{"--help", "---"}, ParseResult::Error, "unknown option '---'"},
+      {{"--version", "extra"}, ParseResult::Error, "unexpected argument 'extra'"},
+      {{"--help", "--map"}, ParseResult::Error, "option '--map' needs a value"},
+      // Names in messages are quoted, their control characters escaped.
+      {{"a\nb\x1b[31m\t\xff"}, ParseResult::Error, "unexpected argument 'a\\nb\\x1b[31m\\t\\xff'"},
+      {{""}, ParseResult::Error, "unexpected argument ''"},
       {{"--map"}, ParseResult::Error, "option '--map' needs a value"},
       {{"--map", ""}, ParseResult::Error, "option '--map' needs a value"},
       // An empty value after "=" does not take the next argument.

@@ -44,7 +44,12 @@ class MazeEditingTest : public ::testing::Test {
     map_ = file;
     MapFileName = map_.c_str();
     Explorer.editMode = true;
-    Explorer.LoadMaze(MapFileName);
+    LoadMapFile();
+  }
+
+  // What another program does: writes `grid` into the map file.
+  void WriteAsAnotherProgram(const Grid& grid) const {
+    std::ofstream(map_, std::ios::binary) << MapText(grid);
   }
 
   // A press at pixel (x, y) from the drawing area's top-left corner.
@@ -154,6 +159,70 @@ TEST_F(MazeEditingTest, AFileThatCannotBeWrittenUndoesTheEditAndWarnsOncePerFail
   Click(PointerLeft, 3, 3);
   EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
   EXPECT_EQ(2u, Notices().size());
+}
+
+// Two editors on one map, the other one a program that writes the file
+// between this one's clicks: each click finds the other's change, reloads
+// it, says so on the status line and adds its own cell, so that the file
+// ends with every click.
+TEST_F(MazeEditingTest, ChangesOfAnotherProgramAreReloadedBeforeAClickAndKept) {
+  Grid expected = kMap;
+  struct Turn {
+    int otherColumn;  // the other program opens this cell of row 0
+    int ownColumn;    // then this program clicks this one, left
+  };
+  for (const Turn& turn : {Turn{2, 3}, Turn{4, 5}, Turn{6, 7}}) {
+    SCOPED_TRACE(turn.ownColumn);
+    expected[Index(turn.otherColumn, 0)] = Open;
+    WriteAsAnotherProgram(expected);
+
+    Click(PointerLeft, turn.ownColumn, 0);
+    Explorer.Tick();
+
+    expected[Index(turn.ownColumn, 0)] = Open;
+    EXPECT_EQ(expected, GridOf(Explorer));
+    EXPECT_EQ(MapText(expected), MapContents());
+    EXPECT_STREQ(Explorer.message, kMapReloadedNote);
+  }
+  // A click that finds no change says how to edit again.
+  Click(PointerLeft, 8, 0);
+  Explorer.Tick();
+  EXPECT_STRNE(Explorer.message, kMapReloadedNote);
+  EXPECT_EQ(Pose{}, Explorer.pose);
+  EXPECT_TRUE(Notices().empty());
+}
+
+TEST_F(MazeEditingTest, AClickOnACellTheOtherProgramChangedGivesTheCodeTheUserAimedAt) {
+  // The user sees a wall at (3, 3), which the other program has just opened;
+  // the left click that would open it leaves it open, not an exit.
+  WriteAsAnotherProgram(WallsWith({{0, 0, Open}, {3, 3, Open}}));
+
+  Click(PointerLeft, 3, 3);
+
+  EXPECT_EQ(MapText(WallsWith({{0, 0, Open}, {3, 3, Open}})), MapContents());
+}
+
+TEST_F(MazeEditingTest, AChangeOnDiskShowsWithoutAClickWithinTheCheckInterval) {
+  const Grid changed = WallsWith({{0, 0, Open}, {9, 0, Exit}});
+  WriteAsAnotherProgram(changed);
+  fake::Get().tick += kMapCheckIntervalMs - 1;
+  FollowMapFile();
+  EXPECT_EQ(kMap, GridOf(Explorer));
+
+  fake::Get().tick += 1;
+  FollowMapFile();
+  EXPECT_EQ(changed, GridOf(Explorer));
+  Explorer.Tick();
+  EXPECT_STREQ(Explorer.message, kMapReloadedNote);
+  EXPECT_EQ(1, Explorer.paused);
+
+  // Once the search has moved, the file is no longer followed.
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyControl});
+  Explorer.Tick();
+  WriteAsAnotherProgram(kMap);
+  fake::Get().tick += kMapCheckIntervalMs;
+  FollowMapFile();
+  EXPECT_NE(kMap, GridOf(Explorer));
 }
 
 TEST_F(MazeEditingTest, AMissingMapStartsAllWallAndTheFirstClickCreatesIt) {

@@ -20,7 +20,7 @@ constexpr int kLowestSettingThatStepsDown = 20;
 constexpr int kFullSpeedSetting = 100;
 
 void Start() {
-  Explorer.LoadMaze(MapFileName);
+  LoadMapFile();
   Explorer.SetPaused(false);
 }
 

@@ -1,16 +1,67 @@
 #include "ui/maze_editing.h"
 
 #include <optional>
+#include <sstream>
 #include <string>
 
+#include "shell/file_names.h"
 #include "shell/platform/platform.h"
 #include "shell/program_state.h"
 #include "shell/quoting.h"
 #include "ui/viewport.h"
 
 bool MapWriteFailureReported = false;
+const char kMapReloadedNote[] = "The map changed on disk and was reloaded";
 
 namespace {
+
+// The map file as the program last read or wrote it: whether it was there,
+// and its bytes.
+struct MapFileVersion {
+  bool exists = false;
+  std::string contents;
+
+  bool operator==(const MapFileVersion& other) const {
+    return exists == other.exists && contents == other.contents;
+  }
+};
+
+MapFileVersion KnownMapFile;
+uint32_t LastMapCheckMs = 0;
+
+MapFileVersion CurrentMapFile() {
+  MapFileVersion version;
+  version.exists = ReadWholeFile(MapFileName, &version.contents);
+  return version;
+}
+
+// Loads `version` into the explorer, as LoadMaze loads a file.
+void LoadVersion(const MapFileVersion& version) {
+  std::istringstream map(version.contents);
+  if (!version.exists) map.setstate(std::ios::failbit);
+  Explorer.LoadMazeFrom(map);
+  KnownMapFile = version;
+}
+
+// True when another program changed the map file since the program last
+// read or wrote it; the explorer then holds the file's map, still waiting
+// at start as it was (paused or not), and the status line says so. A file
+// that went away is no map to reload: the next write makes it again.
+bool ReloadIfChangedOnDisk() {
+  const MapFileVersion current = CurrentMapFile();
+  if (current == KnownMapFile) return false;
+  if (!current.exists) {
+    KnownMapFile = current;
+    return false;
+  }
+  const int32_t paused = Explorer.paused;
+  LoadVersion(current);
+  Explorer.paused = paused;
+  Explorer.editNote = kMapReloadedNote;
+  return true;
+}
+
+bool MayEdit() { return Explorer.editMode && Explorer.IsWaitingAtStart(); }
 
 std::optional<CycleDirection> DirectionOf(uint32_t button) {
   if (button == PointerLeft) return CycleDirection::Forward;
@@ -36,18 +87,43 @@ void ReportWriteFailure(const std::string& reason) {
 
 }  // namespace
 
+void LoadMapFile() {
+  if (!Explorer.editMode) {
+    Explorer.LoadMaze(MapFileName);
+    return;
+  }
+  // The map is read from the very bytes that are remembered.
+  LoadVersion(CurrentMapFile());
+  Explorer.editNote = nullptr;
+  LastMapCheckMs = PlatformTickCount();
+}
+
+void FollowMapFile() {
+  if (!MayEdit()) return;
+  const uint32_t now = PlatformTickCount();
+  if (now - LastMapCheckMs < kMapCheckIntervalMs) return;
+  LastMapCheckMs = now;
+  ReloadIfChangedOnDisk();
+}
+
 void EditCellAtPoint(uint32_t button, int x, int y) {
-  if (!Explorer.editMode || !Explorer.IsWaitingAtStart()) return;
+  if (!MayEdit()) return;
   const std::optional<CycleDirection> direction = DirectionOf(button);
   if (!direction) return;
   const std::optional<MazeCell> cell = CellUnder(x, y);
   if (!cell) return;
 
   int32_t& code = Explorer.grid[cell->column + kMazeSide * cell->row];
+  // The click means what it would do to the cell as the user saw it, also
+  // when another program changed the file and its map is reloaded now.
+  const int32_t aimedAt = CycledCode(code, *direction);
+  Explorer.editNote = nullptr;
+  ReloadIfChangedOnDisk();
   const int32_t before = code;
-  code = CycledCode(before, *direction);
+  code = aimedAt;
   std::string reason;
   if (Explorer.SaveMaze(MapFileName, &reason)) {
+    KnownMapFile = MapFileVersion{true, Explorer.MapText()};
     MapWriteFailureReported = false;
     return;
   }
