@@ -97,6 +97,21 @@ void WarnAboutNamedFiles(const LaunchOptions& options) {
   }
 }
 
+void ChooseMapToEdit(LaunchOptions& options) {
+  NoticeLevel level = NoticeLevel::None;
+  std::string notice;
+  const std::optional<std::string> map = MapFileToEdit(options.mapFile.c_str(), &level, &notice);
+  if (level != NoticeLevel::None) {
+    PlatformNotify(level == NoticeLevel::Info ? NoticeKind::Info : NoticeKind::Warning,
+                   notice.c_str());
+  }
+  if (map) {
+    options.mapFile = *map;
+  } else {
+    options.edit = false;
+  }
+}
+
 }  // namespace
 
 const char* UsageText(UsageLayout layout) {
@@ -144,7 +159,9 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
   }
   // Files the command line did not name: the working directory's, or else
   // the ones installed with the program. The maze that edits go to is never
-  // an installed one: in edit mode it is the working directory's.
+  // an installed one: in edit mode it is the working directory's, or the
+  // user's own copy when that is the installation's folder.
+  if (!options.mapFileNamed && options.edit) ChooseMapToEdit(options);
   if (!options.mapFileNamed && !options.edit) {
     options.mapFile = FindDataFile(options.mapFile.c_str());
   }
