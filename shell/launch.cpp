@@ -162,6 +162,7 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
   // an installed one: in edit mode it is the working directory's, or the
   // user's own copy when that is the installation's folder.
   if (!options.mapFileNamed && options.edit) ChooseMapToEdit(options);
+  if (options.edit) RemoveLeftoverReplacements(options.mapFile.c_str());
   if (!options.mapFileNamed && !options.edit) {
     options.mapFile = FindDataFile(options.mapFile.c_str());
   }
