@@ -31,6 +31,7 @@
 #include "shell/heap.h"
 #include "shell/platform/platform.h"
 #include "shell/platform/platform_offscreen.h"
+#include "shell/program_state.h"
 
 namespace {
 
@@ -198,8 +199,9 @@ bool RunRounds(const DrawCase& drawCase, const std::string& dataDir, const Floor
 
   const std::string mapFile = dataDir + "/MazeMap.txt";
   const std::string textureFile = dataDir + "/Stone.BMP";
-  fake::Reset();
-  fake::Platform& platform = fake::Get();
+  ResetProgramState();
+  offscreen::Reset();
+  offscreen::Platform& platform = offscreen::Get();
   platform.realClock = true;
   platform.clientWidth = drawCase.width;
   platform.clientHeight = drawCase.height;
@@ -208,10 +210,10 @@ bool RunRounds(const DrawCase& drawCase, const std::string& dataDir, const Floor
     if (quitting) return;
     if (renderer->empty()) *renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     if (!turns.ProgramFrameDone()) {
-      fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
+      offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
       quitting = true;
     } else if (Explorer.paused != 0 || Explorer.state == FoundExit || Explorer.state == NoExit) {
-      fake::QueueMessage(MessageKind::KeyDown, KeyReturn);
+      offscreen::QueueMessage(MessageKind::KeyDown, KeyReturn);
     }
   };
   LaunchOptions options;
@@ -219,7 +221,8 @@ bool RunRounds(const DrawCase& drawCase, const std::string& dataDir, const Floor
   options.mapFile = mapFile.c_str();
   options.textureFile = textureFile.c_str();
   RunApplication(options);
-  fake::Reset();
+  ResetProgramState();
+  offscreen::Reset();
   *rounds = turns.CountedRounds();
   return static_cast<int>(rounds->size()) == kRounds;
 }
@@ -296,8 +299,9 @@ void ReportCap() {
   std::printf("%6s %12s %18s %18s %10s %12s\n", "rate", "interval ms", "promised 1000/ms",
               "measured frames/s", "shown FPS", "longest ms");
   for (const int rate : {15, 100, 105}) {
-    fake::Reset();
-    fake::Get().realClock = true;
+    ResetProgramState();
+    offscreen::Reset();
+    offscreen::Get().realClock = true;
     RenderingEnabled = 1;
     SetFrameRate(rate);
     capCount = FrameCount(kCapRunTime);
@@ -306,7 +310,8 @@ void ReportCap() {
                 1000.0 / FrameIntervalMs, capCount.PerSecond(), CurrentFps,
                 capCount.longestGapMs());
   }
-  fake::Reset();
+  ResetProgramState();
+  offscreen::Reset();
 }
 
 }  // namespace

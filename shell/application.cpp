@@ -8,9 +8,6 @@
 #include "ui/maze_editing.h"
 #include "ui/viewport.h"
 
-unsigned char* TexturePixels = nullptr;
-BitmapInfoHeader TextureInfo = {};
-
 namespace {
 
 const char kQuestion[] = "是否要工作在全屏模式?";

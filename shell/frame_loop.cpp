@@ -2,11 +2,6 @@
 
 #include "shell/platform/platform.h"
 
-int RenderingEnabled = 0;
-int CurrentFps = 0;
-int FrameRateCapped = 0;
-uint32_t FrameIntervalMs = 0;
-
 namespace {
 
 constexpr uint32_t kMeasuringWindowMs = 1000;

@@ -15,6 +15,7 @@
 #include "shell/gl.h"
 #include "shell/platform/platform_offscreen.h"
 #include "tests/explorer_fixtures.h"
+#include "tests/offscreen_program.h"
 #include "ui/frame.h"
 
 namespace {
@@ -44,11 +45,11 @@ struct Effects {
 };
 
 Effects CaptureEffects() {
-  const fake::Platform& platform = fake::Get();
+  const offscreen::Platform& platform = offscreen::Get();
   Effects effects{GridOf(Explorer),      Explorer.pose,       Explorer.state,    Explorer.paused,
                   Explorer.path.size(),  SpeedSetting,        FrameRateCapped,   FrameIntervalMs,
                   platform.windowExists, platform.quitPosted, platform.quitCode, {}};
-  for (const fake::ShownMessage& box : platform.messages) {
+  for (const offscreen::ShownMessage& box : platform.messages) {
     effects.shown.emplace_back(box.text, box.caption);
   }
   return effects;
@@ -80,12 +81,12 @@ class CommandsTest : public ::testing::Test {
     mapFile_ = dir_.Write("maze.txt", explorer_test::MapText(kMapOnDisk));
     ResetWithWindow();
   }
-  void TearDown() override { fake::Reset(); }
+  void TearDown() override { ResetProgram(); }
 
   // The program's start state, with the window open and the map file above.
   void ResetWithWindow() {
-    fake::Reset();
-    fake::Get().windowExists = true;
+    ResetOpenedProgram();
+    offscreen::Get().windowExists = true;
     MapFileName = mapFile_.c_str();
   }
 
@@ -204,7 +205,7 @@ TEST_F(CommandsTest, CloseAndDestroyPostQuitWithCodeZero) {
   for (const Case& c : {Case{MessageKind::Close, false}, Case{MessageKind::Destroy, true}}) {
     SCOPED_TRACE(c.kind == MessageKind::Close ? "Close" : "Destroy");
     ResetWithWindow();
-    fake::Platform& platform = fake::Get();
+    offscreen::Platform& platform = offscreen::Get();
     platform.quitCode = -1;
 
     EXPECT_EQ(MainWindowProc(WindowMessage{c.kind, 0}), 1);
@@ -216,7 +217,7 @@ TEST_F(CommandsTest, CloseAndDestroyPostQuitWithCodeZero) {
 }
 
 TEST_F(CommandsTest, CreateAndSizeFitTheViewport) {
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   ASSERT_TRUE(PlatformCreateContext());
   for (const MessageKind kind : {MessageKind::Create, MessageKind::Size}) {
     platform.clientWidth = 800;
@@ -308,12 +309,12 @@ TEST(MainMenuTest, EightItemsInMenuOrder) {
 // test plays the box's modal loop, which (as on Windows) still dispatches the
 // window's messages, a resize among them, while no frame may run.
 TEST_F(CommandsTest, NoFrameRunsWhileTheAboutBoxIsOpen) {
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   ASSERT_TRUE(PlatformCreateContext());
   ArrangeMidSearch(false);
   SetFrameRate(0);
   platform.onSwap = [&platform] {
-    if (platform.swaps == 2) fake::QueueMessage(MessageKind::KeyDown, KeyF1);
+    if (platform.swaps == 2) offscreen::QueueMessage(MessageKind::KeyDown, KeyF1);
     if (platform.swaps >= 3) PlatformPostQuit(0);
   };
   int swapsAtOpen = -1;
@@ -324,7 +325,7 @@ TEST_F(CommandsTest, NoFrameRunsWhileTheAboutBoxIsOpen) {
     swapsAtOpen = platform.swaps;
     poseAtOpen = Explorer.pose;
     glViewport(0, 0, 1, 1);
-    fake::QueueMessage(MessageKind::Size);
+    offscreen::QueueMessage(MessageKind::Size);
     int exitCode = 0;
     PlatformDispatchEvent(&exitCode);
     glGetIntegerv(GL_VIEWPORT, viewport);

@@ -14,6 +14,7 @@
 
 #include "shell/platform/platform.h"
 #include "shell/platform/platform_offscreen.h"
+#include "tests/offscreen_program.h"
 
 namespace {
 
@@ -37,11 +38,11 @@ int RecordFrame(int fps) {
 class FrameLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fake::Reset();
+    ResetOpenedProgram();
     record = FrameRecord();
     RenderingEnabled = 1;
   }
-  void TearDown() override { fake::Reset(); }
+  void TearDown() override { ResetProgram(); }
 };
 
 // --- Pacing ------------------------------------------------------------------
@@ -113,7 +114,7 @@ class PacingTest : public FrameLoopTest, public ::testing::WithParamInterface<Pa
 TEST_P(PacingTest, HandsEachFrameItsFigure) {
   const PacingCase& c = GetParam();
   if (c.rate != 0) SetFrameRate(c.rate);
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   platform.tickScript.assign(c.ticks.begin(), c.ticks.end());
   platform.tickStep = 1;  // past the script the clock moves on, so a stray wait ends
   record.stopAfter = static_cast<int>(c.figures.size());
@@ -136,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Figures, PacingTest, ::testing::ValuesIn(PacingCases())
 
 TEST_F(FrameLoopTest, NullCallbackStillPacesAndMeasures) {
   SetFrameRate(100);
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   platform.tickScript = {0, 16};
   // Quit is posted at the frame's read, so the loop ends after that frame.
   platform.onTick = [&platform] {
@@ -188,7 +189,7 @@ TEST_F(FrameLoopTest, SetFrameRateSetsCapAndInterval) {
 
 TEST_F(FrameLoopTest, DispatchesAllPendingEventsBeforeEachFrame) {
   SetFrameRate(100);
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   std::vector<std::string> order;
   // An event that takes `ms` of the clock; that time counts toward the interval.
   const auto slowEvent = [&platform, &order](uint32_t ms) {
@@ -216,7 +217,7 @@ TEST_F(FrameLoopTest, DispatchesAllPendingEventsBeforeEachFrame) {
 }
 
 TEST_F(FrameLoopTest, QuitEndsLoopWithItsCodeAndLeavesLaterEvents) {
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   std::vector<std::string> handled;
   platform.events.push_back([&handled] { handled.push_back("before quit"); });
   PlatformPostQuit(7);
@@ -231,7 +232,7 @@ TEST_F(FrameLoopTest, QuitEndsLoopWithItsCodeAndLeavesLaterEvents) {
 
 TEST_F(FrameLoopTest, WaitsForEventsWhileRenderingIsDisabled) {
   RenderingEnabled = 0;
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   int handled = 0;
   for (int i = 0; i < 2; ++i) platform.events.push_back([&handled] { ++handled; });
 

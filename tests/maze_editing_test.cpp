@@ -16,6 +16,7 @@
 #include "shell/platform/platform_offscreen.h"
 #include "shell/program_state.h"
 #include "tests/explorer_fixtures.h"
+#include "tests/offscreen_program.h"
 #include "ui/commands.h"
 
 namespace {
@@ -33,14 +34,14 @@ const Grid kMap = WallsWith({{0, 0, Open}, {1, 0, Open}, {4, 4, DeadEnd}, {5, 5,
 class MazeEditingTest : public ::testing::Test {
  protected:
   void SetUp() override { Start(dir_.Write("maze.txt", MapText(kMap))); }
-  void TearDown() override { fake::Reset(); }
+  void TearDown() override { ResetProgram(); }
 
   // The program in edit mode with the map `file` loaded, its window open on
   // a 360 x 360 drawing area (a scene unit a pixel).
   void Start(const std::string& file) {
-    fake::Reset();
-    fake::Get().windowExists = true;
-    fake::Get().contextCurrent = true;
+    ResetOpenedProgram();
+    offscreen::Get().windowExists = true;
+    offscreen::Get().contextCurrent = true;
     map_ = file;
     MapFileName = map_.c_str();
     Explorer.editMode = true;
@@ -67,7 +68,9 @@ class MazeEditingTest : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   }
 
-  static std::vector<std::pair<NoticeKind, std::string>>& Notices() { return fake::Get().notices; }
+  static std::vector<std::pair<NoticeKind, std::string>>& Notices() {
+    return offscreen::Get().notices;
+  }
 
   ScratchDir dir_;
   std::string map_;
@@ -102,7 +105,7 @@ TEST_F(MazeEditingTest, ClicksCycleTheCellUnderThePointAndTheFileFollowsEachOne)
 }
 
 TEST_F(MazeEditingTest, PointsOutsideTheMazeAndOtherButtonsChangeNothing) {
-  fake::Get().clientWidth = 560;  // bands of 100 pixels beside the square
+  offscreen::Get().clientWidth = 560;  // bands of 100 pixels beside the square
   const std::pair<int, int> outside[] = {{50, 180}, {509, 180}, {129, 180}, {430, 180},
                                          {280, 29}, {280, 330}, {-5, 180},  {280, 400}};
   for (const auto& [x, y] : outside) PressAt(PointerLeft, x, y);
@@ -205,11 +208,11 @@ TEST_F(MazeEditingTest, AClickOnACellTheOtherProgramChangedGivesTheCodeTheUserAi
 TEST_F(MazeEditingTest, AChangeOnDiskShowsWithoutAClickWithinTheCheckInterval) {
   const Grid changed = WallsWith({{0, 0, Open}, {9, 0, Exit}});
   WriteAsAnotherProgram(changed);
-  fake::Get().tick += kMapCheckIntervalMs - 1;
+  offscreen::Get().tick += kMapCheckIntervalMs - 1;
   FollowMapFile();
   EXPECT_EQ(kMap, GridOf(Explorer));
 
-  fake::Get().tick += 1;
+  offscreen::Get().tick += 1;
   FollowMapFile();
   EXPECT_EQ(changed, GridOf(Explorer));
   Explorer.Tick();
@@ -220,7 +223,7 @@ TEST_F(MazeEditingTest, AChangeOnDiskShowsWithoutAClickWithinTheCheckInterval) {
   MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyControl});
   Explorer.Tick();
   WriteAsAnotherProgram(kMap);
-  fake::Get().tick += kMapCheckIntervalMs;
+  offscreen::Get().tick += kMapCheckIntervalMs;
   FollowMapFile();
   EXPECT_NE(kMap, GridOf(Explorer));
 }

@@ -5,8 +5,6 @@
 #include "ui/maze_editing.h"
 #include "ui/viewport.h"
 
-int SpeedSetting = 100;
-
 namespace {
 
 const char kAboutText[] = "迷宫搜索Demo\n 用OpenGL加速\n\n   Orlanvey 2002-5-18";

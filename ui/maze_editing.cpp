@@ -10,24 +10,9 @@
 #include "shell/quoting.h"
 #include "ui/viewport.h"
 
-bool MapWriteFailureReported = false;
 const char kMapReloadedNote[] = "The map changed on disk and was reloaded";
 
 namespace {
-
-// The map file as the program last read or wrote it: whether it was there,
-// and its bytes.
-struct MapFileVersion {
-  bool exists = false;
-  std::string contents;
-
-  bool operator==(const MapFileVersion& other) const {
-    return exists == other.exists && contents == other.contents;
-  }
-};
-
-MapFileVersion KnownMapFile;
-uint32_t LastMapCheckMs = 0;
 
 MapFileVersion CurrentMapFile() {
   MapFileVersion version;

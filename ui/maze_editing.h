@@ -6,10 +6,25 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Whether a failed write of the map file has been reported and no write has
 // succeeded since: the user is told once, not at every click.
 extern bool MapWriteFailureReported;
+
+// The map file as the program last read or wrote it in edit mode: whether
+// it was there, and its bytes; and when it was last looked at
+// (PlatformTickCount).
+struct MapFileVersion {
+  bool exists = false;
+  std::string contents;
+
+  bool operator==(const MapFileVersion& other) const {
+    return exists == other.exists && contents == other.contents;
+  }
+};
+extern MapFileVersion KnownMapFile;
+extern uint32_t LastMapCheckMs;
 
 // The status line's note after the map file was found changed on disk and
 // reloaded.

@@ -14,7 +14,7 @@
 
 #include "shell/platform/platform.h"
 
-namespace fake {
+namespace offscreen {
 
 struct ShownMessage {
   std::string text;
@@ -74,8 +74,8 @@ struct Platform {
   std::function<void()> onSwap;
 };
 
-// The one offscreen platform; Reset puts it (and the program's globals that the
-// platform-neutral code keeps) back to their start values.
+// The one offscreen platform; Reset puts it back to its start values and
+// releases its context. The program's own globals are ResetProgramState's.
 Platform& Get();
 void Reset();
 
@@ -96,4 +96,4 @@ Rgb PixelAt(int x, int y);
 // 0xRRGGBB, as pathwick-record encodes it and its tests decode it.
 void ReadPicture(std::vector<uint32_t>& picture);
 
-}  // namespace fake
+}  // namespace offscreen
