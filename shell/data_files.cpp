@@ -86,11 +86,35 @@ std::filesystem::path UserMapFolder() {
 
 namespace {
 
+#ifdef _WIN32
+// Whether two names name one folder: the same volume and file index (the
+// C++ library's equivalent() does not tell folders apart there).
+bool SameFolder(const std::filesystem::path& first, const std::filesystem::path& second) {
+  BY_HANDLE_FILE_INFORMATION info[2] = {};
+  const std::filesystem::path* names[2] = {&first, &second};
+  for (int i = 0; i < 2; ++i) {
+    const HANDLE folder = CreateFileW(names[i]->c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(folder, &info[i]) != 0;
+    CloseHandle(folder);
+    if (!known) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+         info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+#else
+bool SameFolder(const std::filesystem::path& first, const std::filesystem::path& second) {
+  std::error_code error;
+  return std::filesystem::equivalent(first, second, error);
+}
+#endif
+
 bool IsInstalledDataFolder(const std::filesystem::path& folder,
                            const std::filesystem::path& program) {
-  std::error_code error;
-  return !program.empty() &&
-         std::filesystem::equivalent(folder, InstalledDataFolder(program), error);
+  return !program.empty() && SameFolder(folder, InstalledDataFolder(program));
 }
 
 // Puts a copy of the maze `installed` at `copy`, in a folder made for it
