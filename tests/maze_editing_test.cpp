@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -193,6 +195,62 @@ TEST_F(MazeEditingTest, ChangesOfAnotherProgramAreReloadedBeforeAClickAndKept) {
   EXPECT_STRNE(Explorer.message, kMapReloadedNote);
   EXPECT_EQ(Pose{}, Explorer.pose);
   EXPECT_TRUE(Notices().empty());
+}
+
+// Two programs on one map, the second a child process with globals of its
+// own, started on the same map: clicking in turn, each adds its cell to
+// the other's, and both end showing the file with every click.
+TEST_F(MazeEditingTest, TwoProgramsClickingInTurnEndWithEveryClickInTheFileAndShowIt) {
+  int toChild[2], toParent[2];
+  ASSERT_EQ(pipe(toChild), 0);
+  ASSERT_EQ(pipe(toParent), 0);
+  constexpr char kReport = 'r';
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Clicks the column of row 0 it is sent; on kReport, looks at the file
+    // as a frame would and sends back the map it shows.
+    for (char column = 0; read(toChild[0], &column, 1) == 1;) {
+      if (column != kReport) {
+        Click(PointerLeft, column, 0);
+        if (write(toParent[1], &column, 1) != 1) _exit(1);
+        continue;
+      }
+      offscreen::Get().tick += kMapCheckIntervalMs;
+      FollowMapFile();
+      const std::string shown = Explorer.MapText();
+      _exit(write(toParent[1], shown.data(), shown.size()) == static_cast<ssize_t>(shown.size())
+                ? 0
+                : 1);
+    }
+    _exit(1);
+  }
+  const auto clickInChild = [&](char column) {
+    char done = 0;
+    ASSERT_EQ(write(toChild[1], &column, 1), 1);
+    ASSERT_EQ(read(toParent[0], &done, 1), 1);
+  };
+
+  Click(PointerLeft, 2, 0);
+  clickInChild(3);
+  Click(PointerLeft, 4, 0);
+  clickInChild(5);
+  ASSERT_EQ(write(toChild[1], &kReport, 1), 1);
+  std::string childShows(MapText(kMap).size(), '\0');
+  ASSERT_EQ(read(toParent[0], childShows.data(), childShows.size()),
+            static_cast<ssize_t>(childShows.size()));
+  int status = 0;
+  waitpid(child, &status, 0);
+  offscreen::Get().tick += kMapCheckIntervalMs;
+  FollowMapFile();
+
+  Grid expected = kMap;
+  for (int column : {2, 3, 4, 5}) expected[Index(column, 0)] = Open;
+  EXPECT_EQ(MapText(expected), MapContents());
+  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(MapText(expected), childShows);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) close(fd);
 }
 
 TEST_F(MazeEditingTest, AClickOnACellTheOtherProgramChangedGivesTheCodeTheUserAimedAt) {
