@@ -139,7 +139,15 @@ class MazeExplorer {
   // stands untouched on its start cell and the search has not changed the
   // grid since the load. Only then may the grid be edited.
   bool IsWaitingAtStart() const;
+  // True in FoundExit and NoExit, which only a load leaves.
+  bool IsOver() const;
+  // Pauses (true) or resumes (false) the search; either ends a step.
   void SetPaused(bool isPaused);
+  // Runs a paused search on to its next decision: the explorer resumes and
+  // pauses itself again right after the next tick that probes the cell ahead
+  // (or that ends the search), and holds there with that tick's message. Does
+  // nothing unless paused, or once the search is over.
+  void StepToNextDecision();
   // The code of the cell at row y, column x; Wall outside the grid.
   int CellAt(int y, int x) const;
   // Replaces the message; a text over 255 characters is cut to 255.
@@ -172,8 +180,16 @@ class MazeExplorer {
   const char* editNote = nullptr;
   // Whether a tick has run unpaused since the last load.
   bool movedSinceLoad = false;
+  // Running to the next decision (StepToNextDecision), then pausing.
+  bool stepping = false;
+  // Paused by a step: the status line keeps saying the decision instead of
+  // the pause message.
+  bool held = false;
 
  private:
+  // True when the next tick in Choosing is a probe: the explorer faces its
+  // heading.
+  bool FacesHeading() const;
   void StepChoosing();
   void StepAdvancing();
   void StepRetreating();

@@ -8,10 +8,10 @@
 #include "ui/maze_editing.h"
 #include "ui/viewport.h"
 
-namespace {
+const char kFullScreenQuestion[] = "是否要工作在全屏模式?";
+const char kFullScreenQuestionCaption[] = "迷宫DEMO";
 
-const char kQuestion[] = "是否要工作在全屏模式?";
-const char kQuestionCaption[] = "迷宫DEMO";
+namespace {
 
 // The framed window's outer frame, at the screen's top-left corner.
 constexpr int kFramedX = 0;
@@ -23,14 +23,15 @@ constexpr int kExitCode = 1;
 
 bool WantsFullScreen(WindowChoice choice) {
   if (choice == WindowChoice::Ask) {
-    return PlatformAskOkCancel(kQuestion, kQuestionCaption) != QuestionAnswer::Cancel;
+    return PlatformAskOkCancel(kFullScreenQuestion, kFullScreenQuestionCaption) !=
+           QuestionAnswer::Cancel;
   }
   return choice == WindowChoice::FullScreen;
 }
 
-int Fail(const char* reason) {
+bool Fail(const char* reason) {
   PlatformNotify(NoticeKind::Error, reason);
-  return kExitCode;
+  return false;
 }
 
 }  // namespace
@@ -66,7 +67,7 @@ void LoadWallTexture(const char* fileName) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
 }
 
-int RunApplication(const LaunchOptions& options) {
+bool StartApplication(const LaunchOptions& options) {
   // Initialise: the maze first, then the window system.
   // The map file is the one Return reloads and, in edit mode, the one the
   // edits are written to.
@@ -87,13 +88,19 @@ int RunApplication(const LaunchOptions& options) {
     PlatformDestroyWindow();
     return Fail("cannot create an OpenGL context for the window");
   }
+  return true;
+}
 
-  // Loop until the window is destroyed.
-  RunFrameLoop(options.frame);
-
-  // Tear down.
+void EndApplication() {
   delete[] TexturePixels;
   TexturePixels = nullptr;
   ShutdownRendering();
+}
+
+int RunApplication(const LaunchOptions& options) {
+  if (!StartApplication(options)) return kExitCode;
+  // Loop until the window is destroyed.
+  RunFrameLoop(options.frame);
+  EndApplication();
   return kExitCode;
 }

@@ -4,7 +4,9 @@
 // names travel as UTF-16 there.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -19,6 +21,24 @@ bool OpenRegularFile(std::ifstream& file, const char* utf8Name,
 // False, with `contents` empty, when it is missing, no regular file, or
 // cannot be read.
 bool ReadWholeFile(const char* utf8Name, std::string* contents);
+
+// What tells cheaply that the file `utf8Name` may have changed: its
+// identity (the inode on Linux; a file renamed over it has another), size
+// and modification time; all zero for a file that cannot be looked at.
+// Equal stamps can still hide a change written into the same file, of the
+// same size, within the file system's time step; only the contents tell
+// for sure.
+struct FileStamp {
+  std::uintmax_t identity = 0;
+  std::uintmax_t size = 0;
+  std::filesystem::file_time_type modified{};
+
+  bool operator==(const FileStamp& other) const {
+    return identity == other.identity && size == other.size && modified == other.modified;
+  }
+  bool operator!=(const FileStamp& other) const { return !(*this == other); }
+};
+FileStamp StampOf(const char* utf8Name);
 
 // True when something exists under the name `utf8Name` (a symbolic link
 // counts when what it names exists).

@@ -6,62 +6,68 @@ namespace {
 
 constexpr uint32_t kMeasuringWindowMs = 1000;
 
-// Where the figure is measured from: the loop entry, then the last frame
-// that closed a measuring window (uncapped) or the last capped frame.
-struct Pacing {
-  uint32_t windowStart;
-  uint32_t frameCount;
-};
+}  // namespace
 
-// Capped: busy-waits until the interval has passed since the previous frame
-// started (no events are served meanwhile), then publishes 1000 / period.
-void PaceCappedFrame(Pacing& pacing) {
+FrameLoop::FrameLoop(FrameCallback callback)
+    : callback_(callback), windowStart_(PlatformTickCount()) {}
+
+bool FrameLoop::ServeEvents(int* exitCode) {
+  while (PlatformEventPending()) {
+    if (!PlatformDispatchEvent(exitCode)) return false;
+  }
+  return true;
+}
+
+bool FrameLoop::FrameDue() const {
+  return FrameRateCapped == 0 || PlatformTickCount() - windowStart_ >= FrameIntervalMs;
+}
+
+void FrameLoop::RunFrame() {
+  if (FrameRateCapped != 0) {
+    PaceCappedFrame();
+  } else {
+    CountUncappedFrame();
+  }
+  if (callback_ != nullptr) callback_(CurrentFps);
+}
+
+void FrameLoop::PaceCappedFrame() {
   uint32_t now = PlatformTickCount();
-  uint32_t elapsed = now - pacing.windowStart;
+  uint32_t elapsed = now - windowStart_;
+  // FrameIntervalMs is read anew on every pass.
   while (elapsed < FrameIntervalMs) {
     now = PlatformTickCount();
-    elapsed = now - pacing.windowStart;
+    elapsed = now - windowStart_;
   }
   // SetFrameRate keeps the interval at 1 ms or more, so elapsed is never 0.
   CurrentFps = static_cast<int>(1000u / elapsed);
-  pacing.windowStart = now;
+  windowStart_ = now;
 }
 
-// Uncapped: counts frames over a window of a little more than one second;
-// the frame that closes a window is counted in neither window.
-void CountUncappedFrame(Pacing& pacing) {
+void FrameLoop::CountUncappedFrame() {
   const uint32_t now = PlatformTickCount();
-  const uint32_t elapsed = now - pacing.windowStart;
+  const uint32_t elapsed = now - windowStart_;
   if (elapsed <= kMeasuringWindowMs) {
-    ++pacing.frameCount;
+    ++frameCount_;
     return;
   }
-  CurrentFps = static_cast<int>(pacing.frameCount * 1000u / elapsed);
-  pacing.frameCount = 0;
-  pacing.windowStart = now;
+  // The frame that closes a window is counted in neither window.
+  CurrentFps = static_cast<int>(frameCount_ * 1000u / elapsed);
+  frameCount_ = 0;
+  windowStart_ = now;
 }
 
-}  // namespace
-
 int RunFrameLoop(FrameCallback callback) {
-  Pacing pacing{PlatformTickCount(), 0};
+  FrameLoop loop(callback);
   for (;;) {
     // Events first: every pending event is dispatched before a frame runs.
-    if (PlatformEventPending()) {
-      int exitCode = 0;
-      if (!PlatformDispatchEvent(&exitCode)) return exitCode;
-      continue;
-    }
+    int exitCode = 0;
+    if (!loop.ServeEvents(&exitCode)) return exitCode;
     if (RenderingEnabled == 0) {
       PlatformWaitEvent();
       continue;
     }
-    if (FrameRateCapped != 0) {
-      PaceCappedFrame(pacing);
-    } else {
-      CountUncappedFrame(pacing);
-    }
-    if (callback != nullptr) callback(CurrentFps);
+    loop.RunFrame();
   }
 }
 

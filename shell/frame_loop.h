@@ -17,6 +17,40 @@ extern int FrameRateCapped;
 // Shortest time from one frame's start to the next while capped.
 extern uint32_t FrameIntervalMs;
 
+// The loop's parts, for RunFrameLoop and for a platform that cannot block,
+// such as a browser, whose backend runs them once per display refresh
+// instead of in a loop of its own: ServeEvents, then RunFrame when rendering
+// is enabled and FrameDue says so.
+class FrameLoop {
+ public:
+  // Takes the loop entry's tick, where the first measuring window starts.
+  explicit FrameLoop(FrameCallback callback);
+
+  // Dispatches every pending event, one at a time. False, with the exit code
+  // in `exitCode`, when the quit event comes: the loop is over.
+  bool ServeEvents(int* exitCode);
+
+  // Whether a frame may start now: capped, once the interval has passed
+  // since the previous frame started; uncapped, always.
+  bool FrameDue() const;
+
+  // Runs one frame: capped, busy-waits for whatever part of the interval has
+  // not passed (no events are served meanwhile) and publishes 1000 / period;
+  // uncapped, counts the frame in the current measuring window. Then calls
+  // the callback, if any, with the figure.
+  void RunFrame();
+
+ private:
+  void PaceCappedFrame();
+  void CountUncappedFrame();
+
+  FrameCallback callback_;
+  // The loop entry, then the last frame that closed a measuring window
+  // (uncapped) or the last capped frame.
+  uint32_t windowStart_;
+  uint32_t frameCount_ = 0;  // uncapped frames in the current window
+};
+
 // Runs until the quit event and returns its exit code. `callback` may be
 // null: frames are then paced and counted, but nothing is called.
 int RunFrameLoop(FrameCallback callback);

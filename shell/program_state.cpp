@@ -41,7 +41,8 @@ int SpeedSetting = kStartSpeedSetting;
 
 bool MapWriteFailureReported = false;
 MapFileVersion KnownMapFile;
-uint32_t LastMapCheckMs = 0;
+FileStamp KnownMapStamp;
+std::optional<Painting> Drag;
 
 void ResetProgramState() {
   Explorer = MazeExplorer();
@@ -59,5 +60,6 @@ void ResetProgramState() {
   SpeedSetting = kStartSpeedSetting;
   MapWriteFailureReported = false;
   KnownMapFile = MapFileVersion{};
-  LastMapCheckMs = 0;
+  KnownMapStamp = FileStamp{};
+  Drag.reset();
 }

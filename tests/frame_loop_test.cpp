@@ -149,6 +149,54 @@ TEST_F(FrameLoopTest, NullCallbackStillPacesAndMeasures) {
   EXPECT_EQ(CurrentFps, 62);
 }
 
+// --- Driven once per display refresh --------------------------------------------
+
+// The browser's way of running the loop: at each refresh of a 60 Hz display
+// a frame runs only when FrameDue says so, and a capped frame then never
+// waits. Caps below the refresh rate skip refreshes; caps above it draw at
+// every one. The figures are the periods that the refreshes give.
+TEST_F(FrameLoopTest, RefreshDrivenLoopRunsAFrameOnlyWhenDue) {
+  struct Case {
+    int rate;
+    std::vector<int> framesAt;  // the refreshes, 1 to 8, that ran a frame
+    std::vector<int> figures;
+  };
+  const Case cases[] = {
+      {0, {1, 2, 3, 4, 5, 6, 7, 8}, {0, 0, 0, 0, 0, 0, 0, 0}},
+      {100, {1, 2, 3, 4, 5, 6, 7, 8}, {62, 58, 58, 62, 58, 58, 62, 58}},
+      {30, {2, 4, 6, 8}, {30, 30, 29, 30}},
+      {15, {4, 8}, {15, 14}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "rate " << c.rate);
+    record = FrameRecord();
+    record.stopAfter = 0;  // no quit: nothing serves events here
+    SetFrameRate(c.rate);
+    offscreen::Platform& platform = offscreen::Get();
+    platform.tick = 0;
+    // A frame that waited would read the clock more than twice (FrameDue's
+    // read and the frame's): the clock then jumps, and the figures show it.
+    int readsThisRefresh = 0;
+    platform.onTick = [&] {
+      if (++readsThisRefresh > 2) platform.tick += 1000;
+    };
+    FrameLoop loop(RecordFrame);
+    std::vector<int> framesAt;
+
+    for (int refresh = 1; refresh <= 8; ++refresh) {
+      platform.tick = static_cast<uint32_t>(refresh * 1000 / 60);
+      readsThisRefresh = 0;
+      if (!loop.FrameDue()) continue;
+      loop.RunFrame();
+      framesAt.push_back(refresh);
+    }
+
+    EXPECT_EQ(framesAt, c.framesAt);
+    EXPECT_EQ(record.figures, c.figures);
+    platform.onTick = nullptr;
+  }
+}
+
 // --- SetFrameRate --------------------------------------------------------------
 
 TEST_F(FrameLoopTest, SetFrameRateSetsCapAndInterval) {

@@ -1,7 +1,7 @@
-// Drawing the maze with the mouse: clicks reach the window procedure as the
-// platform delivers them, cycle the cell under the point while the explorer
-// waits at start, and the map file follows every edit; a file that cannot
-// be written undoes the edit and warns once.
+// Drawing the maze with the mouse: clicks and drags reach the window
+// procedure as the platform delivers them, cycle or paint the cells under the
+// pointer while the explorer waits at start, and the map file follows every
+// edit; a file that cannot be written undoes the edit and warns once.
 #include "ui/maze_editing.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -50,9 +52,13 @@ class MazeEditingTest : public ::testing::Test {
     LoadMapFile();
   }
 
-  // What another program does: writes `grid` into the map file.
+  // What another program does: writes `grid` into the map file. Its time
+  // moves on a second, so that the change shows in the file's stamp even
+  // where the file system's time step is coarse and the size stays.
   void WriteAsAnotherProgram(const Grid& grid) const {
+    const std::filesystem::file_time_type before = std::filesystem::last_write_time(map_);
     std::ofstream(map_, std::ios::binary) << MapText(grid);
+    std::filesystem::last_write_time(map_, before + std::chrono::seconds(1));
   }
 
   // A press at pixel (x, y) from the drawing area's top-left corner.
@@ -63,6 +69,25 @@ class MazeEditingTest : public ::testing::Test {
   // A press in the middle of the cell of `column`, `row`.
   static void Click(uint32_t button, int column, int row) {
     PressAt(button, 45 + 30 * column, 359 - (45 + 30 * row));
+  }
+
+  // Pointer messages through the offscreen backend's queue, dispatched at
+  // once: press, moves with `buttons` held, release.
+  static void Pointer(MessageKind kind, uint32_t buttons, int x, int y) {
+    offscreen::QueuePointer(kind, buttons, x, y);
+    int exitCode = 0;
+    while (PlatformEventPending()) PlatformDispatchEvent(&exitCode);
+  }
+  static int CellX(int column) { return 45 + 30 * column; }
+  static int CellY(int row) { return 359 - (45 + 30 * row); }
+  static void Press(uint32_t button, int column, int row) {
+    Pointer(MessageKind::PointerDown, button, CellX(column), CellY(row));
+  }
+  static void MoveTo(uint32_t buttons, int column, int row) {
+    Pointer(MessageKind::PointerMove, buttons, CellX(column), CellY(row));
+  }
+  static void Release(uint32_t button, int column, int row) {
+    Pointer(MessageKind::PointerUp, button, CellX(column), CellY(row));
   }
 
   std::string MapContents() const {
@@ -212,11 +237,11 @@ TEST_F(MazeEditingTest, TwoProgramsClickingInTurnEndWithEveryClickInTheFileAndSh
     // as a frame would and sends back the map it shows.
     for (char column = 0; read(toChild[0], &column, 1) == 1;) {
       if (column != kReport) {
-        Click(PointerLeft, column, 0);
+        Press(PointerLeft, column, 0);
+        Release(PointerLeft, column, 0);
         if (write(toParent[1], &column, 1) != 1) _exit(1);
         continue;
       }
-      offscreen::Get().tick += kMapCheckIntervalMs;
       FollowMapFile();
       const std::string shown = Explorer.MapText();
       _exit(write(toParent[1], shown.data(), shown.size()) == static_cast<ssize_t>(shown.size())
@@ -231,9 +256,11 @@ TEST_F(MazeEditingTest, TwoProgramsClickingInTurnEndWithEveryClickInTheFileAndSh
     ASSERT_EQ(read(toParent[0], &done, 1), 1);
   };
 
-  Click(PointerLeft, 2, 0);
+  Press(PointerLeft, 2, 0);
+  Release(PointerLeft, 2, 0);
   clickInChild(3);
-  Click(PointerLeft, 4, 0);
+  Press(PointerLeft, 4, 0);
+  Release(PointerLeft, 4, 0);
   clickInChild(5);
   ASSERT_EQ(write(toChild[1], &kReport, 1), 1);
   std::string childShows(MapText(kMap).size(), '\0');
@@ -241,7 +268,6 @@ TEST_F(MazeEditingTest, TwoProgramsClickingInTurnEndWithEveryClickInTheFileAndSh
             static_cast<ssize_t>(childShows.size()));
   int status = 0;
   waitpid(child, &status, 0);
-  offscreen::Get().tick += kMapCheckIntervalMs;
   FollowMapFile();
 
   Grid expected = kMap;
@@ -263,14 +289,16 @@ TEST_F(MazeEditingTest, AClickOnACellTheOtherProgramChangedGivesTheCodeTheUserAi
   EXPECT_EQ(MapText(WallsWith({{0, 0, Open}, {3, 3, Open}})), MapContents());
 }
 
-TEST_F(MazeEditingTest, AChangeOnDiskShowsWithoutAClickWithinTheCheckInterval) {
+TEST_F(MazeEditingTest, AChangeOnDiskShowsAtTheNextFrameButNotDuringADrag) {
   const Grid changed = WallsWith({{0, 0, Open}, {9, 0, Exit}});
+  Press(PointerLeft, 3, 3);  // a drag under way: its cells wait for their write
   WriteAsAnotherProgram(changed);
-  offscreen::Get().tick += kMapCheckIntervalMs - 1;
   FollowMapFile();
-  EXPECT_EQ(kMap, GridOf(Explorer));
+  EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
+  EXPECT_EQ(Wall, Explorer.grid[Index(9, 0)]);
 
-  offscreen::Get().tick += 1;
+  Release(PointerLeft, 3, 3);
+  WriteAsAnotherProgram(changed);
   FollowMapFile();
   EXPECT_EQ(changed, GridOf(Explorer));
   Explorer.Tick();
@@ -281,7 +309,6 @@ TEST_F(MazeEditingTest, AChangeOnDiskShowsWithoutAClickWithinTheCheckInterval) {
   MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyControl});
   Explorer.Tick();
   WriteAsAnotherProgram(kMap);
-  offscreen::Get().tick += kMapCheckIntervalMs;
   FollowMapFile();
   EXPECT_NE(kMap, GridOf(Explorer));
 }
@@ -293,6 +320,86 @@ TEST_F(MazeEditingTest, AMissingMapStartsAllWallAndTheFirstClickCreatesIt) {
   Click(PointerLeft, 2, 0);
 
   EXPECT_EQ(MapText(WallsWith({{2, 0, Open}})), MapContents());
+}
+
+// --- Painting by dragging --------------------------------------------------------
+
+TEST_F(MazeEditingTest, ADragPaintsEveryCellItEntersWithTheCodeThePressedCellTook) {
+  // Left on a wall: it opens, and one move three cells on opens the walls on
+  // the way; the open cell (1, 0) is painted too, (0, 0) already holds the
+  // code and is left alone.
+  Press(PointerLeft, 3, 0);
+  MoveTo(PointerLeft, 0, 0);
+  MoveTo(PointerLeft, 0, 0);  // moves inside a cell change nothing more
+  Release(PointerLeft, 0, 0);
+  Grid expected = kMap;
+  for (int column = 0; column <= 3; ++column) expected[Index(column, 0)] = Open;
+  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(MapText(expected), MapContents());
+
+  // Right on an open cell: it becomes a wall, and so does every cell the
+  // drag enters, after it leaves the maze (beyond the drawing area too) and
+  // comes back: the dead end at (4, 4).
+  Press(PointerRight, 3, 0);
+  MoveTo(PointerRight, 3, 1);
+  Pointer(MessageKind::PointerMove, PointerRight, 10, CellY(1));  // left of the maze
+  Pointer(MessageKind::PointerMove, PointerRight | PointerLeft, -40, 400);
+  Pointer(MessageKind::PointerMove, PointerRight, 10, CellY(4));
+  MoveTo(PointerRight, 4, 4);
+  Release(PointerRight, 4, 4);
+  expected[Index(3, 0)] = Wall;
+  expected[Index(4, 4)] = Wall;
+  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(MapText(expected), MapContents());
+
+  // After the release, or once the drag's button is up, moves paint nothing.
+  MoveTo(PointerRight, 1, 0);
+  Press(PointerRight, 9, 9);  // 5 is outside the cycle: it becomes an exit
+  MoveTo(PointerLeft, 8, 9);
+  MoveTo(PointerRight, 7, 9);
+  expected[Index(9, 9)] = Exit;
+  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(MapText(expected), MapContents());
+  EXPECT_TRUE(Notices().empty());
+}
+
+TEST_F(MazeEditingTest, ADragIsWrittenBeforeAnyCommandAndEndsWhenTheSearchMayRun) {
+  Pointer(MessageKind::PointerDown, PointerLeft, 10, 10);  // beside the maze: no drag
+  MoveTo(PointerLeft, 7, 9);
+  Release(PointerLeft, 7, 9);
+
+  Press(PointerLeft, 4, 9);
+  MoveTo(PointerLeft, 5, 9);
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyUp});  // any command
+  Grid expected = kMap;
+  expected[Index(4, 9)] = Open;
+  expected[Index(5, 9)] = Open;
+  EXPECT_EQ(MapText(expected), MapContents()) << "the drag was not written before the command";
+
+  MainWindowProc(
+      WindowMessage{MessageKind::KeyDown, KeyReturn});  // reloads, runs at the next frame
+  MoveTo(PointerLeft, 6, 9);
+  Explorer.Tick();
+  MoveTo(PointerLeft, 7, 9);
+  Release(PointerLeft, 7, 9);
+  EXPECT_EQ(MapText(expected), MapContents());
+  expected[Index(1, 0)] = Trail;  // the search's first move
+  EXPECT_EQ(expected, GridOf(Explorer));
+}
+
+TEST_F(MazeEditingTest, AFailedWriteUndoesEachCellOfTheDragItDidNotSaveAndWarnsOnce) {
+  Press(PointerLeft, 3, 3);
+  chmod(map_.c_str(), 0444);
+  for (int column = 4; column <= 7; ++column) MoveTo(PointerLeft, column, 3);
+  EXPECT_EQ(Open, Explorer.grid[Index(7, 3)]) << "the screen shows the drag as it goes";
+  Release(PointerLeft, 7, 3);
+
+  const Grid pressed =
+      WallsWith({{0, 0, Open}, {1, 0, Open}, {4, 4, DeadEnd}, {5, 5, -1}, {9, 9, 5}, {3, 3, Open}});
+  EXPECT_EQ(pressed, GridOf(Explorer));
+  EXPECT_EQ(MapText(pressed), MapContents());
+  ASSERT_EQ(1u, Notices().size());
+  EXPECT_EQ(NoticeKind::Warning, Notices()[0].first);
 }
 
 }  // namespace

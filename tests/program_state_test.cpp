@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 
 #include "shell/application.h"
 #include "shell/bitmap_text.h"
@@ -33,7 +34,7 @@ struct Globals {
   uint32_t frameIntervalMs;
   int speedSetting;
   bool mapWriteFailureReported;
-  uint32_t lastMapCheckMs;
+  bool dragging;
 };
 
 Globals ReadGlobals() {
@@ -50,7 +51,7 @@ Globals ReadGlobals() {
                  FrameIntervalMs,
                  SpeedSetting,
                  MapWriteFailureReported,
-                 LastMapCheckMs};
+                 Drag.has_value()};
 }
 
 const Globals kAtStart = ReadGlobals();
@@ -75,7 +76,8 @@ void ChangeEveryGlobal() {
   SpeedSetting = 50;
   MapWriteFailureReported = true;
   KnownMapFile = MapFileVersion{true, "1 9\n"};
-  LastMapCheckMs = 500;
+  KnownMapStamp = FileStamp{7, 3, std::filesystem::file_time_type::clock::now()};
+  Drag = Painting{PointerLeft, Open, {45, 314}, 0, {{1, Wall}}};
   Explorer.grid[0] = Open;
   Explorer.path.push(Pose{0, 0, 1, 90, 0});
   Explorer.pose = Pose{0, 0, 1, 90, 12};
@@ -85,6 +87,8 @@ void ChangeEveryGlobal() {
   Explorer.editMode = true;
   Explorer.editNote = kMapReloadedNote;
   Explorer.movedSinceLoad = true;
+  Explorer.stepping = true;
+  Explorer.held = true;
 }
 
 TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
@@ -106,9 +110,10 @@ TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
   EXPECT_EQ(now.frameIntervalMs, kAtStart.frameIntervalMs);
   EXPECT_EQ(now.speedSetting, kAtStart.speedSetting);
   EXPECT_EQ(now.mapWriteFailureReported, kAtStart.mapWriteFailureReported);
-  EXPECT_EQ(now.lastMapCheckMs, kAtStart.lastMapCheckMs);
-  // Not constant-initialised, so not read before the tests: it starts empty.
+  // Not constant-initialised, so not read before the tests: they start empty.
   EXPECT_TRUE(KnownMapFile == MapFileVersion{});
+  EXPECT_TRUE(KnownMapStamp == FileStamp{});
+  EXPECT_EQ(now.dragging, kAtStart.dragging);
   const MazeExplorer fresh;
   const Snapshot expected = TakeSnapshot(fresh);
   const Snapshot actual = TakeSnapshot(Explorer);
@@ -121,6 +126,8 @@ TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
   EXPECT_EQ(Explorer.editMode, fresh.editMode);
   EXPECT_EQ(Explorer.movedSinceLoad, fresh.movedSinceLoad);
   EXPECT_EQ(Explorer.editNote, fresh.editNote);
+  EXPECT_EQ(Explorer.stepping, fresh.stepping);
+  EXPECT_EQ(Explorer.held, fresh.held);
 }
 
 }  // namespace

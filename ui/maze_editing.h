@@ -1,20 +1,25 @@
 // Drawing the maze with the mouse (the --edit option): a click cycles the
-// cell under it while the explorer waits on its start cell, and the map file
-// is written at once, so that it always holds what the screen shows. Another
-// program (a second window on the same map, a text editor) may change the
-// file meanwhile: its change is reloaded, never written over.
+// cell under it while the explorer waits on its start cell, a drag paints
+// the cells it enters with the code the pressed cell took, and the map file
+// is written at every click and at the end of every drag, so that it holds
+// what the screen shows whenever no button is held. Another program (a
+// second window on the same map, a text editor) may change the file
+// meanwhile: its change is reloaded, never written over.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "shell/file_names.h"
 
 // Whether a failed write of the map file has been reported and no write has
 // succeeded since: the user is told once, not at every click.
 extern bool MapWriteFailureReported;
 
 // The map file as the program last read or wrote it in edit mode: whether
-// it was there, and its bytes; and when it was last looked at
-// (PlatformTickCount).
+// it was there, and its bytes; and its stamp when it was last looked at.
 struct MapFileVersion {
   bool exists = false;
   std::string contents;
@@ -24,34 +29,80 @@ struct MapFileVersion {
   }
 };
 extern MapFileVersion KnownMapFile;
-extern uint32_t LastMapCheckMs;
+extern FileStamp KnownMapStamp;
 
 // The status line's note after the map file was found changed on disk and
 // reloaded.
 extern const char kMapReloadedNote[];
-
-// How often, at most, the map file is looked at while the maze may be
-// edited, so that a change made by another program shows without a click.
-constexpr uint32_t kMapCheckIntervalMs = 500;
 
 // Loads the map file (MapFileName) into the explorer, as LoadMaze does. In
 // edit mode it also remembers what the file held, so that a change by
 // another program is found before the next write.
 void LoadMapFile();
 
-// In edit mode, while the explorer waits at start, at most every
-// kMapCheckIntervalMs: reloads the map file if another program changed it,
-// saying so on the status line. Called once a frame.
+// In edit mode, while the explorer waits at start and no drag is under way:
+// when the map file's stamp changed, reloads it if another program changed
+// it, saying so on the status line; so a change shows without a click.
+// Called once a frame (a stat of the file, and a read only on a change).
 void FollowMapFile();
+
+// A point of the drawing area in pixels, from its top-left corner.
+struct PointerPoint {
+  int x;
+  int y;
+};
+
+// A cell that a drag painted (its grid index) and the code it held before.
+struct PaintedCell {
+  int index;
+  int32_t before;
+};
+
+// A drag under way: the button that pressed, the code it paints, the point
+// the pointer was last at, the cell it was last in (none while outside the
+// maze), and the cells painted since the file was last written.
+struct Painting {
+  uint32_t button;
+  int32_t code;
+  PointerPoint lastPoint;
+  std::optional<int> lastCell;
+  std::vector<PaintedCell> unsaved;
+};
+
+// The drag under way; none between drags.
+extern std::optional<Painting> Drag;
 
 // A press of `button` (a PointerButton) at pixel (x, y) of the drawing area,
 // from its top-left corner. In edit mode, while the explorer waits at start,
 // the left button cycles the cell under the point forward and the right
-// button backward, and the map file is written. When another program changed
-// the file since the program last read or wrote it, the file is reloaded
-// first and the cell gets the code the click would have given on the map the
-// user saw; the other cells are the file's. When the file cannot be written,
+// button backward, and the map file is written; the press starts a drag
+// that paints with the code the cell took. When another program changed the
+// file since the program last read or wrote it, the file is reloaded before
+// the write (of a click or of a drag) and the cells edited get again the
+// codes the user gave them on the map they saw; the other cells are the
+// file's. When the file cannot be written,
 // the cell gets its code back and a warning tells why. Anything else (no
 // edit mode, the explorer has moved, a point outside the maze, another
 // button) does nothing.
 void EditCellAtPoint(uint32_t button, int x, int y);
+
+// The pointer moved to (x, y) with `buttons` (PointerButton bits) held.
+// During a drag whose button is still held, every cell that the pointer
+// enters on the straight way from its last point gets the drag's code unless
+// it holds it already. Points outside the maze paint nothing but keep the
+// drag going. A search that runs (or is about to, after Return) ends it. The file is written when
+// the drag ends (a write per cell would hold up the drag: it flushes the file to the disk): a move
+// without the drag's button ends it, as its release does.
+void PaintCellAtPoint(uint32_t buttons, int x, int y);
+
+// `button` was released: a drag that it held ends.
+void EndPainting(uint32_t button);
+
+// Writes the cells a drag has painted so far, if any; when the file cannot
+// be written they get their codes back and a warning tells why, as for a
+// click. The window procedure calls it before every other message, so that
+// no command (Return, Escape, ...) finds the file behind the screen.
+void SavePainting();
+
+// Ends a drag, writing what it painted.
+void FinishPainting();

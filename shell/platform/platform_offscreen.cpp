@@ -50,8 +50,8 @@ void QueueInput(const WindowMessage& message) {
 
 void QueueMessage(MessageKind kind, uint32_t param) { QueueInput(WindowMessage{kind, param}); }
 
-void QueuePointerDown(uint32_t button, int x, int y) {
-  QueueInput(WindowMessage{MessageKind::PointerDown, button, x, y});
+void QueuePointer(MessageKind kind, uint32_t buttons, int x, int y) {
+  QueueInput(WindowMessage{kind, buttons, x, y});
 }
 
 Rgb PixelAt(int x, int y) {

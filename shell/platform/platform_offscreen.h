@@ -82,9 +82,11 @@ void Reset();
 // Queues input for the window: dispatched to the window procedure, or
 // dropped when by then the window does not exist.
 void QueueMessage(MessageKind kind, uint32_t param = 0);
-// Queues a press of `button` at pixel (x, y) of the drawing area, from its
-// top-left corner, as QueueMessage does.
-void QueuePointerDown(uint32_t button, int x, int y);
+// Queues a pointer message (PointerDown, PointerMove or PointerUp) with its
+// button or buttons held at pixel (x, y) of the drawing area, from its
+// top-left corner, as QueueMessage does. As a window system would, a caller
+// queues moves only while a button is held.
+void QueuePointer(MessageKind kind, uint32_t buttons, int x, int y);
 
 // The RGB of the pixel at (x, y) of the offscreen buffer, row 0 at the bottom.
 struct Rgb {
