@@ -2,11 +2,12 @@
 # pathwick-<version>-win64.zip, one folder to unpack anywhere; `cpack -G NSIS`
 # makes pathwick-<version>-win64-setup.exe, an installer (nsis on Debian).
 #
-# Both hold pathwick.exe, the shipped MazeMap.txt and Stone.BMP, and KEYS.txt
-# with Windows line ends (the source file keeps its own), side by side: the
-# program reads its files from its working folder.
+# Both hold pathwick.exe, pathwick-maze.exe (the console tool that writes new
+# mazes), the shipped MazeMap.txt and Stone.BMP, and KEYS.txt with Windows
+# line ends (the source file keeps its own), side by side: the program reads
+# its files from its working folder.
 
-install(TARGETS pathwick RUNTIME DESTINATION .)
+install(TARGETS pathwick pathwick-maze RUNTIME DESTINATION .)
 configure_file(packaging/KEYS.txt ${CMAKE_BINARY_DIR}/generated/KEYS.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES data/MazeMap.txt data/Stone.BMP ${CMAKE_BINARY_DIR}/generated/KEYS.txt DESTINATION .)
 

@@ -146,7 +146,7 @@ int MazeExplorer::LoadMazeFrom(std::istream& map) {
   return filled;
 }
 
-std::string MazeExplorer::MapText() const {
+std::string MapFileText(const int32_t (&grid)[kCellCount]) {
   std::ostringstream map;
   for (int row = 0; row < kMazeSide; ++row) {
     for (int column = 0; column < kMazeSide; ++column) {
@@ -159,7 +159,7 @@ std::string MazeExplorer::MapText() const {
 }
 
 bool MazeExplorer::SaveMaze(const char* fileName, std::string* error) const {
-  return ReplaceFileContents(fileName, MapText(), error);
+  return ReplaceFileContents(fileName, MapFileText(grid), error);
 }
 
 bool MazeExplorer::IsWaitingAtStart() const { return state != Unloaded && !movedSinceLoad; }

@@ -103,6 +103,12 @@ extern const char kEditMessage[];
 // exit); the first frame that shows one is the last frame of a search.
 bool IsEndMessage(const char* message);
 
+// The text of a map file holding `grid`: ten lines of ten numbers separated
+// by one blank, row 0 (drawn at the bottom) first, each line ended as the
+// system ends lines (CR LF on Windows). LoadMaze reads it back to the same
+// grid.
+std::string MapFileText(const int32_t (&grid)[kCellCount]);
+
 // The way a click cycles a cell: forward (the left button) goes Wall, Open,
 // Exit, Wall; backward (the right button) the other way.
 enum class CycleDirection { Forward, Backward };
@@ -128,12 +134,10 @@ class MazeExplorer {
   // cannot fit an int is given up without reading its digits to their end.
   // Returns the number of cells filled.
   int LoadMazeFrom(std::istream& map);
-  // The grid as a map file that LoadMaze reads back to the same grid: ten
-  // lines of ten numbers, row 0 (drawn at the bottom) first, each line
-  // ended.
-  std::string MapText() const;
-  // Writes MapText() to the map file (ReplaceFileContents). False, with the
-  // reason in `error`, when it cannot be written; it is then as it was.
+  // Writes the grid as a map file (MapFileText) that LoadMaze reads back to
+  // the same grid. The file is replaced safely (ReplaceFileContents): it holds the
+  // old or the new grid, never a part. False, with the reason in `error`,
+  // when it cannot be written; it is then as it was.
   bool SaveMaze(const char* fileName, std::string* error) const;
   // True from a load until the first tick that runs unpaused: the explorer
   // stands untouched on its start cell and the search has not changed the

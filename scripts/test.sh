@@ -40,5 +40,5 @@ ctest --test-dir build-emscripten --output-on-failure -L web
 echo "== Windows cross build and Wine tests =="
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake --no-warn-unused-cli \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-windows -j"$jobs" --target pathwick glyph-lists-test
+cmake --build build-windows -j"$jobs" --target pathwick pathwick-maze glyph-lists-test
 ctest --test-dir build-windows --output-on-failure -L wine

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""The command lines of the three programs, read one way.
+"""The command lines of the four programs, read one way.
 
-Usage: command_lines_test.py PATHWICK PATHWICK_TRACE PATHWICK_RECORD VERSION
-       [unittest options]
+Usage: command_lines_test.py PATHWICK PATHWICK_TRACE PATHWICK_RECORD PATHWICK_MAZE
+       VERSION [unittest options]
 
 One table of command lines, each tried on every program: bad usage is
 exit 2 wherever it stands, beside --help and --version too; a message
@@ -33,7 +33,7 @@ BAD_USAGE = [
 ]
 # An option of each program that takes a value, and a value it takes.
 VALUE_OPTION = {"pathwick": ("--map", "m.txt"), "pathwick-trace": ("--frames", "3"),
-                "pathwick-record": ("--map", "m.txt")}
+                "pathwick-record": ("--map", "m.txt"), "pathwick-maze": ("--seed", "7")}
 # The same for the programs that take file names as operands, and for
 # pathwick, which takes none.
 OPERAND_USAGE = {
@@ -47,6 +47,10 @@ OPERAND_USAGE = {
         (["--help", "a.txt", ""], "an empty argument is no file name"),
         (["--version", "a.txt", "b\n.txt"],
          "more than one map file: 'b\\n.txt' (--summary takes several)"),
+    ],
+    "pathwick-maze": [
+        ([""], "an empty argument is no file name"),
+        (["--help", "a.txt", "b\n.txt"], "more than one output file: 'b\\n.txt'"),
     ],
     "pathwick-record": [
         ([""], "an empty argument is no file name"),
@@ -105,8 +109,8 @@ class CommandLinesTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 5:
+    if len(sys.argv) < 6:
         sys.exit(__doc__)
-    PROGRAMS = {os.path.basename(path): os.path.abspath(path) for path in sys.argv[1:4]}
-    VERSION = sys.argv[4]
-    unittest.main(argv=sys.argv[:1] + sys.argv[5:], verbosity=2)
+    PROGRAMS = {os.path.basename(path): os.path.abspath(path) for path in sys.argv[1:5]}
+    VERSION = sys.argv[5]
+    unittest.main(argv=sys.argv[:1] + sys.argv[6:], verbosity=2)

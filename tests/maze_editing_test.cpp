@@ -243,7 +243,7 @@ TEST_F(MazeEditingTest, TwoProgramsClickingInTurnEndWithEveryClickInTheFileAndSh
         continue;
       }
       FollowMapFile();
-      const std::string shown = Explorer.MapText();
+      const std::string shown = MapFileText(Explorer.grid);
       _exit(write(toParent[1], shown.data(), shown.size()) == static_cast<ssize_t>(shown.size())
                 ? 0
                 : 1);

@@ -106,7 +106,7 @@ void SaveOrUndo(std::vector<PaintedCell> changes) {
   }
   std::string reason;
   if (Explorer.SaveMaze(MapFileName, &reason)) {
-    KnownMapFile = MapFileVersion{true, Explorer.MapText()};
+    KnownMapFile = MapFileVersion{true, MapFileText(Explorer.grid)};
     KnownMapStamp = StampOf(MapFileName);
     MapWriteFailureReported = false;
     return;

@@ -28,6 +28,8 @@ import zipfile
 from run_wine_e2e import WINE_ENV, WinePathwickTest, run_wine_tool, start_wine
 from xsession import (ARROW, MAP_FILE, SETTLE, TEXTURE_FILE, TIMEOUT, TITLE, Screenshot, geometry,
                       press, read_map, start_display, stop_process, wait_until)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from maze_tool_test import KNOWN_MAZES, known_map_text  # noqa: E402
 
 CPACK = ""
 CPACK_CONFIG = ""
@@ -37,7 +39,7 @@ VERSION = ""
 
 KEYS_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging",
                            "KEYS.txt")
-SHIPPED_FILES = {"pathwick.exe", MAP_FILE, TEXTURE_FILE, "KEYS.txt"}
+SHIPPED_FILES = {"pathwick.exe", "pathwick-maze.exe", MAP_FILE, TEXTURE_FILE, "KEYS.txt"}
 INSTALL_DIR = r"C:\Program Files\Pathwick"
 START_MENU_DIR = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Pathwick"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pathwick"
@@ -211,6 +213,13 @@ class InstallerTest(WinePathwickTest):
         self.assert_shows_the_map(read_map(os.path.join(DATA_DIR, MAP_FILE)))
         press("Escape")
         self.assert_exits_with_1()
+
+        # The installed maze tool, stripped, runs alone and makes the known mazes.
+        arguments = next(iter(KNOWN_MAZES))
+        maze = subprocess.run(["wine", os.path.join(install_dir, "pathwick-maze.exe"), *arguments],
+                              env=WINE_ENV, capture_output=True, timeout=60)
+        self.assertEqual((maze.returncode, maze.stdout.decode("ascii")),
+                         (0, known_map_text(arguments, "\r\n")))
 
         # The uninstaller goes on from a copy of itself after its start returns.
         run_wine_tool("wine", os.path.join(install_dir, "Uninstall.exe"), "/S")
