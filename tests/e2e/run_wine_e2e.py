@@ -594,6 +594,9 @@ class EditTest(SharedEditTests, WinePathwickTest):
         self.addCleanup(lambda: [shutil.rmtree(found, True) for found in glob.glob(copies)])
         self.start("--windowed", "--edit", workdir=folder,
                    program=os.path.join(folder, os.path.basename(PATHWICK_EXE)))
+        # Wine takes its time over a program file it has not run from there.
+        wait_until(lambda: self.window_names().get(NOTICE_CAPTION), "the notice box",
+                   timeout=3 * TIMEOUT)
         self.focused_window_named(NOTICE_CAPTION)
         self.assertRegex(self.box_texts()[0], r"^the installed maze is not edited: the edits go "
                          r"to 'C:\\users\\[^\\]+\\Documents\\Pathwick\\MazeMap\.txt'$")
