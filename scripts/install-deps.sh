@@ -34,9 +34,10 @@ RUN_PACKAGES="
 "
 
 # The browser version (web.sh): emscripten's em++, which runs on Node, builds
-# it; Python serves it.
+# it, with CMake and make (which CMake only recommends); Python serves it.
 WEB_PACKAGES="
   cmake
+  make
   emscripten
   nodejs
   python3
@@ -56,8 +57,8 @@ WEB_PACKAGES="
 # clang with its fuzzing runtime for the fuzz targets; the checkers of the
 # Debian package, its menu entry and its AppStream metadata, and man, which
 # renders its man pages; headless Chromium, which the browser version's test
-# drives over the DevTools protocol from Node (version 20 or later, with its
-# own WebSocket client).
+# drives over the DevTools protocol from Node (the web set's; Debian's 18 will
+# do: the protocol goes over a pipe, with no WebSocket client).
 TEST_PACKAGES="
   libgtest-dev
   python3
