@@ -508,7 +508,8 @@ class EditTest(SharedEditTests, PathwickTest):
                     folder = read_only_folder(self, edit_files(DATA_DIR))
                     self.start("--windowed", "--edit", workdir=folder,
                                missing=(MAP_FILE, TEXTURE_FILE), stderr=subprocess.PIPE)
-                    reason = "Read-only file system" if os.geteuid() == 0 else "Permission denied"
+                    reason = ("Read-only file system" if os.geteuid() == 0 else
+                              "the file is read-only")
                 map_path = os.path.join(self.workdir, MAP_FILE)
                 before = file_text(map_path)
                 self.main_window()

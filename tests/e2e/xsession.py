@@ -621,8 +621,8 @@ def file_text(path):
 def read_only_folder(test, files):
     """A new folder holding `files` ({name: bytes}) that nobody may write,
     not even root: for root (whom permission bits do not stop) a tmpfs of
-    its own, mounted read-only; for anyone else a folder without write
-    permission. Skips the test where root may not mount."""
+    its own, mounted read-only; for anyone else a folder and files without
+    write permission. Skips the test where root may not mount."""
     folder = tempfile.mkdtemp(prefix="pathwick-read-only-")
     test.addCleanup(shutil.rmtree, folder, True)
     as_root = os.geteuid() == 0
@@ -637,6 +637,9 @@ def read_only_folder(test, files):
     if as_root:
         subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
     else:
+        # Its files too: a writable file is written where it is.
+        for name in files:
+            os.chmod(os.path.join(folder, name), 0o444)
         os.chmod(folder, 0o555)
         test.addCleanup(os.chmod, folder, 0o755)
     return folder
