@@ -6,6 +6,7 @@
 #include "shell/rendering.h"
 #include "shell/text_ids.h"
 #include "ui/commands.h"
+#include "ui/maze_editing.h"
 #include "ui/viewport.h"
 
 // The program's own texts, shown in the user's language where a catalog has
@@ -77,7 +78,7 @@ bool StartApplication(const LaunchOptions& options) {
   // edits are written to.
   MapFileName = options.mapFile.c_str();
   Explorer.editMode = options.edit;
-  Explorer.LoadMaze(MapFileName);
+  LoadMapFile();
 
   const char* displayError = nullptr;
   if (!PlatformOpen(PlatformSetup{AppInstance, MainWindowProc}, &displayError)) {
