@@ -14,7 +14,7 @@ set -eu
 # which draws offscreen and writes GIFs; help2man writes the man pages from
 # the programs' --help in every build, dpkg-dev's dpkg-buildflags gives the
 # hardening flags, and cpack makes the Debian package with dpkg-dev's
-# dpkg-shlibdeps and file.
+# dpkg-shlibdeps and file; gettext's msgfmt compiles the message catalogs.
 RUN_PACKAGES="
   build-essential
   cmake
@@ -31,6 +31,7 @@ RUN_PACKAGES="
   help2man
   dpkg-dev
   file
+  gettext
 "
 
 # The browser version (web.sh): emscripten's em++, which runs on Node, builds
@@ -61,6 +62,7 @@ WEB_PACKAGES="
 # renders its man pages; headless Chromium, which the browser version's test
 # drives over the DevTools protocol from Node (the web set's; Debian's 18 will
 # do: the protocol goes over a pipe, with no WebSocket client).
+# The English locale runs the program and the Wine one in English.
 TEST_PACKAGES="
   libgtest-dev
   python3
@@ -97,7 +99,7 @@ TEST_PACKAGES="
   appstream
   chromium-headless-shell
 "
-TEST_LOCALES="zh_CN.UTF-8"
+TEST_LOCALES="zh_CN.UTF-8 en_US.UTF-8"
 
 case "${1:-test}" in
   run) PACKAGES="$RUN_PACKAGES" LOCALES="" ;;

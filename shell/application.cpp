@@ -4,9 +4,13 @@
 #include "shell/gl.h"
 #include "shell/platform/platform.h"
 #include "shell/rendering.h"
+#include "shell/text_ids.h"
 #include "ui/commands.h"
+#include "ui/maze_editing.h"
 #include "ui/viewport.h"
 
+// The program's own texts, shown in the user's language where a catalog has
+// them (PlatformLocalizedText).
 const char kFullScreenQuestion[] = "是否要工作在全屏模式?";
 const char kFullScreenQuestionCaption[] = "迷宫DEMO";
 
@@ -22,7 +26,9 @@ constexpr int kExitCode = 1;
 
 bool WantsFullScreen(WindowChoice choice) {
   if (choice == WindowChoice::Ask) {
-    return PlatformAskOkCancel(kFullScreenQuestion, kFullScreenQuestionCaption) !=
+    return PlatformAskOkCancel(
+               PlatformLocalizedText(TextQuestion, kFullScreenQuestion),
+               PlatformLocalizedText(TextQuestionCaption, kFullScreenQuestionCaption)) !=
            QuestionAnswer::Cancel;
   }
   return choice == WindowChoice::FullScreen;
@@ -38,7 +44,7 @@ bool Fail(const char* reason) {
 int CreateWindowFor(bool fullScreen, int showCommand) {
   if (fullScreen) return CreateFullScreenWindow(showCommand);
   return CreateFramedWindow(showCommand, kFramedX, kFramedY, kFramedWidth, kFramedHeight,
-                            MainMenuBar);
+                            LocalizedMenuBar());
 }
 
 int StartRendering(const char* textureFile) {
@@ -72,7 +78,7 @@ bool StartApplication(const LaunchOptions& options) {
   // edits are written to.
   MapFileName = options.mapFile.c_str();
   Explorer.editMode = options.edit;
-  Explorer.LoadMaze(MapFileName);
+  LoadMapFile();
 
   const char* displayError = nullptr;
   if (!PlatformOpen(PlatformSetup{AppInstance, MainWindowProc}, &displayError)) {

@@ -40,6 +40,8 @@ uint32_t FrameIntervalMs = 0;
 int SpeedSetting = kStartSpeedSetting;
 
 bool MapWriteFailureReported = false;
+MapFileVersion KnownMapFile;
+FileStamp KnownMapStamp;
 std::optional<Painting> Drag;
 
 void ResetProgramState() {
@@ -57,5 +59,7 @@ void ResetProgramState() {
   FrameIntervalMs = 0;
   SpeedSetting = kStartSpeedSetting;
   MapWriteFailureReported = false;
+  KnownMapFile = MapFileVersion{};
+  KnownMapStamp = FileStamp{};
   Drag.reset();
 }

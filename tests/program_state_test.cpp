@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 
 #include "shell/application.h"
 #include "shell/bitmap_text.h"
@@ -74,6 +75,8 @@ void ChangeEveryGlobal() {
   FrameIntervalMs = 20;
   SpeedSetting = 50;
   MapWriteFailureReported = true;
+  KnownMapFile = MapFileVersion{true, "1 9\n"};
+  KnownMapStamp = FileStamp{7, 3, std::filesystem::file_time_type::clock::now()};
   Drag = Painting{PointerLeft, Open, {45, 314}, 0, {{1, Wall}}};
   Explorer.grid[0] = Open;
   Explorer.path.push(Pose{0, 0, 1, 90, 0});
@@ -82,6 +85,7 @@ void ChangeEveryGlobal() {
   Explorer.paused = 1;
   Explorer.SetMessage(kGoBackMessage);
   Explorer.editMode = true;
+  Explorer.editNote = kMapReloadedNote;
   Explorer.movedSinceLoad = true;
   Explorer.stepping = true;
   Explorer.held = true;
@@ -106,6 +110,9 @@ TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
   EXPECT_EQ(now.frameIntervalMs, kAtStart.frameIntervalMs);
   EXPECT_EQ(now.speedSetting, kAtStart.speedSetting);
   EXPECT_EQ(now.mapWriteFailureReported, kAtStart.mapWriteFailureReported);
+  // Not constant-initialised, so not read before the tests: they start empty.
+  EXPECT_TRUE(KnownMapFile == MapFileVersion{});
+  EXPECT_TRUE(KnownMapStamp == FileStamp{});
   EXPECT_EQ(now.dragging, kAtStart.dragging);
   const MazeExplorer fresh;
   const Snapshot expected = TakeSnapshot(fresh);
@@ -118,6 +125,7 @@ TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
   EXPECT_EQ(actual.message, expected.message);
   EXPECT_EQ(Explorer.editMode, fresh.editMode);
   EXPECT_EQ(Explorer.movedSinceLoad, fresh.movedSinceLoad);
+  EXPECT_EQ(Explorer.editNote, fresh.editNote);
   EXPECT_EQ(Explorer.stepping, fresh.stepping);
   EXPECT_EQ(Explorer.held, fresh.held);
 }

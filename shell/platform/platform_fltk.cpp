@@ -245,6 +245,45 @@ void OnMenuItem(Fl_Widget*, void* id) {
   SendInput(MessageKind::Command, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(id)));
 }
 
+// A menu bar whose captions shrink, down to a smallest size, until they fit
+// its width: translated captions may be longer than the program's own, and
+// FLTK cuts off what does not fit. (FLTK draws the items from 6 pixels in,
+// each 16 pixels wider than its caption.)
+class FittingMenuBar : public Fl_Menu_Bar {
+ public:
+  // `scale`: the screen scale, by which the text sizes grow.
+  FittingMenuBar(int x, int y, int width, int height, int scale)
+      : Fl_Menu_Bar(x, y, width, height), scale_(scale) {}
+
+  void resize(int x, int y, int width, int height) override {
+    Fl_Menu_Bar::resize(x, y, width, height);
+    FitCaptions();
+  }
+
+  void FitCaptions() {
+    for (int size = kMenuTextSize * scale_; size >= kSmallestTextSize * scale_; --size) {
+      textsize(static_cast<Fl_Fontsize>(size));
+      if (CaptionsWidth() <= w()) return;
+    }
+  }
+
+ private:
+  static constexpr int kSmallestTextSize = 10;
+  static constexpr int kFirstItemX = 6;
+  static constexpr int kItemPadding = 16;
+
+  int scale_;
+
+  int CaptionsWidth() const {
+    int width = kFirstItemX;
+    for (const Fl_Menu_Item* item = menu(); item != nullptr && item->label() != nullptr;
+         item = item->next()) {
+      width += item->measure(nullptr, this) + kItemPadding;
+    }
+    return width;
+  }
+};
+
 std::vector<Fl_Menu_Item> BuildMenu(const MenuItem* items, int itemCount) {
   std::vector<Fl_Menu_Item> menu;
   for (int i = 0; i < itemCount; ++i) {
@@ -504,9 +543,9 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int, i
   top->copy_label(title);
   top->xclass(className);
   top->callback(OnWindowCallback);
-  auto* menuBar = new Fl_Menu_Bar(0, 0, clientWidth, menuBarHeight);
-  menuBar->textsize(kMenuTextSize * scale);
+  auto* menuBar = new FittingMenuBar(0, 0, clientWidth, menuBarHeight, scale);
   menuBar->copy(BuildMenu(menu.items, menu.itemCount).data());
+  menuBar->FitCaptions();
   auto* view = new GlView(0, menuBarHeight, clientWidth, std::max(1, clientHeight - menuBarHeight));
   top->end();
   top->resizable(view);
