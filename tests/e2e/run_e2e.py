@@ -97,11 +97,11 @@ class PathwickTest(ProgramTest):
     WINDOW_CLASSES = "^(PathwickClass|FLTK)$"
 
     def start(self, *arguments, missing=(), map_codes=None, workdir=None, stderr=None,
-              locale=None):
+              locale=None, environment=None):
         """Starts the program in `workdir` (a new scratch folder by default)
         with copies of the data files but those `missing`; `map_codes` (100
         cell codes, row 0 first) replaces the shipped map; `locale` (LANG)
-        replaces the C locale."""
+        replaces the C locale; `environment` adds variables."""
         if workdir is None:
             workdir = tempfile.mkdtemp(prefix="pathwick-e2e-")
             self.addCleanup(shutil.rmtree, workdir, True)
@@ -112,7 +112,7 @@ class PathwickTest(ProgramTest):
         if map_codes is not None:
             with open(os.path.join(workdir, MAP_FILE), "w") as stream:
                 stream.write(" ".join(map(str, map_codes)))
-        env = dict(DISPLAY_ENV, LANG=locale) if locale else DISPLAY_ENV
+        env = dict(DISPLAY_ENV, **({"LANG": locale} if locale else {}), **(environment or {}))
         super().start([PATHWICK, *arguments], workdir, env, stderr=stderr)
 
     def main_menu_band(self, window):
@@ -608,8 +608,7 @@ class ScreenScaleTest(PathwickTest):
         self.start()
         question = self.focused_window_named(QUESTION_CAPTION)
         _, _, width, height = geometry(question)
-        self.assertEqual(width, self.QUESTION_SIZE[0] * scale)
-        self.assertAlmostEqual(height, self.QUESTION_SIZE[1] * scale, delta=4 * (scale - 1))
+        self.assert_question_size(question, scale)
         assert_box_centred(question, screen, BOX_TOLERANCE)
         press("Escape")
         window = self.main_window()
@@ -634,6 +633,16 @@ class ScreenScaleTest(PathwickTest):
             self.assertIn(1, title_ink_runs(shot, (left, top, right, bottom)))
         press("Escape")
         self.assert_exits_with_1()
+
+    def test_gdk_scale_overrides_the_density_of_the_screen_and_its_resources(self):
+        scale = 1 if self.SCALE > 1 else 2
+        self.start(environment={"GDK_SCALE": str(scale)})
+        self.assert_question_size(self.focused_window_named(QUESTION_CAPTION), scale)
+
+    def assert_question_size(self, question, scale):
+        _, _, width, height = geometry(question)
+        self.assertEqual(width, self.QUESTION_SIZE[0] * scale)
+        self.assertAlmostEqual(height, self.QUESTION_SIZE[1] * scale, delta=4 * (scale - 1))
 
 
 def title_ink_runs(shot, rect):
