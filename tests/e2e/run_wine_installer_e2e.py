@@ -26,8 +26,8 @@ import unittest
 import zipfile
 
 from run_wine_e2e import WINE_ENV, WinePathwickTest, run_wine_tool, start_wine
-from xsession import (ARROW, MAP_FILE, SETTLE, TEXTURE_FILE, TIMEOUT, TITLE, Screenshot, geometry,
-                      press, read_map, start_display, stop_process, wait_until)
+from xsession import (ARROW, LANGUAGES, MAP_FILE, SETTLE, TEXTURE_FILE, TIMEOUT, TITLE, Screenshot,
+                      geometry, press, read_map, start_display, stop_process, wait_until)
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from maze_tool_test import KNOWN_MAZES, known_map_text  # noqa: E402
 
@@ -270,9 +270,10 @@ class InstallerPagesTest(WinePathwickTest):
             press("Return")
             time.sleep(SETTLE * 3)
         self.assertIn(RUN_BOX, logged(), "no run box on the finish page")
-        # The box is ticked: Finish starts the program, which asks its question.
+        # The box is ticked: Finish starts the program, which asks its question
+        # in the installer's language, English.
         press("Return")
-        self.answer_question("Escape")
+        self.answer_question("Escape", caption=LANGUAGES["en_US.UTF-8"].question_caption)
         self.main_window()
         press("Escape")
         wait_until(lambda: TITLE not in self.window_names(), "the program to end")
