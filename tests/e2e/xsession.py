@@ -770,9 +770,11 @@ class SharedStudyTests:
     def arrow_in(self, cell):
         return ARROW in Screenshot().area(self.scene.cell(*cell, inset=0))
 
-    def assert_held_with(self, status, cell, what):
-        """The explorer holds, in `cell`, saying `status`."""
-        wait_until(lambda: self.status_line() == status, what)
+    def assert_held_with(self, status, cell, what, reached=lambda: True):
+        """The explorer holds, in `cell`, saying `status`. `reached` tells
+        that the step has got to the decision where the status line alone
+        cannot: one that says what the decision before it said."""
+        wait_until(lambda: self.status_line() == status and reached(), what)
         self.assert_still()
         self.assertEqual(self.status_line(), status, f"{what}: the status line changed")
         self.assertTrue(self.arrow_in(cell), f"{what}: the arrow is not in {cell}")
@@ -827,8 +829,10 @@ class SharedStudyTests:
         press("space")
         self.assert_held_with(can_move, (0, 0), "the second decision")
         press("space")
-        self.assert_held_with(can_move, (0, 1), "the third decision")
-        self.assertTrue(self.cell_filled((1, 1), TRAIL_CELL), "the corridor is not entered")
+        # It says "can move" as the second did: its probe into the corridor
+        # marks the cell ahead.
+        self.assert_held_with(can_move, (0, 1), "the third decision",
+                              reached=lambda: self.cell_filled((1, 1), TRAIL_CELL))
         press("ctrl")
         wait_until(lambda: self.status_line() == found, "the search to run on to the exit",
                    SEARCH_TIMEOUT)
