@@ -740,15 +740,16 @@ class SharedStudyTests:
         x0, y0 = min(x for x, _ in inked), min(y for _, y in inked)
         return frozenset((x - x0, y - y0) for x, y in inked)
 
-    def steady_status(self):
-        """The status line once two readings in a row agree."""
+    def steady_status(self, passing=()):
+        """The status line once two readings in a row agree, those `passing`
+        left out."""
         last = [None]
 
         def agreed():
             now = self.status_line()
             same = now == last[0]
             last[0] = now
-            return now if same and now else None
+            return now if same and now and now not in passing else None
 
         return wait_until(agreed, "a steady status line")
 
@@ -796,7 +797,9 @@ class SharedStudyTests:
         press("End")
         wait_until(lambda: self.arrow_in((0, 2)) and self.cell_filled((0, 1), TRAIL_CELL),
                    "the search to find the exit")
-        found = self.steady_status()
+        # The arrow shows in the exit while it walks in, the probe's line
+        # still on, which slow frames (Wine) may show twice in a row.
+        found = self.steady_status(passing=(can_move,))
         self.assertEqual(len({asks_for_clicks, next_heading, can_move, found}), 4,
                          "two of the status lines look alike")
 
