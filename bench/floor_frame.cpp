@@ -129,7 +129,7 @@ void FloorRenderer::SetUpState(const FloorScene& scene) {
 
   // One glBitmap list per character; the list base stays put.
   fontBase_ = glGenLists(kFontCharCount);
-  CompileFixedFontLists(fontBase_, kFontFirstChar, kFontCharCount);
+  CompileFixedFontLists(FixedFont6x13, fontBase_, kFontFirstChar, kFontCharCount);
   glListBase(fontBase_ - kFontFirstChar);
 
   glTexImage2D(GL_TEXTURE_2D, 0, 3, scene.textureWidth, scene.textureHeight, 0, GL_BGR_EXT,

@@ -14,7 +14,7 @@ set -eu
 # which draws offscreen and writes GIFs; help2man writes the man pages from
 # the programs' --help in every build, dpkg-dev's dpkg-buildflags gives the
 # hardening flags, and cpack makes the Debian package with dpkg-dev's
-# dpkg-shlibdeps and file.
+# dpkg-shlibdeps and file; gettext's msgfmt compiles the message catalogs.
 RUN_PACKAGES="
   build-essential
   cmake
@@ -31,6 +31,7 @@ RUN_PACKAGES="
   help2man
   dpkg-dev
   file
+  gettext
 "
 
 # The browser version (web.sh): emscripten's em++, which runs on Node, builds
@@ -50,7 +51,8 @@ WEB_PACKAGES="
 # managers i3, its window manager and bar alone, and awesome; kwin, KDE's,
 # with its Breeze frames and a session bus as xfwm4; xterm, the other
 # window that comes and goes over the program's), and the X tools that drive
-# the program and look at its windows (ImageMagick also paints the desktop);
+# the program and look at its windows (ImageMagick also paints the desktop;
+# xrdb sets Xft.dpi for the test on a dense screen);
 # the MinGW-w64 cross compiler for the Windows program, and Wine with a
 # Chinese locale to run it (without one, Wine draws the Chinese captions as
 # empty boxes) and with its own fonts, as "apt install wine" brings them; nsis
@@ -60,6 +62,7 @@ WEB_PACKAGES="
 # renders its man pages; headless Chromium, which the browser version's test
 # drives over the DevTools protocol from Node (the web set's; Debian's 18 will
 # do: the protocol goes over a pipe, with no WebSocket client).
+# The English locale runs the program and the Wine one in English.
 TEST_PACKAGES="
   libgtest-dev
   python3
@@ -79,6 +82,7 @@ TEST_PACKAGES="
   xdotool
   imagemagick
   x11-utils
+  x11-xserver-utils
   g++-mingw-w64-x86-64-win32
   mingw-w64-x86-64-dev
   binutils-mingw-w64-x86-64
@@ -95,7 +99,7 @@ TEST_PACKAGES="
   appstream
   chromium-headless-shell
 "
-TEST_LOCALES="zh_CN.UTF-8"
+TEST_LOCALES="zh_CN.UTF-8 en_US.UTF-8"
 
 case "${1:-test}" in
   run) PACKAGES="$RUN_PACKAGES" LOCALES="" ;;

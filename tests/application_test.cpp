@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(StartUp, WindowChoiceTest, ::testing::ValuesIn(kWindowC
 
 TEST_F(ApplicationTest, FramedWindowOfHeightZeroGetsThePlatformsPlacement) {
   offscreen::Platform& platform = offscreen::Get();
-  EXPECT_EQ(CreateFramedWindow(kShowNormal, 10, 20, 300, 0, MainMenuBar), 1);
+  EXPECT_EQ(CreateFramedWindow(kShowNormal, 10, 20, 300, 0, LocalizedMenuBar()), 1);
   EXPECT_EQ(std::vector<int>(
                 {platform.windowX, platform.windowY, platform.windowWidth, platform.windowHeight}),
             std::vector<int>(4, kDefaultPlacement));

@@ -334,23 +334,24 @@ struct Text {
 };
 
 // The frame's text rows (below the maze and above it) as `texts` would light
-// them, painted from the font's bitmaps: every glyph cell is kFontCellWidth
-// pixels wide and starts kFontDescent rows below the baseline. Bitmaps are not
+// them, painted from the 6x13 font's bitmaps: every glyph cell is its cell
+// width wide and starts its descent below the baseline. Bitmaps are not
 // scaled, only their positions are: `scale` pixels per scene unit.
 std::vector<Colour> PaintTexts(const std::vector<Text>& texts, int scale) {
   const int side = kScenePixels * scale;
   std::vector<Colour> frame(static_cast<size_t>(side) * side, kBlack);
+  const FixedFont& font = FixedFont6x13;
   for (const Text& text : texts) {
     for (int i = 0; text.chars[i] != '\0'; ++i) {
-      const unsigned char* rows = FixedFontBitmaps[text.chars[i] - kFontFirstChar];
-      const int left = text.x * scale + i * kFontCellWidth;
-      const int bottom = text.y * scale - kFontDescent;
-      for (int row = 0; row < kFontCellHeight; ++row) {
-        for (int column = 0; column < kFontCellWidth; ++column) {
+      const int left = text.x * scale + i * font.cellWidth;
+      const int bottom = text.y * scale - font.descent;
+      for (int row = 0; row < font.cellHeight; ++row) {
+        for (int column = 0; column < font.cellWidth; ++column) {
           const int x = left + column;
           const int y = bottom + row;
           const bool inside = x >= 0 && x < side && y >= 0 && y < side;
-          if (inside && (rows[row] & (0x80 >> column)) != 0) frame[y * side + x] = text.colour;
+          if (inside && font.PixelSet(text.chars[i], row, column))
+            frame[y * side + x] = text.colour;
         }
       }
     }
@@ -504,7 +505,7 @@ TEST_F(RenderTest, EveryTextIsDrawnOneGlyphPerByteFromItsPlace) {
     std::vector<std::pair<int, int>> expected;
     for (const Text& text : mode == Mode::Framed ? framed : fullScreen) {
       for (size_t i = 0; text.text[i] != '\0'; ++i) {
-        expected.emplace_back(text.x + static_cast<int>(i) * kFontCellWidth, text.y);
+        expected.emplace_back(text.x + static_cast<int>(i) * FixedFont6x13.cellWidth, text.y);
       }
     }
     EXPECT_EQ(GlyphPositionsOfOneFrame(), expected);
@@ -712,17 +713,24 @@ class DrawStringTest : public RenderTest {
   }
 };
 
+// The backend's 6x13 lists, and the 12x24 font (two bytes a row) compiled
+// over them as the Linux program does on a dense screen.
 TEST_F(DrawStringTest, DrawsEachByteAsItsGlyphAdvancingOneCell) {
-  Drawn("AB");
-  for (int i = 0; i < 2; ++i) {
-    const unsigned char* rows = FixedFontBitmaps['A' + i - kFontFirstChar];
-    const int left = 100 + i * kFontCellWidth;
-    const int bottom = 200 - kFontDescent;
-    for (int row = 0; row < kFontCellHeight; ++row) {
-      for (int column = 0; column < kFontCellWidth; ++column) {
-        const bool set = (rows[row] & (0x80 >> column)) != 0;
-        EXPECT_EQ(At(left + column, bottom + row), set ? kYellow : kBlack)
-            << "glyph " << i << ", row " << row << ", column " << column;
+  for (const FixedFont* font : {&FixedFont6x13, &FixedFont12x24}) {
+    SCOPED_TRACE(testing::Message() << font->cellWidth << "x" << font->cellHeight);
+    if (font != &FixedFont6x13) {
+      ASSERT_TRUE(CompileFixedFontLists(*font, FontListBase, kFontFirstChar, kFontCharCount));
+    }
+    Drawn("AB");
+    for (int i = 0; i < 2; ++i) {
+      const int left = 100 + i * font->cellWidth;
+      const int bottom = 200 - font->descent;
+      for (int row = 0; row < font->cellHeight; ++row) {
+        for (int column = 0; column < font->cellWidth; ++column) {
+          const bool set = font->PixelSet('A' + i, row, column);
+          EXPECT_EQ(At(left + column, bottom + row), set ? kYellow : kBlack)
+              << "glyph " << i << ", row " << row << ", column " << column;
+        }
       }
     }
   }

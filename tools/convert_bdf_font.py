@@ -1,23 +1,27 @@
 #!/usr/bin/env python3
-"""Convert a monospaced BDF bitmap font into shell/platform/fixed_font.cpp.
+"""Convert a monospaced BDF bitmap font into shell/platform/fixed_font_WxH.cpp.
 
-Writes the glyphs of character codes 32..127 as the C++ array
-FixedFontBitmaps declared in shell/platform/fixed_font.h: one byte per pixel row,
-bit 7 the leftmost pixel, row 0 the bottom row of the cell, every glyph
-padded to the font's full bounding box (FONTBOUNDINGBOX) according to its
-own BBX offsets. That is the layout glBitmap reads with an unpack
-alignment of 1.
+Writes the glyphs of character codes 32..127 of a font with W x H cells as
+the FixedFont object FixedFontWxH declared in shell/platform/fixed_font.h:
+each pixel row in (W + 7) / 8 bytes, bit 7 of the first byte the leftmost
+pixel, row 0 the bottom row of the cell, every glyph padded to the font's
+full bounding box (FONTBOUNDINGBOX) according to its own BBX offsets. That
+is the layout glBitmap reads with an unpack alignment of 1.
 
-The font must be monospaced with cells at most 8 pixels wide. Codes the
+The font must be monospaced with cells at most 32 pixels wide. Codes the
 font has no glyph for are left blank and named in the generated file.
-The generated file also checks, at compile time, that the cell metrics in
-shell/platform/fixed_font.h match the font it was made from.
 
-Regenerating the embedded font (X11 misc-fixed 6x13, public domain; needs
-the Debian packages xfonts-base and pcf2bdf), from the repository root:
+Regenerating the embedded fonts (needs the Debian packages xfonts-base and
+pcf2bdf), from the repository root: X11 misc-fixed 6x13 (public domain)
 
     pcf2bdf -o /tmp/6x13.bdf /usr/share/fonts/X11/misc/6x13-ISO8859-1.pcf.gz
-    python3 tools/convert_bdf_font.py /tmp/6x13.bdf -o shell/platform/fixed_font.cpp
+    python3 tools/convert_bdf_font.py /tmp/6x13.bdf
+
+and Sony's Fixed 12x24, twice its size for screens of twice the density
+(Sony's notice is in packaging/copyright)
+
+    pcf2bdf -o /tmp/12x24.bdf /usr/share/fonts/X11/misc/12x24.pcf.gz
+    python3 tools/convert_bdf_font.py /tmp/12x24.bdf
 
 Uses the Python standard library only.
 """
@@ -28,14 +32,16 @@ from pathlib import Path
 
 FIRST_CHAR = 32
 CHAR_COUNT = 96
-MAX_CELL_WIDTH = 8  # one byte per glyph row
+MAX_CELL_WIDTH = 32
+LINE_LIMIT = 100  # the repository's column limit
 
-REGENERATE_COMMANDS = (
-    "pcf2bdf -o /tmp/6x13.bdf /usr/share/fonts/X11/misc/6x13-ISO8859-1.pcf.gz",
-    "python3 tools/convert_bdf_font.py /tmp/6x13.bdf -o shell/platform/fixed_font.cpp",
-)
+# The X11 font file each embedded font is made from, by cell size.
+SOURCE_FONTS = {
+    (6, 13): "/usr/share/fonts/X11/misc/6x13-ISO8859-1.pcf.gz",
+    (12, 24): "/usr/share/fonts/X11/misc/12x24.pcf.gz",
+}
 
-DEFAULT_OUTPUT = Path(__file__).resolve().parent.parent / "shell" / "platform" / "fixed_font.cpp"
+PLATFORM_DIR = Path(__file__).resolve().parent.parent / "shell" / "platform"
 
 
 class BdfError(Exception):
@@ -156,7 +162,7 @@ def finish_glyph(font, glyph, line_number):
 
 
 def check_font_fits(font):
-    """Refuse fonts that the fixed-cell, one-byte-per-row layout cannot hold."""
+    """Refuse fonts that the fixed-cell layout cannot hold."""
     cell_width = font.bounding_box[0]
     if not 0 < cell_width <= MAX_CELL_WIDTH:
         raise BdfError(f"cell width {cell_width} is not 1..{MAX_CELL_WIDTH} pixels")
@@ -170,9 +176,15 @@ def check_font_fits(font):
                 "the font is not monospaced")
 
 
+def bytes_per_row(font):
+    return (font.bounding_box[0] + 7) // 8
+
+
 def cell_rows(font, glyph):
-    """The glyph placed in the font's cell, one byte per row, bottom row first."""
+    """The glyph placed in the font's cell, one int of bytes_per_row bytes per row,
+    bottom row first, the leftmost pixel in the top bit."""
     cell_width, cell_height, cell_x, cell_y = font.bounding_box
+    row_width = 8 * bytes_per_row(font)
     rows = [0] * cell_height
     if glyph is None:
         return rows
@@ -183,8 +195,15 @@ def cell_rows(font, glyph):
         raise BdfError(f"glyph {glyph.name} lies outside FONTBOUNDINGBOX")
     for index_from_top, value in enumerate(glyph.rows):
         pixels = value >> (glyph.row_bits - width)  # the BBX width's leading bits
-        rows[bottom + height - 1 - index_from_top] = pixels << (8 - left - width)
+        rows[bottom + height - 1 - index_from_top] = pixels << (row_width - left - width)
     return rows
+
+
+def cell_bytes(font, glyph):
+    """The glyph's rows as bytes, bottom row first, each row's bytes left to right."""
+    count = bytes_per_row(font)
+    return [(row >> (8 * (count - 1 - index))) & 0xFF
+            for row in cell_rows(font, glyph) for index in range(count)]
 
 
 def describe_code(code, glyph):
@@ -206,9 +225,38 @@ def short_name(font):
     return f"{family} {font.bounding_box[0]}x{font.bounding_box[1]}".strip()
 
 
+def object_name(font):
+    return f"FixedFont{font.bounding_box[0]}x{font.bounding_box[1]}"
+
+
+def default_output(font):
+    return PLATFORM_DIR / f"fixed_font_{font.bounding_box[0]}x{font.bounding_box[1]}.cpp"
+
+
+def regenerate_commands(font):
+    size = f"{font.bounding_box[0]}x{font.bounding_box[1]}"
+    source = SOURCE_FONTS.get(tuple(font.bounding_box[:2]), f"<the {size} PCF font>")
+    return (f"pcf2bdf -o /tmp/{size}.bdf {source}",
+            f"python3 tools/convert_bdf_font.py /tmp/{size}.bdf")
+
+
+def glyph_entry(values, label):
+    """One glyph's initializer: on one line where it fits, else wrapped under its label."""
+    one_line = f"    {{{', '.join(values)}}},  // {label}"
+    if len(one_line) <= LINE_LIMIT:
+        return [one_line]
+    per_line = 12
+    chunks = [", ".join(values[i:i + per_line]) for i in range(0, len(values), per_line)]
+    body = [f"     {chunk}," for chunk in chunks]
+    body[0] = "    {" + body[0][5:]
+    body[-1] = body[-1][:-1] + "},"
+    return [f"    // {label}", *body]
+
+
 def generate_source(font):
     check_font_fits(font)
     cell_width, cell_height, _, cell_y = font.bounding_box
+    row_bytes = bytes_per_row(font)
     codes = range(FIRST_CHAR, FIRST_CHAR + CHAR_COUNT)
     missing = [str(code) for code in codes if code not in font.glyphs]
     mismatch = '"fixed_font.h does not match the generated font"'
@@ -220,26 +268,33 @@ def generate_source(font):
         "// Codes without a glyph, left blank: " + (", ".join(missing) or "none") + ".",
         "//",
         "// To regenerate, from the repository root:",
-        *(f"//   {command}" for command in REGENERATE_COMMANDS),
+        *(f"//   {command}" for command in regenerate_commands(font)),
         "//",
-        "// Each entry lists the rows of one glyph cell, bottom row first; bit 7 is the leftmost",
-        "// pixel.",
+        f"// Each entry lists the rows of one glyph cell, bottom row first, {row_bytes} "
+        + ("byte" if row_bytes == 1 else "bytes") + " a row;",
+        "// bit 7 of a row's first byte is the leftmost pixel.",
         "",
         '#include "shell/platform/fixed_font.h"',
         "",
         f"static_assert(kFontFirstChar == {FIRST_CHAR}, {mismatch});",
         f"static_assert(kFontCharCount == {CHAR_COUNT}, {mismatch});",
-        f"static_assert(kFontCellWidth == {cell_width}, {mismatch});",
-        f"static_assert(kFontCellHeight == {cell_height}, {mismatch});",
-        f"static_assert(kFontDescent == {-cell_y}, {mismatch});",
         "",
-        "const unsigned char FixedFontBitmaps[kFontCharCount][kFontCellHeight] = {",
+        "namespace {",
+        "",
+        f"const unsigned char kBitmaps[kFontCharCount][{cell_height * row_bytes}] = {{",
     ]
     for code in codes:
         glyph = font.glyphs.get(code)
-        row_text = ", ".join(f"0x{row:02x}" for row in cell_rows(font, glyph))
-        lines.append(f"    {{{row_text}}},  // {describe_code(code, glyph)}")
-    lines.append("};")
+        values = [f"0x{value:02x}" for value in cell_bytes(font, glyph)]
+        lines.extend(glyph_entry(values, describe_code(code, glyph)))
+    lines += [
+        "};",
+        "",
+        "}  // namespace",
+        "",
+        f"const FixedFont {object_name(font)} = {{{cell_width}, {cell_height}, {-cell_y}, "
+        "&kBitmaps[0][0]};",
+    ]
     return "\n".join(lines) + "\n"
 
 
@@ -248,8 +303,9 @@ def parse_arguments(argv):
         description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("bdf", type=Path, help="the BDF font file to read")
     parser.add_argument(
-        "-o", "--output", type=Path, default=DEFAULT_OUTPUT,
-        help="the C++ file to write (default: shell/platform/fixed_font.cpp of this repository)")
+        "-o", "--output", type=Path,
+        help="the C++ file to write (default: shell/platform/fixed_font_WxH.cpp of this "
+             "repository, W x H the font's cell)")
     return parser, parser.parse_args(argv)
 
 
@@ -257,15 +313,17 @@ def main(argv=None):
     parser, args = parse_arguments(argv)
     try:
         with open(args.bdf, encoding="latin-1") as bdf_file:
-            source = generate_source(parse_bdf(bdf_file))
+            font = parse_bdf(bdf_file)
+        source = generate_source(font)
     except OSError as error:
         parser.error(f"cannot read {args.bdf}: {error.strerror}")
     except BdfError as error:
         parser.error(f"{args.bdf}: {error}")
+    output = args.output or default_output(font)
     try:
-        args.output.write_text(source, encoding="ascii", errors="backslashreplace")
+        output.write_text(source, encoding="ascii", errors="backslashreplace")
     except OSError as error:
-        parser.error(f"cannot write {args.output}: {error.strerror}")
+        parser.error(f"cannot write {output}: {error.strerror}")
     return 0
 
 

@@ -22,7 +22,8 @@
 
 namespace {
 
-// The modal boxes: text size, margins and buttons, in pixels.
+// The modal boxes: text size, margins and buttons, in pixels at 96 dpi,
+// multiplied by ScreenScale().
 constexpr int kBoxTextSize = 14;
 constexpr int kBoxMargin = 20;
 constexpr int kBoxMinWidth = 240;
@@ -180,14 +181,20 @@ void PrintLine(std::FILE* stream, const char* prefix, const char* text) {
 
 int RunModalBox(const char* text, const char* caption, const std::vector<const char*>& labels,
                 const BoxOwner& owner) {
+  const int scale = ScreenScale();
+  const int textSize = kBoxTextSize * scale;
+  const int margin = kBoxMargin * scale;
+  const int buttonWidth = kButtonWidth * scale;
+  const int buttonHeight = kButtonHeight * scale;
+  const int buttonGap = kButtonGap * scale;
   int textWidth = 0;
   int textHeight = 0;
-  fl_font(FL_HELVETICA, kBoxTextSize);
+  fl_font(FL_HELVETICA, textSize);
   fl_measure(text, textWidth, textHeight, 0);
   const int count = static_cast<int>(labels.size());
-  const int buttonsWidth = count * kButtonWidth + (count - 1) * kButtonGap;
-  const int width = std::max({kBoxMinWidth, textWidth, buttonsWidth}) + 2 * kBoxMargin;
-  const int height = textHeight + kButtonHeight + 3 * kBoxMargin;
+  const int buttonsWidth = count * buttonWidth + (count - 1) * buttonGap;
+  const int width = std::max({kBoxMinWidth * scale, textWidth, buttonsWidth}) + 2 * margin;
+  const int height = textHeight + buttonHeight + 3 * margin;
   int x = 0;
   int y = 0;
   CentreBox(owner, width, height, &x, &y);
@@ -198,17 +205,18 @@ int RunModalBox(const char* text, const char* caption, const std::vector<const c
   box.copy_label(caption);
   box.callback(OnBoxClose, &answer);
   // The window owns its children and deletes them with itself.
-  auto* textBox = new Fl_Box(kBoxMargin, kBoxMargin, width - 2 * kBoxMargin, textHeight, text);
+  auto* textBox = new Fl_Box(margin, margin, width - 2 * margin, textHeight, text);
   textBox->labelfont(FL_HELVETICA);
-  textBox->labelsize(kBoxTextSize);
+  textBox->labelsize(textSize);
   textBox->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE);
-  const int buttonY = height - kBoxMargin - kButtonHeight;
+  const int buttonY = height - margin - buttonHeight;
   for (int i = 0; i < count; ++i) {
-    const int buttonX = width - kBoxMargin - buttonsWidth + i * (kButtonWidth + kButtonGap);
+    const int buttonX = width - margin - buttonsWidth + i * (buttonWidth + buttonGap);
     Fl_Button* button =
         i == count - 1
-            ? new Fl_Return_Button(buttonX, buttonY, kButtonWidth, kButtonHeight, labels[i])
-            : new Fl_Button(buttonX, buttonY, kButtonWidth, kButtonHeight, labels[i]);
+            ? new Fl_Return_Button(buttonX, buttonY, buttonWidth, buttonHeight, labels[i])
+            : new Fl_Button(buttonX, buttonY, buttonWidth, buttonHeight, labels[i]);
+    button->labelsize(textSize);
     button->callback(OnBoxButton, static_cast<long>(i));
   }
   box.end();

@@ -11,6 +11,12 @@
 // - X11 has no show command: it is ignored, and the window shows normally.
 // - The text in the picture is the embedded 6x13 bitmap font (fixed_font.h),
 //   not a font of the window system.
+// - On a dense screen (see ScreenScale: GDK_SCALE, the Xft.dpi resource or
+//   the screen's size) the program scales by a whole factor from 1.5 times
+//   96 dpi up: the framed window's size, the menu bar and its text, the boxes
+//   and their text. The text in the picture is then the 12x24 font of the
+//   same family; the picture's layout is in scene units and does not change.
+//   Windows scales by the window's DPI in any step instead.
 // - Frame sizes, full screen and always-on-top are requests to the window
 //   manager through the Extended Window Manager Hints. Without a manager that
 //   supports them the framed window's frame is not counted in its outer size,
@@ -66,11 +72,13 @@ namespace {
 const char kCjkFont[] = "WenQuanYi Micro Hei";
 const char kCjkBoldFont[] = "BWenQuanYi Micro Hei";  // FLTK's prefix "B" asks for bold
 
+// Sizes in pixels at 96 dpi, multiplied by ScreenScale().
 constexpr int kMenuBarHeight = 30;
-constexpr int kMinDepthBits = 16;
-
+constexpr int kMenuTextSize = 14;
 // A framed window placed by the window manager gets this client size.
 constexpr int kDefaultClientSide = 420;
+
+constexpr int kMinDepthBits = 16;
 
 // The program's window procedure, from PlatformOpen.
 WindowProcedure Procedure = nullptr;
@@ -237,6 +245,45 @@ void OnWindowCallback(Fl_Widget*, void*) {
 void OnMenuItem(Fl_Widget*, void* id) {
   SendInput(MessageKind::Command, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(id)));
 }
+
+// A menu bar whose captions shrink, down to a smallest size, until they fit
+// its width: translated captions may be longer than the program's own, and
+// FLTK cuts off what does not fit. (FLTK draws the items from 6 pixels in,
+// each 16 pixels wider than its caption.)
+class FittingMenuBar : public Fl_Menu_Bar {
+ public:
+  // `scale`: the screen scale, by which the text sizes grow.
+  FittingMenuBar(int x, int y, int width, int height, int scale)
+      : Fl_Menu_Bar(x, y, width, height), scale_(scale) {}
+
+  void resize(int x, int y, int width, int height) override {
+    Fl_Menu_Bar::resize(x, y, width, height);
+    FitCaptions();
+  }
+
+  void FitCaptions() {
+    for (int size = kMenuTextSize * scale_; size >= kSmallestTextSize * scale_; --size) {
+      textsize(static_cast<Fl_Fontsize>(size));
+      if (CaptionsWidth() <= w()) return;
+    }
+  }
+
+ private:
+  static constexpr int kSmallestTextSize = 10;
+  static constexpr int kFirstItemX = 6;
+  static constexpr int kItemPadding = 16;
+
+  int scale_;
+
+  int CaptionsWidth() const {
+    int width = kFirstItemX;
+    for (const Fl_Menu_Item* item = menu(); item != nullptr && item->label() != nullptr;
+         item = item->next()) {
+      width += item->measure(nullptr, this) + kItemPadding;
+    }
+    return width;
+  }
+};
 
 std::vector<Fl_Menu_Item> BuildMenu(const MenuItem* items, int itemCount) {
   std::vector<Fl_Menu_Item> menu;
@@ -428,6 +475,7 @@ bool PlatformOpen(const PlatformSetup& setup, const char** error) {
   }
   Procedure = setup.windowProcedure;
   fl_open_display(display);
+  ScreenScale();  // read once, before any window or box is made
   // (FLTK installs its own error handlers only where it opens the display.)
   ToleratePropertiesOfGoneWindows();
   Fl::add_system_handler(FollowWindowManagerInFltkLoops, nullptr);
@@ -489,18 +537,25 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
 bool PlatformCreateFramedWindow(const char* className, const char* title, int, int x, int y,
                                 int width, int height, const MenuBar& menu) {
   if (AppWindow.top != nullptr) return false;
+  const int scale = ScreenScale();
   const bool placedByWindowManager = height == kDefaultPlacement;
-  const int clientWidth = placedByWindowManager ? kDefaultClientSide : width;
-  const int clientHeight = placedByWindowManager ? kDefaultClientSide : height;
+  // The size counts pixels at 96 dpi; the position is on the screen as it is.
+  if (!placedByWindowManager) {
+    width *= scale;
+    height *= scale;
+  }
+  const int clientWidth = placedByWindowManager ? kDefaultClientSide * scale : width;
+  const int clientHeight = placedByWindowManager ? kDefaultClientSide * scale : height;
+  const int menuBarHeight = kMenuBarHeight * scale;
   auto* top = placedByWindowManager ? new Fl_Window(clientWidth, clientHeight)
                                     : new Fl_Window(x, y, clientWidth, clientHeight);
   top->copy_label(title);
   top->xclass(className);
   top->callback(OnWindowCallback);
-  auto* menuBar = new Fl_Menu_Bar(0, 0, clientWidth, kMenuBarHeight);
+  auto* menuBar = new FittingMenuBar(0, 0, clientWidth, menuBarHeight, scale);
   menuBar->copy(BuildMenu(menu.items, menu.itemCount).data());
-  auto* view =
-      new GlView(0, kMenuBarHeight, clientWidth, std::max(1, clientHeight - kMenuBarHeight));
+  menuBar->FitCaptions();
+  auto* view = new GlView(0, menuBarHeight, clientWidth, std::max(1, clientHeight - menuBarHeight));
   top->end();
   top->resizable(view);
   AppWindow = WindowState{};
@@ -531,8 +586,11 @@ bool PlatformCreateContext() {
   return false;
 }
 
+// From twice the usual density on, the font of twice the size: a bitmap font
+// drawn for that size, not the small one stretched.
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
-  return CompileFixedFontLists(listBase, firstChar, count);
+  const FixedFont& font = ScreenScale() >= 2 ? FixedFont12x24 : FixedFont6x13;
+  return CompileFixedFontLists(font, listBase, firstChar, count);
 }
 
 void PlatformDestroyContext() {

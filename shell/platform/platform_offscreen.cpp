@@ -92,6 +92,12 @@ void PlatformNotify(NoticeKind kind, const char* text) {
 
 bool PlatformNotifiesInBoxes() { return platform.notifiesInBoxes; }
 
+const char* PlatformLocalizedText(uint32_t textId, const char* ownText) {
+  platform.textsLookedUp[textId] = ownText;
+  const auto found = platform.translations.find(ownText);
+  return found == platform.translations.end() ? ownText : found->second.c_str();
+}
+
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
   platform.questions.push_back({text, caption});
   if (platform.onQuestion) platform.onQuestion();
@@ -152,7 +158,7 @@ bool PlatformCreateContext() {
 
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
   if (platform.fontFails) return false;
-  return CompileFixedFontLists(listBase, firstChar, count);
+  return CompileFixedFontLists(FixedFont6x13, listBase, firstChar, count);
 }
 
 void PlatformDestroyContext() { offscreen::ReleaseContext(); }

@@ -141,6 +141,10 @@ void PlatformNotify(NoticeKind kind, const char* text) { PageNotify(static_cast<
 // The page shows notices in lines of its own, in a proportional font.
 bool PlatformNotifiesInBoxes() { return true; }
 
+// The browser build carries no message catalogs: the page shows the
+// program's own texts.
+const char* PlatformLocalizedText(uint32_t, const char* ownText) { return ownText; }
+
 // The browser's start asks through web::AskOkCancel, before the program
 // starts; a question asked while it runs gets the browser's own blocking box.
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
@@ -190,7 +194,7 @@ bool PlatformCreateContext() {
 }
 
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
-  return CompileFixedFontLists(listBase, firstChar, count);
+  return CompileFixedFontLists(FixedFont6x13, listBase, firstChar, count);
 }
 
 void PlatformDestroyContext() {

@@ -5,6 +5,7 @@
 #include <FL/x.H>
 #include <X11/Xatom.h>
 #include <X11/Xproto.h>
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 // The display record with the block of window ids the server gave the
 // program (IsOwnWindow); its macros min and max would break the standard
@@ -15,9 +16,43 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
+#include "shell/platform/screen_scale.h"
+
 namespace {
+
+// The Xft.dpi resource from the resource database the desktop loaded into
+// the server (RESOURCE_MANAGER, as xrdb writes it); empty when it is not set.
+std::string ReadXftDpi() {
+  const char* resources = XResourceManagerString(fl_display);
+  if (resources == nullptr) return {};
+  XrmInitialize();
+  const XrmDatabase database = XrmGetStringDatabase(resources);
+  if (database == nullptr) return {};
+  char* type = nullptr;
+  XrmValue value{};
+  std::string dpi;
+  if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
+    dpi.assign(value.addr, strnlen(value.addr, value.size));
+    // A resource file may leave blanks after the value.
+    dpi.erase(dpi.find_last_not_of(" \t") + 1);
+  }
+  XrmDestroyDatabase(database);
+  return dpi;
+}
+
+// The X screen's dots per inch across, from its size in pixels and in
+// millimetres; 0 when it reports no size in millimetres.
+double ScreenDotsPerInch() {
+  const int millimetres = DisplayWidthMM(fl_display, fl_screen);
+  if (millimetres <= 0) return 0.0;
+  constexpr double kMillimetresPerInch = 25.4;
+  return DisplayWidth(fl_display, fl_screen) * kMillimetresPerInch / millimetres;
+}
 
 // More than the number of hints any window manager lists as supported.
 constexpr long kMaxSupportedHints = 1024;
@@ -244,4 +279,13 @@ bool IsOwnWindow(Window xid) {
 
 void SetTitleProperties(Window xid, const char* title) {
   Xutf8SetWMProperties(fl_display, xid, title, title, nullptr, 0, nullptr, nullptr, nullptr);
+}
+
+int ScreenScale() {
+  static const int scale = [] {
+    const std::string xftDpi = ReadXftDpi();
+    return DesktopScaleFactor(std::getenv("GDK_SCALE"), xftDpi.empty() ? nullptr : xftDpi.c_str(),
+                              ScreenDotsPerInch());
+  }();
+  return scale;
 }

@@ -1,8 +1,9 @@
 // The window manager as an X client talks to it: the Extended Window Manager
 // Hints (frame extents, window states, the active window, the manager's list
 // of supported hints) and the ICCCM (the manager's selection, titles, the
-// input focus), in plain Xlib requests on FLTK's display connection. Things
-// FLTK 1.3 has no call for. The FLTK backend's files use it; it knows no
+// input focus), in plain Xlib requests on FLTK's display connection, and the
+// scale the desktop asks for on a dense screen. Things FLTK 1.3 has no call
+// for. The FLTK backend's files use it; it knows no
 // widget and nothing of the program's window beyond the X window ids given.
 #pragma once
 
@@ -140,3 +141,11 @@ bool IsOwnWindow(Window xid);
 // readers show Chinese as mojibake; this stores it there as Latin-1 where it
 // is, as compound text otherwise, and as UTF-8 in _NET_WM_NAME.
 void SetTitleProperties(Window xid, const char* title);
+
+// The whole factor by which the program scales its window, menu, boxes and
+// picture text (see screen_scale.h), as X11 desktops publish it: GDK_SCALE
+// where set; else the Xft.dpi resource of the screen's resource database
+// (which GNOME's settings daemon and KDE Plasma set from their scale and font
+// settings); else the X screen's density from its size in millimetres. Read
+// on the first call, after the display is open; the same for the whole run.
+int ScreenScale();

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end tests: the real pathwick program in a real X window.
 
-Usage: run_e2e.py [--window-manager NAME] PATHWICK DATA_DIR [unittest options]
+Usage: run_e2e.py [--window-manager NAME] [--dpi DPI] PATHWICK DATA_DIR [unittest options]
 
 Starts its own Xvfb (1024x768) with a window manager, runs the program in a
 scratch directory holding copies of MazeMap.txt and Stone.BMP from DATA_DIR,
@@ -11,7 +11,10 @@ pixels of root-window screenshots (ImageMagick's import).
 Under openbox (the default) every test runs. Under icewm, fluxbox, xfwm4,
 metacity, i3 and awesome only WindowManagerTest does: what a window manager
 changes (the frame, full screen, the keyboard focus). With "none",
-NoWindowManagerTest: the program on a bare X server.
+NoWindowManagerTest: the program on a bare X server. With --dpi, the screen
+is 3840x2160 at that density with Xft.dpi set to it, and only
+ScreenScaleTest runs (under openbox, or none): the program's sizes and
+text at the desktop's scale; the default session runs it at 1x.
 """
 
 import argparse
@@ -25,18 +28,20 @@ import tempfile
 import time
 import unittest
 
-from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, MAP_FILE, NEW_EXIT,
-                      OPEN_CELL, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
-                      TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
+from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, LANGUAGES,
+                      MAP_FILE, NEW_EXIT, OPEN_CELL, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE,
+                      SCREEN, SESSION, SETTLE, TEXTURE_FILE, TILING_MANAGERS, TIMEOUT, TITLE,
+                      TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
                       WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
                       SharedEditTests, SharedStudyTests, assert_box_centred, box_outline, cells_with, click,
                       edit_files, file_text, focused_window, geometry, outer_frame, press,
-                      read_map, read_only_folder, start_display, start_window_manager,
+                      read_map, read_only_folder, runs, start_display, start_window_manager,
                       stop_process, top_level, visible_frame, wait_until, x_tool)
 
 PATHWICK = ""
 DATA_DIR = ""
 WINDOW_MANAGER = "openbox"
+DPI = None  # Xvfb's own density unless --dpi asks for one
 
 FRAMED_OUTER = (0, 0, 420, 420)
 BOX_TOLERANCE = 2  # pixels a box's centre may be off
@@ -53,7 +58,8 @@ FIRST_FRAME_WITHOUT_A_WINDOW_MANAGER = 2.0
 def setUpModule():
     home = tempfile.mkdtemp(prefix="pathwick-e2e-home-")
     unittest.addModuleCleanup(shutil.rmtree, home, True)
-    start_display(home, window_manager=None if WINDOW_MANAGER == "none" else WINDOW_MANAGER)
+    start_display(home, window_manager=None if WINDOW_MANAGER == "none" else WINDOW_MANAGER,
+                  dpi=DPI)
 
 
 def assert_becomes(measure, expected, what):
@@ -90,10 +96,12 @@ class PathwickTest(ProgramTest):
 
     WINDOW_CLASSES = "^(PathwickClass|FLTK)$"
 
-    def start(self, *arguments, missing=(), map_codes=None, workdir=None, stderr=None):
+    def start(self, *arguments, missing=(), map_codes=None, workdir=None, stderr=None,
+              locale=None, environment=None):
         """Starts the program in `workdir` (a new scratch folder by default)
         with copies of the data files but those `missing`; `map_codes` (100
-        cell codes, row 0 first) replaces the shipped map."""
+        cell codes, row 0 first) replaces the shipped map; `locale` (LANG)
+        replaces the C locale; `environment` adds variables."""
         if workdir is None:
             workdir = tempfile.mkdtemp(prefix="pathwick-e2e-")
             self.addCleanup(shutil.rmtree, workdir, True)
@@ -104,13 +112,18 @@ class PathwickTest(ProgramTest):
         if map_codes is not None:
             with open(os.path.join(workdir, MAP_FILE), "w") as stream:
                 stream.write(" ".join(map(str, map_codes)))
-        super().start([PATHWICK, *arguments], workdir, DISPLAY_ENV, stderr=stderr)
+        env = dict(DISPLAY_ENV, **({"LANG": locale} if locale else {}), **(environment or {}))
+        super().start([PATHWICK, *arguments], workdir, env, stderr=stderr)
+
+    def main_menu_band(self, window):
+        """The menu bar, inside its edges: it lies between the window's top
+        and the drawing area."""
+        x, y, width, _ = geometry(window)
+        return x + 3, y + 3, x + width - 3, self.scene.y - 3
 
     def main_menu_items(self, window):
-        """Centres of the menu bar's captions: the bar lies between the
-        window's top and the drawing area."""
-        x, y, width, _ = geometry(window)
-        return self.menu_items((x + 3, y + 3, x + width - 3, self.scene.y - 3))
+        """Centres of the menu bar's captions."""
+        return self.menu_items(self.main_menu_band(window))
 
 
 class FramedWindowTest(PathwickTest):
@@ -180,6 +193,32 @@ class QuestionTest(PathwickTest):
         self.main_window()
         press("Escape")
         self.assert_exits_with_1()
+
+
+class LanguageTest(PathwickTest):
+    def test_question_menu_and_about_box_speak_the_locales_language(self):
+        # The boxes' texts are FLTK's drawing, but their captions are the
+        # windows' names; the menu's captions show in their widths: the
+        # Chinese ones are two characters each, of the English ones "Full
+        # speed" is much wider than "Exit".
+        for locale, texts in LANGUAGES.items():
+            with self.subTest(locale):
+                self.start(locale=locale)
+                self.answer_question("Escape", caption=texts.question_caption)
+                window = self.main_window()
+                captions = self.menu_captions(self.main_menu_band(window))
+                self.assertEqual(len(captions), len(texts.menu))
+                widths = [last - first + 1 for first, last in captions]
+                if locale.startswith("zh"):
+                    self.assertLessEqual(max(widths) - min(widths), 2, widths)
+                else:
+                    self.assertGreater(widths[7], 2 * widths[6], widths)
+                click(*self.main_menu_items(window)[ABOUT_ITEM])
+                self.focused_window_named(texts.about_caption)
+                press("Return")
+                wait_until(lambda: focused_window() == window, "the focus back after the About box")
+                press("Escape")
+                self.assert_exits_with_1()
 
 
 class FullScreenTest(PathwickTest):
@@ -549,18 +588,95 @@ class StudyTest(SharedStudyTests, PathwickTest):
     pass
 
 
+class ScreenScaleTest(PathwickTest):
+    """On a dense screen the framed window, the menu, the boxes and the
+    picture's text grow by a whole factor: 2 at 192 dpi, 1 at the usual
+    density, where every size is what it always was."""
+
+    SCALE = 1  # set from --dpi
+
+    # At 1x: the question's size (its height follows the font's, within a
+    # few pixels at other sizes); the menu captions' ink height at 14 px, a
+    # little less than the size; and the title line's ink height in the 6x13
+    # font (ascenders to baseline: "Pathwick --Demo ... FPS" has no
+    # descenders), 20 rows in the 12x24 font.
+    QUESTION_SIZE = (280, 106)
+    MENU_INK_HEIGHTS = range(11, 15)
+    TITLE_INK_HEIGHT = 10
+
+    def test_window_menu_question_and_picture_text_grow_with_the_screen_scale(self):
+        scale = self.SCALE
+        screen = (0, 0, *SESSION["screen"])
+        framed_outer = (0, 0, 420 * scale, 420 * scale)
+        desktop = desktop_without_a_picture(framed_outer)
+        self.start()
+        question = self.focused_window_named(QUESTION_CAPTION)
+        _, _, width, height = geometry(question)
+        self.assert_question_size(question, scale)
+        assert_box_centred(question, screen, BOX_TOLERANCE)
+        press("Escape")
+        window = self.main_window()
+        if WINDOW_MANAGER == "none":
+            assert_becomes(lambda: outer_frame(window), framed_outer, "the window")
+        else:
+            assert_becomes(lambda: visible_frame(window, desktop), framed_outer,
+                           "the visible frame")
+        x, y, width, _ = geometry(window)
+        shot = Screenshot()
+        _, top, _, bottom = shot.extent_of_ink((x + 3, y + 3, x + width - 3, self.scene.y - 3))
+        self.assertIn(bottom - top, range(self.MENU_INK_HEIGHTS.start * scale,
+                                          (self.MENU_INK_HEIGHTS.stop - 1) * scale + 1),
+                      "the menu's text height")
+        area = (self.scene.x, self.scene.y, self.scene.x + self.scene.width,
+                self.scene.y + self.scene.height)
+        left, top, right, bottom = shot.extent_of(TITLE_LINE_COLOUR, area)
+        self.assertEqual(bottom - top, self.TITLE_INK_HEIGHT * scale, "the title's glyph height")
+        if scale > 1:
+            # Glyphs drawn for the size, not the small ones doubled: strokes
+            # one pixel wide, which doubling never gives.
+            self.assertIn(1, title_ink_runs(shot, (left, top, right, bottom)))
+        press("Escape")
+        self.assert_exits_with_1()
+
+    def test_gdk_scale_overrides_the_density_of_the_screen_and_its_resources(self):
+        scale = 1 if self.SCALE > 1 else 2
+        self.start(environment={"GDK_SCALE": str(scale)})
+        self.assert_question_size(self.focused_window_named(QUESTION_CAPTION), scale)
+
+    def assert_question_size(self, question, scale):
+        _, _, width, height = geometry(question)
+        self.assertEqual(width, self.QUESTION_SIZE[0] * scale)
+        self.assertAlmostEqual(height, self.QUESTION_SIZE[1] * scale, delta=4 * (scale - 1))
+
+
+def title_ink_runs(shot, rect):
+    """The lengths of the title line's horizontal runs of pixels in `rect`."""
+    x0, y0, x1, y1 = rect
+    lengths = set()
+    for y in range(y0, y1):
+        inked = [shot.pixel(x, y) == TITLE_LINE_COLOUR for x in range(x0, x1)]
+        lengths |= {last - first + 1 for first, last in runs(inked, 1)}
+    return lengths
+
+
 # The tests that run under each window manager; all of them under openbox.
 TESTS_UNDER = {"none": ["NoWindowManagerTest"],
                **{name: ["WindowManagerTest"] for name in WINDOW_MANAGERS if name != "openbox"}}
+# At a density asked for, under openbox or none.
+DENSE_TESTS = ["ScreenScaleTest"]
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser(usage=__doc__)
     parser.add_argument("--window-manager", default="openbox",
                         choices=[*WINDOW_MANAGERS, "none"])
+    parser.add_argument("--dpi", type=int, help="the screen's density: 3840x2160 at it")
     parser.add_argument("pathwick")
     parser.add_argument("data_dir")
     options, unittest_options = parser.parse_known_args()
     PATHWICK, DATA_DIR = os.path.abspath(options.pathwick), os.path.abspath(options.data_dir)
-    WINDOW_MANAGER = options.window_manager
-    tests = TESTS_UNDER.get(WINDOW_MANAGER, []) if not unittest_options else []
+    WINDOW_MANAGER, DPI = options.window_manager, options.dpi
+    # The program's rule: whole factors from 1.5 times 96 dpi on.
+    ScreenScaleTest.SCALE = max(1, int(DPI / 96 + 0.5)) if DPI and DPI >= 144 else 1
+    under = DENSE_TESTS if DPI is not None else TESTS_UNDER.get(WINDOW_MANAGER, [])
+    tests = under if not unittest_options else []
     unittest.main(argv=[sys.argv[0], *unittest_options, *tests], verbosity=2)

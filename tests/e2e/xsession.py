@@ -1,7 +1,7 @@
 """What the end-to-end tests share: a private X session and the program in it.
 
-start_display() starts Xvfb (1024x768) with a window manager (openbox unless
-told otherwise); the helpers below drive it with xdotool, read window
+start_display() starts Xvfb (1024x768, or 3840x2160 at a density asked for)
+with a window manager (openbox unless told otherwise); the helpers below drive it with xdotool, read window
 geometry (xwininfo, xprop) and the pixels of root-window screenshots
 (ImageMagick's import). ProgramTest drives one run of
 the program; each test file says how to start it and how to find its windows.
@@ -20,9 +20,36 @@ import time
 import unittest
 
 SCREEN = (1024, 768)
+DENSE_SCREEN = (3840, 2160)  # a 4K screen, for sessions at a density asked for
 TITLE = "Pathwick --Demo Corvinder 2002-5-18"
 QUESTION_CAPTION = "迷宫DEMO"
 ABOUT_CAPTION = "迷宫搜索Demo"
+# The programs run in the C locale, which shows the program's own, Chinese,
+# texts, unless a test names another (LANGUAGES): LANG is set, and the
+# variables that would override it are dropped.
+DEFAULT_LOCALE = "C.UTF-8"
+
+
+class Texts:
+    """The texts of the question, the About box and the menu in one language."""
+
+    def __init__(self, question, question_caption, about, about_caption, menu):
+        self.question, self.question_caption = question, question_caption
+        self.about, self.about_caption, self.menu = about, about_caption, menu
+
+
+# A locale of each language the program has, with its texts: Chinese, the
+# program's own, and English (po/en.po, ui/pathwick.rc).
+LANGUAGES = {
+    "zh_CN.UTF-8": Texts("是否要工作在全屏模式?", QUESTION_CAPTION,
+                         "迷宫搜索Demo\n 用OpenGL加速\n\n   Orlanvey 2002-5-18", ABOUT_CAPTION,
+                         ["开始", "暂停", "继续", "加速", "减速", "关于", "退出", "全速"]),
+    "en_US.UTF-8": Texts("Run in full screen mode?", "Maze Demo",
+                         "Maze Search Demo\n Accelerated with OpenGL\n\n   Orlanvey 2002-5-18",
+                         "Maze Search Demo",
+                         ["Start", "Pause", "Resume", "Faster", "Slower", "About", "Exit",
+                          "Full speed"]),
+}
 MAP_FILE = "MazeMap.txt"
 TEXTURE_FILE = "Stone.BMP"
 
@@ -87,7 +114,7 @@ WINDOW_MANAGER_TIMEOUT = 30.0  # xfwm4 with its D-Bus services takes seconds on 
 # which no frame pixel is, and visible_frame leaves it out.
 SHADOWED_DESKTOP = (255, 255, 0)
 MANAGERS_WITH_SHADOWS = {"metacity"}
-SESSION = {"shadows": False}  # set by start_display
+SESSION = {"shadows": False, "screen": SCREEN}  # set by start_display
 
 
 def wait_until(condition, what, timeout=TIMEOUT):
@@ -154,20 +181,24 @@ def read_display_number(read_end):
     return int(text)
 
 
-def start_display(home, add_cleanup=unittest.addModuleCleanup, window_manager="openbox"):
+def start_display(home, add_cleanup=unittest.addModuleCleanup, window_manager="openbox",
+                  dpi=None):
     """Starts Xvfb on a free display number, then the window manager named
     (one of WINDOW_MANAGERS, or None for none); registers their stop with
     `add_cleanup` (the test module's cleanups unless told otherwise).
-    DISPLAY_ENV is then the environment for X clients, with HOME at `home`."""
+    DISPLAY_ENV is then the environment for X clients, with HOME at `home`.
+    With `dpi`, the screen is DENSE_SCREEN at that density, and the resource
+    database holds Xft.dpi with it, as desktops publish their scale."""
     read_end, write_end = os.pipe()
-    width, height = SCREEN
+    width, height = SCREEN if dpi is None else DENSE_SCREEN
+    density = [] if dpi is None else ["-dpi", str(dpi)]
     # A white desktop (-wr): frames have dark outer edges, which a black one
     # would hide from visible_frame. (Yellow under a manager with shadows.)
     xvfb = subprocess.Popen(
         # -noreset: without a window manager the server would reset each time
         # its last client leaves, and refuse connections while it does.
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
-         "-wr", "-noreset", "-nolisten", "tcp"],
+         *density, "-wr", "-noreset", "-nolisten", "tcp"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     add_cleanup(stop_process, xvfb)
     os.close(write_end)
@@ -175,8 +206,14 @@ def start_display(home, add_cleanup=unittest.addModuleCleanup, window_manager="o
         number = read_display_number(read_end)
     finally:
         os.close(read_end)
-    DISPLAY_ENV.update(os.environ, DISPLAY=f":{number}", HOME=home)
+    DISPLAY_ENV.update(os.environ, DISPLAY=f":{number}", HOME=home, LANG=DEFAULT_LOCALE)
+    for name in ("LANGUAGE", "LC_ALL", "LC_MESSAGES"):
+        DISPLAY_ENV.pop(name, None)
     SESSION["shadows"] = window_manager in MANAGERS_WITH_SHADOWS
+    SESSION["screen"] = (width, height)
+    if dpi is not None:
+        subprocess.run(["xrdb", "-merge"], input=f"Xft.dpi: {dpi}\n", text=True, env=DISPLAY_ENV,
+                       check=True, timeout=TIMEOUT)
     if SESSION["shadows"]:
         paint_desktop(SHADOWED_DESKTOP)
     if window_manager is not None:
@@ -309,8 +346,9 @@ def visible_frame(window, desktop, margin=20):
     `margin` pixels of its X geometry. A window manager's X geometry may
     include invisible borders or leave out an X border."""
     x, y, width, height = outer_frame(window)
-    rect = (max(0, x - margin), max(0, y - margin), min(SCREEN[0], x + width + margin),
-            min(SCREEN[1], y + height + margin))
+    screen_width, screen_height = SESSION["screen"]
+    rect = (max(0, x - margin), max(0, y - margin), min(screen_width, x + width + margin),
+            min(screen_height, y + height + margin))
     return Screenshot().changes_from(desktop, rect, shadows=SESSION["shadows"])
 
 
@@ -362,6 +400,34 @@ class Screenshot:
     def area(self, rect):
         x0, y0, x1, y1 = rect
         return [self.pixel(x, y) for y in range(y0, y1) for x in range(x0, x1)]
+
+    def extent_of(self, colour, rect):
+        """The bounding box (x0, y0, x1, y1), ends excluded, of the pixels of
+        exactly `colour` in `rect` (x0, y0, x1, y1), or None."""
+        wanted = bytes(colour)
+        x0, y0, x1, y1 = rect
+        rows, columns = [], []
+        for y in range(y0, y1):
+            line = self.row(y, x0, x1)
+            hits = [x0 + offset // 3 for offset in range(0, len(line), 3)
+                    if line[offset:offset + 3] == wanted] if wanted in line else []
+            if hits:
+                rows.append(y)
+                columns += [hits[0], hits[-1]]
+        if not rows:
+            return None
+        return min(columns), rows[0], max(columns) + 1, rows[-1] + 1
+
+    def extent_of_ink(self, rect):
+        """The bounding box (x0, y0, x1, y1), ends excluded, of the dark
+        (text) pixels in `rect` (x0, y0, x1, y1), or None."""
+        x0, y0, x1, y1 = rect
+        inked = [(x, y) for y in range(y0, y1) for x in range(x0, x1)
+                 if sum(self.pixel(x, y)) < 300]
+        if not inked:
+            return None
+        return (min(x for x, _ in inked), min(y for _, y in inked),
+                max(x for x, _ in inked) + 1, max(y for _, y in inked) + 1)
 
     def row(self, y, x0, x1):
         return self.pixels[3 * (y * self.width + x0):3 * (y * self.width + x1)]
@@ -490,8 +556,8 @@ class ProgramTest(unittest.TestCase):
         wait_until(lambda: focused_window() == window, f"the window '{name}' to take the focus")
         return window
 
-    def answer_question(self, *keys):
-        self.focused_window_named(QUESTION_CAPTION)
+    def answer_question(self, *keys, caption=QUESTION_CAPTION):
+        self.focused_window_named(caption)
         for key in keys:
             press(key)
 
@@ -503,8 +569,15 @@ class ProgramTest(unittest.TestCase):
         return window
 
     def menu_items(self, band):
-        """Centres of the menu bar's captions: runs of columns with dark text
-        pixels in `band`, a screen rectangle (x0, y0, x1, y1) inside the bar."""
+        """Centres of the menu bar's captions (menu_captions)."""
+        _, top, _, bottom = band
+        return [((first + last) // 2, (top + bottom) // 2)
+                for first, last in self.menu_captions(band)]
+
+    def menu_captions(self, band):
+        """The first and last screen column of each of the menu bar's
+        captions: runs of columns with dark text pixels in `band`, a screen
+        rectangle (x0, y0, x1, y1) inside the bar."""
         left, top, right, bottom = band
 
         def inked_columns():
@@ -514,7 +587,7 @@ class ProgramTest(unittest.TestCase):
             return inked if any(inked) else None
 
         captions = runs(wait_until(inked_columns, "the menu bar"), MENU_CAPTION_GAP)
-        return [(left + (first + last) // 2, (top + bottom) // 2) for first, last in captions]
+        return [(left + first, left + last) for first, last in captions]
 
     def assert_keys_start_pause_and_resume(self):
         """From a waiting explorer: Return starts the search, Shift pauses it

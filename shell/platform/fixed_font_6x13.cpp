@@ -6,20 +6,19 @@
 //
 // To regenerate, from the repository root:
 //   pcf2bdf -o /tmp/6x13.bdf /usr/share/fonts/X11/misc/6x13-ISO8859-1.pcf.gz
-//   python3 tools/convert_bdf_font.py /tmp/6x13.bdf -o shell/platform/fixed_font.cpp
+//   python3 tools/convert_bdf_font.py /tmp/6x13.bdf
 //
-// Each entry lists the rows of one glyph cell, bottom row first; bit 7 is the leftmost
-// pixel.
+// Each entry lists the rows of one glyph cell, bottom row first, 1 byte a row;
+// bit 7 of a row's first byte is the leftmost pixel.
 
 #include "shell/platform/fixed_font.h"
 
 static_assert(kFontFirstChar == 32, "fixed_font.h does not match the generated font");
 static_assert(kFontCharCount == 96, "fixed_font.h does not match the generated font");
-static_assert(kFontCellWidth == 6, "fixed_font.h does not match the generated font");
-static_assert(kFontCellHeight == 13, "fixed_font.h does not match the generated font");
-static_assert(kFontDescent == 2, "fixed_font.h does not match the generated font");
 
-const unsigned char FixedFontBitmaps[kFontCharCount][kFontCellHeight] = {
+namespace {
+
+const unsigned char kBitmaps[kFontCharCount][13] = {
     {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},  // 32 ' '
     {0x00, 0x00, 0x20, 0x00, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x00, 0x00},  // 33 '!'
     {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x50, 0x50, 0x50, 0x00, 0x00},  // 34 '"'
@@ -117,3 +116,7 @@ const unsigned char FixedFontBitmaps[kFontCharCount][kFontCellHeight] = {
     {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x90, 0xa8, 0x48, 0x00, 0x00},  // 126 '~'
     {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},  // 127 (blank)
 };
+
+}  // namespace
+
+const FixedFont FixedFont6x13 = {6, 13, 2, &kBitmaps[0][0]};
