@@ -89,9 +89,10 @@ class GlView;
 
 void TakeKeyboardFocus(Time time);
 
-// Full screen as the window manager grants it: asked for, held (the window's
-// state says so), or dropped by the manager after it was held.
-enum class FullScreenGrant { Asked, Held, Dropped };
+// Full screen as the window manager grants it: asked for, asked for anew
+// (dropped by the program itself first, see AskForFullScreenAnew), held (the
+// window's state says so), or dropped by the manager after it was held.
+enum class FullScreenGrant { Asked, Renewing, Held, Dropped };
 
 // The one window. In full screen `top` and `view` are the same window.
 struct WindowState {
@@ -351,12 +352,19 @@ void RefitFrame(Window xid) {
 
 // Follows the full-screen window's state: once the manager has dropped full
 // screen (i3 does when the user switches to another window), "above" goes
-// too, so that the window no longer covers the others.
+// too, so that the window no longer covers the others. Full screen asked for
+// anew is not held until the state has shown it dropped: the state read for
+// a change made before the manager took the requests still has full screen,
+// and the drop that follows is the program's own.
 void NoteFullScreenState(Window xid) {
-  if (HasWindowState(xid, "_NET_WM_STATE_FULLSCREEN")) {
-    AppWindow.fullScreenGrant = FullScreenGrant::Held;
-  } else if (AppWindow.fullScreenGrant == FullScreenGrant::Held) {
-    AppWindow.fullScreenGrant = FullScreenGrant::Dropped;
+  const bool fullScreen = HasWindowState(xid, "_NET_WM_STATE_FULLSCREEN");
+  FullScreenGrant& grant = AppWindow.fullScreenGrant;
+  if (grant == FullScreenGrant::Renewing) {
+    if (!fullScreen) grant = FullScreenGrant::Asked;
+  } else if (fullScreen) {
+    grant = FullScreenGrant::Held;
+  } else if (grant == FullScreenGrant::Held) {
+    grant = FullScreenGrant::Dropped;
     AskToRemoveState(xid, "_NET_WM_STATE_ABOVE");
   }
 }
@@ -409,13 +417,14 @@ void FollowWindowManager(const XEvent& event) {
   } else if (event.type == FocusIn && event.xfocus.window == xid) {
     if (AppWindow.fullScreenGrant == FullScreenGrant::Dropped) {
       AskForFullScreen(xid);
+      AppWindow.fullScreenGrant = FullScreenGrant::Asked;
     } else if (AppWindow.steppedAside) {
       AskForFullScreenAnew(xid);
+      AppWindow.fullScreenGrant = FullScreenGrant::Renewing;
     } else {
       return;
     }
     AppWindow.steppedAside = false;
-    AppWindow.fullScreenGrant = FullScreenGrant::Asked;
   }
 }
 
