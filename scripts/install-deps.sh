@@ -44,7 +44,8 @@ RUN_PACKAGES="
 # for the Windows installer (cpack -G NSIS), which the Wine tests install;
 # clang with its fuzzing runtime for the fuzz targets; the checkers of the
 # Debian package, its menu entry and its AppStream metadata, and man, which
-# renders its man pages.
+# renders its man pages; the X client library for Python, with which the
+# frame-rate cap's benchmark counts the program's frames at the X server.
 TEST_PACKAGES="
   libgtest-dev
   python3
@@ -76,6 +77,7 @@ TEST_PACKAGES="
   man-db
   desktop-file-utils
   appstream
+  python3-xlib
 "
 TEST_LOCALES="zh_CN.UTF-8"
 

@@ -90,6 +90,8 @@ int RunApplication(const LaunchOptions& options) {
     return Fail("cannot create an OpenGL context for the window");
   }
 
+  if (options.gentle) Gentle = GentlePacing{true, PlatformSyncSwapsToRefresh()};
+
   // Loop until the window is destroyed.
   RunFrameLoop(options.frame);
 

@@ -32,6 +32,8 @@ struct LaunchOptions {
   FrameCallback frame = DrawFrame;
   // Clicks edit the maze and write it to `mapFile` (--edit).
   bool edit = false;
+  // Gentle pacing (--gentle): see GentlePacing.
+  bool gentle = false;
 };
 
 // Loads the maze, asks for full screen, sets up the window, the context and

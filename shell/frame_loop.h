@@ -17,6 +17,18 @@ extern int FrameRateCapped;
 // Shortest time from one frame's start to the next while capped.
 extern uint32_t FrameIntervalMs;
 
+// Gentle pacing (--gentle), for laptops. Uncapped frames follow the
+// display's refresh: the buffer swaps wait for it where the driver was asked
+// to (`swapsFollowRefresh`), else the loop paces them at 60 a second. While
+// the window is off screen (PlatformWindowOnScreen), no frame runs and the
+// loop blocks on events; it measures the figure afresh once the window
+// shows again. Capped frames are paced as always. Off unless set.
+struct GentlePacing {
+  bool on = false;
+  bool swapsFollowRefresh = false;
+};
+extern GentlePacing Gentle;
+
 // Runs until the quit event and returns its exit code. `callback` may be
 // null: frames are then paced and counted, but nothing is called.
 int RunFrameLoop(FrameCallback callback);
