@@ -73,6 +73,7 @@ class FrameCounter:
               "ext_requests": shm_range, "ext_replies": (0, 0, 0, 0),
               "delivered_events": (0, 0), "device_events": (0, 0), "errors": (0, 0),
               "client_started": False, "client_died": False}])
+        self.control.sync()  # the context exists before the other connection enables it
         self.times = []
         self.lock = threading.Lock()
         self.thread = threading.Thread(
@@ -85,14 +86,14 @@ class FrameCounter:
             return
         data = bytes(reply.data)
         times = []
-        # Each request comes after the server time; its length is in 4-byte
-        # units, 0 meaning a BIG-REQUESTS length in the next 4 bytes.
-        while len(data) >= 8:
-            server_time, length = struct.unpack_from("=I2xH", data)
+        # The requests of one reply share its server time. A request's length
+        # is in 4-byte units, 0 meaning a BIG-REQUESTS length in the next 4.
+        while len(data) >= 4:
+            (length,) = struct.unpack_from("=2xH", data)
             if length == 0:
-                (length,) = struct.unpack_from("=I", data, 8)
-            times.append(server_time)
-            data = data[4 + 4 * length:]
+                (length,) = struct.unpack_from("=I", data, 4)
+            times.append(reply.server_time)
+            data = data[4 * length:]
         with self.lock:
             self.times.extend(times)
 
