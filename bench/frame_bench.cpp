@@ -32,6 +32,7 @@
 #include "shell/heap.h"
 #include "shell/platform/platform.h"
 #include "shell/platform/platform_offscreen.h"
+#include "shell/program_state.h"
 
 namespace {
 
@@ -199,8 +200,9 @@ bool RunRounds(const DrawCase& drawCase, const std::string& dataDir, const Floor
 
   const std::string mapFile = dataDir + "/MazeMap.txt";
   const std::string textureFile = dataDir + "/Stone.BMP";
-  fake::Reset();
-  fake::Platform& platform = fake::Get();
+  ResetProgramState();
+  offscreen::Reset();
+  offscreen::Platform& platform = offscreen::Get();
   platform.realClock = true;
   platform.clientWidth = drawCase.width;
   platform.clientHeight = drawCase.height;
@@ -209,10 +211,10 @@ bool RunRounds(const DrawCase& drawCase, const std::string& dataDir, const Floor
     if (quitting) return;
     if (renderer->empty()) *renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     if (!turns.ProgramFrameDone()) {
-      fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
+      offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
       quitting = true;
     } else if (Explorer.paused != 0 || Explorer.state == FoundExit || Explorer.state == NoExit) {
-      fake::QueueMessage(MessageKind::KeyDown, KeyReturn);
+      offscreen::QueueMessage(MessageKind::KeyDown, KeyReturn);
     }
   };
   LaunchOptions options;
@@ -220,7 +222,8 @@ bool RunRounds(const DrawCase& drawCase, const std::string& dataDir, const Floor
   options.mapFile = mapFile.c_str();
   options.textureFile = textureFile.c_str();
   RunApplication(options);
-  fake::Reset();
+  ResetProgramState();
+  offscreen::Reset();
   *rounds = turns.CountedRounds();
   return static_cast<int>(rounds->size()) == kRounds;
 }
@@ -305,8 +308,9 @@ void ReportCap() {
   std::printf("%6s %12s %18s %18s %10s %12s %8s %14s\n", "rate", "interval ms", "promised 1000/ms",
               "measured frames/s", "shown FPS", "longest ms", "core %", "CPU us/frame");
   for (const int rate : {15, 100, 105}) {
-    fake::Reset();
-    fake::Get().realClock = true;
+    ResetProgramState();
+    offscreen::Reset();
+    offscreen::Get().realClock = true;
     RenderingEnabled = 1;
     SetFrameRate(rate);
     capCount = FrameCount(kCapRunTime);
@@ -319,7 +323,8 @@ void ReportCap() {
                 1000.0 / FrameIntervalMs, capCount.PerSecond(), CurrentFps, capCount.longestGapMs(),
                 100 * cpu / seconds, 1e6 * cpu / (capCount.PerSecond() * seconds));
   }
-  fake::Reset();
+  ResetProgramState();
+  offscreen::Reset();
 }
 
 }  // namespace

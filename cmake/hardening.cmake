@@ -4,9 +4,9 @@
 # relocation table bound at start (relro, now). Position-independent
 # executables are the compiler's default already. dpkg-buildflags' own -g
 # and -O2 are left out, as the build type sets those, and so are its
-# reproducibility flags. The sanitizer and fuzz builds and Windows go
-# without.
-if(WIN32 OR PATHWICK_SANITIZE OR PATHWICK_FUZZ)
+# reproducibility flags. The sanitizer and fuzz builds, Windows and the
+# browser build go without.
+if(WIN32 OR EMSCRIPTEN OR PATHWICK_SANITIZE OR PATHWICK_FUZZ)
   return()
 endif()
 find_program(DPKG_BUILDFLAGS dpkg-buildflags)

@@ -55,6 +55,8 @@ endfunction()
 
 install(TARGETS pathwick-trace RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 pathwick_add_man_page(pathwick-trace 1 "run the Pathwick maze search without a display")
+install(TARGETS pathwick-maze RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+pathwick_add_man_page(pathwick-maze 1 "write a new random maze for Pathwick")
 
 if(PATHWICK_DESKTOP)
   install(TARGETS pathwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -103,8 +105,9 @@ in one line what it is doing, until it finds the exit or knows there is none.
 It runs in a framed window with a menu bar or full screen.
 
 The package also holds pathwick-trace, which runs the same search without a
-display and prints every frame, and pathwick-record, which draws the search
-offscreen, with no display, and writes it as an animated GIF.")
+display and prints every frame, pathwick-record, which draws the search
+offscreen, with no display, and writes it as an animated GIF, and
+pathwick-maze, which writes new random mazes.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PATHWICK_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION education)

@@ -141,10 +141,12 @@ int MazeExplorer::LoadMazeFrom(std::istream& map) {
   path.push(pose);
   paused = 1;
   movedSinceLoad = false;
+  stepping = false;
+  held = false;
   return filled;
 }
 
-bool MazeExplorer::SaveMaze(const char* fileName, std::string* error) const {
+std::string MapFileText(const int32_t (&grid)[kCellCount]) {
   std::ostringstream map;
   for (int row = 0; row < kMazeSide; ++row) {
     for (int column = 0; column < kMazeSide; ++column) {
@@ -153,12 +155,30 @@ bool MazeExplorer::SaveMaze(const char* fileName, std::string* error) const {
     }
     map << kLineEnd;
   }
-  return ReplaceFileContents(fileName, map.str(), error);
+  return map.str();
+}
+
+bool MazeExplorer::SaveMaze(const char* fileName, std::string* error) const {
+  return ReplaceFileContents(fileName, MapFileText(grid), error);
 }
 
 bool MazeExplorer::IsWaitingAtStart() const { return state != Unloaded && !movedSinceLoad; }
 
-void MazeExplorer::SetPaused(bool isPaused) { paused = isPaused ? 1 : 0; }
+bool MazeExplorer::IsOver() const { return state == FoundExit || state == NoExit; }
+
+void MazeExplorer::SetPaused(bool isPaused) {
+  paused = isPaused ? 1 : 0;
+  stepping = false;
+  held = false;
+}
+
+void MazeExplorer::StepToNextDecision() {
+  if (paused != 1 || state == Unloaded || IsOver()) return;
+  SetPaused(false);
+  stepping = true;
+}
+
+bool MazeExplorer::FacesHeading() const { return pose.angle == HeadingTable[pose.heading].angle; }
 
 int MazeExplorer::CellAt(int y, int x) const {
   if (x < 0 || x >= kMazeSide || y < 0 || y >= kMazeSide) return Wall;
@@ -174,7 +194,12 @@ void MazeExplorer::SetMessage(const char* text) {
 
 bool MazeExplorer::Tick() {
   if (paused == 1) {
-    if (editMode && IsWaitingAtStart()) {
+    if (held) {
+      // The decision stays on the status line; a search that the step ended
+      // says so, as its own frames would.
+      if (state == FoundExit) SetMessage(kFoundExitMessage);
+      if (state == NoExit) SetMessage(kNoExitMessage);
+    } else if (editMode && IsWaitingAtStart()) {
       SetMessage(kEditMessage);
     } else {
       SetMessage(kRestMessage);
@@ -182,6 +207,7 @@ bool MazeExplorer::Tick() {
     return false;
   }
   if (state != Unloaded) movedSinceLoad = true;
+  const bool decides = state == Choosing && FacesHeading();
   switch (state) {
     case Advancing:
       StepAdvancing();
@@ -201,6 +227,10 @@ bool MazeExplorer::Tick() {
     case Unloaded:
       break;
   }
+  if (stepping && (decides || IsOver())) {
+    SetPaused(true);
+    held = true;
+  }
   return true;
 }
 
@@ -215,7 +245,7 @@ bool MazeExplorer::TurnToward(int32_t target) {
 
 void MazeExplorer::StepChoosing() {
   const HeadingStep& step = HeadingTable[pose.heading];
-  if (pose.angle != step.angle) {
+  if (!FacesHeading()) {
     if (TurnToward(step.angle)) SetMessage(kTurnRightMessage);
     return;
   }

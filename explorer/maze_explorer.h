@@ -103,6 +103,12 @@ extern const char kEditMessage[];
 // exit); the first frame that shows one is the last frame of a search.
 bool IsEndMessage(const char* message);
 
+// The text of a map file holding `grid`: ten lines of ten numbers separated
+// by one blank, row 0 (drawn at the bottom) first, each line ended as the
+// system ends lines (CR LF on Windows). LoadMaze reads it back to the same
+// grid.
+std::string MapFileText(const int32_t (&grid)[kCellCount]);
+
 // The way a click cycles a cell: forward (the left button) goes Wall, Open,
 // Exit, Wall; backward (the right button) the other way.
 enum class CycleDirection { Forward, Backward };
@@ -128,9 +134,8 @@ class MazeExplorer {
   // cannot fit an int is given up without reading its digits to their end.
   // Returns the number of cells filled.
   int LoadMazeFrom(std::istream& map);
-  // Writes the grid as a map file that LoadMaze reads back to the same grid:
-  // ten lines of ten numbers, row 0 (drawn at the bottom) first, each line
-  // ended. The file is replaced safely (ReplaceFileContents): it holds the
+  // Writes the grid as a map file (MapFileText) that LoadMaze reads back to
+  // the same grid. The file is replaced safely (ReplaceFileContents): it holds the
   // old or the new grid, never a part. False, with the reason in `error`,
   // when it cannot be written; it is then as it was.
   bool SaveMaze(const char* fileName, std::string* error) const;
@@ -138,7 +143,15 @@ class MazeExplorer {
   // stands untouched on its start cell and the search has not changed the
   // grid since the load. Only then may the grid be edited.
   bool IsWaitingAtStart() const;
+  // True in FoundExit and NoExit, which only a load leaves.
+  bool IsOver() const;
+  // Pauses (true) or resumes (false) the search; either ends a step.
   void SetPaused(bool isPaused);
+  // Runs a paused search on to its next decision: the explorer resumes and
+  // pauses itself again right after the next tick that probes the cell ahead
+  // (or that ends the search), and holds there with that tick's message. Does
+  // nothing unless paused, or once the search is over.
+  void StepToNextDecision();
   // The code of the cell at row y, column x; Wall outside the grid.
   int CellAt(int y, int x) const;
   // Replaces the message; a text over 255 characters is cut to 255.
@@ -167,8 +180,16 @@ class MazeExplorer {
   bool editMode = false;
   // Whether a tick has run unpaused since the last load.
   bool movedSinceLoad = false;
+  // Running to the next decision (StepToNextDecision), then pausing.
+  bool stepping = false;
+  // Paused by a step: the status line keeps saying the decision instead of
+  // the pause message.
+  bool held = false;
 
  private:
+  // True when the next tick in Choosing is a probe: the explorer faces its
+  // heading.
+  bool FacesHeading() const;
   void StepChoosing();
   void StepAdvancing();
   void StepRetreating();

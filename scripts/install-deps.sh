@@ -3,7 +3,9 @@
 # Run as root (or with sudo available).
 #
 #   install-deps.sh run    building and running the program
-#   install-deps.sh test   the run set and everything the tests use (the default)
+#   install-deps.sh web    building the browser version and serving it
+#   install-deps.sh test   the run and web sets and everything the tests use
+#                          (the default)
 set -eu
 
 # Building and running the program (run.sh configures without the tests);
@@ -31,6 +33,15 @@ RUN_PACKAGES="
   file
 "
 
+# The browser version (web.sh): emscripten's em++, which runs on Node, builds
+# it; Python serves it.
+WEB_PACKAGES="
+  cmake
+  emscripten
+  nodejs
+  python3
+"
+
 # The tests, on top of the run set: GoogleTest, Python; a virtual display
 # with window managers (openbox; icewm and fluxbox, which have a task bar;
 # xfwm4, which keeps its settings in a D-Bus service, hence dbus-daemon for a
@@ -44,7 +55,9 @@ RUN_PACKAGES="
 # for the Windows installer (cpack -G NSIS), which the Wine tests install;
 # clang with its fuzzing runtime for the fuzz targets; the checkers of the
 # Debian package, its menu entry and its AppStream metadata, and man, which
-# renders its man pages; the X client library for Python, with which the
+# renders its man pages; headless Chromium, which the browser version's test
+# drives over the DevTools protocol from Node (version 20 or later, with its
+# own WebSocket client); the X client library for Python, with which the
 # frame-rate cap's benchmark counts the program's frames at the X server.
 TEST_PACKAGES="
   libgtest-dev
@@ -77,15 +90,17 @@ TEST_PACKAGES="
   man-db
   desktop-file-utils
   appstream
+  chromium-headless-shell
   python3-xlib
 "
 TEST_LOCALES="zh_CN.UTF-8"
 
 case "${1:-test}" in
   run) PACKAGES="$RUN_PACKAGES" LOCALES="" ;;
-  test) PACKAGES="$RUN_PACKAGES $TEST_PACKAGES" LOCALES="$TEST_LOCALES" ;;
+  web) PACKAGES="$WEB_PACKAGES" LOCALES="" ;;
+  test) PACKAGES="$RUN_PACKAGES $WEB_PACKAGES $TEST_PACKAGES" LOCALES="$TEST_LOCALES" ;;
   *)
-    echo "usage: install-deps.sh [run | test]" >&2
+    echo "usage: install-deps.sh [run | web | test]" >&2
     exit 2
     ;;
 esac

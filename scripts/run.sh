@@ -41,7 +41,7 @@ done
 
 scripts/install-deps.sh run
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPATHWICK_TESTS=OFF >/dev/null
-cmake --build build -j"$(nproc)" --target pathwick pathwick-trace pathwick-record
+cmake --build build -j"$(nproc)" --target pathwick pathwick-trace pathwick-record pathwick-maze
 
 cd data
 exec ../build/pathwick "$@"

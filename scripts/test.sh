@@ -3,7 +3,9 @@
 # tests and the Debian package's (built with cpack, unpacked into a scratch
 # folder, validated and started from its menu entry), then the unit and render
 # tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then the
-# fuzz targets over their corpora and for a short session each; then
+# fuzz targets over their corpora and for a short session each; then builds
+# the browser version and tests it in headless Chromium against frames that
+# the first build's pathwick-record draws; then
 # cross-builds the Windows program with MinGW-w64 and runs its end-to-end
 # tests under Wine.
 set -eu
@@ -31,8 +33,12 @@ cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DPATHWICK_FUZZ=ON -DPATHW
 cmake --build build-fuzz -j"$jobs" --target fuzz_map fuzz_bmp
 ctest --test-dir build-fuzz --output-on-failure -j"$jobs" -L fuzz
 
+echo "== Browser build and test =="
+sh scripts/web.sh --build-only
+ctest --test-dir build-emscripten --output-on-failure -L web
+
 echo "== Windows cross build and Wine tests =="
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake --no-warn-unused-cli \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-windows -j"$jobs" --target pathwick
+cmake --build build-windows -j"$jobs" --target pathwick pathwick-maze glyph-lists-test
 ctest --test-dir build-windows --output-on-failure -L wine

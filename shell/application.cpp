@@ -7,13 +7,10 @@
 #include "ui/commands.h"
 #include "ui/viewport.h"
 
-unsigned char* TexturePixels = nullptr;
-BitmapInfoHeader TextureInfo = {};
+const char kFullScreenQuestion[] = "是否要工作在全屏模式?";
+const char kFullScreenQuestionCaption[] = "迷宫DEMO";
 
 namespace {
-
-const char kQuestion[] = "是否要工作在全屏模式?";
-const char kQuestionCaption[] = "迷宫DEMO";
 
 // The framed window's outer frame, at the screen's top-left corner.
 constexpr int kFramedX = 0;
@@ -25,14 +22,15 @@ constexpr int kExitCode = 1;
 
 bool WantsFullScreen(WindowChoice choice) {
   if (choice == WindowChoice::Ask) {
-    return PlatformAskOkCancel(kQuestion, kQuestionCaption) != QuestionAnswer::Cancel;
+    return PlatformAskOkCancel(kFullScreenQuestion, kFullScreenQuestionCaption) !=
+           QuestionAnswer::Cancel;
   }
   return choice == WindowChoice::FullScreen;
 }
 
-int Fail(const char* reason) {
+bool Fail(const char* reason) {
   PlatformNotify(NoticeKind::Error, reason);
-  return kExitCode;
+  return false;
 }
 
 }  // namespace
@@ -68,7 +66,7 @@ void LoadWallTexture(const char* fileName) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
 }
 
-int RunApplication(const LaunchOptions& options) {
+bool StartApplication(const LaunchOptions& options) {
   // Initialise: the maze first, then the window system.
   // The map file is the one Return reloads and, in edit mode, the one the
   // edits are written to.
@@ -89,15 +87,20 @@ int RunApplication(const LaunchOptions& options) {
     PlatformDestroyWindow();
     return Fail("cannot create an OpenGL context for the window");
   }
+  return true;
+}
 
-  if (options.gentle) Gentle = GentlePacing{true, PlatformSyncSwapsToRefresh()};
-
-  // Loop until the window is destroyed.
-  RunFrameLoop(options.frame);
-
-  // Tear down.
+void EndApplication() {
   delete[] TexturePixels;
   TexturePixels = nullptr;
   ShutdownRendering();
+}
+
+int RunApplication(const LaunchOptions& options) {
+  if (!StartApplication(options)) return kExitCode;
+  if (options.gentle) Gentle = GentlePacing{true, PlatformSyncSwapsToRefresh()};
+  // Loop until the window is destroyed.
+  RunFrameLoop(options.frame);
+  EndApplication();
   return kExitCode;
 }

@@ -36,10 +36,23 @@ struct LaunchOptions {
   bool gentle = false;
 };
 
+// The full-screen question at start and its caption (UTF-8).
+extern const char kFullScreenQuestion[];
+extern const char kFullScreenQuestionCaption[];
+
 // Loads the maze, asks for full screen, sets up the window, the context and
 // the texture, runs the frame loop until the window is closed and tears
 // down. Returns 1, the process's exit code, whatever happens.
 int RunApplication(const LaunchOptions& options);
+
+// RunApplication before and after its frame loop, for a platform whose
+// loop is driven from outside, such as a browser's. StartApplication loads
+// the maze and sets up the window, the context and the texture, asking for
+// full screen if `options` leave it open; false, with the reason told to the
+// user, when the program cannot run. EndApplication frees the texture pixels
+// and shuts the rendering down once the loop has ended.
+bool StartApplication(const LaunchOptions& options);
+void EndApplication();
 
 // The steps of RunApplication between the full-screen question and the frame
 // loop, for the tools and tests that draw the program's frames themselves.

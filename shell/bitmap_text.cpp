@@ -5,8 +5,6 @@
 #include "shell/gl.h"
 #include "shell/platform/platform.h"
 
-uint32_t FontListBase = 0;
-
 uint32_t BuildFont() {
   FontListBase = glGenLists(kFontCharCount);
   PlatformBuildFontLists(FontListBase, kFontFirstChar, kFontCharCount);

@@ -1,5 +1,5 @@
-// The command line of pathwick, pathwick-trace and pathwick-record, read one
-// way for all three (with CLI11): an option takes its value as the next
+// The command line of pathwick, pathwick-trace, pathwick-record and
+// pathwick-maze, read one way for all four (with CLI11): an option takes its value as the next
 // argument or after "=" (--map=FILE), "--" ends the options, options act in
 // the order given (a later one wins), numbers are checked alike. A usage
 // error is one line saying what is wrong and one line pointing to --help.

@@ -1,14 +1,6 @@
 #include "shell/frame_loop.h"
 
-#include <optional>
-
 #include "shell/platform/platform.h"
-
-int RenderingEnabled = 0;
-int CurrentFps = 0;
-int FrameRateCapped = 0;
-uint32_t FrameIntervalMs = 0;
-GentlePacing Gentle;
 
 namespace {
 
@@ -17,101 +9,97 @@ constexpr uint32_t kMeasuringWindowMs = 1000;
 // The end of a wait for a frame that spins on the clock instead of sleeping.
 // A sleep can end a little late and the clock counts whole milliseconds, so
 // the sleep ends this much before the frame is due and the spin finds the
-// due millisecond itself: the frame comes when a wait that only spun would
-// have let it come.
+// due millisecond itself.
 constexpr uint32_t kSpinMs = 2;
 
 // The refresh rate that gentle pacing assumes when the swaps do not wait for
 // the display.
 constexpr uint32_t kAssumedRefreshHz = 60;
 
-// Where the figure is measured from: the loop entry, then the last frame
-// that closed a measuring window (uncapped) or the last capped frame.
-struct Pacing {
-  uint32_t windowStart;
-  uint32_t frameCount;
-  // For uncapped frames paced at the assumed refresh rate: when the previous
-  // frame started, and which of the second's slots comes next (their lengths
-  // of 16 and 17 ms add up to exactly one second).
-  uint32_t previousStart;
-  uint32_t refreshSlot;
-};
-
-Pacing StartPacing() {
-  const uint32_t now = PlatformTickCount();
-  return Pacing{now, 0, now, 0};
-}
-
-// Waits until `wait` ms have passed since `since` (unsigned difference, so the
-// counter may wrap): sleeps while more than kSpinMs remain, waking for any
-// event, then spins on the clock. Returns the tick read that ended the wait,
-// or nothing when an event came first; the loop then serves the events
-// before the frame, as it always does, and starts the frame anew.
-std::optional<uint32_t> WaitUntil(uint32_t since, uint32_t wait) {
-  uint32_t now = PlatformTickCount();
-  while (now - since < wait) {
-    const uint32_t remaining = wait - (now - since);
-    if (remaining > kSpinMs && PlatformWaitEventTimeout(remaining - kSpinMs)) return std::nullopt;
-    now = PlatformTickCount();
-  }
-  return now;
-}
-
-// Capped: waits until the interval has passed since the previous frame
-// started, then publishes 1000 / period.
-std::optional<uint32_t> PaceCappedFrame(Pacing& pacing) {
-  const std::optional<uint32_t> now = WaitUntil(pacing.windowStart, FrameIntervalMs);
-  if (!now) return std::nullopt;
-  // SetFrameRate keeps the interval at 1 ms or more, so elapsed is never 0.
-  CurrentFps = static_cast<int>(1000u / (*now - pacing.windowStart));
-  pacing.windowStart = *now;
-  return now;
-}
-
-// Uncapped: counts frames over a window of a little more than one second;
-// the frame that closes a window is counted in neither window.
-void CountUncappedFrame(Pacing& pacing, uint32_t now) {
-  const uint32_t elapsed = now - pacing.windowStart;
-  if (elapsed <= kMeasuringWindowMs) {
-    ++pacing.frameCount;
-    return;
-  }
-  CurrentFps = static_cast<int>(pacing.frameCount * 1000u / elapsed);
-  pacing.frameCount = 0;
-  pacing.windowStart = now;
-}
-
-// The length of one of the assumed refresh rate's slots of a second.
-uint32_t RefreshSlotMs(uint32_t slot) {
-  return (slot + 1) * 1000 / kAssumedRefreshHz - slot * 1000 / kAssumedRefreshHz;
-}
-
-// Uncapped frames run back to back, except under gentle pacing with swaps
-// that do not wait for the display: each then waits for its refresh slot.
-std::optional<uint32_t> PaceUncappedFrame(Pacing& pacing) {
-  std::optional<uint32_t> now;
-  if (Gentle.on && !Gentle.swapsFollowRefresh) {
-    now = WaitUntil(pacing.previousStart, RefreshSlotMs(pacing.refreshSlot));
-    if (!now) return std::nullopt;
-    pacing.refreshSlot = (pacing.refreshSlot + 1) % kAssumedRefreshHz;
-  } else {
-    now = PlatformTickCount();
-  }
-  CountUncappedFrame(pacing, *now);
-  return now;
-}
+bool PacedToAssumedRefresh() { return Gentle.on && !Gentle.swapsFollowRefresh; }
 
 }  // namespace
 
+FrameLoop::FrameLoop(FrameCallback callback)
+    : callback_(callback), windowStart_(PlatformTickCount()), previousStart_(windowStart_) {}
+
+bool FrameLoop::ServeEvents(int* exitCode) {
+  while (PlatformEventPending()) {
+    if (!PlatformDispatchEvent(exitCode)) return false;
+  }
+  return true;
+}
+
+bool FrameLoop::FrameDue() const {
+  if (FrameRateCapped != 0) return PlatformTickCount() - windowStart_ >= FrameIntervalMs;
+  return !PacedToAssumedRefresh() || PlatformTickCount() - previousStart_ >= RefreshWaitMs();
+}
+
+bool FrameLoop::RunFrame() {
+  if (!(FrameRateCapped != 0 ? PaceCappedFrame() : PaceUncappedFrame())) return false;
+  if (callback_ != nullptr) callback_(CurrentFps);
+  return true;
+}
+
+// Reads the clock until `wait` ms have passed since `since` (an unsigned
+// difference, so the counter may wrap), sleeping while more than kSpinMs
+// remain; `now` is the last tick read. False when an event ended a sleep.
+bool FrameLoop::WaitUntil(uint32_t since, uint32_t wait, uint32_t* now) const {
+  *now = PlatformTickCount();
+  while (*now - since < wait) {
+    const uint32_t remaining = wait - (*now - since);
+    if (remaining > kSpinMs && PlatformWaitEventTimeout(remaining - kSpinMs)) return false;
+    *now = PlatformTickCount();
+  }
+  return true;
+}
+
+bool FrameLoop::PaceCappedFrame() {
+  uint32_t now = 0;
+  if (!WaitUntil(windowStart_, FrameIntervalMs, &now)) return false;
+  // SetFrameRate keeps the interval at 1 ms or more, so elapsed is never 0.
+  CurrentFps = static_cast<int>(1000u / (now - windowStart_));
+  windowStart_ = now;
+  previousStart_ = now;
+  return true;
+}
+
+// The length of the next of the assumed refresh rate's slots of a second.
+uint32_t FrameLoop::RefreshWaitMs() const {
+  return (refreshSlot_ + 1) * 1000 / kAssumedRefreshHz - refreshSlot_ * 1000 / kAssumedRefreshHz;
+}
+
+bool FrameLoop::PaceUncappedFrame() {
+  uint32_t now = 0;
+  if (PacedToAssumedRefresh()) {
+    if (!WaitUntil(previousStart_, RefreshWaitMs(), &now)) return false;
+    refreshSlot_ = (refreshSlot_ + 1) % kAssumedRefreshHz;
+  } else {
+    now = PlatformTickCount();
+  }
+  CountUncappedFrame(now);
+  previousStart_ = now;
+  return true;
+}
+
+void FrameLoop::CountUncappedFrame(uint32_t now) {
+  const uint32_t elapsed = now - windowStart_;
+  if (elapsed <= kMeasuringWindowMs) {
+    ++frameCount_;
+    return;
+  }
+  // The frame that closes a window is counted in neither window.
+  CurrentFps = static_cast<int>(frameCount_ * 1000u / elapsed);
+  frameCount_ = 0;
+  windowStart_ = now;
+}
+
 int RunFrameLoop(FrameCallback callback) {
-  Pacing pacing = StartPacing();
+  FrameLoop loop(callback);
   for (;;) {
     // Events first: every pending event is dispatched before a frame runs.
-    if (PlatformEventPending()) {
-      int exitCode = 0;
-      if (!PlatformDispatchEvent(&exitCode)) return exitCode;
-      continue;
-    }
+    int exitCode = 0;
+    if (!loop.ServeEvents(&exitCode)) return exitCode;
     if (RenderingEnabled == 0) {
       PlatformWaitEvent();
       continue;
@@ -119,14 +107,10 @@ int RunFrameLoop(FrameCallback callback) {
     if (Gentle.on && !PlatformWindowOnScreen()) {
       PlatformWaitEvent();
       // The time off screen is no frame's: the next frame measures afresh.
-      pacing = StartPacing();
+      loop = FrameLoop(callback);
       continue;
     }
-    const std::optional<uint32_t> frameStart =
-        FrameRateCapped != 0 ? PaceCappedFrame(pacing) : PaceUncappedFrame(pacing);
-    if (!frameStart) continue;  // an event came while waiting
-    pacing.previousStart = *frameStart;
-    if (callback != nullptr) callback(CurrentFps);
+    loop.RunFrame();  // when an event cut its wait short, the next pass serves it
   }
 }
 

@@ -1,6 +1,10 @@
 // The state that start-up and the controls share: the one explorer, the
 // names the program runs under, and the map file that Start reloads. Read
 // by shell/ and ui/ alike; everything here lives for the whole run.
+//
+// program_state.cpp also defines the globals that other headers declare
+// (the frame loop's, the window's, the font's, the texture's, the
+// commands'), so that one function can reset them all.
 #pragma once
 
 #include "explorer/maze_explorer.h"
@@ -21,3 +25,9 @@ constexpr char kDefaultTextureFileName[] = "Stone.BMP";
 // The file that the Start command reloads ("MazeMap.txt" unless the command
 // line names another).
 extern const char* MapFileName;
+
+// Puts every global the program changes back to its start value and frees
+// the texture pixels, for callers that run the program more than once in a
+// process (the tests, the benchmark, pathwick-record). The OpenGL context
+// and the window belong to the platform, which resets them itself.
+void ResetProgramState();

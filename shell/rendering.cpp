@@ -4,8 +4,6 @@
 #include "shell/gl.h"
 #include "shell/program_state.h"
 
-int FullScreenMode = 0;
-
 int CreateFullScreenWindow(int showCommand) {
   FullScreenMode = 1;
   return PlatformCreateFullScreenWindow(WindowClassName, WindowTitle, showCommand) ? 1 : 0;

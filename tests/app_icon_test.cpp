@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/scratch_dir.h"
@@ -34,6 +35,7 @@ std::vector<std::string> IconFileNames() {
   std::vector<std::string> names;
   for (int size : kAppIconSizes) names.push_back("pathwick-" + std::to_string(size) + ".png");
   names.push_back("pathwick.ico");
+  names.push_back("pathwick-installer.bmp");
   return names;
 }
 
@@ -78,6 +80,33 @@ TEST(AppIconTest, EverySizeShowsTheWallTheOliveCellAndTheRedArrow) {
     EXPECT_LT(arrow.g, 40);
     EXPECT_LT(arrow.b, 40);
   }
+}
+
+// The installer's welcome and finish picture: a 24-bit BMP of 164 x 314
+// pixels, the icon near the top on the open cell's olive.
+TEST(IconFileTest, InstallerPictureShowsTheIconOnOlive) {
+  const Bytes bmp = ReadWholeFile(CheckedInPath("pathwick-installer.bmp"));
+  constexpr int kWidth = 164;
+  constexpr int kHeight = 314;
+  const size_t rowBytes = (kWidth * 3 + 3) / 4 * 4;
+  ASSERT_EQ(bmp.size(), 54 + rowBytes * kHeight);
+  EXPECT_EQ(Le32(bmp, 18), static_cast<uint32_t>(kWidth));
+  EXPECT_EQ(Le32(bmp, 22), static_cast<uint32_t>(kHeight)) << "rows bottom first";
+  EXPECT_EQ(Le16(bmp, 28), 24u) << "bits per pixel";
+  // (x, y) from the top left, as red, green, blue.
+  const auto pixel = [&](int x, int y) {
+    const size_t at = 54 + rowBytes * (kHeight - 1 - y) + x * 3;
+    return Rgba{bmp[at + 2], bmp[at + 1], bmp[at], 255};
+  };
+  for (const auto& [x, y] : {std::pair{0, 0}, std::pair{kWidth - 1, kHeight - 1}}) {
+    const Rgba olive = pixel(x, y);
+    EXPECT_EQ(olive.r, 102);
+    EXPECT_EQ(olive.g, 102);
+    EXPECT_EQ(olive.b, 76);
+  }
+  const Rgba arrow = pixel(18 + 82, 40 + 64);  // the icon's arrow, at (0.64, 0.5) of 128 pixels
+  EXPECT_GT(arrow.r, 200);
+  EXPECT_LT(arrow.g, 40);
 }
 
 // The ICO file: one directory entry per size, smallest first, each image

@@ -15,6 +15,7 @@
 #include "shell/rendering.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
+#include "tests/offscreen_program.h"
 #include "ui/commands.h"
 
 namespace {
@@ -40,17 +41,17 @@ const std::vector<Rgb8> kTexels = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {10, 2
 class ApplicationTest : public ::testing::Test {
  protected:
   void SetUp() override { Arrange(); }
-  void TearDown() override { fake::Reset(); }
+  void TearDown() override { ResetProgram(); }
 
   // Fresh platform and files; options naming the map and the texture fixture.
   void Arrange() {
-    fake::Reset();
+    ResetProgram();
     mapFile_ = dir_.Write("maze.txt", MapText(kMap));
     textureFile_ = dir_.Write("stone.bmp", BmpFile(2, 2, kTexels));
     options_.mapFile = mapFile_.c_str();
     options_.textureFile = textureFile_.c_str();
     // One frame, then Escape closes the window.
-    fake::Get().onSwap = [] { fake::QueueMessage(MessageKind::KeyDown, KeyEscape); };
+    offscreen::Get().onSwap = [] { offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape); };
   }
 
   ScratchDir dir_;
@@ -84,7 +85,7 @@ class WindowChoiceTest : public ApplicationTest,
 
 TEST_P(WindowChoiceTest, OpensTheChosenWindowRunsAndTearsDown) {
   const WindowCase& c = GetParam();
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   platform.answer = c.answer;
   options_.window = c.choice;
   options_.showCommand = 3;
@@ -141,14 +142,14 @@ TEST_F(ApplicationTest, GentleOptionAsksForRefreshSyncedSwapsWithTheContextCurre
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "gentle " << c.gentle << ", offered " << c.offered);
     Arrange();
-    fake::Platform& platform = fake::Get();
+    offscreen::Platform& platform = offscreen::Get();
     platform.tickStep = 1;  // frames paced at 60 a second wait for the clock
     platform.offersSwapInterval = c.offered;
     options_.gentle = c.gentle;
     GentlePacing during;
     platform.onSwap = [&] {
       during = Gentle;
-      fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
+      offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
     };
 
     EXPECT_EQ(RunApplication(options_), 1);
@@ -160,7 +161,7 @@ TEST_F(ApplicationTest, GentleOptionAsksForRefreshSyncedSwapsWithTheContextCurre
 }
 
 TEST_F(ApplicationTest, FramedWindowOfHeightZeroGetsThePlatformsPlacement) {
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   EXPECT_EQ(CreateFramedWindow(kShowNormal, 10, 20, 300, 0, MainMenuBar), 1);
   EXPECT_EQ(std::vector<int>(
                 {platform.windowX, platform.windowY, platform.windowWidth, platform.windowHeight}),
@@ -171,7 +172,7 @@ TEST_F(ApplicationTest, FramedWindowOfHeightZeroGetsThePlatformsPlacement) {
 // --- Order of the set-up -------------------------------------------------------------
 
 TEST_F(ApplicationTest, LoadsTheMazeBeforeAsking) {
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   bool asked = false;
   platform.onQuestion = [&] {
     asked = true;
@@ -187,7 +188,7 @@ TEST_F(ApplicationTest, LoadsTheMazeBeforeAsking) {
 }
 
 TEST_F(ApplicationTest, FirstFrameHasFittedViewportAndCulling) {
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   platform.clientWidth = 400;  // the context's default viewport would be 400 x 360
   platform.clientHeight = 360;
   std::vector<GLint> viewport(4);
@@ -195,7 +196,7 @@ TEST_F(ApplicationTest, FirstFrameHasFittedViewportAndCulling) {
   platform.onSwap = [&] {
     glGetIntegerv(GL_VIEWPORT, viewport.data());
     culling = glIsEnabled(GL_CULL_FACE);
-    fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
+    offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
   };
 
   RunApplication(options_);
@@ -205,12 +206,12 @@ TEST_F(ApplicationTest, FirstFrameHasFittedViewportAndCulling) {
 }
 
 TEST_F(ApplicationTest, StartReloadsTheMapFileOfTheOptions) {
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   platform.onSwap = [&] {
     if (platform.swaps > 1) return;
     dir_.Write("maze.txt", MapText(kEditedMap));
-    fake::QueueMessage(MessageKind::KeyDown, KeyReturn);
-    fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
+    offscreen::QueueMessage(MessageKind::KeyDown, KeyReturn);
+    offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
   };
 
   EXPECT_EQ(RunApplication(options_), 1);
@@ -225,22 +226,22 @@ TEST_F(ApplicationTest, StartReloadsTheMapFileOfTheOptions) {
 TEST_F(ApplicationTest, FailuresEndTheRunWithAMessageAndCodeOne) {
   struct Case {
     const char* name;
-    void (*arrange)(fake::Platform&);
+    void (*arrange)(offscreen::Platform&);
     const char* error;
     bool asked;
   };
   const Case cases[] = {
-      {"no display", [](fake::Platform& p) { p.displayAvailable = false; }, "no display (test)",
-       false},
-      {"no window", [](fake::Platform& p) { p.windowFailsToOpen = true; },
+      {"no display", [](offscreen::Platform& p) { p.displayAvailable = false; },
+       "no display (test)", false},
+      {"no window", [](offscreen::Platform& p) { p.windowFailsToOpen = true; },
        "cannot create the window", true},
-      {"no context", [](fake::Platform& p) { p.contextFails = true; },
+      {"no context", [](offscreen::Platform& p) { p.contextFails = true; },
        "cannot create an OpenGL context for the window", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Arrange();
-    fake::Platform& platform = fake::Get();
+    offscreen::Platform& platform = offscreen::Get();
     c.arrange(platform);
 
     EXPECT_EQ(RunApplication(options_), 1);
@@ -268,13 +269,13 @@ TEST_F(ApplicationTest, TextureIsLoadedForTheRunAndFreedAfter) {
     Arrange();
     const std::string missing = dir_.PathOf("missing.bmp");
     if (!c.present) options_.textureFile = missing.c_str();
-    fake::Platform& platform = fake::Get();
+    offscreen::Platform& platform = offscreen::Get();
     bool hadPixels = false;
     GLint textureWidth = -1;
     platform.onSwap = [&] {
       hadPixels = TexturePixels != nullptr;
       glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
-      fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
+      offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
     };
 
     EXPECT_EQ(RunApplication(options_), 1);
@@ -289,7 +290,7 @@ TEST_F(ApplicationTest, TextureIsLoadedForTheRunAndFreedAfter) {
 }
 
 TEST_F(ApplicationTest, LoadWallTextureUploadsTheBitmapAsRgb) {
-  fake::Get().windowExists = true;
+  offscreen::Get().windowExists = true;
   ASSERT_TRUE(PlatformCreateContext());
 
   LoadWallTexture(textureFile_.c_str());

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "shell/gl.h"
 #include "shell/platform/platform_offscreen.h"
 #include "tests/explorer_fixtures.h"
+#include "tests/offscreen_program.h"
 #include "ui/frame.h"
 
 namespace {
@@ -44,11 +46,11 @@ struct Effects {
 };
 
 Effects CaptureEffects() {
-  const fake::Platform& platform = fake::Get();
+  const offscreen::Platform& platform = offscreen::Get();
   Effects effects{GridOf(Explorer),      Explorer.pose,       Explorer.state,    Explorer.paused,
                   Explorer.path.size(),  SpeedSetting,        FrameRateCapped,   FrameIntervalMs,
                   platform.windowExists, platform.quitPosted, platform.quitCode, {}};
-  for (const fake::ShownMessage& box : platform.messages) {
+  for (const offscreen::ShownMessage& box : platform.messages) {
     effects.shown.emplace_back(box.text, box.caption);
   }
   return effects;
@@ -80,12 +82,12 @@ class CommandsTest : public ::testing::Test {
     mapFile_ = dir_.Write("maze.txt", explorer_test::MapText(kMapOnDisk));
     ResetWithWindow();
   }
-  void TearDown() override { fake::Reset(); }
+  void TearDown() override { ResetProgram(); }
 
   // The program's start state, with the window open and the map file above.
   void ResetWithWindow() {
-    fake::Reset();
-    fake::Get().windowExists = true;
+    ResetOpenedProgram();
+    offscreen::Get().windowExists = true;
     MapFileName = mapFile_.c_str();
   }
 
@@ -204,7 +206,7 @@ TEST_F(CommandsTest, CloseAndDestroyPostQuitWithCodeZero) {
   for (const Case& c : {Case{MessageKind::Close, false}, Case{MessageKind::Destroy, true}}) {
     SCOPED_TRACE(c.kind == MessageKind::Close ? "Close" : "Destroy");
     ResetWithWindow();
-    fake::Platform& platform = fake::Get();
+    offscreen::Platform& platform = offscreen::Get();
     platform.quitCode = -1;
 
     EXPECT_EQ(MainWindowProc(WindowMessage{c.kind, 0}), 1);
@@ -216,7 +218,7 @@ TEST_F(CommandsTest, CloseAndDestroyPostQuitWithCodeZero) {
 }
 
 TEST_F(CommandsTest, CreateAndSizeFitTheViewport) {
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   ASSERT_TRUE(PlatformCreateContext());
   for (const MessageKind kind : {MessageKind::Create, MessageKind::Size}) {
     platform.clientWidth = 800;
@@ -308,12 +310,12 @@ TEST(MainMenuTest, EightItemsInMenuOrder) {
 // test plays the box's modal loop, which (as on Windows) still dispatches the
 // window's messages, a resize among them, while no frame may run.
 TEST_F(CommandsTest, NoFrameRunsWhileTheAboutBoxIsOpen) {
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   ASSERT_TRUE(PlatformCreateContext());
   ArrangeMidSearch(false);
   SetFrameRate(0);
   platform.onSwap = [&platform] {
-    if (platform.swaps == 2) fake::QueueMessage(MessageKind::KeyDown, KeyF1);
+    if (platform.swaps == 2) offscreen::QueueMessage(MessageKind::KeyDown, KeyF1);
     if (platform.swaps >= 3) PlatformPostQuit(0);
   };
   int swapsAtOpen = -1;
@@ -324,7 +326,7 @@ TEST_F(CommandsTest, NoFrameRunsWhileTheAboutBoxIsOpen) {
     swapsAtOpen = platform.swaps;
     poseAtOpen = Explorer.pose;
     glViewport(0, 0, 1, 1);
-    fake::QueueMessage(MessageKind::Size);
+    offscreen::QueueMessage(MessageKind::Size);
     int exitCode = 0;
     PlatformDispatchEvent(&exitCode);
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -342,6 +344,109 @@ TEST_F(CommandsTest, NoFrameRunsWhileTheAboutBoxIsOpen) {
   EXPECT_EQ(swapsAtClose, 2);
   EXPECT_EQ(platform.swaps, 3);
   EXPECT_FALSE(Explorer.pose == poseAtOpen) << "the frame after the box did not step the explorer";
+}
+
+// --- Stepping and going back to the start ------------------------------------
+
+// Space through the frame loop, capped at 50 frames a second on the fake
+// clock: the first Space starts the search and holds it after its first
+// probe (east, blocked), the second runs the quarter turn at the cap and
+// holds after the probe north; held frames keep saying the decision.
+TEST_F(CommandsTest, SpaceStepsFromDecisionToDecisionAtTheSpeedCap) {
+  offscreen::Platform& platform = offscreen::Get();
+  ASSERT_TRUE(PlatformCreateContext());
+  explorer_test::SetGrid(Explorer, WallsWith({{0, 0, Open}, {0, 1, Exit}}));
+  Explorer.LoadMaze("");  // a missing file: the grid stays, the explorer waits at start
+  Explorer.editMode = true;
+  SetFrameRate(50);
+  platform.tickStep = 1;
+  struct Shown {
+    std::string message;
+    int32_t paused;
+    uint32_t tick;
+  };
+  std::vector<Shown> frames;
+  platform.onSwap = [&] {
+    frames.push_back({Explorer.message, Explorer.paused, platform.tick});
+    if (platform.swaps == 3 || platform.swaps == 3 + 19 + 2) {
+      offscreen::QueueMessage(MessageKind::KeyDown, KeySpace);
+    }
+    if (platform.swaps == 3 + 19 + 3) PlatformPostQuit(0);
+  };
+  offscreen::QueueMessage(MessageKind::KeyDown, KeySpace);
+  RenderingEnabled = 1;
+
+  RunFrameLoop(DrawFrame);
+
+  ASSERT_EQ(frames.size(), 25u);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    SCOPED_TRACE(::testing::Message() << "frame " << i + 1);
+    // Running after frames 4 to 21 (the turn) and 25; held after the others.
+    const bool running = (i >= 3 && i < 21) || i == 24;
+    EXPECT_EQ(frames[i].paused, running ? 0 : 1);
+    // The turn is counter-clockwise and says nothing: the first decision
+    // stays on the status line until the second.
+    EXPECT_EQ(frames[i].message,
+              i < 21 ? explorer_test::kSaysNextHeading : explorer_test::kSaysCanMove);
+    if (i > 0) {
+      EXPECT_EQ(frames[i].tick - frames[i - 1].tick, 20u) << "frames not at the cap";
+    }
+  }
+  // The third Space, at frame 24, runs the move's first tick in frame 25.
+  EXPECT_EQ(Explorer.state, Advancing);
+  EXPECT_EQ(Explorer.pose.progress, 2);
+}
+
+// Backspace reloads the map file and waits at start, paused, from anywhere in
+// a search; with --edit the status line asks for clicks again. A file that
+// cannot be read leaves the grid as it was.
+TEST_F(CommandsTest, BackspaceReloadsTheMapAndWaitsAtStartFromAnyPoint) {
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+  };
+  const Case cases[] = {
+      {"running", [this] { ArrangeMidSearch(false); }},
+      {"paused", [this] { ArrangeMidSearch(true); }},
+      {"held after a step",
+       [this] {
+         ArrangeMidSearch(true);
+         Explorer.StepToNextDecision();
+         while (Explorer.Tick()) {
+         }
+       }},
+      {"over",
+       [this] {
+         ArrangeMidSearch(false);
+         Explorer.state = FoundExit;
+       }},
+  };
+  for (const Case& c : cases) {
+    for (const bool edit : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << c.name << (edit ? ", --edit" : ""));
+      ResetWithWindow();
+      c.arrange();
+      Explorer.editMode = edit;
+
+      EXPECT_EQ(MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyBackspace}), 1);
+
+      EXPECT_EQ(GridOf(Explorer), kMapOnDisk);
+      EXPECT_EQ(Explorer.pose, Pose{});
+      EXPECT_EQ(Explorer.state, Choosing);
+      EXPECT_EQ(Explorer.path.size(), 1u);
+      EXPECT_FALSE(Explorer.Tick());
+      EXPECT_STREQ(Explorer.message, edit ? kEditMessage : explorer_test::kSaysRest);
+      EXPECT_TRUE(Explorer.IsWaitingAtStart());
+    }
+  }
+
+  ResetWithWindow();
+  ArrangeMidSearch(false);
+  MapFileName = "no such map.txt";
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyBackspace});
+  EXPECT_EQ(GridOf(Explorer), kGridInMemory);
+  EXPECT_EQ(Explorer.pose, Pose{});
+  EXPECT_EQ(Explorer.paused, 1);
 }
 
 }  // namespace

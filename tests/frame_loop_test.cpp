@@ -14,6 +14,7 @@
 
 #include "shell/platform/platform.h"
 #include "shell/platform/platform_offscreen.h"
+#include "tests/offscreen_program.h"
 
 namespace {
 
@@ -37,11 +38,11 @@ int RecordFrame(int fps) {
 class FrameLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fake::Reset();
+    ResetOpenedProgram();
     record = FrameRecord();
     RenderingEnabled = 1;
   }
-  void TearDown() override { fake::Reset(); }
+  void TearDown() override { ResetProgram(); }
 };
 
 // --- Pacing ------------------------------------------------------------------
@@ -113,7 +114,7 @@ class PacingTest : public FrameLoopTest, public ::testing::WithParamInterface<Pa
 TEST_P(PacingTest, HandsEachFrameItsFigure) {
   const PacingCase& c = GetParam();
   if (c.rate != 0) SetFrameRate(c.rate);
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   platform.tickScript.assign(c.ticks.begin(), c.ticks.end());
   platform.tickStep = 1;  // past the script the clock moves on, so a stray wait ends
   record.stopAfter = static_cast<int>(c.figures.size());
@@ -136,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Figures, PacingTest, ::testing::ValuesIn(PacingCases())
 
 TEST_F(FrameLoopTest, NullCallbackStillPacesAndMeasures) {
   SetFrameRate(100);
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   platform.tickScript = {0, 16};
   // Quit is posted at the frame's read, so the loop ends after that frame.
   platform.onTick = [&platform] {
@@ -155,7 +156,7 @@ TEST_F(FrameLoopTest, NullCallbackStillPacesAndMeasures) {
 std::vector<uint32_t> frameStarts;
 
 int RecordFrameStart(int fps) {
-  frameStarts.push_back(fake::Get().tick - 1);
+  frameStarts.push_back(offscreen::Get().tick - 1);
   return RecordFrame(fps);
 }
 
@@ -186,7 +187,7 @@ class CappedWaitTest : public FrameLoopTest, public ::testing::WithParamInterfac
 TEST_P(CappedWaitTest, SleepsMostOfTheWaitAndStartsFramesWhenSpinningWould) {
   const WaitCase& c = GetParam();
   SetFrameRate(c.rate);
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   platform.tickStep = 1;
   frameStarts.clear();
   record.stopAfter = static_cast<int>(c.starts.size());
@@ -206,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(Starts, CappedWaitTest, ::testing::ValuesIn(kWaitCases)
 
 TEST_F(FrameLoopTest, EventArrivingDuringTheWaitIsServedAtOnceAndTheFrameKeepsItsTime) {
   SetFrameRate(15);
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   platform.tickStep = 1;
   frameStarts.clear();
   std::vector<uint32_t> eventTicks;
@@ -230,7 +231,7 @@ TEST_F(FrameLoopTest, EventArrivingDuringTheWaitIsServedAtOnceAndTheFrameKeepsIt
 
 TEST_F(FrameLoopTest, GentleUncappedFramesTakeSixtyRefreshSlotsASecond) {
   Gentle = GentlePacing{true, false};
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   platform.tickStep = 1;
   frameStarts.clear();
   record.stopAfter = 122;
@@ -249,7 +250,7 @@ TEST_F(FrameLoopTest, GentleUncappedFramesTakeSixtyRefreshSlotsASecond) {
 
 TEST_F(FrameLoopTest, GentleUncappedFramesRunBackToBackWhenSwapsFollowTheRefresh) {
   Gentle = GentlePacing{true, true};
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   platform.tickStep = 1;
   frameStarts.clear();
   record.stopAfter = 3;
@@ -275,13 +276,13 @@ TEST_F(FrameLoopTest, GentleLoopBlocksWhileTheWindowIsOffScreenAndMeasuresAfresh
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.gentle ? "gentle" : "not gentle");
-    fake::Reset();
+    ResetOpenedProgram();
     record = FrameRecord();
     frameStarts.clear();
     RenderingEnabled = 1;
     Gentle.on = c.gentle;
     SetFrameRate(100);
-    fake::Platform& platform = fake::Get();
+    offscreen::Platform& platform = offscreen::Get();
     platform.tickStep = 1;
     platform.onScreen = false;
     platform.onWait = [&platform] {
@@ -296,6 +297,54 @@ TEST_F(FrameLoopTest, GentleLoopBlocksWhileTheWindowIsOffScreenAndMeasuresAfresh
     EXPECT_EQ(platform.waits, c.waits);
     EXPECT_EQ(frameStarts, c.starts);
     EXPECT_EQ(record.figures, c.figures);
+  }
+}
+
+// --- Driven once per display refresh --------------------------------------------
+
+// The browser's way of running the loop: at each refresh of a 60 Hz display
+// a frame runs only when FrameDue says so, and a capped frame then never
+// waits. Caps below the refresh rate skip refreshes; caps above it draw at
+// every one. The figures are the periods that the refreshes give.
+TEST_F(FrameLoopTest, RefreshDrivenLoopRunsAFrameOnlyWhenDue) {
+  struct Case {
+    int rate;
+    std::vector<int> framesAt;  // the refreshes, 1 to 8, that ran a frame
+    std::vector<int> figures;
+  };
+  const Case cases[] = {
+      {0, {1, 2, 3, 4, 5, 6, 7, 8}, {0, 0, 0, 0, 0, 0, 0, 0}},
+      {100, {1, 2, 3, 4, 5, 6, 7, 8}, {62, 58, 58, 62, 58, 58, 62, 58}},
+      {30, {2, 4, 6, 8}, {30, 30, 29, 30}},
+      {15, {4, 8}, {15, 14}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "rate " << c.rate);
+    record = FrameRecord();
+    record.stopAfter = 0;  // no quit: nothing serves events here
+    SetFrameRate(c.rate);
+    offscreen::Platform& platform = offscreen::Get();
+    platform.tick = 0;
+    // A frame that waited would read the clock more than twice (FrameDue's
+    // read and the frame's): the clock then jumps, and the figures show it.
+    int readsThisRefresh = 0;
+    platform.onTick = [&] {
+      if (++readsThisRefresh > 2) platform.tick += 1000;
+    };
+    FrameLoop loop(RecordFrame);
+    std::vector<int> framesAt;
+
+    for (int refresh = 1; refresh <= 8; ++refresh) {
+      platform.tick = static_cast<uint32_t>(refresh * 1000 / 60);
+      readsThisRefresh = 0;
+      if (!loop.FrameDue()) continue;
+      loop.RunFrame();
+      framesAt.push_back(refresh);
+    }
+
+    EXPECT_EQ(framesAt, c.framesAt);
+    EXPECT_EQ(record.figures, c.figures);
+    platform.onTick = nullptr;
   }
 }
 
@@ -339,7 +388,7 @@ TEST_F(FrameLoopTest, SetFrameRateSetsCapAndInterval) {
 
 TEST_F(FrameLoopTest, DispatchesAllPendingEventsBeforeEachFrame) {
   SetFrameRate(100);
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   std::vector<std::string> order;
   // An event that takes `ms` of the clock; that time counts toward the interval.
   const auto slowEvent = [&platform, &order](uint32_t ms) {
@@ -367,7 +416,7 @@ TEST_F(FrameLoopTest, DispatchesAllPendingEventsBeforeEachFrame) {
 }
 
 TEST_F(FrameLoopTest, QuitEndsLoopWithItsCodeAndLeavesLaterEvents) {
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   std::vector<std::string> handled;
   platform.events.push_back([&handled] { handled.push_back("before quit"); });
   PlatformPostQuit(7);
@@ -382,7 +431,7 @@ TEST_F(FrameLoopTest, QuitEndsLoopWithItsCodeAndLeavesLaterEvents) {
 
 TEST_F(FrameLoopTest, WaitsForEventsWhileRenderingIsDisabled) {
   RenderingEnabled = 0;
-  fake::Platform& platform = fake::Get();
+  offscreen::Platform& platform = offscreen::Get();
   int handled = 0;
   for (int i = 0; i < 2; ++i) platform.events.push_back([&handled] { ++handled; });
 

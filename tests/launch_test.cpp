@@ -11,6 +11,7 @@
 
 #include "shell/platform/platform_offscreen.h"
 #include "tests/bmp_fixture.h"
+#include "tests/offscreen_program.h"
 #include "tests/scratch_dir.h"
 
 namespace {
@@ -150,17 +151,19 @@ class RunProgramTest : public ::testing::Test {
  protected:
   // Without a display the run ends right after the start-up checks.
   void SetUp() override {
-    fake::Reset();
-    fake::Get().displayAvailable = false;
+    ResetProgram();
+    offscreen::Get().displayAvailable = false;
   }
-  void TearDown() override { fake::Reset(); }
+  void TearDown() override { ResetProgram(); }
 
   int Run(std::vector<const char*> arguments) {
     arguments.insert(arguments.begin(), "pathwick");
     return RunProgram(static_cast<int>(arguments.size()), arguments.data(), nullptr, kShowNormal);
   }
 
-  const std::vector<std::pair<NoticeKind, std::string>>& Notices() { return fake::Get().notices; }
+  const std::vector<std::pair<NoticeKind, std::string>>& Notices() {
+    return offscreen::Get().notices;
+  }
 
   test_files::ScratchDir dir_;
 };
@@ -177,11 +180,11 @@ TEST_F(RunProgramTest, HelpAndVersionExitWithZeroAndBadUsageWithTwo) {
        "option '--map' needs a value\nTry 'pathwick --help' for more information."},
   };
   EXPECT_EQ(Notices(), expected);
-  EXPECT_TRUE(fake::Get().questions.empty());
+  EXPECT_TRUE(offscreen::Get().questions.empty());
 }
 
 TEST_F(RunProgramTest, BoxesShowTheBoxLayoutOfTheHelpAndTheTwoLinesOfBadUsage) {
-  fake::Get().notifiesInBoxes = true;
+  offscreen::Get().notifiesInBoxes = true;
 
   EXPECT_EQ(Run({"/?"}), 0);
   EXPECT_EQ(Run({"--bogus"}), 2);

@@ -1,7 +1,7 @@
-// Drawing the maze with the mouse: clicks reach the window procedure as the
-// platform delivers them, cycle the cell under the point while the explorer
-// waits at start, and the map file follows every edit; a file that cannot
-// be written undoes the edit and warns once.
+// Drawing the maze with the mouse: clicks and drags reach the window
+// procedure as the platform delivers them, cycle or paint the cells under the
+// pointer while the explorer waits at start, and the map file follows every
+// edit; a file that cannot be written undoes the edit and warns once.
 #include "ui/maze_editing.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include "shell/platform/platform_offscreen.h"
 #include "shell/program_state.h"
 #include "tests/explorer_fixtures.h"
+#include "tests/offscreen_program.h"
 #include "ui/commands.h"
 
 namespace {
@@ -33,14 +34,14 @@ const Grid kMap = WallsWith({{0, 0, Open}, {1, 0, Open}, {4, 4, DeadEnd}, {5, 5,
 class MazeEditingTest : public ::testing::Test {
  protected:
   void SetUp() override { Start(dir_.Write("maze.txt", MapText(kMap))); }
-  void TearDown() override { fake::Reset(); }
+  void TearDown() override { ResetProgram(); }
 
   // The program in edit mode with the map `file` loaded, its window open on
   // a 360 x 360 drawing area (a scene unit a pixel).
   void Start(const std::string& file) {
-    fake::Reset();
-    fake::Get().windowExists = true;
-    fake::Get().contextCurrent = true;
+    ResetOpenedProgram();
+    offscreen::Get().windowExists = true;
+    offscreen::Get().contextCurrent = true;
     map_ = file;
     MapFileName = map_.c_str();
     Explorer.editMode = true;
@@ -57,12 +58,33 @@ class MazeEditingTest : public ::testing::Test {
     PressAt(button, 45 + 30 * column, 359 - (45 + 30 * row));
   }
 
+  // Pointer messages through the offscreen backend's queue, dispatched at
+  // once: press, moves with `buttons` held, release.
+  static void Pointer(MessageKind kind, uint32_t buttons, int x, int y) {
+    offscreen::QueuePointer(kind, buttons, x, y);
+    int exitCode = 0;
+    while (PlatformEventPending()) PlatformDispatchEvent(&exitCode);
+  }
+  static int CellX(int column) { return 45 + 30 * column; }
+  static int CellY(int row) { return 359 - (45 + 30 * row); }
+  static void Press(uint32_t button, int column, int row) {
+    Pointer(MessageKind::PointerDown, button, CellX(column), CellY(row));
+  }
+  static void MoveTo(uint32_t buttons, int column, int row) {
+    Pointer(MessageKind::PointerMove, buttons, CellX(column), CellY(row));
+  }
+  static void Release(uint32_t button, int column, int row) {
+    Pointer(MessageKind::PointerUp, button, CellX(column), CellY(row));
+  }
+
   std::string MapContents() const {
     std::ifstream file(map_, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   }
 
-  static std::vector<std::pair<NoticeKind, std::string>>& Notices() { return fake::Get().notices; }
+  static std::vector<std::pair<NoticeKind, std::string>>& Notices() {
+    return offscreen::Get().notices;
+  }
 
   ScratchDir dir_;
   std::string map_;
@@ -97,7 +119,7 @@ TEST_F(MazeEditingTest, ClicksCycleTheCellUnderThePointAndTheFileFollowsEachOne)
 }
 
 TEST_F(MazeEditingTest, PointsOutsideTheMazeAndOtherButtonsChangeNothing) {
-  fake::Get().clientWidth = 560;  // bands of 100 pixels beside the square
+  offscreen::Get().clientWidth = 560;  // bands of 100 pixels beside the square
   const std::pair<int, int> outside[] = {{50, 180}, {509, 180}, {129, 180}, {430, 180},
                                          {280, 29}, {280, 330}, {-5, 180},  {280, 400}};
   for (const auto& [x, y] : outside) PressAt(PointerLeft, x, y);
@@ -163,6 +185,86 @@ TEST_F(MazeEditingTest, AMissingMapStartsAllWallAndTheFirstClickCreatesIt) {
   Click(PointerLeft, 2, 0);
 
   EXPECT_EQ(MapText(WallsWith({{2, 0, Open}})), MapContents());
+}
+
+// --- Painting by dragging --------------------------------------------------------
+
+TEST_F(MazeEditingTest, ADragPaintsEveryCellItEntersWithTheCodeThePressedCellTook) {
+  // Left on a wall: it opens, and one move three cells on opens the walls on
+  // the way; the open cell (1, 0) is painted too, (0, 0) already holds the
+  // code and is left alone.
+  Press(PointerLeft, 3, 0);
+  MoveTo(PointerLeft, 0, 0);
+  MoveTo(PointerLeft, 0, 0);  // moves inside a cell change nothing more
+  Release(PointerLeft, 0, 0);
+  Grid expected = kMap;
+  for (int column = 0; column <= 3; ++column) expected[Index(column, 0)] = Open;
+  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(MapText(expected), MapContents());
+
+  // Right on an open cell: it becomes a wall, and so does every cell the
+  // drag enters, after it leaves the maze (beyond the drawing area too) and
+  // comes back: the dead end at (4, 4).
+  Press(PointerRight, 3, 0);
+  MoveTo(PointerRight, 3, 1);
+  Pointer(MessageKind::PointerMove, PointerRight, 10, CellY(1));  // left of the maze
+  Pointer(MessageKind::PointerMove, PointerRight | PointerLeft, -40, 400);
+  Pointer(MessageKind::PointerMove, PointerRight, 10, CellY(4));
+  MoveTo(PointerRight, 4, 4);
+  Release(PointerRight, 4, 4);
+  expected[Index(3, 0)] = Wall;
+  expected[Index(4, 4)] = Wall;
+  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(MapText(expected), MapContents());
+
+  // After the release, or once the drag's button is up, moves paint nothing.
+  MoveTo(PointerRight, 1, 0);
+  Press(PointerRight, 9, 9);  // 5 is outside the cycle: it becomes an exit
+  MoveTo(PointerLeft, 8, 9);
+  MoveTo(PointerRight, 7, 9);
+  expected[Index(9, 9)] = Exit;
+  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(MapText(expected), MapContents());
+  EXPECT_TRUE(Notices().empty());
+}
+
+TEST_F(MazeEditingTest, ADragIsWrittenBeforeAnyCommandAndEndsWhenTheSearchMayRun) {
+  Pointer(MessageKind::PointerDown, PointerLeft, 10, 10);  // beside the maze: no drag
+  MoveTo(PointerLeft, 7, 9);
+  Release(PointerLeft, 7, 9);
+
+  Press(PointerLeft, 4, 9);
+  MoveTo(PointerLeft, 5, 9);
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyUp});  // any command
+  Grid expected = kMap;
+  expected[Index(4, 9)] = Open;
+  expected[Index(5, 9)] = Open;
+  EXPECT_EQ(MapText(expected), MapContents()) << "the drag was not written before the command";
+
+  MainWindowProc(
+      WindowMessage{MessageKind::KeyDown, KeyReturn});  // reloads, runs at the next frame
+  MoveTo(PointerLeft, 6, 9);
+  Explorer.Tick();
+  MoveTo(PointerLeft, 7, 9);
+  Release(PointerLeft, 7, 9);
+  EXPECT_EQ(MapText(expected), MapContents());
+  expected[Index(1, 0)] = Trail;  // the search's first move
+  EXPECT_EQ(expected, GridOf(Explorer));
+}
+
+TEST_F(MazeEditingTest, AFailedWriteUndoesEachCellOfTheDragItDidNotSaveAndWarnsOnce) {
+  Press(PointerLeft, 3, 3);
+  chmod(map_.c_str(), 0444);
+  for (int column = 4; column <= 7; ++column) MoveTo(PointerLeft, column, 3);
+  EXPECT_EQ(Open, Explorer.grid[Index(7, 3)]) << "the screen shows the drag as it goes";
+  Release(PointerLeft, 7, 3);
+
+  const Grid pressed =
+      WallsWith({{0, 0, Open}, {1, 0, Open}, {4, 4, DeadEnd}, {5, 5, -1}, {9, 9, 5}, {3, 3, Open}});
+  EXPECT_EQ(pressed, GridOf(Explorer));
+  EXPECT_EQ(MapText(pressed), MapContents());
+  ASSERT_EQ(1u, Notices().size());
+  EXPECT_EQ(NoticeKind::Warning, Notices()[0].first);
 }
 
 }  // namespace

@@ -420,4 +420,123 @@ TEST_F(SearchTest, AnglesStayMultiplesOf5From0To270ThroughAWholeSearch) {
   EXPECT_EQ(0, search.FirstWhere([](const Frame& f) { return !AnglesValid(f); }));
 }
 
+// --- Stepping to the next decision -------------------------------------------
+
+// What a tick that ran (not paused) left behind, message included.
+struct TickRecord {
+  Snapshot after;
+  bool decided;  // the tick probed the cell ahead, or ended the search
+};
+
+bool SameRecord(const TickRecord& a, const TickRecord& b) {
+  return a.after.path == b.after.path && a.after.grid == b.after.grid &&
+         a.after.pose == b.after.pose && a.after.state == b.after.state &&
+         a.after.message == b.after.message;
+}
+
+// Runs one tick and records it if it ran.
+bool RecordTick(MazeExplorer& explorer, std::vector<TickRecord>& ticks) {
+  const bool probes = explorer.state == Choosing &&
+                      explorer.pose.angle == HeadingTable[explorer.pose.heading].angle;
+  const bool wasOver = explorer_test::IsOver(explorer.state);
+  if (!explorer.Tick()) return false;
+  ticks.push_back({TakeSnapshot(explorer), probes || (!wasOver && explorer.IsOver())});
+  return true;
+}
+
+// A search run straight through with Space and Ctrl standing in for the
+// unpaused ticks: each Space stops right after the next tick that decides,
+// holds the explorer there with that tick's message, and the ticks that ran
+// are those of the straight run. `decisionsStepped` Spaces, then Ctrl.
+void ExpectSteppedRunMatchesStraightRun(const Grid& grid, int decisionsStepped) {
+  ScratchDir dir;
+  MazeExplorer straight;
+  explorer_test::LoadGrid(straight, dir, grid);
+  straight.SetPaused(false);
+  std::vector<TickRecord> expected;
+  while (!straight.IsOver()) RecordTick(straight, expected);
+  RecordTick(straight, expected);  // the first frame that says how it ended
+
+  MazeExplorer stepped;
+  explorer_test::LoadGrid(stepped, dir, grid);
+  std::vector<TickRecord> ticks;
+  std::vector<size_t> stops;  // ticks run before each hold
+  for (int step = 0; step < decisionsStepped && !stepped.IsOver(); ++step) {
+    stepped.StepToNextDecision();
+    while (RecordTick(stepped, ticks)) ASSERT_LT(ticks.size(), expected.size());
+    stops.push_back(ticks.size());
+    // Held: paused frames change nothing and keep the decision's message.
+    const Snapshot held = TakeSnapshot(stepped);
+    for (int frame = 0; frame < 3; ++frame) {
+      ASSERT_FALSE(stepped.Tick());
+      explorer_test::ExpectSameSearch(held, TakeSnapshot(stepped));
+      EXPECT_STREQ(stepped.IsOver() ? (stepped.state == FoundExit ? kSaysFoundExit : kSaysNoExit)
+                                    : held.message.c_str(),
+                   stepped.message);
+    }
+  }
+  stepped.SetPaused(false);  // Ctrl
+  while (ticks.size() < expected.size()) ASSERT_TRUE(RecordTick(stepped, ticks));
+
+  for (size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_TRUE(SameRecord(expected[i], ticks[i])) << "tick " << i + 1;
+  }
+  std::vector<size_t> decisions;
+  for (size_t i = 0; i < expected.size() && decisions.size() < stops.size(); ++i) {
+    if (expected[i].decided) decisions.push_back(i + 1);
+  }
+  EXPECT_EQ(decisions, stops);
+}
+
+TEST_F(SearchTest, SteppedSearchPassesThroughTheTicksOfAStraightRun) {
+  for (uint32_t seed = 1; seed <= 8; ++seed) {
+    // Every other search stepped through to its end, the others resumed.
+    const int decisionsStepped = seed % 2 == 0 ? kFrameLimit : 25;
+    SCOPED_TRACE("seed " + std::to_string(seed) + ", " + std::to_string(decisionsStepped));
+    ExpectSteppedRunMatchesStraightRun(RandomGrid(seed), decisionsStepped);
+  }
+}
+
+TEST_F(SearchTest, SpaceStartsAWaitingSearchAndStopsAtItsFirstProbe) {
+  // East blocked, north open: the first decision is the probe east in tick 1,
+  // the second the probe north after the quarter turn, in tick 20.
+  explorer_test::LoadGrid(explorer, dir, WallsWith({{0, 0, Open}, {0, 1, Exit}}));
+  explorer.StepToNextDecision();
+  EXPECT_TRUE(explorer.Tick());
+  EXPECT_EQ(1, explorer.paused);
+  EXPECT_STREQ(kSaysNextHeading, explorer.message);
+  EXPECT_FALSE(explorer.Tick());
+  EXPECT_STREQ(kSaysNextHeading, explorer.message) << "a held explorer says its decision";
+
+  explorer.StepToNextDecision();
+  for (int tick = 2; tick <= 20; ++tick) ASSERT_TRUE(explorer.Tick()) << "tick " << tick;
+  EXPECT_FALSE(explorer.Tick());
+  EXPECT_STREQ(kSaysCanMove, explorer.message);
+  EXPECT_EQ(Advancing, explorer.state);
+
+  // Shift pauses a held explorer as any other: the rest message.
+  explorer.SetPaused(true);
+  EXPECT_FALSE(explorer.Tick());
+  EXPECT_STREQ(kSaysRest, explorer.message);
+}
+
+TEST_F(SearchTest, SpaceDoesNothingWhileRunningOnceOverOrBeforeALoad) {
+  explorer.StepToNextDecision();  // nothing loaded
+  EXPECT_EQ(0, explorer.paused);
+  EXPECT_FALSE(explorer.stepping);
+
+  Start(FilledGrid(Wall));
+  explorer.StepToNextDecision();  // running
+  for (int tick = 1; tick <= 3; ++tick) EXPECT_TRUE(explorer.Tick());
+  EXPECT_EQ(0, explorer.paused);
+
+  ASSERT_TRUE(search.RunUntilOver(kFrameLimit));
+  explorer.SetPaused(true);
+  const Snapshot over = TakeSnapshot(explorer);
+  explorer.StepToNextDecision();
+  EXPECT_FALSE(explorer.Tick());
+  explorer_test::ExpectSameSearch(over, TakeSnapshot(explorer));
+  EXPECT_STREQ(kSaysRest, explorer.message);
+}
+
 }  // namespace

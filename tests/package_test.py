@@ -36,12 +36,13 @@ DATA_DIR = ""
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 DESKTOP_ENTRY = "usr/share/applications/pathwick.desktop"
 SHARE_DIR = "usr/share/pathwick"
-PROGRAMS = ("pathwick", "pathwick-trace", "pathwick-record")
+PROGRAMS = ("pathwick", "pathwick-trace", "pathwick-record", "pathwick-maze")
 # The sections every man page has, and those of some pages beyond them.
 MAN_SECTIONS = ("EXIT STATUS", "SEE ALSO")
 MORE_MAN_SECTIONS = {"pathwick": ("KEYS", "DRAWING A MAZE", "MAP FORMAT", "FILES"),
                      "pathwick-trace": ("OUTPUT", "SUMMARY"),
-                     "pathwick-record": ("FILES",)}
+                     "pathwick-record": ("FILES",),
+                     "pathwick-maze": ("THE MAZE", "OUTPUT", "EXAMPLES")}
 # lintian tags that a package built with Debian's flags and stripped as
 # Debian strips must not get.
 HARDENING_AND_STRIP_TAGS = r"(hardening-[a-z-]+|binary-has-unneeded-section)"

@@ -30,6 +30,7 @@
 #include "shell/rendering.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
+#include "tests/offscreen_program.h"
 #include "tools/gif_animation.h"
 #include "ui/commands.h"
 #include "ui/frame.h"
@@ -84,9 +85,9 @@ struct Layout {
 std::vector<Picture> ProgramFrames(const Layout& layout, const std::string& map,
                                    const std::string& texture, const std::vector<int>& wanted,
                                    const std::function<int(int)>& fpsOf) {
-  fake::Reset();
-  fake::Get().clientWidth = layout.width;
-  fake::Get().clientHeight = layout.height;
+  ResetOpenedProgram();
+  offscreen::Get().clientWidth = layout.width;
+  offscreen::Get().clientHeight = layout.height;
   CreateWindowFor(layout.fullScreen, kShowNormal);
   EXPECT_EQ(StartRendering(texture.c_str()), 1);
   Explorer.LoadMaze(map.c_str());
@@ -98,13 +99,13 @@ std::vector<Picture> ProgramFrames(const Layout& layout, const std::string& map,
     DrawFrame(fpsOf(frame));
     if (std::find(wanted.begin(), wanted.end(), frame) == wanted.end()) continue;
     Picture picture;
-    fake::ReadPicture(picture);
+    offscreen::ReadPicture(picture);
     frames.push_back(std::move(picture));
   }
   delete[] TexturePixels;
   TexturePixels = nullptr;
   ShutdownRendering();
-  fake::Reset();
+  ResetProgram();
   return frames;
 }
 

@@ -27,6 +27,7 @@
 #include "shell/rendering.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
+#include "tests/offscreen_program.h"
 #include "ui/commands.h"
 #include "ui/frame.h"
 #include "ui/viewport.h"
@@ -74,7 +75,7 @@ constexpr int kScenePixels = 360;
 constexpr int kCellPixels = 30;
 
 Colour At(int x, int y) {
-  const fake::Rgb pixel = fake::PixelAt(x, y);
+  const offscreen::Rgb pixel = offscreen::PixelAt(x, y);
   return Colour{pixel.r, pixel.g, pixel.b};
 }
 
@@ -143,7 +144,7 @@ class RenderTest : public testing::Test {
  protected:
   void TearDown() override {
     ShutdownRendering();
-    fake::Reset();
+    ResetProgram();
   }
 
   // A window whose drawing area is width x height, set up as the program sets
@@ -151,10 +152,10 @@ class RenderTest : public testing::Test {
   // cell, away from the cells under test.
   void OpenWindow(Mode mode = Mode::Framed, Walls walls = Walls::Flat, int width = kScenePixels,
                   int height = kScenePixels) {
-    fake::Reset();
-    fake::Get().clientWidth = width;
-    fake::Get().clientHeight = height;
-    fake::Get().fontFails = fontFails_;
+    ResetOpenedProgram();
+    offscreen::Get().clientWidth = width;
+    offscreen::Get().clientHeight = height;
+    offscreen::Get().fontFails = fontFails_;
     CreateWindowFor(mode == Mode::FullScreen, kShowNormal);
     const std::string texture = walls == Walls::Textured
                                     ? scratch_.Write("Stone.BMP", TextureFileBytes())

@@ -5,6 +5,10 @@
 // pathwick.ico, the Windows icon file holding every size. The ICO keeps the
 // sizes up to 128 as 32-bit bitmaps with alpha, which every Windows reads,
 // and the 256-pixel one as PNG, as Windows Vista and later expect.
+// pathwick-installer.bmp is the installer's welcome and finish picture: the
+// 128-pixel icon on the olive of the maze's open cells, 164 x 314 pixels, the
+// size of that picture on an installer page at 96 dpi (24-bit BMP, which the
+// installer's pages show).
 // The same icon gives the same files on every run.
 #include <png.h>
 
@@ -14,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/bmp_file.h"
 #include "shell/little_endian.h"
 #include "shell/platform/app_icon.h"
 
@@ -22,6 +27,14 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 constexpr int kLargestBitmapEntry = 128;  // above this, the ICO holds a PNG
+
+// The installer's picture: its size, the icon's size and its distance from
+// the top, and the background, the open cell's colour (0.4, 0.4, 0.3).
+constexpr int kInstallerWidth = 164;
+constexpr int kInstallerHeight = 314;
+constexpr int kInstallerIconSize = 128;
+constexpr int kInstallerIconTop = 40;
+constexpr Rgb8 kInstallerBackground{102, 102, 76};
 
 void AppendToBytes(png_structp png, png_bytep data, png_size_t length) {
   Bytes* out = static_cast<Bytes*>(png_get_io_ptr(png));
@@ -113,6 +126,29 @@ Bytes EncodeIco(const std::vector<int>& sizes, const std::vector<Bytes>& images)
   return out;
 }
 
+// The installer's picture as a 24-bit BMP: the icon centred across the
+// width near the top, blended over the background by its alpha.
+Bytes EncodeInstallerPicture() {
+  const Bytes icon = DrawAppIcon(kInstallerIconSize);
+  const int left = (kInstallerWidth - kInstallerIconSize) / 2;
+  std::vector<Rgb8> pixels(static_cast<size_t>(kInstallerWidth) * kInstallerHeight,
+                           kInstallerBackground);
+  for (int y = 0; y < kInstallerIconSize; ++y) {
+    for (int x = 0; x < kInstallerIconSize; ++x) {
+      const uint8_t* colour = icon.data() + (static_cast<size_t>(y) * kInstallerIconSize + x) * 4;
+      const int alpha = colour[3];
+      const auto blend = [alpha](uint8_t over, uint8_t under) {
+        return static_cast<uint8_t>((over * alpha + under * (255 - alpha) + 127) / 255);
+      };
+      // Bottom row first, as the BMP keeps them.
+      const int row = kInstallerHeight - 1 - (kInstallerIconTop + y);
+      Rgb8& pixel = pixels[static_cast<size_t>(row) * kInstallerWidth + left + x];
+      pixel = Rgb8{blend(colour[0], pixel.r), blend(colour[1], pixel.g), blend(colour[2], pixel.b)};
+    }
+  }
+  return EncodeBitmap24(kInstallerWidth, kInstallerHeight, pixels);
+}
+
 bool WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()),
@@ -142,6 +178,10 @@ bool WriteIcons(const std::string& directory) {
   }
   const std::string icoPath = directory + "/pathwick.ico";
   if (!WriteFile(icoPath, EncodeIco(sizes, icoImages))) return Fail("cannot write " + icoPath);
+  const std::string installerPath = directory + "/pathwick-installer.bmp";
+  if (!WriteFile(installerPath, EncodeInstallerPicture())) {
+    return Fail("cannot write " + installerPath);
+  }
   return true;
 }
 

@@ -30,6 +30,7 @@
 #include "shell/data_files.h"
 #include "shell/file_names.h"
 #include "shell/platform/platform_offscreen.h"
+#include "shell/program_state.h"
 #include "tools/gif_animation.h"
 #include "tools/output_file.h"
 #include "ui/frame.h"
@@ -227,13 +228,14 @@ class Recorder {
   // Runs the program until the last frame to keep; false when a frame could
   // not be written or the program ran none.
   bool Run() {
-    fake::Reset();
-    fake::Platform& platform = fake::Get();
+    ResetProgramState();
+    offscreen::Reset();
+    offscreen::Platform& platform = offscreen::Get();
     platform.clientWidth = options_.width;
     platform.clientHeight = options_.height;
     platform.onTick = [this, &platform] { platform.tick = TimeOfNextFrame(); };
     // Ctrl resumes the explorer before the first frame.
-    fake::QueueMessage(MessageKind::KeyDown, KeyControl);
+    offscreen::QueueMessage(MessageKind::KeyDown, KeyControl);
 
     LaunchOptions launch;
     launch.window = options_.fullScreen ? WindowChoice::FullScreen : WindowChoice::Framed;
@@ -243,7 +245,8 @@ class Recorder {
     running_ = this;
     RunApplication(launch);
     running_ = nullptr;
-    fake::Reset();
+    ResetProgramState();
+    offscreen::Reset();
     return ok_ && frame_ >= options_.to;
   }
 
@@ -274,13 +277,13 @@ class Recorder {
     }
     DrawFrame(fps);
     if (Keeps(frame_)) {
-      fake::ReadPicture(picture_);
+      offscreen::ReadPicture(picture_);
       const int delayMs =
           frame_ == options_.to ? std::max(options_.delayMs, kLastFrameHoldMs) : options_.delayMs;
       ok_ = gif_.Add(picture_, delayMs / 10);
     }
     // Escape closes the window before another frame is drawn.
-    if (!ok_ || frame_ == options_.to) fake::QueueMessage(MessageKind::KeyDown, KeyEscape);
+    if (!ok_ || frame_ == options_.to) offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
   }
 
   static Recorder* running_;

@@ -5,8 +5,6 @@
 #include "ui/maze_editing.h"
 #include "ui/viewport.h"
 
-int SpeedSetting = 100;
-
 namespace {
 
 const char kAboutText[] = "迷宫搜索Demo\n 用OpenGL加速\n\n   Orlanvey 2002-5-18";
@@ -24,9 +22,15 @@ void Start() {
   Explorer.SetPaused(false);
 }
 
+// Reloads the map and leaves the explorer waiting on its start cell: in edit
+// mode the grid can be drawn again.
+void Reset() { Explorer.LoadMaze(MapFileName); }
+
 void Pause() { Explorer.SetPaused(true); }
 
 void Resume() { Explorer.SetPaused(false); }
+
+void Step() { Explorer.StepToNextDecision(); }
 
 void SpeedUp() {
   if (SpeedSetting <= kHighestSettingThatStepsUp) SpeedSetting += kSpeedStep;
@@ -66,6 +70,12 @@ constexpr Command kCommands[kMenuItemCount] = {
     {KeyEnd, IDM_FULLSPEED, "全速", FullSpeed},
 };
 
+// The commands that have a key and no menu item.
+constexpr Command kKeyOnlyCommands[] = {
+    {KeySpace, 0, nullptr, Step},
+    {KeyBackspace, 0, nullptr, Reset},
+};
+
 constexpr std::array<MenuItem, kMenuItemCount> MenuItemsOf(
     const Command (&commands)[kMenuItemCount]) {
   std::array<MenuItem, kMenuItemCount> items{};
@@ -73,10 +83,21 @@ constexpr std::array<MenuItem, kMenuItemCount> MenuItemsOf(
   return items;
 }
 
-// The command whose key or menu id (`field`) is `value`, or null.
-const Command* FindCommand(uint32_t Command::*field, uint32_t value) {
+// The command whose menu id is `id`, or null.
+const Command* FindMenuCommand(uint32_t id) {
   for (const Command& command : kCommands) {
-    if (command.*field == value) return &command;
+    if (command.menuId == id) return &command;
+  }
+  return nullptr;
+}
+
+// The command of `key`, with or without a menu item, or null.
+const Command* FindKeyCommand(uint32_t key) {
+  for (const Command& command : kCommands) {
+    if (command.key == key) return &command;
+  }
+  for (const Command& command : kKeyOnlyCommands) {
+    if (command.key == key) return &command;
   }
   return nullptr;
 }
@@ -85,12 +106,19 @@ void Run(const Command* command) {
   if (command != nullptr) command->action();
 }
 
+bool IsPointerMessage(MessageKind kind) {
+  return kind == MessageKind::PointerDown || kind == MessageKind::PointerMove ||
+         kind == MessageKind::PointerUp;
+}
+
 }  // namespace
 
 const std::array<MenuItem, kMenuItemCount> MainMenu = MenuItemsOf(kCommands);
 const MenuBar MainMenuBar = {kMainMenuResourceId, MainMenu.data(), kMenuItemCount};
 
 int MainWindowProc(const WindowMessage& message) {
+  // What a drag has painted reaches the file before any command acts.
+  if (!IsPointerMessage(message.kind)) SavePainting();
   switch (message.kind) {
     case MessageKind::Create:
     case MessageKind::Size:
@@ -103,13 +131,19 @@ int MainWindowProc(const WindowMessage& message) {
       PlatformPostQuit(0);
       break;
     case MessageKind::KeyDown:
-      Run(FindCommand(&Command::key, message.param));
+      Run(FindKeyCommand(message.param));
       break;
     case MessageKind::Command:
-      Run(FindCommand(&Command::menuId, message.param));
+      Run(FindMenuCommand(message.param));
       break;
     case MessageKind::PointerDown:
       EditCellAtPoint(message.param, message.x, message.y);
+      break;
+    case MessageKind::PointerMove:
+      PaintCellAtPoint(message.param, message.x, message.y);
+      break;
+    case MessageKind::PointerUp:
+      EndPainting(message.param);
       break;
   }
   return 1;

@@ -1,13 +1,14 @@
 #include "ui/maze_editing.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "shell/platform/platform.h"
 #include "shell/program_state.h"
 #include "ui/viewport.h"
-
-bool MapWriteFailureReported = false;
 
 namespace {
 
@@ -17,13 +18,31 @@ std::optional<CycleDirection> DirectionOf(uint32_t button) {
   return std::nullopt;
 }
 
-// The maze cell under pixel (x, y) of the window's drawing area, if any.
-std::optional<MazeCell> CellUnder(int x, int y) {
-  int width = 0;
-  int height = 0;
-  if (!PlatformClientSize(&width, &height)) return std::nullopt;
-  return CellAtPoint(width, height, x, y);
+struct DrawingArea {
+  int width;
+  int height;
+};
+
+std::optional<DrawingArea> CurrentDrawingArea() {
+  DrawingArea area{};
+  if (!PlatformClientSize(&area.width, &area.height)) return std::nullopt;
+  return area;
 }
+
+// The grid index of the maze cell under pixel `point` of the drawing area,
+// if any.
+std::optional<int> CellUnder(const DrawingArea& area, PointerPoint point) {
+  const std::optional<MazeCell> cell = CellAtPoint(area.width, area.height, point.x, point.y);
+  if (!cell) return std::nullopt;
+  return cell->column + kMazeSide * cell->row;
+}
+
+bool CanEdit() { return Explorer.editMode && Explorer.IsWaitingAtStart(); }
+
+// A drag paints only while nothing can run the search: every command that
+// resumes it comes as a message, before which the drag is written, so its
+// cells never wait for a write once the search has marked the grid.
+bool CanPaint() { return CanEdit() && Explorer.paused == 1; }
 
 void ReportWriteFailure(const std::string& reason) {
   if (MapWriteFailureReported) return;
@@ -33,23 +52,80 @@ void ReportWriteFailure(const std::string& reason) {
   PlatformNotify(NoticeKind::Warning, warning.c_str());
 }
 
-}  // namespace
-
-void EditCellAtPoint(uint32_t button, int x, int y) {
-  if (!Explorer.editMode || !Explorer.IsWaitingAtStart()) return;
-  const std::optional<CycleDirection> direction = DirectionOf(button);
-  if (!direction) return;
-  const std::optional<MazeCell> cell = CellUnder(x, y);
-  if (!cell) return;
-
-  int32_t& code = Explorer.grid[cell->column + kMazeSide * cell->row];
-  const int32_t before = code;
-  code = CycledCode(before, *direction);
+// Writes the grid to the map file; when it cannot be written, the cells
+// changed since the last write get their codes back, the last change first.
+void SaveOrUndo(const std::vector<PaintedCell>& changes) {
   std::string reason;
   if (Explorer.SaveMaze(MapFileName, &reason)) {
     MapWriteFailureReported = false;
     return;
   }
-  code = before;
+  for (auto change = changes.rbegin(); change != changes.rend(); ++change) {
+    Explorer.grid[change->index] = change->before;
+  }
   ReportWriteFailure(reason);
+}
+
+// The coordinate `step` of `steps` of the way from `from` to `to`. (Window
+// systems report points beyond the drawing area in 16 bits or more.)
+int Between(int from, int to, int step, int steps) {
+  return from + static_cast<int>(static_cast<long long>(to - from) * step / steps);
+}
+
+}  // namespace
+
+void EditCellAtPoint(uint32_t button, int x, int y) {
+  FinishPainting();
+  if (!CanEdit()) return;
+  const std::optional<CycleDirection> direction = DirectionOf(button);
+  if (!direction) return;
+  const std::optional<DrawingArea> area = CurrentDrawingArea();
+  if (!area) return;
+  const std::optional<int> cell = CellUnder(*area, PointerPoint{x, y});
+  if (!cell) return;
+
+  int32_t& code = Explorer.grid[*cell];
+  const PaintedCell change{*cell, code};
+  code = CycledCode(code, *direction);
+  Drag = Painting{button, code, PointerPoint{x, y}, cell, {}};
+  SaveOrUndo({change});
+}
+
+void PaintCellAtPoint(uint32_t buttons, int x, int y) {
+  if (!Drag) return;
+  const std::optional<DrawingArea> area = CurrentDrawingArea();
+  if ((buttons & Drag->button) == 0 || !CanPaint() || !area) {
+    FinishPainting();
+    return;
+  }
+  // The window system reports the pointer now and then, not at every pixel
+  // (and a fast hand crosses a cell between two reports): every pixel on the
+  // way from the last point is taken as passed over.
+  const PointerPoint from = Drag->lastPoint;
+  const int steps = std::max(std::abs(x - from.x), std::abs(y - from.y));
+  for (int step = 1; step <= steps; ++step) {
+    const PointerPoint point{Between(from.x, x, step, steps), Between(from.y, y, step, steps)};
+    const std::optional<int> cell = CellUnder(*area, point);
+    if (cell == Drag->lastCell) continue;
+    Drag->lastCell = cell;
+    if (!cell || Explorer.grid[*cell] == Drag->code) continue;
+    Drag->unsaved.push_back({*cell, Explorer.grid[*cell]});
+    Explorer.grid[*cell] = Drag->code;
+  }
+  Drag->lastPoint = PointerPoint{x, y};
+}
+
+void EndPainting(uint32_t button) {
+  if (Drag && Drag->button == button) FinishPainting();
+}
+
+void SavePainting() {
+  if (!Drag || Drag->unsaved.empty()) return;
+  SaveOrUndo(Drag->unsaved);
+  Drag->unsaved.clear();
+}
+
+void FinishPainting() {
+  SavePainting();
+  Drag.reset();
 }

@@ -1,19 +1,71 @@
 // Drawing the maze with the mouse (the --edit option): a click cycles the
-// cell under it while the explorer waits on its start cell, and the map file
-// is written at once, so that it always holds what the screen shows.
+// cell under it while the explorer waits on its start cell, a drag paints
+// the cells it enters with the code the pressed cell took, and the map file
+// is written at every click and at the end of every drag, so that it holds
+// what the screen shows whenever no button is held.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 // Whether a failed write of the map file has been reported and no write has
 // succeeded since: the user is told once, not at every click.
 extern bool MapWriteFailureReported;
 
+// A point of the drawing area in pixels, from its top-left corner.
+struct PointerPoint {
+  int x;
+  int y;
+};
+
+// A cell that a drag painted (its grid index) and the code it held before.
+struct PaintedCell {
+  int index;
+  int32_t before;
+};
+
+// A drag under way: the button that pressed, the code it paints, the point
+// the pointer was last at, the cell it was last in (none while outside the
+// maze), and the cells painted since the file was last written.
+struct Painting {
+  uint32_t button;
+  int32_t code;
+  PointerPoint lastPoint;
+  std::optional<int> lastCell;
+  std::vector<PaintedCell> unsaved;
+};
+
+// The drag under way; none between drags.
+extern std::optional<Painting> Drag;
+
 // A press of `button` (a PointerButton) at pixel (x, y) of the drawing area,
 // from its top-left corner. In edit mode, while the explorer waits at start,
 // the left button cycles the cell under the point forward and the right
-// button backward, and the map file is written. When it cannot be written,
+// button backward, and the map file is written; the press starts a drag
+// that paints with the code the cell took. When the file cannot be written,
 // the cell gets its code back and a warning tells why. Anything else (no
 // edit mode, the explorer has moved, a point outside the maze, another
 // button) does nothing.
 void EditCellAtPoint(uint32_t button, int x, int y);
+
+// The pointer moved to (x, y) with `buttons` (PointerButton bits) held.
+// During a drag whose button is still held, every cell that the pointer
+// enters on the straight way from its last point gets the drag's code unless
+// it holds it already. Points outside the maze paint nothing but keep the
+// drag going. A search that runs (or is about to, after Return) ends it. The file is written when
+// the drag ends (a write per cell would hold up the drag: it flushes the file to the disk): a move
+// without the drag's button ends it, as its release does.
+void PaintCellAtPoint(uint32_t buttons, int x, int y);
+
+// `button` was released: a drag that it held ends.
+void EndPainting(uint32_t button);
+
+// Writes the cells a drag has painted so far, if any; when the file cannot
+// be written they get their codes back and a warning tells why, as for a
+// click. The window procedure calls it before every other message, so that
+// no command (Return, Escape, ...) finds the file behind the screen.
+void SavePainting();
+
+// Ends a drag, writing what it painted.
+void FinishPainting();

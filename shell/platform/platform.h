@@ -1,12 +1,16 @@
 // The platform seam: everything the program needs from a window system.
 //
-// One file per backend implements these functions, all in this folder:
-// platform_fltk.cpp (X11 through FLTK), platform_win32.cpp (Win32 and WGL)
-// and platform_offscreen.cpp (OSMesa with no display, a clock and an event
-// queue that its caller drives; pathwick-record, the tests and the benchmark
-// run on it). Everything above the seam (start-up, the frame loop and its
-// pacing, frame composition, the command table) is plain C++ and OpenGL, and
-// a backend knows nothing of it beyond this header.
+// Each backend implements these functions, all in this folder:
+// platform_fltk.cpp (X11 through FLTK, with boxes_fltk.cpp and
+// x11_window_manager.cpp), platform_win32.cpp (Win32 and WGL),
+// platform_offscreen.cpp (OSMesa with no display, a clock and an event queue
+// that its caller drives; pathwick-record, the tests and the benchmark run
+// on it) and platform_web.cpp (a web page with WebGL, where nothing may
+// block: the browser runs the frame loop's parts once per display refresh,
+// and the modal boxes hold the events and frames back until they close).
+// Everything above the seam (start-up, the frame loop and its pacing, frame
+// composition, the command table) is plain C++ and OpenGL, and a backend
+// knows nothing of it beyond this header.
 //
 // Contract, for every backend:
 // - All calls come from the one thread that calls PlatformOpen.
@@ -26,6 +30,18 @@
 //   MessageKind::PointerDown with the button (PointerButton) and the point
 //   in pixels of the drawing area, from its top-left corner, y downward: the
 //   same pixels that PlatformClientSize counts. Other buttons send nothing.
+// - While the left or right button is held after such a press, every move
+//   of the pointer arrives as MessageKind::PointerMove with the buttons held
+//   (PointerButton bits, or-ed) and the point, counted as for PointerDown;
+//   also outside the drawing area (points beyond its edges, negative ones
+//   included), since the window keeps the pointer while a button is held.
+//   Moves without either button held are not sent at all: they would cost
+//   an event each and mean nothing to the program. Releasing the left or
+//   right button arrives as MessageKind::PointerUp with the button and the
+//   point. A backend whose window system gives moves with the buttons as
+//   flags (Win32's WM_MOUSEMOVE, a browser's pointer events) sends only the
+//   moves with a button flag set; one whose system tells drags apart from
+//   plain moves (FLTK's FL_DRAG) sends the drags.
 // - A click in the window gives it the keyboard focus (a full-screen window
 //   has no frame to click instead).
 // - Once the quit event is posted, events queued behind it are never handled.
@@ -50,31 +66,46 @@
 
 // Keys that the program acts on, numbered as virtual-key codes.
 enum VirtualKey : uint32_t {
+  KeyBackspace = 8,
   KeyReturn = 13,
   KeyShift = 16,    // either Shift key
   KeyControl = 17,  // either Ctrl key
   KeyEscape = 27,
+  KeySpace = 32,
   KeyEnd = 35,
   KeyUp = 38,
   KeyDown = 40,
   KeyF1 = 112,
 };
 
-// The mouse buttons that the program acts on.
+// The mouse buttons that the program acts on; as bits, the buttons held
+// during a PointerMove.
 enum PointerButton : uint32_t {
   PointerLeft = 1,
   PointerRight = 2,
 };
 
-enum class MessageKind { Create, Size, Close, Destroy, KeyDown, Command, PointerDown };
+enum class MessageKind {
+  Create,
+  Size,
+  Close,
+  Destroy,
+  KeyDown,
+  Command,
+  PointerDown,
+  PointerMove,
+  PointerUp,
+};
 
 struct WindowMessage {
   MessageKind kind;
   // The key code of KeyDown, the item id of Command, the PointerButton of
-  // PointerDown, else 0.
+  // PointerDown and PointerUp, the PointerButton bits held of PointerMove,
+  // else 0.
   uint32_t param;
-  // Where PointerDown pressed, in pixels of the drawing area from its
-  // top-left corner (y grows downward); 0 for the other kinds.
+  // Where the pointer is, for PointerDown, PointerMove and PointerUp: in
+  // pixels of the drawing area from its top-left corner (y grows downward);
+  // 0 for the other kinds.
   int32_t x = 0;
   int32_t y = 0;
 };

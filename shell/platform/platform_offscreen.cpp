@@ -5,14 +5,9 @@
 #include <chrono>
 #include <thread>
 
-#include "shell/application.h"
-#include "shell/frame_loop.h"
 #include "shell/platform/fixed_font.h"
-#include "shell/rendering.h"
-#include "ui/commands.h"
-#include "ui/maze_editing.h"
 
-namespace fake {
+namespace offscreen {
 namespace {
 
 Platform platform;
@@ -31,31 +26,16 @@ Platform& Get() { return platform; }
 
 void Reset() {
   ReleaseContext();
+  colourBuffer.clear();
   platform = Platform();
-  RenderingEnabled = 0;
-  CurrentFps = 0;
-  FrameRateCapped = 0;
-  FrameIntervalMs = 0;
-  Gentle = GentlePacing();
-  FullScreenMode = 0;
-  SpeedSetting = 100;
-  MapWriteFailureReported = false;
-  MapFileName = kDefaultMapFileName;
-  AppInstance = nullptr;
-  Explorer = MazeExplorer();
-  delete[] TexturePixels;
-  TexturePixels = nullptr;
-  TextureInfo = BitmapInfoHeader{};
 }
 
 namespace {
 
-// Messages of the window go to the procedure given to PlatformOpen; tests
-// that skip PlatformOpen get the program's own.
+// Messages of the window go to the procedure given to PlatformOpen; before
+// PlatformOpen there is none to take them.
 void Send(const WindowMessage& message) {
-  const WindowProcedure procedure =
-      platform.windowProcedure != nullptr ? platform.windowProcedure : MainWindowProc;
-  procedure(message);
+  if (platform.windowProcedure != nullptr) platform.windowProcedure(message);
 }
 
 void Send(MessageKind kind, uint32_t param = 0) { Send(WindowMessage{kind, param}); }
@@ -71,8 +51,8 @@ void QueueInput(const WindowMessage& message) {
 
 void QueueMessage(MessageKind kind, uint32_t param) { QueueInput(WindowMessage{kind, param}); }
 
-void QueuePointerDown(uint32_t button, int x, int y) {
-  QueueInput(WindowMessage{MessageKind::PointerDown, button, x, y});
+void QueuePointer(MessageKind kind, uint32_t buttons, int x, int y) {
+  QueueInput(WindowMessage{kind, buttons, x, y});
 }
 
 Rgb PixelAt(int x, int y) {
@@ -93,9 +73,9 @@ void ReadPicture(std::vector<uint32_t>& picture) {
   }
 }
 
-}  // namespace fake
+}  // namespace offscreen
 
-using fake::platform;
+using offscreen::platform;
 
 bool PlatformOpen(const PlatformSetup& setup, const char** error) {
   if (!platform.displayAvailable) {
@@ -133,8 +113,8 @@ bool OpenWindow(const char* className, const char* title, int showCommand, bool 
   platform.className = className;
   platform.title = title;
   platform.showCommand = showCommand;
-  fake::Send(MessageKind::Create);
-  fake::Send(MessageKind::Size);
+  offscreen::Send(MessageKind::Create);
+  offscreen::Send(MessageKind::Size);
   return true;
 }
 
@@ -157,14 +137,14 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int sh
 
 bool PlatformCreateContext() {
   if (platform.contextFails || !platform.windowExists) return false;
-  fake::ReleaseContext();
-  fake::context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-  if (fake::context == nullptr) return false;
-  fake::colourBuffer.assign(4 * static_cast<size_t>(platform.clientWidth) * platform.clientHeight,
-                            0);
-  if (!OSMesaMakeCurrent(fake::context, fake::colourBuffer.data(), GL_UNSIGNED_BYTE,
+  offscreen::ReleaseContext();
+  offscreen::context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+  if (offscreen::context == nullptr) return false;
+  offscreen::colourBuffer.assign(
+      4 * static_cast<size_t>(platform.clientWidth) * platform.clientHeight, 0);
+  if (!OSMesaMakeCurrent(offscreen::context, offscreen::colourBuffer.data(), GL_UNSIGNED_BYTE,
                          platform.clientWidth, platform.clientHeight)) {
-    fake::ReleaseContext();
+    offscreen::ReleaseContext();
     return false;
   }
   platform.contextCurrent = true;
@@ -176,7 +156,7 @@ bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
   return CompileFixedFontLists(listBase, firstChar, count);
 }
 
-void PlatformDestroyContext() { fake::ReleaseContext(); }
+void PlatformDestroyContext() { offscreen::ReleaseContext(); }
 
 bool PlatformClientSize(int* width, int* height) {
   if (!platform.windowExists || !platform.contextCurrent) return false;
@@ -193,7 +173,7 @@ void PlatformSwapBuffers() {
 void PlatformDestroyWindow() {
   if (!platform.windowExists) return;
   platform.windowExists = false;
-  fake::Send(MessageKind::Destroy);
+  offscreen::Send(MessageKind::Destroy);
 }
 
 void PlatformPostQuit(int exitCode) {
@@ -263,7 +243,3 @@ bool PlatformSyncSwapsToRefresh() {
 }
 
 bool PlatformWindowOnScreen() { return platform.onScreen; }
-
-// OSMesa keeps the buffers that OSMesaMakeCurrent binds after their context
-// is destroyed; without this every drawing test fails under LeakSanitizer.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libOSMesa.so\n"; }

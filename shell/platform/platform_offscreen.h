@@ -14,7 +14,7 @@
 
 #include "shell/platform/platform.h"
 
-namespace fake {
+namespace offscreen {
 
 struct ShownMessage {
   std::string text;
@@ -87,17 +87,19 @@ struct Platform {
   std::function<void()> onSwap;
 };
 
-// The one offscreen platform; Reset puts it (and the program's globals that the
-// platform-neutral code keeps) back to their start values.
+// The one offscreen platform; Reset puts it back to its start values and
+// releases its context. The program's own globals are ResetProgramState's.
 Platform& Get();
 void Reset();
 
 // Queues input for the window: dispatched to the window procedure, or
 // dropped when by then the window does not exist.
 void QueueMessage(MessageKind kind, uint32_t param = 0);
-// Queues a press of `button` at pixel (x, y) of the drawing area, from its
-// top-left corner, as QueueMessage does.
-void QueuePointerDown(uint32_t button, int x, int y);
+// Queues a pointer message (PointerDown, PointerMove or PointerUp) with its
+// button or buttons held at pixel (x, y) of the drawing area, from its
+// top-left corner, as QueueMessage does. As a window system would, a caller
+// queues moves only while a button is held.
+void QueuePointer(MessageKind kind, uint32_t buttons, int x, int y);
 
 // The RGB of the pixel at (x, y) of the offscreen buffer, row 0 at the bottom.
 struct Rgb {
@@ -109,4 +111,4 @@ Rgb PixelAt(int x, int y);
 // 0xRRGGBB, as pathwick-record encodes it and its tests decode it.
 void ReadPicture(std::vector<uint32_t>& picture);
 
-}  // namespace fake
+}  // namespace offscreen

@@ -18,6 +18,7 @@ import argparse
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -28,10 +29,10 @@ from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, MAP
                       OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
                       TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
                       WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
-                      SharedEditTests, assert_box_centred, box_outline, cells_with, click,
+                      SharedEditTests, SharedStudyTests, assert_box_centred, box_outline, cells_with, click,
                       edit_files, file_text, focused_window, geometry, outer_frame, press,
-                      read_map, read_only_folder, start_display, stop_process, top_level,
-                      visible_frame, wait_until, x_tool)
+                      read_map, read_only_folder, start_display, start_window_manager,
+                      stop_process, top_level, visible_frame, wait_until, x_tool)
 
 PATHWICK = ""
 DATA_DIR = ""
@@ -308,19 +309,24 @@ class NoWindowManagerTest(PathwickTest):
             raise unittest.SkipTest("runs with --window-manager none")
 
     def test_framed_window_draws_at_once_with_the_keys_and_a_click_gets_them_back(self):
-        started = time.monotonic()
-        self.start("--windowed")
-        window = wait_until(lambda: self.window_names().get(TITLE), "the window")
-        wait_until(lambda: Screenshot().contains(TITLE_LINE_COLOUR), "the first frame")
-        self.assertLess(time.monotonic() - started, FIRST_FRAME_WITHOUT_A_WINDOW_MANAGER)
-        self.assertEqual(geometry(window), FRAMED_OUTER)
-        wait_until(lambda: focused_window() == window, "the window to take the focus")
-        root = x_tool("xdotool", "search", "--maxdepth", "0", "--name", "").split()[0]
-        x_tool("xdotool", "windowfocus", root)
-        x, y, width, height = geometry(window)
-        click(x + width // 2, y + height // 2)
-        press("Escape")
-        self.assert_exits_with_1()
+        for case in ("a bare server", "hints left by a manager that exited"):
+            with self.subTest(case):
+                if case != "a bare server":
+                    stop_process(self.program)  # still running if the first case failed
+                    leave_hints_of_a_manager_that_exited(self)
+                started = time.monotonic()
+                self.start("--windowed")
+                window = wait_until(lambda: self.window_names().get(TITLE), "the window")
+                wait_until(lambda: Screenshot().contains(TITLE_LINE_COLOUR), "the first frame")
+                self.assertLess(time.monotonic() - started, FIRST_FRAME_WITHOUT_A_WINDOW_MANAGER)
+                self.assertEqual(geometry(window), FRAMED_OUTER)
+                wait_until(lambda: focused_window() == window, "the window to take the focus")
+                root = x_tool("xdotool", "search", "--maxdepth", "0", "--name", "").split()[0]
+                x_tool("xdotool", "windowfocus", root)
+                x, y, width, height = geometry(window)
+                click(x + width // 2, y + height // 2)
+                press("Escape")
+                self.assert_exits_with_1()
 
     def test_the_question_and_then_the_framed_window_take_the_keys(self):
         # The pointer rests outside both windows, where the keys would go.
@@ -335,28 +341,54 @@ class NoWindowManagerTest(PathwickTest):
         press("Escape")
         self.assert_exits_with_1()
 
-    def test_frames_reported_late_fit_the_window_and_centre_the_box_again(self):
+    def test_frames_reported_late_fit_the_window_also_under_a_box_and_centre_the_box(self):
         # A busy manager may report the frame only after the program gave up
-        # waiting for it, or report it in steps; here the test reports frames
-        # for a manager that is not.
+        # waiting for it, or report it in steps, also while a box is open;
+        # here the test reports frames for a manager that is not.
         self.start("--windowed")
         window = wait_until(lambda: self.window_names().get(TITLE), "the window")
         wait_until(lambda: geometry(window) == FRAMED_OUTER, "the window at its first fit")
-        left, right, top, bottom = 4, 4, 22, 4
-        x_tool("xprop", "-id", str(window), "-f", "_NET_FRAME_EXTENTS", "32c", "-set",
-               "_NET_FRAME_EXTENTS", f"{left},{right},{top},{bottom}")
-        x, y, width, height = FRAMED_OUTER
-        wait_until(lambda: geometry(window) == (x + left, y + top, width - left - right,
-                                                height - top - bottom),
-                   "the window fitted inside the reported frame")
+
+        def report_frame_and_see_it_fitted(left, right, top, bottom):
+            report_frame(window, (left, right, top, bottom))
+            x, y, width, height = FRAMED_OUTER
+            wait_until(lambda: geometry(window) == (x + left, y + top, width - left - right,
+                                                    height - top - bottom),
+                       f"the window fitted inside the frame {left},{right},{top},{bottom}")
+
+        report_frame_and_see_it_fitted(4, 4, 22, 4)
         press("F1")
         box = self.focused_window_named(ABOUT_CAPTION)
-        x_tool("xprop", "-id", str(box), "-f", "_NET_FRAME_EXTENTS", "32c", "-set",
-               "_NET_FRAME_EXTENTS", "1,1,22,1")
+        report_frame_and_see_it_fitted(2, 2, 30, 2)
+        self.assertIn(ABOUT_CAPTION, self.window_names(), "the About box closed")
+        report_frame(box, (1, 1, 22, 1))
         assert_box_centred(box, FRAMED_OUTER, BOX_TOLERANCE)
         press("Return")
         press("Escape")
         self.assert_exits_with_1()
+
+
+def report_frame(window, extents):
+    """Sets the window's _NET_FRAME_EXTENTS (left, right, top, bottom), as a
+    window manager reports its frame."""
+    x_tool("xprop", "-id", str(window), "-f", "_NET_FRAME_EXTENTS", "32c", "-set",
+           "_NET_FRAME_EXTENTS", ",".join(map(str, extents)))
+
+
+def leave_hints_of_a_manager_that_exited(test):
+    """Starts openbox and kills it, so that it cannot clean up: the root
+    window keeps the hints it supported, frame extents among them, and the id
+    of its check window, which is gone. What it left goes when the test ends."""
+    before = root_property_names()
+    manager = start_window_manager("openbox", DISPLAY_ENV["HOME"], test.addCleanup)
+    os.killpg(manager.pid, signal.SIGKILL)
+    manager.wait()
+    for name in root_property_names() - before:
+        test.addCleanup(x_tool, "xprop", "-root", "-remove", name)
+
+
+def root_property_names():
+    return set(re.findall(r"^(\w+)[(:]", x_tool("xprop", "-root"), re.MULTILINE))
 
 
 class EndingTest(PathwickTest):
@@ -445,6 +477,10 @@ class EditTest(SharedEditTests, PathwickTest):
         self.assert_still()
         self.assertTrue(self.maze_picture() == before, "a click changed the maze")
         self.assertEqual(read_map(os.path.join(self.workdir, MAP_FILE)), EDIT_MAP)
+
+
+class StudyTest(SharedStudyTests, PathwickTest):
+    pass
 
 
 # The tests that run under each window manager; all of them under openbox.

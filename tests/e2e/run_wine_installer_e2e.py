@@ -9,7 +9,9 @@ folder. The installer is installed silently (/S) into a fresh 64-bit Wine
 prefix, in its own Xvfb with openbox (as run_wine_e2e.py sets them up); the
 program is started as its Start-menu shortcut says, and shows the shipped
 maze; the silent uninstall leaves no file, folder, shortcut or registry key
-behind.
+behind. Run by hand, in English, the installer shows its branding line and
+the picture drawn from the icon, and its finish page's "Run Pathwick" box
+starts the program.
 """
 
 import os
@@ -19,11 +21,15 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import zipfile
 
 from run_wine_e2e import WINE_ENV, WinePathwickTest, run_wine_tool, start_wine
-from xsession import MAP_FILE, TEXTURE_FILE, press, read_map, start_display, wait_until
+from xsession import (ARROW, MAP_FILE, SETTLE, TEXTURE_FILE, TIMEOUT, TITLE, Screenshot, geometry,
+                      press, read_map, start_display, stop_process, wait_until)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from maze_tool_test import KNOWN_MAZES, known_map_text  # noqa: E402
 
 CPACK = ""
 CPACK_CONFIG = ""
@@ -33,11 +39,17 @@ VERSION = ""
 
 KEYS_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging",
                            "KEYS.txt")
-SHIPPED_FILES = {"pathwick.exe", MAP_FILE, TEXTURE_FILE, "KEYS.txt"}
+SHIPPED_FILES = {"pathwick.exe", "pathwick-maze.exe", MAP_FILE, TEXTURE_FILE, "KEYS.txt"}
 INSTALL_DIR = r"C:\Program Files\Pathwick"
 START_MENU_DIR = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Pathwick"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pathwick"
 UNINSTALL_TIMEOUT = 60.0
+INSTALLER_CAPTION = "Pathwick Setup"
+BRANDING = "Pathwick 1.0.0"  # the project's version, at the foot of every page
+RUN_BOX = 'L"&Run Pathwick"'  # the finish page's box, as Wine logs its text
+INSTALLER_PAGES = 8  # more than the installer has
+INSTALLER_START_TIMEOUT = 60.0
+INSTALLER_PICTURE_OLIVE = (102, 102, 76)  # the welcome picture's background
 PE_MACHINE_AMD64 = 0x8664
 
 # Shell link (.lnk) flags: which parts the file holds, in this order.
@@ -105,17 +117,24 @@ def registry_mentions(word):
 
 
 def registry_values(key):
-    """The values of a registry key by name, or None without the key."""
+    """The values of a registry key by name, each as (type, data), or None
+    without the key."""
     done = subprocess.run(["wine", "reg", "query", key], env=WINE_ENV, capture_output=True,
                           text=True)
     if done.returncode != 0:
         return None
     values = {}
     for line in done.stdout.splitlines():
-        match = re.match(r"\s+(\S+)\s+REG_\w+\s+(.*)$", line)
+        match = re.match(r"\s+(\S+)\s+(REG_\w+)\s+(.*)$", line)
         if match:
-            values[match.group(1)] = match.group(2)
+            values[match.group(1)] = (match.group(2), match.group(3))
     return values
+
+
+def folder_kib(path):
+    """The size of the files in a folder and its subfolders, in KiB."""
+    return sum(os.path.getsize(os.path.join(folder, name))
+               for folder, _, names in os.walk(path) for name in names) / 1024
 
 
 def pe_machine(path):
@@ -174,13 +193,18 @@ class InstallerTest(WinePathwickTest):
         shortcut = read_shortcut(os.path.join(unix_path(START_MENU_DIR), "Pathwick.lnk"))
         self.assertEqual((shortcut.get("target"), shortcut.get("working folder")),
                          (INSTALL_DIR + r"\pathwick.exe", INSTALL_DIR))
-        entry = registry_values(UNINSTALL_KEY)
-        self.assertEqual({name: (entry or {}).get(name) for name in
-                          ("DisplayName", "DisplayVersion", "Publisher", "DisplayIcon",
-                           "UninstallString")},
-                         {"DisplayName": "Pathwick", "DisplayVersion": VERSION,
-                          "Publisher": "Pathwick", "DisplayIcon": INSTALL_DIR + r"\pathwick.exe",
-                          "UninstallString": f'"{INSTALL_DIR}\\Uninstall.exe"'})
+        entry = registry_values(UNINSTALL_KEY) or {}
+        strings = {"DisplayName": "Pathwick", "DisplayVersion": VERSION, "Publisher": "Pathwick",
+                   "DisplayIcon": INSTALL_DIR + r"\pathwick.exe",
+                   "UninstallString": f'"{INSTALL_DIR}\\Uninstall.exe"'}
+        flags = {"NoModify": "0x1", "NoRepair": "0x1"}
+        self.assertEqual({name: entry.get(name) for name in [*strings, *flags]},
+                         {**{name: ("REG_SZ", data) for name, data in strings.items()},
+                          **{name: ("REG_DWORD", data) for name, data in flags.items()}})
+        size_type, size = entry.get("EstimatedSize", (None, "0"))
+        self.assertEqual(size_type, "REG_DWORD")
+        self.assertAlmostEqual(int(size, 16), folder_kib(install_dir), delta=2,
+                               msg="EstimatedSize is not the install folder's size in KiB")
 
         # As the shortcut starts it: its target, in its working folder.
         self.start_program(unix_path(shortcut["target"]), unix_path(shortcut["working folder"]))
@@ -190,6 +214,13 @@ class InstallerTest(WinePathwickTest):
         press("Escape")
         self.assert_exits_with_1()
 
+        # The installed maze tool, stripped, runs alone and makes the known mazes.
+        arguments = next(iter(KNOWN_MAZES))
+        maze = subprocess.run(["wine", os.path.join(install_dir, "pathwick-maze.exe"), *arguments],
+                              env=WINE_ENV, capture_output=True, timeout=60)
+        self.assertEqual((maze.returncode, maze.stdout.decode("ascii")),
+                         (0, known_map_text(arguments, "\r\n")))
+
         # The uninstaller goes on from a copy of itself after its start returns.
         run_wine_tool("wine", os.path.join(install_dir, "Uninstall.exe"), "/S")
         start_menu = unix_path(START_MENU_DIR)
@@ -197,6 +228,58 @@ class InstallerTest(WinePathwickTest):
                    "the uninstaller to remove its folders", UNINSTALL_TIMEOUT)
         self.assertEqual(sorted(prefix_tree() ^ before), [], "files or folders left or removed")
         self.assertEqual(registry_mentions("pathwick"), [], "registry values left")
+
+
+class InstallerPagesTest(WinePathwickTest):
+    """The installer's pages, run by hand: Wine gives its windows the X class
+    of the installer's file, and the program's windows that of pathwick.exe."""
+
+    WINDOW_CLASSES = r"^pathwick(-.+-setup)?\.exe$"
+
+    def test_pages_show_the_branding_and_picture_and_the_finish_page_runs_pathwick(self):
+        # In English: the installer speaks the user's language. Wine logs
+        # every text a window gets (+win); Return takes the default button,
+        # Next, through the pages to the finish page.
+        logs = tempfile.mkdtemp(prefix="pathwick-wine-installer-log-")
+        self.addCleanup(shutil.rmtree, logs, True)
+        log_path = os.path.join(logs, "installer.log")
+
+        def logged():
+            with open(log_path, encoding="ascii", errors="replace") as log:
+                return log.read()
+
+        with open(log_path, "wb") as log:
+            installer = subprocess.Popen(["wine", PACKAGES["NSIS"]], stderr=log,
+                                         env=dict(WINE_ENV, LC_ALL="C.UTF-8", WINEDEBUG="-all,+win"))
+        self.addCleanup(stop_process, installer)
+        # A first GUI program in a fresh prefix may take long to show.
+        wait_until(lambda: INSTALLER_CAPTION in self.window_names(), "the installer's window",
+                   INSTALLER_START_TIMEOUT)
+        setup = self.focused_window_named(INSTALLER_CAPTION)
+        time.sleep(SETTLE)  # the page's first painting
+        self.assertIn(f'set_window_text L"{BRANDING}"', logged(), "no branding line")
+        x, y, width, height = geometry(setup)
+        page = Screenshot().area((x, y, x + width, y + height))
+        self.assertGreater(page.count(INSTALLER_PICTURE_OLIVE), width * height // 20,
+                           "no welcome picture")
+        self.assertIn(ARROW, page, "no arrow in the welcome picture")
+
+        for _ in range(INSTALLER_PAGES):
+            if RUN_BOX in logged():
+                break
+            press("Return")
+            time.sleep(SETTLE * 3)
+        self.assertIn(RUN_BOX, logged(), "no run box on the finish page")
+        # The box is ticked: Finish starts the program, which asks its question.
+        press("Return")
+        self.answer_question("Escape")
+        self.main_window()
+        press("Escape")
+        wait_until(lambda: TITLE not in self.window_names(), "the program to end")
+        self.assertEqual(installer.wait(timeout=TIMEOUT), 0)
+        run_wine_tool("wine", os.path.join(unix_path(INSTALL_DIR), "Uninstall.exe"), "/S")
+        wait_until(lambda: not os.path.exists(unix_path(INSTALL_DIR)),
+                   "the uninstaller to remove its folder", UNINSTALL_TIMEOUT)
 
 
 class ZipTest(unittest.TestCase):

@@ -30,7 +30,7 @@ STILL_SPAN = 1.0  # a still picture is compared over this long
 
 SCENE_SIZE = 360  # scene units on each side, mapped onto a centred square
 MAZE_LOW, MAZE_HIGH = 30, 330  # the maze's extent in scene units
-WALL, OPEN, TRAIL, EXIT = 0, 1, 3, 9  # cell codes of the map
+WALL, OPEN, DEAD_END, TRAIL, EXIT = 0, 1, 2, 3, 9  # cell codes of the map
 UNTEXTURED_WALL = (102, 51, 0)  # (0.4, 0.2, 0.0) * 255
 TITLE_LINE_COLOUR = (255, 0, 255)  # drawn in every frame
 # The fill colours of open cells, the exit and the trail, the arrow's colour,
@@ -38,6 +38,7 @@ TITLE_LINE_COLOUR = (255, 0, 255)  # drawn in every frame
 OPEN_CELL = (102, 102, 76)  # (0.4, 0.4, 0.3) * 255
 EXIT_CELL = (0, 255, 0)
 TRAIL_CELL = (0, 178, 0)  # (0, 0.7, 0) * 255
+DEAD_END_CELL = (128, 128, 128)
 ARROW = (255, 0, 0)
 START_CELL = (0, 0)
 COLOUR_TOLERANCE = 2
@@ -184,7 +185,8 @@ def paint_desktop(colour):
 
 
 def start_window_manager(name, home, add_cleanup):
-    """Starts the window manager `name` and waits until it manages the display."""
+    """Starts the window manager `name`, waits until it manages the display
+    and returns its process."""
     if name == "fluxbox":
         # Without this its style sets a wallpaper through fbsetbg, which finds
         # no wallpaper setter and says so in a window of its own.
@@ -217,6 +219,7 @@ def start_window_manager(name, home, add_cleanup):
         with open(log_path, errors="replace") as log:
             raise RuntimeError(f"{error} ({name} exit status {manager.poll()}, "
                                f"output: {log.read()!r})") from None
+    return manager
 
 
 # --- Windows and screenshots ------------------------------------------------
@@ -521,7 +524,7 @@ class ProgramTest(unittest.TestCase):
         pixels = shot.area(self.scene.cell(*cell))
         if code == WALL:
             return len(set(pixels)) > 10 and all(blue == 0 for _, _, blue in pixels)
-        expected = {TRAIL: TRAIL_CELL, EXIT: EXIT_CELL}.get(code, OPEN_CELL)
+        expected = {TRAIL: TRAIL_CELL, EXIT: EXIT_CELL, DEAD_END: DEAD_END_CELL}.get(code, OPEN_CELL)
         return all(near(pixel, expected) for pixel in set(pixels))
 
     def assert_shows_the_map(self, codes):
@@ -532,6 +535,16 @@ class ProgramTest(unittest.TestCase):
         wrong = [(cell, code) for cell, code in cells
                  if cell != START_CELL and not self.cell_shows(shot, cell, code)]
         self.assertEqual(wrong, [], "cells (column, row) that do not show their map code")
+
+    def cell_filled(self, cell, colour):
+        """Every pixel of `cell` (but those of the arrow) shows `colour`."""
+        pixels = set(Screenshot().area(self.scene.cell(*cell))) - {ARROW}
+        return bool(pixels) and all(near(pixel, colour) for pixel in pixels)
+
+    def cell_centre(self, cell):
+        left, top, right, bottom = self.scene.cell(*cell)
+        return (left + right) // 2, (top + bottom) // 2
+
 
     def maze_picture(self):
         return Screenshot().area(self.scene.maze())
@@ -609,11 +622,6 @@ class SharedEditTests:
 
     line_end = "\n"
 
-    def cell_filled(self, cell, colour):
-        """Every pixel of `cell` (but those of the arrow) shows `colour`."""
-        pixels = set(Screenshot().area(self.scene.cell(*cell))) - {ARROW}
-        return bool(pixels) and all(near(pixel, colour) for pixel in pixels)
-
     def test_clicks_open_a_way_to_a_new_exit_that_the_file_keeps_and_the_search_finds(self):
         self.start("--windowed", "--edit", map_codes=EDIT_MAP)
         self.main_window()
@@ -639,10 +647,6 @@ class SharedEditTests:
         press("Escape")
         self.assert_exits_with_1()
 
-    def cell_centre(self, cell):
-        left, top, right, bottom = self.scene.cell(*cell)
-        return (left + right) // 2, (top + bottom) // 2
-
 
 class SharedDataFileTests:
     """Data file tests that hold alike for every build of the program. A test
@@ -653,5 +657,143 @@ class SharedDataFileTests:
         self.start("--windowed", missing=(MAP_FILE,))
         self.main_window()
         self.assert_maze_drawn()
+        press("Escape")
+        self.assert_exits_with_1()
+
+
+# A study session: the start cell open, every other cell a wall. Clicks open
+# a way north to an exit; a drag then opens a corridor east from the cell
+# north of the start, which the search tries before the exit.
+STUDY_MAP = [OPEN] + [WALL] * 99
+# The search through the corridor and back takes some 500 ticks: uncapped,
+# Wine without a GPU on a busy machine may draw fewer than 30 frames a second.
+SEARCH_TIMEOUT = 4 * TIMEOUT
+STUDY_CLICKS = (((0, 1), 1), ((0, 2), 3))  # (cell, xdotool button)
+STUDY_DRAWN = [OPEN] + [WALL] * 9 + [OPEN] + [WALL] * 9 + [EXIT] + [WALL] * 79
+STUDY_CORRIDOR = [(column, 1) for column in range(1, 4)]
+STUDY_PAINTED = [OPEN if (index % 10, index // 10) in STUDY_CORRIDOR else code
+                 for index, code in enumerate(STUDY_DRAWN)]
+
+
+def map_text(codes, line_end):
+    return "".join(" ".join(map(str, codes[row * 10:row * 10 + 10])) + line_end
+                   for row in range(10))
+
+
+class SharedStudyTests:
+    """One session of drawing, running, going back to drawing, painting and
+    stepping, alike for every build of the program (mixed in as
+    SharedEditTests is). The status line is read from the picture: its red
+    pixels, as a shape. What the decisions' messages look like is learnt
+    from a straight run at the lowest speed, where each stays on screen for
+    more than a second: "Let me  try to next directory!" from the first
+    tick, "I see next position can move" from the 20th."""
+
+    line_end = "\n"
+
+    def status_line(self):
+        """The red pixels below the maze, as offsets from their top-left
+        corner; empty when there is no text."""
+        shot = Screenshot()
+        left, top, right, bottom = self.scene.rect(0, 0, SCENE_SIZE, MAZE_LOW)
+        inked = [(x, y) for y in range(top, bottom) for x in range(left, right)
+                 if shot.pixel(x, y) == ARROW]
+        if not inked:
+            return frozenset()
+        x0, y0 = min(x for x, _ in inked), min(y for _, y in inked)
+        return frozenset((x - x0, y - y0) for x, y in inked)
+
+    def steady_status(self):
+        """The status line once two readings in a row agree."""
+        last = [None]
+
+        def agreed():
+            now = self.status_line()
+            same = now == last[0]
+            last[0] = now
+            return now if same and now else None
+
+        return wait_until(agreed, "a steady status line")
+
+    def learn_statuses(self, after, count):
+        """The first `count` steady status lines that follow `after`, in order."""
+        seen = [after]
+        last = [None]
+
+        def collect():
+            now = self.status_line()
+            if now and now == last[0] and now != seen[-1]:
+                seen.append(now)
+            last[0] = now
+            return len(seen) > count
+
+        wait_until(collect, f"{count} status lines", timeout=3 * TIMEOUT)
+        return seen[1:]
+
+    def arrow_in(self, cell):
+        return ARROW in Screenshot().area(self.scene.cell(*cell, inset=0))
+
+    def assert_held_with(self, status, cell, what):
+        """The explorer holds, in `cell`, saying `status`."""
+        wait_until(lambda: self.status_line() == status, what)
+        self.assert_still()
+        self.assertEqual(self.status_line(), status, f"{what}: the status line changed")
+        self.assertTrue(self.arrow_in(cell), f"{what}: the arrow is not in {cell}")
+
+    def test_draw_run_go_back_paint_and_step(self):
+        self.start("--windowed", "--edit", map_codes=STUDY_MAP)
+        self.main_window()
+        map_path = os.path.join(self.workdir, MAP_FILE)
+        asks_for_clicks = self.steady_status()
+
+        # Draw, then run at the lowest speed, learning the decisions' lines.
+        for cell, button in STUDY_CLICKS:
+            click(*self.cell_centre(cell), button=button)
+        wait_until(lambda: file_text(map_path) == map_text(STUDY_DRAWN, self.line_end),
+                   "the map file to hold the clicks")
+        self.slow_down()
+        press("Return")
+        next_heading, can_move = self.learn_statuses(asks_for_clicks, 2)
+        press("End")
+        wait_until(lambda: self.arrow_in((0, 2)) and self.cell_filled((0, 1), TRAIL_CELL),
+                   "the search to find the exit")
+        found = self.steady_status()
+        self.assertEqual(len({asks_for_clicks, next_heading, can_move, found}), 4,
+                         "two of the status lines look alike")
+
+        # Backspace: the map as drawn, waiting for clicks.
+        press("BackSpace")
+        wait_until(lambda: self.status_line() == asks_for_clicks, "the status line to ask again")
+        self.assert_shows_the_map(STUDY_DRAWN)
+
+        # Draw again: a corridor in one move of the pointer.
+        (first_x, first_y), (last_x, last_y) = (self.cell_centre(STUDY_CORRIDOR[0]),
+                                                self.cell_centre(STUDY_CORRIDOR[-1]))
+        x_tool("xdotool", "mousemove", str(first_x), str(first_y), "mousedown", "1",
+               "mousemove", str(last_x), str(last_y), "mouseup", "1")
+        wait_until(lambda: file_text(map_path) == map_text(STUDY_PAINTED, self.line_end),
+                   "the map file to hold the corridor")
+        self.assert_shows_the_map(STUDY_PAINTED)
+
+        # Run: the search goes down the corridor and back before the exit.
+        press("Return")
+        wait_until(lambda: self.arrow_in((0, 2)) and
+                   all(self.cell_filled(cell, DEAD_END_CELL) for cell in STUDY_CORRIDOR),
+                   "the search to try the corridor and find the exit", SEARCH_TIMEOUT)
+
+        # Step from the start: the probe east (blocked), the probe north
+        # (open) and, north of the start, the probe east into the corridor.
+        press("BackSpace")
+        wait_until(lambda: self.status_line() == asks_for_clicks, "the status line to ask again")
+        press("space")
+        self.assert_held_with(next_heading, (0, 0), "the first decision")
+        press("space")
+        self.assert_held_with(can_move, (0, 0), "the second decision")
+        press("space")
+        self.assert_held_with(can_move, (0, 1), "the third decision")
+        self.assertTrue(self.cell_filled((1, 1), TRAIL_CELL), "the corridor is not entered")
+        press("ctrl")
+        wait_until(lambda: self.status_line() == found, "the search to run on to the exit",
+                   SEARCH_TIMEOUT)
         press("Escape")
         self.assert_exits_with_1()

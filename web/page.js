@@ -1,0 +1,252 @@
+// The page around the program (built into pathwick.js ahead of it): its
+// boxes, its window (the canvas, with the menu bar as the page's buttons),
+// the keys and clicks it hands to the program, and the map file, which the
+// user opens from disk, which edit mode keeps in the browser's storage and
+// which can be saved to disk. The program calls Page; the page calls the
+// program's Web* functions, which queue window messages.
+var Page = (() => {
+  const byId = (id) => document.getElementById(id);
+  const query = new URLSearchParams(location.search);
+  const storageKey = 'pathwick.MazeMap.txt';
+  const shippedMap = '/shipped/MazeMap.txt';
+  const canvas = byId('canvas');
+  const root = document.documentElement;
+  let mapFile = 'MazeMap.txt';
+  let windowOpen = false;
+  let fullScreen = false;
+
+  // The keys the program hears, as its virtual-key codes; Space and
+  // Backspace are passed on too, and it does nothing with a key it does
+  // not know.
+  const keyCodes = {
+    Backspace: 8, Enter: 13, Shift: 16, Control: 17, Escape: 27, ' ': 32,
+    End: 35, ArrowUp: 38, ArrowDown: 40, F1: 112,
+  };
+  // Mouse buttons as the program numbers them: left 1, right 2.
+  const pointerButtons = { 0: 1, 2: 2 };
+
+  function setState(state) {
+    root.dataset.state = state;
+  }
+
+  // A box of the page: the caption, the text as it is (line breaks and
+  // leading blanks kept) and OK, with Cancel when asked for. `closed` gets
+  // true for OK; Escape answers as Cancel does.
+  function openBox(text, caption, withCancel, closed) {
+    const box = byId('box');
+    byId('box-caption').textContent = caption;
+    byId('box-text').textContent = text;
+    byId('box-cancel').hidden = !withCancel;
+    const finish = (ok) => {
+      byId('box-ok').onclick = byId('box-cancel').onclick = box.oncancel = null;
+      box.close();
+      closed(ok);
+    };
+    byId('box-ok').onclick = () => finish(true);
+    byId('box-cancel').onclick = () => finish(false);
+    box.oncancel = (event) => {
+      event.preventDefault();
+      finish(false);
+    };
+    placeBox(box);
+    box.showModal();
+    byId('box-ok').focus();
+  }
+
+  // A box of the window is centred over it, as on the desktop; the
+  // question, before any window, in the middle of the page.
+  function placeBox(box) {
+    const windowElement = byId('window');
+    const overWindow = windowOpen && !windowElement.hidden;
+    box.classList.toggle('over-window', overWindow);
+    if (!overWindow) return;
+    const frame = windowElement.getBoundingClientRect();
+    box.style.left = `${frame.left + frame.width / 2}px`;
+    box.style.top = `${frame.top + frame.height / 2}px`;
+  }
+
+  // Full screen needs the gesture of a click, such as OK's. Once there, the
+  // keyboard lock lets Escape reach the program (holding it leaves full
+  // screen) where the browser has one.
+  function enterFullScreen() {
+    if (!root.requestFullscreen) return;
+    root.requestFullscreen().then(
+      () => navigator.keyboard && navigator.keyboard.lock(['Escape']).catch(() => {}),
+      () => {});
+  }
+
+  function fitFullScreenCanvas() {
+    canvas.width = window.innerWidth;
+    canvas.height = window.innerHeight;
+  }
+
+  function onKeyDown(event) {
+    const key = keyCodes[event.key];
+    if (!windowOpen || key === undefined || event.altKey || byId('box').open) return;
+    event.preventDefault();
+    Module._WebKeyDown(key);
+  }
+
+  function onPointerDown(event) {
+    const button = pointerButtons[event.button];
+    if (!windowOpen || button === undefined) return;
+    event.preventDefault();
+    // Canvas pixels, from the top-left corner, however the page scales it.
+    const box = canvas.getBoundingClientRect();
+    const x = Math.floor((event.clientX - box.left) * canvas.width / box.width);
+    const y = Math.floor((event.clientY - box.top) * canvas.height / box.height);
+    Module._WebPointerDown(button, x, y);
+  }
+
+  // The bytes of a map become the map file, and the program loads it; not
+  // while a box is open, when the program waits for it.
+  function openMap(bytes) {
+    if (!windowOpen || byId('box').open) return;
+    FS.writeFile(mapFile, bytes);
+    Module._WebMapOpened();
+  }
+
+  function openMapFile(file) {
+    if (file) file.arrayBuffer().then((buffer) => openMap(new Uint8Array(buffer)));
+  }
+
+  function saveMap() {
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([FS.readFile(mapFile)], { type: 'text/plain' }));
+    link.download = 'MazeMap.txt';
+    link.click();
+    URL.revokeObjectURL(link.href);
+  }
+
+  function setUpFiles() {
+    const chooser = byId('map-chooser');
+    byId('open-map').onclick = () => chooser.click();
+    chooser.onchange = () => {
+      openMapFile(chooser.files[0]);
+      chooser.value = '';
+    };
+    byId('shipped-map').onclick = () => openMap(FS.readFile(shippedMap));
+    byId('save-map').hidden = !query.has('edit');
+    byId('save-map').onclick = saveMap;
+    document.addEventListener('dragover', (event) => event.preventDefault());
+    document.addEventListener('drop', (event) => {
+      event.preventDefault();
+      openMapFile(event.dataTransfer.files[0]);
+    });
+  }
+
+  document.addEventListener('keydown', onKeyDown);
+  canvas.addEventListener('mousedown', onPointerDown);
+  canvas.addEventListener('contextmenu', (event) => event.preventDefault());
+  setUpFiles();
+  setState('loading');
+
+  return {
+    canvas,
+
+    hasOption: (name) => query.has(name),
+    // A whole number given to the option, else 0.
+    numberOption: (name) => {
+      const value = query.get(name);
+      return value !== null && /^[0-9]{1,9}$/.test(value) ? Number(value) : 0;
+    },
+
+    notify: (kind, text) => {
+      const line = document.createElement('p');
+      line.textContent = text;
+      byId('notices').append(line);
+      (kind === 0 ? console.info : console.warn)(text);
+    },
+
+    ask: (text, caption) => {
+      setState('question');
+      openBox(text, caption, true, (ok) => {
+        if (ok) enterFullScreen();
+        Module._WebQuestionAnswered(ok);
+      });
+    },
+
+    showMessage: (text, caption) => {
+      const state = root.dataset.state;
+      setState('box');
+      openBox(text, caption, false, () => {
+        setState(state);
+        Module._WebMessageClosed();
+      });
+    },
+
+    openWindow: (isFullScreen, title) => {
+      document.title = title;
+      fullScreen = isFullScreen;
+      windowOpen = true;
+      root.classList.toggle('full-screen', fullScreen);
+      if (fullScreen) {
+        fitFullScreenCanvas();
+        window.addEventListener('resize', () => {
+          fitFullScreenCanvas();
+          Module._WebSize();
+        });
+      }
+      byId('window').hidden = false;
+      setState('running');
+    },
+
+    addMenuItem: (id, caption) => {
+      const item = document.createElement('button');
+      item.textContent = caption;
+      item.dataset.id = id;
+      item.onclick = () => {
+        item.blur();
+        Module._WebCommand(id);
+      };
+      byId('menu').append(item);
+    },
+
+    createContext: () => {
+      const attributes = { alpha: false, depth: true, stencil: false, antialias: false };
+      return Browser.createContext(canvas, true, true, attributes) !== null;
+    },
+
+    closeWindow: () => {
+      windowOpen = false;
+      for (const item of byId('menu').children) item.disabled = true;
+    },
+
+    showEnded: () => {
+      windowOpen = false;
+      if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+      root.classList.remove('full-screen');
+      byId('ended').hidden = false;
+      byId('start-again').onclick = () => location.reload();
+      setState('ended');
+    },
+
+    showHeld: () => setState('held'),
+
+    setMapFile: (path) => {
+      mapFile = path;
+    },
+
+    // Writes the map kept in the browser's storage to the map file; false
+    // when none is kept (or storage is off).
+    restoreMap: () => {
+      try {
+        const map = localStorage.getItem(storageKey);
+        if (map === null) return false;
+        FS.writeFile(mapFile, map);
+        return true;
+      } catch (error) {
+        return false;
+      }
+    },
+
+    storeMap: () => {
+      try {
+        const map = FS.readFile(mapFile, { encoding: 'utf8' });
+        if (localStorage.getItem(storageKey) !== map) localStorage.setItem(storageKey, map);
+      } catch (error) {
+        // No map file yet, or storage is off: nothing is kept.
+      }
+    },
+  };
+})();
