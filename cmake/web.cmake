@@ -44,7 +44,7 @@ if(PATHWICK_TESTS)
   set(PATHWICK_RECORD ${CMAKE_SOURCE_DIR}/build/pathwick-record CACHE FILEPATH
       "pathwick-record of a native build, which draws the reference frames")
   add_test(NAME web_page
-           COMMAND ${PATHWICK_NODE} --experimental-websocket ${CMAKE_SOURCE_DIR}/tests/web/page_test.mjs
+           COMMAND ${PATHWICK_NODE} ${CMAKE_SOURCE_DIR}/tests/web/page_test.mjs
                    ${PATHWICK_WEB_SITE} ${PATHWICK_RECORD} ${CMAKE_SOURCE_DIR}/data)
   set_tests_properties(web_page PROPERTIES LABELS web TIMEOUT 300)
 endif()

@@ -200,7 +200,7 @@ bool MazeExplorer::Tick() {
       if (state == FoundExit) SetMessage(kFoundExitMessage);
       if (state == NoExit) SetMessage(kNoExitMessage);
     } else if (editMode && IsWaitingAtStart()) {
-      SetMessage(kEditMessage);
+      SetMessage(editNote != nullptr ? editNote : kEditMessage);
     } else {
       SetMessage(kRestMessage);
     }

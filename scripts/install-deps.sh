@@ -34,9 +34,10 @@ RUN_PACKAGES="
 "
 
 # The browser version (web.sh): emscripten's em++, which runs on Node, builds
-# it; Python serves it.
+# it, with CMake and make (which CMake only recommends); Python serves it.
 WEB_PACKAGES="
   cmake
+  make
   emscripten
   nodejs
   python3
@@ -46,7 +47,8 @@ WEB_PACKAGES="
 # with window managers (openbox; icewm and fluxbox, which have a task bar;
 # xfwm4, which keeps its settings in a D-Bus service, hence dbus-daemon for a
 # session bus; metacity, whose frames have invisible borders; the tiling
-# managers i3, its window manager and bar alone, and awesome; xterm, the other
+# managers i3, its window manager and bar alone, and awesome; kwin, KDE's,
+# with its Breeze frames and a session bus as xfwm4; xterm, the other
 # window that comes and goes over the program's), and the X tools that drive
 # the program and look at its windows (ImageMagick also paints the desktop);
 # the MinGW-w64 cross compiler for the Windows program, and Wine with a
@@ -56,8 +58,8 @@ WEB_PACKAGES="
 # clang with its fuzzing runtime for the fuzz targets; the checkers of the
 # Debian package, its menu entry and its AppStream metadata, and man, which
 # renders its man pages; headless Chromium, which the browser version's test
-# drives over the DevTools protocol from Node (version 20 or later, with its
-# own WebSocket client); the X client library for Python, with which the
+# drives over the DevTools protocol from Node (the web set's; Debian's 18 will
+# do: the protocol goes over a pipe, with no WebSocket client); the X client library for Python, with which the
 # frame-rate cap's benchmark counts the program's frames at the X server.
 TEST_PACKAGES="
   libgtest-dev
@@ -71,6 +73,8 @@ TEST_PACKAGES="
   metacity
   i3-wm
   awesome
+  kwin-x11
+  kwin-style-breeze
   xterm
   dbus-daemon
   xdotool

@@ -5,6 +5,7 @@
 #include "shell/platform/platform.h"
 #include "shell/rendering.h"
 #include "ui/commands.h"
+#include "ui/maze_editing.h"
 #include "ui/viewport.h"
 
 const char kFullScreenQuestion[] = "是否要工作在全屏模式?";
@@ -72,7 +73,7 @@ bool StartApplication(const LaunchOptions& options) {
   // edits are written to.
   MapFileName = options.mapFile.c_str();
   Explorer.editMode = options.edit;
-  Explorer.LoadMaze(MapFileName);
+  LoadMapFile();
 
   const char* displayError = nullptr;
   if (!PlatformOpen(PlatformSetup{AppInstance, MainWindowProc}, &displayError)) {

@@ -7,6 +7,7 @@
 
 #include "shell/file_names.h"
 #include "shell/little_endian.h"
+#include "shell/quoting.h"
 
 namespace {
 
@@ -120,5 +121,5 @@ std::string TextureFileRefusal(const char* fileName) {
   const std::string problem = ReadBitmapFile(fileName, &pixels, &info);
   delete[] pixels;
   if (problem.empty()) return "";
-  return std::string("cannot use the texture file '") + fileName + "': " + problem;
+  return "cannot use the texture file " + Quoted(fileName) + ": " + problem;
 }

@@ -5,11 +5,11 @@
 #include <charconv>
 #include <utility>
 
+#include "shell/quoting.h"
+
 namespace {
 
 constexpr char kEndOfOptions[] = "--";
-
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
 std::string NeedsValue(const std::string& option) {
   return "option " + Quoted(option) + " needs a value";
@@ -52,25 +52,32 @@ std::string UsageErrorText(const std::string& program, const std::string& proble
   return program + ": " + problem + "\n" + TryHelpLine(program) + "\n";
 }
 
+std::string VersionText(const std::string& program) { return program + " " PATHWICK_VERSION "\n"; }
+
 struct CommandLine::Parser {
   CLI::App app;
+  bool helpAsked = false;
+  bool versionAsked = false;
+  std::vector<std::string>* operands = nullptr;
 
   // Every option acts as soon as it is read, so that the options act in the
   // order given.
   CLI::Option* ActOnRead(CLI::Option* option) { return option->trigger_on_parse(); }
 
-  // CLI11 reads "--map=" as a bare "--map" that takes the next argument,
-  // and gives a flag "--windowed=yes" the value yes: both are usage errors
-  // here. Empty when the "=" forms are sound.
-  std::string ProblemWithEqualsForms(const std::vector<std::string>& arguments) {
+  // What CLI11 would read otherwise than the programs mean, checked before
+  // it reads the arguments: an unknown option, or one that CLI11 would take
+  // for an operand ("---"); "--map=" read as a bare "--map" that takes the
+  // next argument; a flag given a value ("--windowed=yes"). Empty when the
+  // options are sound.
+  std::string ProblemWithOptions(const std::vector<std::string>& arguments) {
     for (size_t i = 0; i < arguments.size(); ++i) {
       const std::string& argument = arguments[i];
       if (argument == kEndOfOptions) break;
-      if (argument.rfind("--", 0) != 0) continue;
+      if (argument.size() < 2 || argument[0] != '-') continue;
       const size_t equals = argument.find('=');
       const std::string name = argument.substr(0, equals);
       const CLI::Option* option = app.get_option_no_throw(name);
-      if (option == nullptr) continue;  // unknown: CLI11 reports it
+      if (option == nullptr) return "unknown option " + Quoted(name);
       const bool isFlag = option->get_items_expected_max() == 0;
       if (equals == std::string::npos) {
         if (!isFlag) ++i;  // the value, whatever it looks like
@@ -79,6 +86,15 @@ struct CommandLine::Parser {
       } else if (equals + 1 == argument.size()) {
         return NeedsValue(name);
       }
+    }
+    return "";
+  }
+
+  // An operand is a file name, which cannot be empty.
+  std::string ProblemWithOperands() const {
+    if (operands == nullptr) return "";
+    for (const std::string& operand : *operands) {
+      if (operand.empty()) return "an empty argument is no file name";
     }
     return "";
   }
@@ -91,7 +107,8 @@ CommandLine::CommandLine(std::string program) : parser_(std::make_unique<Parser>
   // On Windows CLI11 would take "/name" for an option; the programs take
   // "/" as the start of a path.
   app.allow_windows_style_options(false);
-  parser_->ActOnRead(app.add_flag_callback("--help", [] { throw CLI::CallForHelp(); }));
+  Parser* parser = parser_.get();
+  parser_->ActOnRead(app.add_flag_callback("--help", [parser] { parser->helpAsked = true; }));
 }
 
 CommandLine::~CommandLine() = default;
@@ -101,7 +118,8 @@ void CommandLine::AddFlag(const std::string& name, std::function<void()> onGiven
 }
 
 void CommandLine::AddVersionFlag() {
-  AddFlag("--version", [] { throw CLI::CallForVersion(); });
+  Parser* parser = parser_.get();
+  AddFlag("--version", [parser] { parser->versionAsked = true; });
 }
 
 void CommandLine::AddValue(const std::string& name,
@@ -126,35 +144,32 @@ void CommandLine::AddNumber(const std::string& name, const NumberRange& range,
 
 void CommandLine::AddOperands(std::vector<std::string>* operands) {
   parser_->app.add_option("OPERAND", *operands);
+  parser_->operands = operands;
 }
 
 CommandLine::Result CommandLine::Parse(const std::vector<std::string>& arguments) {
-  problem_ = parser_->ProblemWithEqualsForms(arguments);
+  problem_ = parser_->ProblemWithOptions(arguments);
   if (!problem_.empty()) return Result::Error;
   // CLI11 takes the arguments last first.
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
     parser_->app.parse(reversed);
+    problem_ = parser_->ProblemWithOperands();
+    if (!problem_.empty()) return Result::Error;
+    if (parser_->helpAsked) return Result::Help;
+    if (parser_->versionAsked) return Result::Version;
     return Result::Run;
-  } catch (const CLI::CallForHelp&) {
-    return Result::Help;
-  } catch (const CLI::CallForVersion&) {
-    return Result::Version;
   } catch (const UsageProblem& problem) {
     problem_ = problem.what();
   } catch (const CLI::ArgumentMismatch&) {
     // The arguments ran out before the value of the last one.
     problem_ = NeedsValue(arguments.back());
   } catch (const CLI::ExtrasError&) {
+    // Options are checked before: an extra is an operand that no one takes.
     // CLI11 lists the "--" that ended the options among the extras.
     std::vector<std::string> extras = parser_->app.remaining();
-    const auto endOfOptions = std::find(extras.begin(), extras.end(), kEndOfOptions);
-    const bool afterEndOfOptions = endOfOptions == extras.begin();
-    if (endOfOptions != extras.end()) extras.erase(endOfOptions);
-    const std::string& extra = extras.front();
-    const bool isOption = !afterEndOfOptions && extra.size() > 1 && extra[0] == '-';
-    problem_ = isOption ? "unknown option " + Quoted(extra.substr(0, extra.find('=')))
-                        : "unexpected argument " + Quoted(extra);
+    extras.erase(std::remove(extras.begin(), extras.end(), kEndOfOptions), extras.end());
+    problem_ = "unexpected argument " + Quoted(extras.front());
   } catch (const CLI::ParseError& error) {
     problem_ = error.what();
   }

@@ -2,7 +2,10 @@
 // pathwick-maze, read one way for all four (with CLI11): an option takes its value as the next
 // argument or after "=" (--map=FILE), "--" ends the options, options act in
 // the order given (a later one wins), numbers are checked alike. A usage
-// error is one line saying what is wrong and one line pointing to --help.
+// error is one line saying what is wrong and one line pointing to --help;
+// it counts wherever it stands, also beside --help or --version, which are
+// answered only for a sound command line. Names in messages are quoted as
+// Quoted() does.
 #pragma once
 
 #include <functional>
@@ -12,6 +15,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "shell/quoting.h"
 
 constexpr int kUsageExitCode = 2;
 
@@ -45,6 +50,9 @@ std::string TryHelpLine(const std::string& program);
 // "PROGRAM: PROBLEM", then the pointer to --help.
 std::string UsageErrorText(const std::string& program, const std::string& problem);
 
+// "PROGRAM VERSION", the line that --version prints.
+std::string VersionText(const std::string& program);
+
 class CommandLine {
  public:
   enum class Result { Run, Help, Version, Error };
@@ -64,11 +72,12 @@ class CommandLine {
   void AddNumber(const std::string& name, const NumberRange& range,
                  std::function<void(long long)> onValue);
   // The arguments that are not options, "-" among them, and every argument
-  // after "--". Without this, such an argument is a usage error.
+  // after "--": file names, none of which may be empty. Without this, such
+  // an argument is a usage error.
   void AddOperands(std::vector<std::string>* operands);
 
-  // Reads the arguments (the program name left out). On Error, problem()
-  // says what is wrong.
+  // Reads the arguments (the program name left out). Help and Version only
+  // when nothing is wrong; on Error, problem() says what is.
   Result Parse(const std::vector<std::string>& arguments);
   const std::string& problem() const { return problem_; }
 

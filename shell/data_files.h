@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 // The data folder of the installation that `program` (the program file's
@@ -21,3 +22,25 @@ std::string FindDataFile(const char* name, const std::filesystem::path& program)
 
 // The same for the running program.
 std::string FindDataFile(const char* name);
+
+// The folder of the user's own copy of the maze, for edits that must not
+// reach the installed one: Documents\Pathwick on Windows,
+// $XDG_DATA_HOME/pathwick (by default ~/.local/share/pathwick) elsewhere.
+// Empty when the system does not tell.
+std::filesystem::path UserMapFolder();
+
+// The UTF-8 name of the map file that --edit without --map edits: `name`
+// (MazeMap.txt) in the working directory, unless the working directory is
+// InstalledDataFolder(program), whose maze is never edited: then `name` in
+// `userFolder`, made a copy of the installed maze when it does not exist
+// yet, and `notice` says where the edits go, or (a warning) why the copy
+// could not be made. Without a `userFolder` no map may be edited: nullopt,
+// with a warning. `level` is None, and `notice` empty, when there is nothing
+// to say.
+enum class NoticeLevel { None, Info, Warning };
+std::optional<std::string> MapFileToEdit(const char* name, const std::filesystem::path& program,
+                                         const std::filesystem::path& userFolder,
+                                         NoticeLevel* level, std::string* notice);
+
+// The same for the running program and the user's folder.
+std::optional<std::string> MapFileToEdit(const char* name, NoticeLevel* level, std::string* notice);

@@ -1,17 +1,21 @@
 #include "shell/file_names.h"
 
+#include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <system_error>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #endif
 
 #ifdef _WIN32
@@ -50,6 +54,21 @@ std::filesystem::path PathFromUtf8(const char* utf8Name) {
 
 }  // namespace
 
+FileStamp StampOf(const char* utf8Name) {
+  const std::filesystem::path path = PathFromUtf8(utf8Name);
+  std::error_code error;
+  FileStamp stamp;
+  stamp.modified = std::filesystem::last_write_time(path, error);
+  if (error) return FileStamp{};
+  stamp.size = std::filesystem::file_size(path, error);
+  if (error) stamp.size = 0;
+#ifndef _WIN32
+  struct stat file {};
+  if (stat(path.c_str(), &file) == 0) stamp.identity = file.st_ino;
+#endif
+  return stamp;
+}
+
 bool FileExists(const char* utf8Name) {
   std::error_code error;
   return std::filesystem::exists(PathFromUtf8(utf8Name), error);
@@ -63,10 +82,30 @@ bool OpenRegularFile(std::ifstream& file, const char* utf8Name, std::ios::openmo
   return file.is_open();
 }
 
+bool ReadWholeFile(const char* utf8Name, std::string* contents) {
+  contents->clear();
+  std::ifstream file;
+  if (!OpenRegularFile(file, utf8Name, std::ios::binary)) return false;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  if (file.bad()) return false;
+  *contents = bytes.str();
+  return true;
+}
+
 namespace {
 
 constexpr char kReadOnlyReason[] = "the file is read-only";
 constexpr char kNotRegularReason[] = "it is not a regular file";
+#ifndef _WIN32
+constexpr char kOtherOwnerReason[] = "the file is owned by another user";
+constexpr char kOtherGroupReason[] = "the file belongs to a group you are not in";
+constexpr char kHardLinksReason[] = "the file has other hard links";
+#endif
+// A leftover NAME.partial-... younger than this may be one that a program
+// has just made and not yet locked, or closed and not yet renamed: it is
+// left alone.
+constexpr int kLeftoverMinimumAgeSeconds = 10;
 
 #ifdef _WIN32
 
@@ -108,14 +147,49 @@ bool WriteAndFlush(HANDLE file, const std::string& contents) {
 
 #else
 
-// The file that `utf8Name` names: a symbolic link gives the file it points
-// to, so that the link stays and its target gets the new contents.
-std::filesystem::path TargetOf(const char* utf8Name) {
-  const std::filesystem::path path = PathFromUtf8(utf8Name);
-  std::error_code error;
-  if (!std::filesystem::is_symlink(path, error)) return path;
-  const std::filesystem::path target = std::filesystem::canonical(path, error);
-  return error ? path : target;
+// More links than this in a chain is taken for a loop, as the kernel does.
+constexpr int kMaxLinkHops = 40;
+
+// The file that `utf8Name` names, following symbolic links whether their
+// target exists or not, so that the links stay and the file at the end of
+// the chain gets the new contents (or is created). A relative link is read
+// from the link's folder. False, with errno's number in `failure`, for a
+// loop or a link that cannot be read.
+bool FollowLinks(const char* utf8Name, std::filesystem::path* target, int* failure) {
+  std::filesystem::path path = PathFromUtf8(utf8Name);
+  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) {
+      *target = path;
+      return true;
+    }
+    const std::filesystem::path link = std::filesystem::read_symlink(path, error);
+    if (error) {
+      *failure = error.value();
+      return false;
+    }
+    path = link.is_absolute() ? link : path.parent_path() / link;
+  }
+  *failure = ELOOP;
+  return false;
+}
+
+// Whether a rename over the file at `path` (which must exist) failed for a
+// reason that writing the file where it is does not share: the file is a
+// mount point (EBUSY), the folder may not be written (EACCES), or a sticky
+// folder keeps others' files (EPERM).
+bool RenameRefusedByFolder(int failure) {
+  return failure == EBUSY || failure == EACCES || failure == EPERM;
+}
+
+// The reason a file that exists but may not be written is left alone.
+const char* NotWritableReason(const struct stat& file) {
+  return file.st_uid != geteuid() ? kOtherOwnerReason : kReadOnlyReason;
+}
+
+// Why giving the new file `old`'s owner and group failed.
+const char* OwnerReason(const struct stat& old) {
+  return old.st_uid != geteuid() ? kOtherOwnerReason : kOtherGroupReason;
 }
 
 // The mode of a newly created file: read and write for all, less the umask.
@@ -171,51 +245,85 @@ bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std:
   return false;
 }
 
+void RemoveLeftoverReplacements(const char* utf8Name) {
+  const std::filesystem::path target = PathFromUtf8(utf8Name);
+  const std::wstring prefix = target.filename().wstring() + L".partial-";
+  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : L".";
+  const auto oldest = std::filesystem::file_time_type::clock::now() -
+                      std::chrono::seconds(kLeftoverMinimumAgeSeconds);
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    const std::wstring name = entry->path().filename().wstring();
+    std::error_code ignored;
+    if (name.compare(0, prefix.size(), prefix) != 0 || !entry->is_regular_file(ignored) ||
+        entry->last_write_time(ignored) > oldest) {
+      continue;
+    }
+    // A writer holds its new file open without sharing it: that one stays.
+    DeleteFileW(entry->path().c_str());
+  }
+}
+
 #else
 
 FileReplacement::~FileReplacement() { Discard(); }
 
-bool FileReplacement::Begin(const char* utf8Name, std::string* error) {
-  const std::filesystem::path path = TargetOf(utf8Name);
-  struct stat old {};
-  const bool exists = stat(path.c_str(), &old) == 0;
-  if (!exists && errno != ENOENT) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  if (exists && !S_ISREG(old.st_mode)) {
-    *error = kNotRegularReason;
-    return false;
-  }
-  // The permission bits tell a read-only file also to root, whom access()
-  // lets write anything. (A read-only file system is left to the writing,
-  // which fails with its own reason.)
-  if (exists && ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-                 (access(path.c_str(), W_OK) != 0 && errno == EACCES))) {
-    *error = kReadOnlyReason;
-    return false;
-  }
+bool FileReplacement::Fail(const std::string& reason, bool canWriteInPlace, std::string* error) {
+  *error = reason;
+  canWriteInPlace_ = canWriteInPlace;
+  Discard();
+  return false;
+}
 
-  std::string name = path.string() + ".partial-XXXXXX";
+bool FileReplacement::Begin(const char* utf8Name, std::string* error) {
+  canWriteInPlace_ = false;
+  std::filesystem::path path;
+  int failure = 0;
+  if (!FollowLinks(utf8Name, &path, &failure)) return Fail(std::strerror(failure), false, error);
+  target_ = path.string();
+  struct stat old {};
+  targetExists_ = stat(target_.c_str(), &old) == 0;
+  if (!targetExists_ && errno != ENOENT) return Fail(std::strerror(errno), false, error);
+  if (targetExists_ && !S_ISREG(old.st_mode)) return Fail(kNotRegularReason, false, error);
+  // The permission bits tell a read-only file also to root, whom access()
+  // lets write anything; the effective ids decide, as for the writing. (A
+  // read-only file system is left to the writing, which fails with its own
+  // reason.)
+  if (targetExists_ && (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    return Fail(kReadOnlyReason, false, error);
+  }
+  if (targetExists_ && faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0 &&
+      errno == EACCES) {
+    return Fail(NotWritableReason(old), false, error);
+  }
+  // From here on an existing file may be written where it is; a rename
+  // would cut it from its other names.
+  if (targetExists_ && old.st_nlink > 1) return Fail(kHardLinksReason, true, error);
+
+  std::string name = target_ + ".partial-XXXXXX";
   const int fd = mkstemp(name.data());
   if (fd < 0) {
-    *error = std::strerror(errno);
-    return false;
+    const int cause = errno;
+    return Fail(std::strerror(cause), targetExists_ && RenameRefusedByFolder(cause), error);
   }
-  target_ = path.string();
   temporary_ = name;
-  // mkstemp makes the file private; give it the old file's mode and owner
-  // (the owner only where allowed), or a new file's mode.
-  fchmod(fd, exists ? (old.st_mode & 07777) : NewFileMode());
-  if (exists && fchown(fd, old.st_uid, old.st_gid) != 0) {
-    // Not the owner's to give: the file becomes the writer's.
+  // Held until the new file is renamed or removed: a program that starts
+  // meanwhile sees that the file is in use (RemoveLeftoverReplacements).
+  flock(fd, LOCK_EX | LOCK_NB);
+  // mkstemp makes the file private; give it the old file's mode, owner and
+  // group, or a new file's mode. A file whose owner or group cannot be kept
+  // is not replaced: it would become the writer's.
+  fchmod(fd, targetExists_ ? (old.st_mode & 07777) : NewFileMode());
+  if (targetExists_ && fchown(fd, old.st_uid, old.st_gid) != 0) {
+    close(fd);
+    return Fail(OwnerReason(old), true, error);
   }
   stream_ = fdopen(fd, "wb");
   if (stream_ != nullptr) return true;
-  *error = std::strerror(errno);
+  const int cause = errno;
   close(fd);
-  Discard();
-  return false;
+  return Fail(std::strerror(cause), false, error);
 }
 
 bool FileReplacement::Commit(std::string* error) {
@@ -224,16 +332,16 @@ bool FileReplacement::Commit(std::string* error) {
   if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0 || fsync(fileno(stream_)) != 0) {
     failure = errno != 0 ? errno : EIO;
   }
+  // Renamed while still open, and so locked.
+  const bool renamed = failure == 0 && rename(temporary_.c_str(), target_.c_str()) == 0;
+  if (failure == 0 && !renamed) failure = errno;
+  if (renamed) temporary_.clear();
   std::FILE* stream = stream_;
   stream_ = nullptr;
-  if (std::fclose(stream) != 0 && failure == 0) failure = errno;
-  if (failure == 0 && rename(temporary_.c_str(), target_.c_str()) != 0) failure = errno;
-  if (failure != 0) {
-    *error = std::strerror(failure);
-    Discard();
-    return false;
+  if (std::fclose(stream) != 0 && failure == 0 && !renamed) failure = errno;
+  if (!renamed) {
+    return Fail(std::strerror(failure), targetExists_ && RenameRefusedByFolder(failure), error);
   }
-  temporary_.clear();
   SyncFolderOf(target_);
   return true;
 }
@@ -245,14 +353,78 @@ void FileReplacement::Discard() {
   temporary_.clear();
 }
 
-bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std::string* error) {
-  FileReplacement replacement;
-  if (!replacement.Begin(utf8Name, error)) return false;
-  if (std::fwrite(contents.data(), 1, contents.size(), replacement.stream()) != contents.size()) {
+namespace {
+
+bool WriteAll(int fd, const std::string& contents) {
+  size_t written = 0;
+  while (written < contents.size()) {
+    const ssize_t step = write(fd, contents.data() + written, contents.size() - written);
+    if (step < 0 && errno == EINTR) continue;
+    if (step <= 0) return false;
+    written += static_cast<size_t>(step);
+  }
+  return true;
+}
+
+// Writes `contents` over the regular file `path`, where it is: the new
+// bytes first, then the file cut to their length and flushed to the disk.
+bool WriteInPlace(const std::string& path, const std::string& contents, std::string* error) {
+  const int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     *error = std::strerror(errno);
     return false;
   }
-  return replacement.Commit(error);
+  struct stat file {};
+  errno = 0;
+  const bool regular = fstat(fd, &file) == 0 && S_ISREG(file.st_mode);
+  const bool written = regular && WriteAll(fd, contents) &&
+                       ftruncate(fd, static_cast<off_t>(contents.size())) == 0 && fsync(fd) == 0;
+  if (!written) *error = regular ? std::strerror(errno != 0 ? errno : EIO) : kNotRegularReason;
+  if (close(fd) != 0 && written) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  return written;
+}
+
+}  // namespace
+
+bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std::string* error) {
+  FileReplacement replacement;
+  if (replacement.Begin(utf8Name, error)) {
+    if (std::fwrite(contents.data(), 1, contents.size(), replacement.stream()) != contents.size()) {
+      *error = std::strerror(errno);
+      return false;
+    }
+    if (replacement.Commit(error)) return true;
+  }
+  if (!replacement.CanWriteInPlace()) return false;
+  return WriteInPlace(replacement.target(), contents, error);
+}
+
+void RemoveLeftoverReplacements(const char* utf8Name) {
+  std::filesystem::path target;
+  int failure = 0;
+  if (!FollowLinks(utf8Name, &target, &failure)) return;
+  const std::string prefix = target.filename().string() + ".partial-";
+  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string path = entry->path().string();
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat file {};
+    // Unlocked: no running program writes it.
+    if (fstat(fd, &file) == 0 && S_ISREG(file.st_mode) &&
+        file.st_mtime + kLeftoverMinimumAgeSeconds < std::time(nullptr) &&
+        flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      unlink(path.c_str());
+    }
+    close(fd);
+  }
 }
 
 #endif

@@ -4,7 +4,9 @@
 // names travel as UTF-16 there.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -15,6 +17,29 @@
 bool OpenRegularFile(std::ifstream& file, const char* utf8Name,
                      std::ios::openmode mode = std::ios::in);
 
+// Reads the whole regular file `utf8Name` into `contents`, byte for byte.
+// False, with `contents` empty, when it is missing, no regular file, or
+// cannot be read.
+bool ReadWholeFile(const char* utf8Name, std::string* contents);
+
+// What tells cheaply that the file `utf8Name` may have changed: its
+// identity (the inode on Linux; a file renamed over it has another), size
+// and modification time; all zero for a file that cannot be looked at.
+// Equal stamps can still hide a change written into the same file, of the
+// same size, within the file system's time step; only the contents tell
+// for sure.
+struct FileStamp {
+  std::uintmax_t identity = 0;
+  std::uintmax_t size = 0;
+  std::filesystem::file_time_type modified{};
+
+  bool operator==(const FileStamp& other) const {
+    return identity == other.identity && size == other.size && modified == other.modified;
+  }
+  bool operator!=(const FileStamp& other) const { return !(*this == other); }
+};
+FileStamp StampOf(const char* utf8Name);
+
 // True when something exists under the name `utf8Name` (a symbolic link
 // counts when what it names exists).
 bool FileExists(const char* utf8Name);
@@ -23,23 +48,40 @@ bool FileExists(const char* utf8Name);
 // file holds either its old or its new contents whatever happens: the new
 // contents go into a new file in the same folder, are flushed to the disk,
 // and that file is renamed over the old one. The replaced file keeps its
-// permissions; a symbolic link is followed, so the file it names is
-// replaced. A file that exists but is read-only, or is no regular file, is
-// left alone (a rename would replace it regardless). False when the file
-// could not be replaced, with a short reason in `error`; the old file is
-// then as it was and no new file is left behind.
+// permissions; a symbolic link is followed, to a target that exists or not,
+// so the file it names is replaced or created. A file that exists but is
+// read-only, or is no regular file, is left alone (a rename would replace it
+// regardless).
+//
+// Where a rename would change what the user has, or cannot be done, an
+// existing file that may be written is written where it is instead, as
+// editors do (the new bytes, then the file cut to their length, flushed to
+// the disk): a crash in between can leave it mixed. On Linux that is when
+// the file has other hard links, or an owner or group that the new file
+// could not get, or the folder refuses the rename (a mount point on the
+// file, a folder that may not be written, a sticky folder).
+//
+// False when the file could not be written, with a short reason in `error`;
+// the old file is then as it was and no new file is left behind.
 bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std::string* error);
+
+// Removes the NAME.partial-... files beside the file `utf8Name` names that
+// a writer killed while it wrote left behind: those that no running program
+// holds (a writer locks its new file until it is renamed; on Windows it
+// keeps it open, unshared) and that are older than a few seconds.
+void RemoveLeftoverReplacements(const char* utf8Name);
 
 #ifndef _WIN32
 // The way ReplaceFileContents replaces a file, for a writer that streams:
 // Begin makes the new file beside the one `utf8Name` names, NAME.partial-
 // XXXXXX (a name that says what a file left behind by a crash is), with the
-// old file's permissions; Commit flushes it to the disk and renames it over
-// the old file. Until then, and after any failure, the old file is as it
-// was; Discard (and the destructor, unless Commit succeeded) removes the new
-// file. The rules of ReplaceFileContents apply: a symbolic link is followed,
-// a read-only file or one that is no regular file is refused. False, with a
-// short reason in `error`, when a step fails.
+// old file's permissions, owner and group; Commit flushes it to the disk and
+// renames it over the old file. Until then, and after any failure, the old
+// file is as it was; Discard (and the destructor, unless Commit succeeded)
+// removes the new file. The rules of ReplaceFileContents apply, but nothing
+// is written in place: where ReplaceFileContents would, Begin or Commit
+// fails and CanWriteInPlace() says so. False, with a short reason in
+// `error` that names what is wrong, when a step fails.
 class FileReplacement {
  public:
   FileReplacement() = default;
@@ -56,11 +98,20 @@ class FileReplacement {
   std::FILE* stream() const { return stream_; }
   // Its name, for a signal handler that must remove it; empty when none.
   const std::string& temporaryName() const { return temporary_; }
+  // The file that is replaced, links followed; set by Begin.
+  const std::string& target() const { return target_; }
+  // After Begin or Commit failed: whether the file exists and could be
+  // written where it is, though not replaced safely.
+  bool CanWriteInPlace() const { return canWriteInPlace_; }
 
  private:
+  bool Fail(const std::string& reason, bool canWriteInPlace, std::string* error);
+
   std::FILE* stream_ = nullptr;
   std::string target_;
   std::string temporary_;
+  bool targetExists_ = false;
+  bool canWriteInPlace_ = false;
 };
 #endif
 

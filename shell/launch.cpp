@@ -96,11 +96,26 @@ void WarnAboutNamedFiles(const LaunchOptions& options) {
   // edit creates it.
   const bool mapToCreate = options.edit && !FileExists(options.mapFile.c_str());
   if (options.mapFileNamed && !mapToCreate && !IsReadableFile(options.mapFile.c_str())) {
-    Warn("cannot read the map file '" + options.mapFile + "': every cell stays a wall");
+    Warn("cannot read the map file " + Quoted(options.mapFile) + ": every cell stays a wall");
   }
   if (options.textureFileNamed) {
     const std::string refusal = TextureFileRefusal(options.textureFile.c_str());
     if (!refusal.empty()) Warn(refusal + "; the walls are plain brown");
+  }
+}
+
+void ChooseMapToEdit(LaunchOptions& options) {
+  NoticeLevel level = NoticeLevel::None;
+  std::string notice;
+  const std::optional<std::string> map = MapFileToEdit(options.mapFile.c_str(), &level, &notice);
+  if (level != NoticeLevel::None) {
+    PlatformNotify(level == NoticeLevel::Info ? NoticeKind::Info : NoticeKind::Warning,
+                   notice.c_str());
+  }
+  if (map) {
+    options.mapFile = *map;
+  } else {
+    options.edit = false;
   }
 }
 
@@ -142,7 +157,7 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
       PlatformNotify(NoticeKind::Info, usage);
       return kHelpExitCode;
     case ParseResult::Version:
-      PlatformNotify(NoticeKind::Info, "pathwick " PATHWICK_VERSION "\n");
+      PlatformNotify(NoticeKind::Info, VersionText(kProgramName).c_str());
       return kHelpExitCode;
     case ParseResult::Error:
       PlatformNotify(NoticeKind::Error, (error + "\n" + TryHelpLine(kProgramName)).c_str());
@@ -152,7 +167,10 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
   }
   // Files the command line did not name: the working directory's, or else
   // the ones installed with the program. The maze that edits go to is never
-  // an installed one: in edit mode it is the working directory's.
+  // an installed one: in edit mode it is the working directory's, or the
+  // user's own copy when that is the installation's folder.
+  if (!options.mapFileNamed && options.edit) ChooseMapToEdit(options);
+  if (options.edit) RemoveLeftoverReplacements(options.mapFile.c_str());
   if (!options.mapFileNamed && !options.edit) {
     options.mapFile = FindDataFile(options.mapFile.c_str());
   }

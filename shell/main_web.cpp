@@ -24,6 +24,7 @@
 #include "shell/platform/platform_web.h"
 #include "shell/program_state.h"
 #include "ui/frame.h"
+#include "ui/maze_editing.h"
 
 namespace {
 
@@ -104,7 +105,7 @@ void StartAfterQuestion(QuestionAnswer answer) {
 // The page put a map the user opened into the map file: the explorer waits
 // on its start cell of the new maze, as after starting with that map.
 extern "C" EMSCRIPTEN_KEEPALIVE void WebMapOpened() {
-  Explorer.LoadMaze(MapFileName);
+  LoadMapFile();
   if (options.edit) web::StoreMap();
 }
 

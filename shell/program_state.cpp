@@ -41,6 +41,8 @@ GentlePacing Gentle;
 int SpeedSetting = kStartSpeedSetting;
 
 bool MapWriteFailureReported = false;
+MapFileVersion KnownMapFile;
+FileStamp KnownMapStamp;
 std::optional<Painting> Drag;
 
 void ResetProgramState() {
@@ -59,5 +61,7 @@ void ResetProgramState() {
   Gentle = GentlePacing();
   SpeedSetting = kStartSpeedSetting;
   MapWriteFailureReported = false;
+  KnownMapFile = MapFileVersion{};
+  KnownMapStamp = FileStamp{};
   Drag.reset();
 }

@@ -18,6 +18,7 @@
 #include "tests/explorer_fixtures.h"
 #include "tests/offscreen_program.h"
 #include "ui/frame.h"
+#include "ui/maze_editing.h"
 
 namespace {
 
@@ -356,8 +357,9 @@ TEST_F(CommandsTest, SpaceStepsFromDecisionToDecisionAtTheSpeedCap) {
   offscreen::Platform& platform = offscreen::Get();
   ASSERT_TRUE(PlatformCreateContext());
   explorer_test::SetGrid(Explorer, WallsWith({{0, 0, Open}, {0, 1, Exit}}));
-  Explorer.LoadMaze("");  // a missing file: the grid stays, the explorer waits at start
   Explorer.editMode = true;
+  MapFileName = "";  // a missing map file: the grid stays, the explorer waits at start
+  LoadMapFile();
   SetFrameRate(50);
   platform.tickStep = 1;
   struct Shown {

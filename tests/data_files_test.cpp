@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "shell/file_names.h"
 #include "tests/scratch_dir.h"
 
 namespace {
@@ -90,6 +92,64 @@ TEST(DataFilesTest, OnlyARegularFileIsTakenFromTheInstallation) {
 
   EXPECT_EQ(FindDataFile(kMap, install.Program()), kMap);
   EXPECT_EQ(FindDataFile(kMap, std::filesystem::path()), kMap);
+}
+
+// --edit without --map: in the installation's own folder the user's copy is
+// edited, made from the installed maze once and kept after; anywhere else
+// the working directory's maze.
+TEST(MapFileToEditTest, TheInstalledMazeIsNeverEditedButTheUsersCopyOfIt) {
+  Installation install;
+  install.root.Write(std::string("prefix/share/pathwick/") + kMap, "1 9\n");
+  const std::string userFolder = install.root.PathOf("home/.local/share/pathwick");
+  const std::string copy = userFolder + "/" + kMap;
+  NoticeLevel level = NoticeLevel::None;
+  std::string notice;
+  {
+    InFolder work(install.root.PathOf("work"));
+    EXPECT_EQ(MapFileToEdit(kMap, install.Program(), userFolder, &level, &notice), kMap);
+    EXPECT_EQ(level, NoticeLevel::None);
+    EXPECT_EQ(notice, "");
+  }
+  InFolder installed(install.Installed(""));
+
+  EXPECT_EQ(MapFileToEdit(kMap, install.Program(), userFolder, &level, &notice), copy);
+
+  EXPECT_EQ(level, NoticeLevel::Info);
+  EXPECT_EQ(notice, "the installed maze is not edited: the edits go to '" + copy + "'");
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile(copy.c_str(), &contents));
+  EXPECT_EQ(contents, "1 9\n");
+  // The copy, once edited, is the user's: it is not made again.
+  install.root.Write("home/.local/share/pathwick/MazeMap.txt", "0 1 9\n");
+  EXPECT_EQ(MapFileToEdit(kMap, install.Program(), userFolder, &level, &notice), copy);
+  ASSERT_TRUE(ReadWholeFile(copy.c_str(), &contents));
+  EXPECT_EQ(contents, "0 1 9\n");
+  // A copy that cannot be made is said; without a folder nothing is edited.
+  install.root.Write("file", "");
+  EXPECT_EQ(
+      MapFileToEdit(kMap, install.Program(), install.root.PathOf("file/pathwick"), &level, &notice),
+      install.root.PathOf("file/pathwick/MazeMap.txt"));
+  EXPECT_EQ(level, NoticeLevel::Warning);
+  EXPECT_EQ(notice.rfind("cannot copy the installed maze to '", 0), 0u) << notice;
+  EXPECT_EQ(MapFileToEdit(kMap, install.Program(), "", &level, &notice), std::nullopt);
+  EXPECT_EQ(level, NoticeLevel::Warning);
+}
+
+TEST(MapFileToEditTest, TheUsersFolderIsTheXdgDataHomesOrElseUnderHome) {
+  const char* savedXdg = std::getenv("XDG_DATA_HOME");
+  const std::string xdg = savedXdg != nullptr ? savedXdg : "";
+  const char* savedHome = std::getenv("HOME");
+  const std::string home = savedHome != nullptr ? savedHome : "";
+  setenv("HOME", "/home/ann", 1);
+  setenv("XDG_DATA_HOME", "/data/ann", 1);
+  EXPECT_EQ(UserMapFolder(), "/data/ann/pathwick");
+  setenv("XDG_DATA_HOME", "relative", 1);  // not absolute: ignored
+  EXPECT_EQ(UserMapFolder(), "/home/ann/.local/share/pathwick");
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(UserMapFolder(), "/home/ann/.local/share/pathwick");
+
+  if (savedXdg != nullptr) setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+  if (savedHome != nullptr) setenv("HOME", home.c_str(), 1);
 }
 
 }  // namespace

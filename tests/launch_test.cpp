@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -80,8 +82,17 @@ TEST(ParseArgumentsTest, HelpVersionAndBadUsageSayInOneLineWhatIsWrong) {
   const Case cases[] = {
       {{"--windowed", "--help"}, ParseResult::Help, ""},
       {{"/?"}, ParseResult::Help, ""},
-      {{"--bogus", "/?"}, ParseResult::Help, ""},
-      {{"--version", "--bogus"}, ParseResult::Version, ""},
+      {{"--version", "--windowed"}, ParseResult::Version, ""},
+      {{"--help", "--version"}, ParseResult::Help, ""},
+      // Bad usage counts beside --help and --version.
+      {{"--bogus", "/?"}, ParseResult::Error, "unknown option '--bogus'"},
+      {{"--version", "--bogus"}, ParseResult::Error, "unknown option '--bogus'"},
+      {{"--help", "---"}, ParseResult::Error, "unknown option '---'"},
+      {{"--version", "extra"}, ParseResult::Error, "unexpected argument 'extra'"},
+      {{"--help", "--map"}, ParseResult::Error, "option '--map' needs a value"},
+      // Names in messages are quoted, their control characters escaped.
+      {{"a\nb\x1b[31m\t\xff"}, ParseResult::Error, "unexpected argument 'a\\nb\\x1b[31m\\t\\xff'"},
+      {{""}, ParseResult::Error, "unexpected argument ''"},
       {{"--map"}, ParseResult::Error, "option '--map' needs a value"},
       {{"--map", ""}, ParseResult::Error, "option '--map' needs a value"},
       // An empty value after "=" does not take the next argument.
@@ -246,9 +257,14 @@ TEST_F(RunProgramTest, DefaultFilesAreReportedOnlyWhenTheCommandLineNamesThem) {
 TEST_F(RunProgramTest, EditModeTakesAMapThatDoesNotExistYetWithoutAWarning) {
   const std::string missing = dir_.PathOf("new.txt");
   test_files::WatchedFifo fifo(dir_.PathOf("fifo.txt"));
+  // What a program killed while it wrote left behind goes at the start.
+  const std::string leftover = dir_.Write("new.txt.partial-x1Y2z3", "");
+  std::filesystem::last_write_time(
+      leftover, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1));
 
   EXPECT_EQ(Run({"--edit", "--map", missing.c_str()}), 1);
   EXPECT_TRUE(Explorer.editMode);
+  EXPECT_FALSE(std::filesystem::exists(leftover));
   EXPECT_EQ(Run({"--edit", "--map", fifo.path().c_str()}), 1);
 
   const std::vector<std::pair<NoticeKind, std::string>> expected = {

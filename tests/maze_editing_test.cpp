@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -45,7 +49,16 @@ class MazeEditingTest : public ::testing::Test {
     map_ = file;
     MapFileName = map_.c_str();
     Explorer.editMode = true;
-    Explorer.LoadMaze(MapFileName);
+    LoadMapFile();
+  }
+
+  // What another program does: writes `grid` into the map file. Its time
+  // moves on a second, so that the change shows in the file's stamp even
+  // where the file system's time step is coarse and the size stays.
+  void WriteAsAnotherProgram(const Grid& grid) const {
+    const std::filesystem::file_time_type before = std::filesystem::last_write_time(map_);
+    std::ofstream(map_, std::ios::binary) << MapText(grid);
+    std::filesystem::last_write_time(map_, before + std::chrono::seconds(1));
   }
 
   // A press at pixel (x, y) from the drawing area's top-left corner.
@@ -176,6 +189,128 @@ TEST_F(MazeEditingTest, AFileThatCannotBeWrittenUndoesTheEditAndWarnsOncePerFail
   Click(PointerLeft, 3, 3);
   EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
   EXPECT_EQ(2u, Notices().size());
+}
+
+// Two editors on one map, the other one a program that writes the file
+// between this one's clicks: each click finds the other's change, reloads
+// it, says so on the status line and adds its own cell, so that the file
+// ends with every click.
+TEST_F(MazeEditingTest, ChangesOfAnotherProgramAreReloadedBeforeAClickAndKept) {
+  Grid expected = kMap;
+  struct Turn {
+    int otherColumn;  // the other program opens this cell of row 0
+    int ownColumn;    // then this program clicks this one, left
+  };
+  for (const Turn& turn : {Turn{2, 3}, Turn{4, 5}, Turn{6, 7}}) {
+    SCOPED_TRACE(turn.ownColumn);
+    expected[Index(turn.otherColumn, 0)] = Open;
+    WriteAsAnotherProgram(expected);
+
+    Click(PointerLeft, turn.ownColumn, 0);
+    Explorer.Tick();
+
+    expected[Index(turn.ownColumn, 0)] = Open;
+    EXPECT_EQ(expected, GridOf(Explorer));
+    EXPECT_EQ(MapText(expected), MapContents());
+    EXPECT_STREQ(Explorer.message, kMapReloadedNote);
+  }
+  // A click that finds no change says how to edit again.
+  Click(PointerLeft, 8, 0);
+  Explorer.Tick();
+  EXPECT_STRNE(Explorer.message, kMapReloadedNote);
+  EXPECT_EQ(Pose{}, Explorer.pose);
+  EXPECT_TRUE(Notices().empty());
+}
+
+// Two programs on one map, the second a child process with globals of its
+// own, started on the same map: clicking in turn, each adds its cell to
+// the other's, and both end showing the file with every click.
+TEST_F(MazeEditingTest, TwoProgramsClickingInTurnEndWithEveryClickInTheFileAndShowIt) {
+  int toChild[2], toParent[2];
+  ASSERT_EQ(pipe(toChild), 0);
+  ASSERT_EQ(pipe(toParent), 0);
+  constexpr char kReport = 'r';
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Clicks the column of row 0 it is sent; on kReport, looks at the file
+    // as a frame would and sends back the map it shows.
+    for (char column = 0; read(toChild[0], &column, 1) == 1;) {
+      if (column != kReport) {
+        Press(PointerLeft, column, 0);
+        Release(PointerLeft, column, 0);
+        if (write(toParent[1], &column, 1) != 1) _exit(1);
+        continue;
+      }
+      FollowMapFile();
+      const std::string shown = MapFileText(Explorer.grid);
+      _exit(write(toParent[1], shown.data(), shown.size()) == static_cast<ssize_t>(shown.size())
+                ? 0
+                : 1);
+    }
+    _exit(1);
+  }
+  const auto clickInChild = [&](char column) {
+    char done = 0;
+    ASSERT_EQ(write(toChild[1], &column, 1), 1);
+    ASSERT_EQ(read(toParent[0], &done, 1), 1);
+  };
+
+  Press(PointerLeft, 2, 0);
+  Release(PointerLeft, 2, 0);
+  clickInChild(3);
+  Press(PointerLeft, 4, 0);
+  Release(PointerLeft, 4, 0);
+  clickInChild(5);
+  ASSERT_EQ(write(toChild[1], &kReport, 1), 1);
+  std::string childShows(MapText(kMap).size(), '\0');
+  ASSERT_EQ(read(toParent[0], childShows.data(), childShows.size()),
+            static_cast<ssize_t>(childShows.size()));
+  int status = 0;
+  waitpid(child, &status, 0);
+  FollowMapFile();
+
+  Grid expected = kMap;
+  for (int column : {2, 3, 4, 5}) expected[Index(column, 0)] = Open;
+  EXPECT_EQ(MapText(expected), MapContents());
+  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(MapText(expected), childShows);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) close(fd);
+}
+
+TEST_F(MazeEditingTest, AClickOnACellTheOtherProgramChangedGivesTheCodeTheUserAimedAt) {
+  // The user sees a wall at (3, 3), which the other program has just opened;
+  // the left click that would open it leaves it open, not an exit.
+  WriteAsAnotherProgram(WallsWith({{0, 0, Open}, {3, 3, Open}}));
+
+  Click(PointerLeft, 3, 3);
+
+  EXPECT_EQ(MapText(WallsWith({{0, 0, Open}, {3, 3, Open}})), MapContents());
+}
+
+TEST_F(MazeEditingTest, AChangeOnDiskShowsAtTheNextFrameButNotDuringADrag) {
+  const Grid changed = WallsWith({{0, 0, Open}, {9, 0, Exit}});
+  Press(PointerLeft, 3, 3);  // a drag under way: its cells wait for their write
+  WriteAsAnotherProgram(changed);
+  FollowMapFile();
+  EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
+  EXPECT_EQ(Wall, Explorer.grid[Index(9, 0)]);
+
+  Release(PointerLeft, 3, 3);
+  WriteAsAnotherProgram(changed);
+  FollowMapFile();
+  EXPECT_EQ(changed, GridOf(Explorer));
+  Explorer.Tick();
+  EXPECT_STREQ(Explorer.message, kMapReloadedNote);
+  EXPECT_EQ(1, Explorer.paused);
+
+  // Once the search has moved, the file is no longer followed.
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyControl});
+  Explorer.Tick();
+  WriteAsAnotherProgram(kMap);
+  FollowMapFile();
+  EXPECT_NE(kMap, GridOf(Explorer));
 }
 
 TEST_F(MazeEditingTest, AMissingMapStartsAllWallAndTheFirstClickCreatesIt) {

@@ -127,7 +127,7 @@ class OutputFileTest(unittest.TestCase):
                 result = run(*self.ARGUMENTS, path)
                 self.assertEqual(result.returncode, 1)
                 self.assertRegex(result.stderr,
-                                 rf"^pathwick-maze: cannot write {re.escape(path)}: .+\n$")
+                                 rf"^pathwick-maze: cannot write '{re.escape(path)}': .+\n$")
                 self.assertEqual(result.stdout, "")
                 if kept is not None:
                     self.assertEqual(self.read(), kept)

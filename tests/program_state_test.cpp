@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 
 #include "shell/application.h"
 #include "shell/bitmap_text.h"
@@ -78,6 +79,8 @@ void ChangeEveryGlobal() {
   Gentle = GentlePacing{true, true};
   SpeedSetting = 50;
   MapWriteFailureReported = true;
+  KnownMapFile = MapFileVersion{true, "1 9\n"};
+  KnownMapStamp = FileStamp{7, 3, std::filesystem::file_time_type::clock::now()};
   Drag = Painting{PointerLeft, Open, {45, 314}, 0, {{1, Wall}}};
   Explorer.grid[0] = Open;
   Explorer.path.push(Pose{0, 0, 1, 90, 0});
@@ -86,6 +89,7 @@ void ChangeEveryGlobal() {
   Explorer.paused = 1;
   Explorer.SetMessage(kGoBackMessage);
   Explorer.editMode = true;
+  Explorer.editNote = kMapReloadedNote;
   Explorer.movedSinceLoad = true;
   Explorer.stepping = true;
   Explorer.held = true;
@@ -112,6 +116,9 @@ TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
   EXPECT_EQ(now.swapsFollowRefresh, kAtStart.swapsFollowRefresh);
   EXPECT_EQ(now.speedSetting, kAtStart.speedSetting);
   EXPECT_EQ(now.mapWriteFailureReported, kAtStart.mapWriteFailureReported);
+  // Not constant-initialised, so not read before the tests: they start empty.
+  EXPECT_TRUE(KnownMapFile == MapFileVersion{});
+  EXPECT_TRUE(KnownMapStamp == FileStamp{});
   EXPECT_EQ(now.dragging, kAtStart.dragging);
   const MazeExplorer fresh;
   const Snapshot expected = TakeSnapshot(fresh);
@@ -124,6 +131,7 @@ TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
   EXPECT_EQ(actual.message, expected.message);
   EXPECT_EQ(Explorer.editMode, fresh.editMode);
   EXPECT_EQ(Explorer.movedSinceLoad, fresh.movedSinceLoad);
+  EXPECT_EQ(Explorer.editNote, fresh.editNote);
   EXPECT_EQ(Explorer.stepping, fresh.stepping);
   EXPECT_EQ(Explorer.held, fresh.held);
 }

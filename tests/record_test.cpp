@@ -549,6 +549,7 @@ TEST_F(RecordTest, BadUsageAndInputThatCannotBeRecordedExit2WithTheReason) {
   };
   const Case cases[] = {
       {files + "--from 60 " + out, "ends in frame 51, before --from"},
+      {files + "--from 60 --to 70 " + out, "ends in frame 51, before --from"},
       {"--texture " + texture + " --map " + endless + " " + out, "does not end within"},
       {"--texture " + texture + " --map " + scratch_.PathOf("none.txt") + " " + out,
        "cannot read the map"},
@@ -571,7 +572,7 @@ TEST_F(RecordTest, BadUsageAndInputThatCannotBeRecordedExit2WithTheReason) {
   // The program's file names, in the working directory, by default.
   const RunResult run = RunRecord(scratch_, "out.gif", scratch_.PathOf(""));
   EXPECT_EQ(run.exitCode, 2);
-  EXPECT_NE(run.errors.find("cannot read the map MazeMap.txt"), std::string::npos) << run.errors;
+  EXPECT_NE(run.errors.find("cannot read the map 'MazeMap.txt'"), std::string::npos) << run.errors;
 }
 
 TEST_F(RecordTest, OutputThatCannotBeWrittenExits1) {
@@ -584,13 +585,14 @@ TEST_F(RecordTest, OutputThatCannotBeWrittenExits1) {
   const Case cases[] = {
       {scratch_.PathOf("no-such-folder/out.gif"), "No such file or directory"},
       {scratch_.PathOf(""), "Is a directory"},
-      {"/dev/full", "cannot write /dev/full"},
+      {"/dev/full", "No space left on device"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.output);
     const RunResult run = RunRecord(scratch_, files + "--to 3 " + c.output);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.errors.find("pathwick-record: cannot write " + c.output), std::string::npos)
+    EXPECT_NE(run.errors.find("pathwick-record: cannot write '" + c.output + "'"),
+              std::string::npos)
         << run.errors;
     EXPECT_NE(run.errors.find(c.says), std::string::npos) << run.errors;
   }
@@ -643,7 +645,7 @@ TEST_F(RecordTest, FailedRecordingLeavesTheOldFileIntact) {
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
     } else {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-      EXPECT_NE(started.Errors().find("cannot write " + old + ": " + c.says), std::string::npos)
+      EXPECT_NE(started.Errors().find("cannot write '" + old + "': " + c.says), std::string::npos)
           << started.Errors();
     }
     EXPECT_TRUE(ReadAll(old) == oldBytes) << "the old recording changed";
@@ -676,26 +678,71 @@ TEST_F(RecordTest, CompleteRecordingReplacesTheOldFileAndKeepsItsMode) {
   EXPECT_TRUE(FilesStartingWith(scratch_.PathOf(""), "kept.gif.partial-").empty());
 }
 
-// A read-only recording is not replaced, also for root, whom its mode would
-// not stop from writing it and a rename would let replace it.
-TEST_F(RecordTest, ReadOnlyOutputIsLeftAlone) {
+// The picture stops changing where the search ends: a --to beyond it ends
+// the recording there, as without --to, and says so.
+TEST_F(RecordTest, ToPastTheEndOfTheSearchIsCutThereWithANote) {
+  const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
+  const std::string files = "--map " + map + " --texture " + DataFile("Stone.BMP") + " --size 60 ";
+  const std::string whole = scratch_.PathOf("whole.gif"), cut = scratch_.PathOf("cut.gif");
+  ASSERT_EQ(RunRecord(scratch_, files + whole).exitCode, 0);
+
+  const RunResult run = RunRecord(scratch_, files + "--to 9223372036854775807 " + cut);
+
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_EQ(run.errors,
+            "pathwick-record: note: the search ends in frame 51: the recording ends there, not "
+            "at --to 9223372036854775807\n");
+  EXPECT_TRUE(ReadAll(cut) == ReadAll(whole));
+}
+
+// A recording that a rename would not only replace is left alone: a
+// read-only one (also for root, whom its mode would not stop from writing
+// it and a rename would let replace it), and one with other hard links.
+TEST_F(RecordTest, OutputThatARenameWouldChangeIsLeftAloneWithTheReason) {
   const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
   const std::string files = "--map " + map + " --texture " + DataFile("Stone.BMP") + " --to 3 ";
   const std::string kept = scratch_.PathOf("kept.gif");
+  const std::string linked = scratch_.PathOf("linked.gif");
   ASSERT_EQ(RunRecord(scratch_, files + "--size 100 " + kept).exitCode, 0);
+  ASSERT_EQ(RunRecord(scratch_, files + "--size 100 " + linked).exitCode, 0);
   ASSERT_EQ(chmod(kept.c_str(), 0444), 0);
-  const std::string oldBytes = ReadAll(kept);
+  std::filesystem::create_hard_link(linked, scratch_.PathOf("second-name.gif"));
+  struct Case {
+    std::string output;
+    const char* reason;
+  };
+  for (const Case& c :
+       {Case{kept, "the file is read-only"}, Case{linked, "the file has other hard links"}}) {
+    SCOPED_TRACE(c.output);
+    const std::string oldBytes = ReadAll(c.output);
 
-  const RunResult run = RunRecord(scratch_, files + "--size 120 " + kept);
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.errors.find("cannot write " + kept + ": the file is read-only"), std::string::npos)
-      << run.errors;
-  EXPECT_TRUE(ReadAll(kept) == oldBytes) << "the read-only recording changed";
+    const RunResult run = RunRecord(scratch_, files + "--size 120 " + c.output);
+
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.errors.find("cannot write '" + c.output + "': " + c.reason), std::string::npos)
+        << run.errors;
+    EXPECT_TRUE(ReadAll(c.output) == oldBytes) << "the recording changed";
+  }
   EXPECT_TRUE(FilesStartingWith(scratch_.PathOf(""), "kept.gif.partial-").empty());
+  EXPECT_TRUE(FilesStartingWith(scratch_.PathOf(""), "linked.gif.partial-").empty());
 }
 
-// "-" writes the GIF to standard output, and a FIFO is written directly:
-// the same bytes as a file. A terminal is refused.
+// A link is followed to its target, which a recording creates when it does
+// not exist yet; the link stays.
+TEST_F(RecordTest, DanglingLinkGetsItsTargetCreated) {
+  const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
+  std::filesystem::create_directories(scratch_.PathOf("a"));
+  std::filesystem::create_directories(scratch_.PathOf("b"));
+  std::filesystem::create_symlink("../b/none.gif", scratch_.PathOf("a/dangle.gif"));
+
+  const RunResult run = RunRecord(scratch_, "--map " + map + " --texture " + DataFile("Stone.BMP") +
+                                                " --to 3 " + scratch_.PathOf("a/dangle.gif"));
+
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_TRUE(std::filesystem::is_symlink(scratch_.PathOf("a/dangle.gif")));
+  EXPECT_EQ(Decode(scratch_.PathOf("b/none.gif")).width, 420);
+}
+
 TEST_F(RecordTest, StandardOutputAndFifoGetTheFilesBytes) {
   const std::string map = scratch_.Write("maze.txt", MapText(kExitNorth));
   const std::vector<std::string> files = {"--map=" + map, "--texture=" + DataFile("Stone.BMP"),

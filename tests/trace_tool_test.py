@@ -200,7 +200,7 @@ class MapFileTest(TraceToolTest):
                 self.assertEqual(result.returncode, 2)
                 self.assertEqual(result.stdout, "")
                 self.assertRegex(result.stderr,
-                                 rf"^pathwick-trace: cannot (open|read) {re.escape(path)}: \S")
+                                 rf"^pathwick-trace: cannot (open|read) '{re.escape(path)}': \S")
 
     def test_standard_input_that_cannot_be_read_is_an_error(self):
         directory = os.open(self._dir.name, os.O_RDONLY)
@@ -323,7 +323,7 @@ class SummaryTest(TraceToolTest):
         result, rows = self.summary(missing, good)
         self.assertEqual(result.returncode, 2)
         self.assertEqual([row[:2] for row in rows], [[good, "exit"]])
-        self.assertRegex(result.stderr, rf"^pathwick-trace: cannot open {re.escape(missing)}: \S")
+        self.assertRegex(result.stderr, rf"^pathwick-trace: cannot open '{re.escape(missing)}': \S")
 
 
 class UsageTest(TraceToolTest):

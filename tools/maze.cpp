@@ -79,13 +79,14 @@ CommandLine::Result ParseArguments(const std::vector<std::string>& arguments, Op
   commandLine.AddOperands(&outputs);
   const CommandLine::Result result = commandLine.Parse(arguments);
   problem = commandLine.problem();
-  if (result != CommandLine::Result::Run) return result;
+  if (result == CommandLine::Result::Error) return result;
+  // Bad usage counts beside --help and --version too.
   if (outputs.size() > 1) {
-    problem = "more than one output file: '" + outputs[1] + "'";
+    problem = "more than one output file: " + Quoted(outputs[1]);
     return CommandLine::Result::Error;
   }
   if (!outputs.empty()) options.output = outputs.front();
-  return CommandLine::Result::Run;
+  return result;
 }
 
 // A seed from the clock, in nanoseconds, within what --seed takes.
@@ -113,7 +114,7 @@ int WriteMaze(const Options& options, const std::string& map) {
   }
   std::string error;
   if (ReplaceFileContents(options.output.c_str(), map, &error)) return kExitOk;
-  std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgramName, options.output.c_str(),
+  std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgramName, Quoted(options.output).c_str(),
                error.c_str());
   return kExitCannotWrite;
 }
@@ -125,8 +126,7 @@ int Run(const std::vector<std::string>& arguments) {
     case CommandLine::Result::Help:
       return WriteToStandardOutput(kUsage) ? kExitOk : kExitCannotWrite;
     case CommandLine::Result::Version:
-      return WriteToStandardOutput("pathwick-maze " PATHWICK_VERSION "\n") ? kExitOk
-                                                                           : kExitCannotWrite;
+      return WriteToStandardOutput(VersionText(kProgramName)) ? kExitOk : kExitCannotWrite;
     case CommandLine::Result::Error:
       std::fputs(UsageErrorText(kProgramName, problem).c_str(), stderr);
       return kUsageExitCode;

@@ -71,6 +71,7 @@ bool OutputFile::OpenDirectly(const std::string& name) {
 }
 
 bool OutputFile::OpenReplacement(const std::string& name) {
+  RemoveLeftoverReplacements(name.c_str());
   // No signal may come between creating the file and being told to remove it.
   const sigset_t signals = CleanUpSignalSet();
   sigset_t before;

@@ -5,8 +5,12 @@
 // once its last byte is written and synced (a FileReplacement): until then
 // NAME stays as it was, byte for byte. A failure, or SIGINT, SIGTERM or
 // SIGHUP, removes the new file; after SIGKILL it is left behind under its
-// telling name. A symbolic link is followed: its target is replaced; a
-// read-only file is refused.
+// telling name, and the next recording to NAME removes it. A symbolic link
+// is followed: its target is replaced or created. A file that a rename would
+// change otherwise than in its contents (one with other hard links, or an
+// owner or group the new file cannot get), a read-only one, and one that
+// cannot be renamed over (a mount point) are refused: a recording is a new
+// file, and is never written into an old one.
 //
 // "-" is standard output, and a FIFO or a device is written directly, as
 // neither can be replaced by a rename.

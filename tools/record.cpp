@@ -66,9 +66,10 @@ const char kUsage[] =
     "  --delay MS        show each kept frame for MS milliseconds, a multiple of 10\n"
     "                    (default 20)\n"
     "  --from F          the first frame to keep (default 1)\n"
-    "  --to F            the last frame to keep (default: the first frame that\n"
-    "                    shows the end of the search)\n"
+    "  --to F            the last frame to keep (default, and at most: the first\n"
+    "                    frame that shows the end of the search)\n"
     "  --help            show this help\n"
+    "  --version         show the version\n"
     "The title line shows the frame rate the program measures when it draws\n"
     "every x 1000 / delay frames a second, the speed the recording plays at.\n"
     "The last frame stays 2 seconds before the recording starts over.\n"
@@ -101,7 +102,7 @@ void ReadScreenSize(const std::string& text, Options& options) {
   if (x == std::string::npos || !ParseWholeNumber(text.substr(0, x), side, &width) ||
       !ParseWholeNumber(text.substr(x + 1), side, &height)) {
     throw UsageProblem("option '--fullscreen' takes WxH, each a whole number from 1 to " +
-                       std::to_string(kMaxSide) + ", not '" + text + "'");
+                       std::to_string(kMaxSide) + ", not " + Quoted(text));
   }
   options.width = static_cast<int>(width);
   options.height = static_cast<int>(height);
@@ -137,20 +138,23 @@ CommandLine::Result ParseArguments(int argc, char** argv, Options& options, std:
                         [&options](long long from) { options.from = from; });
   commandLine.AddNumber("--to", NumberRange{1, kNoUpperLimit},
                         [&options](long long to) { options.to = to; });
+  commandLine.AddVersionFlag();
   commandLine.AddOperands(&outputs);
   const CommandLine::Result result = commandLine.Parse({argv + 1, argv + argc});
   problem = commandLine.problem();
-  if (result != CommandLine::Result::Run) return result;
-  if (outputs.empty()) {
-    problem = "no output file given";
-  } else if (outputs.size() > 1) {
-    problem = "more than one output file: '" + outputs[1] + "'";
+  if (result == CommandLine::Result::Error) return result;
+  // Bad usage counts beside --help and --version too; only the output may
+  // be left out then.
+  if (outputs.size() > 1) {
+    problem = "more than one output file: " + Quoted(outputs[1]);
   } else if (options.to != 0 && options.to < options.from) {
     problem = "--to comes before --from";
+  } else if (outputs.empty() && result == CommandLine::Result::Run) {
+    problem = "no output file given";
   }
   if (!problem.empty()) return CommandLine::Result::Error;
-  options.output = outputs.front();
-  return CommandLine::Result::Run;
+  if (result == CommandLine::Result::Run) options.output = outputs.front();
+  return result;
 }
 
 // ---------------------------------------------------------------------------
@@ -166,13 +170,13 @@ bool CanReadMap(const std::string& mapFile) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(mapFile, error);
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    Complain("cannot read the map " + mapFile + ": not a regular file");
+    Complain("cannot read the map " + Quoted(mapFile) + ": not a regular file");
     return false;
   }
   std::ifstream map;
   errno = 0;
   if (OpenRegularFile(map, mapFile.c_str())) return true;
-  Complain("cannot read the map " + mapFile + ": " + std::strerror(errno));
+  Complain("cannot read the map " + Quoted(mapFile) + ": " + std::strerror(errno));
   return false;
 }
 
@@ -196,20 +200,28 @@ long long FrameThatShowsTheEnd(const std::string& mapFile) {
   return 0;
 }
 
-// Settles the default of --to; false, with the problem reported, when the
-// search does not end or ends before --from.
+// Settles the last frame: the first frame that shows the end of the search,
+// after which the picture no longer changes, whatever --to says (a note
+// says so when it cuts --to short); --to where the search does not end
+// within kSearchFrameLimit frames. False, with the problem reported, when
+// the search does not end and --to is not given, or ends before --from.
 bool ChooseLastFrame(Options& options) {
-  if (options.to != 0) return true;
-  options.to = FrameThatShowsTheEnd(options.mapFile);
-  if (options.to == 0) {
-    Complain("the search of " + options.mapFile + " does not end within " +
+  const long long end = FrameThatShowsTheEnd(options.mapFile);
+  if (end == 0) {
+    if (options.to != 0) return true;
+    Complain("the search of " + Quoted(options.mapFile) + " does not end within " +
              std::to_string(kSearchFrameLimit) + " frames; give --to");
     return false;
   }
-  if (options.to < options.from) {
-    Complain("the search ends in frame " + std::to_string(options.to) + ", before --from");
+  if (end < options.from) {
+    Complain("the search ends in frame " + std::to_string(end) + ", before --from");
     return false;
   }
+  if (options.to > end) {
+    Complain("note: the search ends in frame " + std::to_string(end) +
+             ": the recording ends there, not at --to " + std::to_string(options.to));
+  }
+  if (options.to == 0 || options.to > end) options.to = end;
   return true;
 }
 
@@ -306,7 +318,7 @@ bool MayOverwrite(const std::string& output) {
   char signature[4] = {};
   in.read(signature, sizeof signature);
   if (in.gcount() == 0 || std::string_view(signature, sizeof signature) == "GIF8") return true;
-  Complain("will not overwrite " + output + ", which is not a GIF");
+  Complain("will not overwrite " + Quoted(output) + ", which is not a GIF");
   return false;
 }
 
@@ -325,22 +337,22 @@ int Record(Options& options) {
   }
   OutputFile output;
   if (!output.Open(options.output)) {
-    Complain("cannot write " + options.output + ": " + output.error());
+    Complain("cannot write " + Quoted(options.output) + ": " + output.error());
     return kExitCannotWrite;
   }
   GifAnimation gif;
   if (!gif.Open(output.stream(), options.width, options.height)) {
-    Complain("cannot write " + options.output + ": " + gif.error());
+    Complain("cannot write " + Quoted(options.output) + ": " + gif.error());
     return kExitCannotWrite;
   }
   Recorder recorder(options, gif);
   if (!recorder.Run() || !gif.Finish()) {
     const std::string reason = gif.error().empty() ? "the program drew no frame" : gif.error();
-    Complain("cannot write " + options.output + ": " + reason);
+    Complain("cannot write " + Quoted(options.output) + ": " + reason);
     return kExitCannotWrite;
   }
   if (!output.Commit()) {
-    Complain("cannot write " + options.output + ": " + output.error());
+    Complain("cannot write " + Quoted(options.output) + ": " + output.error());
     return kExitCannotWrite;
   }
   return kExitOk;
@@ -354,6 +366,10 @@ int main(int argc, char** argv) {
   const CommandLine::Result parsed = ParseArguments(argc, argv, options, problem);
   if (parsed == CommandLine::Result::Help) {
     std::fputs(kUsage, stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitCannotWrite;
+  }
+  if (parsed == CommandLine::Result::Version) {
+    std::fputs(VersionText(kProgramName).c_str(), stdout);
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitCannotWrite;
   }
   if (parsed != CommandLine::Result::Run) {

@@ -45,7 +45,8 @@ const char kUsage[] =
     "              map, outcome (exit, no exit, frame limit), frames, cells\n"
     "              entered, dead ends marked, longest way back (the largest\n"
     "              depth), times backed out of a cell\n"
-    "  --help      show this help\n";
+    "  --help      show this help\n"
+    "  --version   show the version\n";
 
 // ---------------------------------------------------------------------------
 // Command line
@@ -64,16 +65,20 @@ CommandLine::Result ParseArguments(int argc, char** argv, Options& options, std:
   commandLine.AddNumber("--frames", NumberRange{0, kNoUpperLimit},
                         [&options](long long limit) { options.frameLimit = limit; });
   commandLine.AddFlag("--summary", [&options] { options.summary = true; });
+  commandLine.AddVersionFlag();
   commandLine.AddOperands(&options.mapFiles);
   const CommandLine::Result result = commandLine.Parse({argv + 1, argv + argc});
   problem = commandLine.problem();
-  if (result != CommandLine::Result::Run) return result;
-  if (options.mapFiles.empty()) {
+  if (result == CommandLine::Result::Error) return result;
+  // Bad usage counts beside --help and --version too; only the map may be
+  // left out then.
+  if (!options.summary && options.mapFiles.size() > 1) {
+    problem =
+        "more than one map file: " + Quoted(options.mapFiles[1]) + " (--summary takes several)";
+  } else if (options.mapFiles.empty() && result == CommandLine::Result::Run) {
     problem = "no map file given";
-  } else if (!options.summary && options.mapFiles.size() > 1) {
-    problem = "more than one map file: '" + options.mapFiles[1] + "' (--summary takes several)";
   }
-  return problem.empty() ? CommandLine::Result::Run : CommandLine::Result::Error;
+  return problem.empty() ? result : CommandLine::Result::Error;
 }
 
 // ---------------------------------------------------------------------------
@@ -88,7 +93,7 @@ constexpr char kStandardInput[] = "-";
 // when the map cannot be opened or read.
 bool LoadMap(const std::string& mapFile, MazeExplorer& explorer) {
   const bool fromStandardInput = mapFile == kStandardInput;
-  const std::string name = fromStandardInput ? "standard input" : mapFile;
+  const std::string name = fromStandardInput ? "standard input" : Quoted(mapFile);
   std::ifstream file;
   if (!fromStandardInput) {
     errno = 0;
@@ -264,6 +269,10 @@ int main(int argc, char** argv) {
   const CommandLine::Result parsed = ParseArguments(argc, argv, options, problem);
   if (parsed == CommandLine::Result::Help) {
     std::cout << kUsage << std::flush;
+    return std::cout ? kExitOk : kExitWriteError;
+  }
+  if (parsed == CommandLine::Result::Version) {
+    std::cout << VersionText(kProgramName) << std::flush;
     return std::cout ? kExitOk : kExitWriteError;
   }
   if (parsed != CommandLine::Result::Run) {

@@ -18,13 +18,13 @@ constexpr int kLowestSettingThatStepsDown = 20;
 constexpr int kFullSpeedSetting = 100;
 
 void Start() {
-  Explorer.LoadMaze(MapFileName);
+  LoadMapFile();
   Explorer.SetPaused(false);
 }
 
 // Reloads the map and leaves the explorer waiting on its start cell: in edit
 // mode the grid can be drawn again.
-void Reset() { Explorer.LoadMaze(MapFileName); }
+void Reset() { LoadMapFile(); }
 
 void Pause() { Explorer.SetPaused(true); }
 

@@ -7,6 +7,7 @@
 #include "shell/platform/platform.h"
 #include "shell/program_state.h"
 #include "shell/rendering.h"
+#include "ui/maze_editing.h"
 
 namespace {
 
@@ -57,6 +58,8 @@ int DrawFrame(int fps) {
   FormatTitleLine(titleLine, fps);
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  // A map being edited follows changes that another program makes to it.
+  FollowMapFile();
   // Red for the status line that StepFrame draws.
   glColor3f(1.0f, 0.0f, 0.0f);
   Explorer.StepFrame();

@@ -3,14 +3,52 @@
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "shell/file_names.h"
 #include "shell/platform/platform.h"
 #include "shell/program_state.h"
+#include "shell/quoting.h"
 #include "ui/viewport.h"
 
+const char kMapReloadedNote[] = "The map changed on disk and was reloaded";
+
 namespace {
+
+MapFileVersion CurrentMapFile() {
+  MapFileVersion version;
+  version.exists = ReadWholeFile(MapFileName, &version.contents);
+  return version;
+}
+
+// Loads `version` into the explorer, as LoadMaze loads a file.
+void LoadVersion(const MapFileVersion& version) {
+  std::istringstream map(version.contents);
+  if (!version.exists) map.setstate(std::ios::failbit);
+  Explorer.LoadMazeFrom(map);
+  KnownMapFile = version;
+}
+
+// True when another program changed the map file since the program last
+// read or wrote it; the explorer then holds the file's map, still waiting
+// at start as it was (paused or not), and the status line says so. A file
+// that went away is no map to reload: the next write makes it again.
+bool ReloadIfChangedOnDisk() {
+  KnownMapStamp = StampOf(MapFileName);
+  const MapFileVersion current = CurrentMapFile();
+  if (current == KnownMapFile) return false;
+  if (!current.exists) {
+    KnownMapFile = current;
+    return false;
+  }
+  const int32_t paused = Explorer.paused;
+  LoadVersion(current);
+  Explorer.paused = paused;
+  Explorer.editNote = kMapReloadedNote;
+  return true;
+}
 
 std::optional<CycleDirection> DirectionOf(uint32_t button) {
   if (button == PointerLeft) return CycleDirection::Forward;
@@ -47,16 +85,29 @@ bool CanPaint() { return CanEdit() && Explorer.paused == 1; }
 void ReportWriteFailure(const std::string& reason) {
   if (MapWriteFailureReported) return;
   MapWriteFailureReported = true;
-  const std::string warning = std::string("cannot write the map file '") + MapFileName +
-                              "': " + reason + "; the edit is undone";
+  const std::string warning =
+      "cannot write the map file " + Quoted(MapFileName) + ": " + reason + "; the edit is undone";
   PlatformNotify(NoticeKind::Warning, warning.c_str());
 }
 
 // Writes the grid to the map file; when it cannot be written, the cells
 // changed since the last write get their codes back, the last change first.
-void SaveOrUndo(const std::vector<PaintedCell>& changes) {
+// When another program changed the file, its map is reloaded first and the
+// changed cells get again the codes the user gave them: what a click or a
+// drag meant on the map the user saw.
+void SaveOrUndo(std::vector<PaintedCell> changes) {
+  std::vector<int32_t> given;
+  for (const PaintedCell& change : changes) given.push_back(Explorer.grid[change.index]);
+  if (ReloadIfChangedOnDisk()) {
+    for (size_t i = 0; i < changes.size(); ++i) {
+      changes[i].before = Explorer.grid[changes[i].index];
+      Explorer.grid[changes[i].index] = given[i];
+    }
+  }
   std::string reason;
   if (Explorer.SaveMaze(MapFileName, &reason)) {
+    KnownMapFile = MapFileVersion{true, MapFileText(Explorer.grid)};
+    KnownMapStamp = StampOf(MapFileName);
     MapWriteFailureReported = false;
     return;
   }
@@ -74,6 +125,23 @@ int Between(int from, int to, int step, int steps) {
 
 }  // namespace
 
+void LoadMapFile() {
+  if (!Explorer.editMode) {
+    Explorer.LoadMaze(MapFileName);
+    return;
+  }
+  // The map is read from the very bytes that are remembered.
+  KnownMapStamp = StampOf(MapFileName);
+  LoadVersion(CurrentMapFile());
+  Explorer.editNote = nullptr;
+}
+
+void FollowMapFile() {
+  // A drag's cells wait on the screen for their write, which reloads first.
+  if (!CanEdit() || Drag || StampOf(MapFileName) == KnownMapStamp) return;
+  ReloadIfChangedOnDisk();
+}
+
 void EditCellAtPoint(uint32_t button, int x, int y) {
   FinishPainting();
   if (!CanEdit()) return;
@@ -87,6 +155,7 @@ void EditCellAtPoint(uint32_t button, int x, int y) {
   int32_t& code = Explorer.grid[*cell];
   const PaintedCell change{*cell, code};
   code = CycledCode(code, *direction);
+  Explorer.editNote = nullptr;
   Drag = Painting{button, code, PointerPoint{x, y}, cell, {}};
   SaveOrUndo({change});
 }

@@ -2,16 +2,49 @@
 // cell under it while the explorer waits on its start cell, a drag paints
 // the cells it enters with the code the pressed cell took, and the map file
 // is written at every click and at the end of every drag, so that it holds
-// what the screen shows whenever no button is held.
+// what the screen shows whenever no button is held. Another program (a
+// second window on the same map, a text editor) may change the file
+// meanwhile: its change is reloaded, never written over.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
+
+#include "shell/file_names.h"
 
 // Whether a failed write of the map file has been reported and no write has
 // succeeded since: the user is told once, not at every click.
 extern bool MapWriteFailureReported;
+
+// The map file as the program last read or wrote it in edit mode: whether
+// it was there, and its bytes; and its stamp when it was last looked at.
+struct MapFileVersion {
+  bool exists = false;
+  std::string contents;
+
+  bool operator==(const MapFileVersion& other) const {
+    return exists == other.exists && contents == other.contents;
+  }
+};
+extern MapFileVersion KnownMapFile;
+extern FileStamp KnownMapStamp;
+
+// The status line's note after the map file was found changed on disk and
+// reloaded.
+extern const char kMapReloadedNote[];
+
+// Loads the map file (MapFileName) into the explorer, as LoadMaze does. In
+// edit mode it also remembers what the file held, so that a change by
+// another program is found before the next write.
+void LoadMapFile();
+
+// In edit mode, while the explorer waits at start and no drag is under way:
+// when the map file's stamp changed, reloads it if another program changed
+// it, saying so on the status line; so a change shows without a click.
+// Called once a frame (a stat of the file, and a read only on a change).
+void FollowMapFile();
 
 // A point of the drawing area in pixels, from its top-left corner.
 struct PointerPoint {
@@ -43,7 +76,11 @@ extern std::optional<Painting> Drag;
 // from its top-left corner. In edit mode, while the explorer waits at start,
 // the left button cycles the cell under the point forward and the right
 // button backward, and the map file is written; the press starts a drag
-// that paints with the code the cell took. When the file cannot be written,
+// that paints with the code the cell took. When another program changed the
+// file since the program last read or wrote it, the file is reloaded before
+// the write (of a click or of a drag) and the cells edited get again the
+// codes the user gave them on the map they saw; the other cells are the
+// file's. When the file cannot be written,
 // the cell gets its code back and a warning tells why. Anything else (no
 // edit mode, the explorer has moved, a point outside the maze, another
 // button) does nothing.

@@ -15,15 +15,21 @@ var Page = (() => {
   let windowOpen = false;
   let fullScreen = false;
 
-  // The keys the program hears, as its virtual-key codes; Space and
-  // Backspace are passed on too, and it does nothing with a key it does
-  // not know.
+  // The keys the program hears, as its virtual-key codes. While its window
+  // is open and no box is, the browser does nothing else with them: Space
+  // would scroll the page, Backspace go back in some browsers, Return and
+  // Space press the page's button that has the focus.
   const keyCodes = {
     Backspace: 8, Enter: 13, Shift: 16, Control: 17, Escape: 27, ' ': 32,
     End: 35, ArrowUp: 38, ArrowDown: 40, F1: 112,
   };
-  // Mouse buttons as the program numbers them: left 1, right 2.
+  // Mouse buttons (a pointer event's `button`) as the program numbers them:
+  // left 1, right 2. A pointer event's `buttons` has the same bits for them.
   const pointerButtons = { 0: 1, 2: 2 };
+  const leftAndRight = 1 | 2;
+  // True from a press of the left or right button on the canvas until the
+  // last button is released: the canvas holds the pointer meanwhile.
+  let dragging = false;
 
   function setState(state) {
     root.dataset.state = state;
@@ -87,15 +93,68 @@ var Page = (() => {
     Module._WebKeyDown(key);
   }
 
+  // Canvas pixels, from the top-left corner, however the page scales it;
+  // beyond its edges (negative ones too) while a drag goes on outside it.
+  function canvasPoint(event) {
+    const box = canvas.getBoundingClientRect();
+    return {
+      x: Math.floor((event.clientX - box.left) * canvas.width / box.width),
+      y: Math.floor((event.clientY - box.top) * canvas.height / box.height),
+    };
+  }
+
+  function sendPointer(send, buttons, event) {
+    const { x, y } = canvasPoint(event);
+    send(buttons, x, y);
+  }
+
+  // A press on the canvas captures the pointer, as a desktop window keeps it
+  // while a button is held: the moves and the release outside the canvas
+  // come here too.
   function onPointerDown(event) {
     const button = pointerButtons[event.button];
     if (!windowOpen || button === undefined) return;
     event.preventDefault();
-    // Canvas pixels, from the top-left corner, however the page scales it.
-    const box = canvas.getBoundingClientRect();
-    const x = Math.floor((event.clientX - box.left) * canvas.width / box.width);
-    const y = Math.floor((event.clientY - box.top) * canvas.height / box.height);
-    Module._WebPointerDown(button, x, y);
+    canvas.setPointerCapture(event.pointerId);
+    dragging = true;
+    sendPointer(Module._WebPointerDown, button, event);
+  }
+
+  // A move with the left or right button held, during a drag begun on the
+  // canvas. A button pressed or released while another is held comes as a
+  // move whose `button` names it.
+  function onPointerMove(event) {
+    const button = pointerButtons[event.button];
+    if (!dragging) {
+      // The left or right button pressed on the canvas while another held.
+      if (button !== undefined && (event.buttons & button) !== 0) onPointerDown(event);
+      return;
+    }
+    if (!windowOpen) return;
+    if (event.button === -1) {
+      const held = event.buttons & leftAndRight;
+      if (held !== 0) sendPointer(Module._WebPointerMove, held, event);
+    } else if (button !== undefined) {
+      const pressed = (event.buttons & button) !== 0;
+      sendPointer(pressed ? Module._WebPointerDown : Module._WebPointerUp, button, event);
+    }
+  }
+
+  function onPointerUp(event) {
+    if (!dragging) return;
+    dragging = false;
+    const button = pointerButtons[event.button];
+    if (windowOpen && button !== undefined) sendPointer(Module._WebPointerUp, button, event);
+  }
+
+  // The browser took the pointer away (a cancelled touch, a capture lost
+  // otherwise): both buttons count as released.
+  function onPointerLost() {
+    if (!dragging) return;
+    dragging = false;
+    if (!windowOpen) return;
+    Module._WebPointerUp(1, 0, 0);
+    Module._WebPointerUp(2, 0, 0);
   }
 
   // The bytes of a map become the map file, and the program loads it; not
@@ -136,7 +195,11 @@ var Page = (() => {
   }
 
   document.addEventListener('keydown', onKeyDown);
-  canvas.addEventListener('mousedown', onPointerDown);
+  canvas.addEventListener('pointerdown', onPointerDown);
+  canvas.addEventListener('pointermove', onPointerMove);
+  canvas.addEventListener('pointerup', onPointerUp);
+  canvas.addEventListener('pointercancel', onPointerLost);
+  canvas.addEventListener('lostpointercapture', onPointerLost);
   canvas.addEventListener('contextmenu', (event) => event.preventDefault());
   setUpFiles();
   setState('loading');

@@ -15,9 +15,11 @@
 //   manager through the Extended Window Manager Hints. Without a manager that
 //   supports them the framed window's frame is not counted in its outer size,
 //   and the full-screen window is a borderless screen-sized window that other
-//   windows may cover. A manager may take full screen away (i3 does while
-//   another window is active): the window then drops "above" too, and asks
-//   for both again when it gets the focus back.
+//   windows may cover. When another program's window becomes active, the
+//   full-screen window drops "above" and steps below it; a manager may also
+//   take full screen away (i3 does while another window is active), and the
+//   window drops "above" then too. It asks for both again when it gets the
+//   focus back.
 // - Without a window manager, the program's windows take the keyboard focus
 //   themselves when they show.
 // - Captions, menu items and boxes use the CJK font "WenQuanYi Micro Hei",
@@ -94,6 +96,9 @@ struct WindowState {
   // context keeps a valid drawable until it is released.
   bool withdrawn = false;
   FullScreenGrant fullScreenGrant = FullScreenGrant::Asked;
+  // The full-screen window has dropped "above" for another program's window
+  // that became active, and asks for it again once it has the focus back.
+  bool steppedAside = false;
   // The framed window's outer frame as asked for, and the window manager's
   // frame it was fitted into (see RefitFrame).
   struct FramedFit {
@@ -310,12 +315,34 @@ void NoteFullScreenState(Window xid) {
   }
 }
 
+// Follows the active window: when the user switches to another program's
+// window (Alt+Tab, a task list, a click), the full-screen window drops
+// "above", which some managers (xfwm4, kwin) would otherwise keep over the
+// window switched to; the program's own boxes leave it as it is.
+void NoteActiveWindow(Window xid, Time time) {
+  const Window active = ActiveWindow();
+  if (active == xid) {
+    // While a box is open, the keys stay with it.
+    if (Fl::modal() == nullptr) TakeKeyboardFocus(time);
+  } else if (active != None && !IsOwnWindow(active) && !AppWindow.steppedAside &&
+             AppWindow.fullScreenGrant != FullScreenGrant::Dropped) {
+    AppWindow.steppedAside = true;
+    AskToRemoveState(xid, "_NET_WM_STATE_ABOVE");
+    // The other window may have opened under this one while it was above
+    // (icewm keeps it there once this one drops "above").
+    AskToStackBelow(xid, active);
+  }
+}
+
 // Answers what the window manager does with the full-screen window, seen in
 // the event about to be dispatched:
 // - it made the window active but left the X focus elsewhere (xfwm4 does
 //   after another window closed): the window takes the focus;
-// - it dropped full screen (see NoteFullScreenState): the window asks for it
-//   again when the user comes back to it, which gives it the focus.
+// - it made another program's window active: the window steps aside (see
+//   NoteActiveWindow);
+// - it dropped full screen (see NoteFullScreenState);
+// and when the user comes back to a window that stepped aside or lost full
+// screen, it asks for both again, which puts it over panels once more.
 void FollowWindowManager(const XEvent& event) {
   if (!IsLive()) return;
   const Window xid = fl_xid(AppWindow.top);
@@ -329,15 +356,20 @@ void FollowWindowManager(const XEvent& event) {
   if (event.type == PropertyNotify) {
     const XPropertyEvent& change = event.xproperty;
     if (change.window == RootOfScreen() && change.atom == AtomNamed("_NET_ACTIVE_WINDOW")) {
-      // While a box is open, the keys stay with it.
-      if (ActiveWindow() == xid && Fl::modal() == nullptr) TakeKeyboardFocus(change.time);
+      NoteActiveWindow(xid, change.time);
     } else if (change.window == xid && change.atom == AtomNamed("_NET_WM_STATE")) {
       NoteFullScreenState(xid);
     }
-  } else if (event.type == FocusIn && event.xfocus.window == xid &&
-             AppWindow.fullScreenGrant == FullScreenGrant::Dropped) {
+  } else if (event.type == FocusIn && event.xfocus.window == xid) {
+    if (AppWindow.fullScreenGrant == FullScreenGrant::Dropped) {
+      AskForFullScreen(xid);
+    } else if (AppWindow.steppedAside) {
+      AskForFullScreenAnew(xid);
+    } else {
+      return;
+    }
+    AppWindow.steppedAside = false;
     AppWindow.fullScreenGrant = FullScreenGrant::Asked;
-    AskForFullScreen(xid);
   }
 }
 
@@ -454,7 +486,10 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
   // it over every other window when it takes full screen away.
   view->resizable(view);
   view->callback(OnWindowCallback);
-  AppWindow = WindowState{view, view, true, false, FullScreenGrant::Asked, std::nullopt};
+  AppWindow = WindowState{};
+  AppWindow.top = view;
+  AppWindow.view = view;
+  AppWindow.fullScreen = true;
   Send(MessageKind::Create);
 
   view->show();
@@ -491,7 +526,9 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int, i
       new GlView(0, kMenuBarHeight, clientWidth, std::max(1, clientHeight - kMenuBarHeight));
   top->end();
   top->resizable(view);
-  AppWindow = WindowState{top, view, false, false, FullScreenGrant::Asked, std::nullopt};
+  AppWindow = WindowState{};
+  AppWindow.top = top;
+  AppWindow.view = view;
   Send(MessageKind::Create);
 
   // Showing the top window shows the drawing area inside it.

@@ -79,6 +79,14 @@ EMSCRIPTEN_KEEPALIVE void WebPointerDown(uint32_t button, int32_t x, int32_t y) 
   Queue({MessageKind::PointerDown, button, x, y});
 }
 
+EMSCRIPTEN_KEEPALIVE void WebPointerMove(uint32_t buttons, int32_t x, int32_t y) {
+  Queue({MessageKind::PointerMove, buttons, x, y});
+}
+
+EMSCRIPTEN_KEEPALIVE void WebPointerUp(uint32_t button, int32_t x, int32_t y) {
+  Queue({MessageKind::PointerUp, button, x, y});
+}
+
 EMSCRIPTEN_KEEPALIVE void WebSize() { Queue({MessageKind::Size, 0}); }
 
 EMSCRIPTEN_KEEPALIVE void WebMessageClosed() { boxOpen = false; }

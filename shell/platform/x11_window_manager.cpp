@@ -6,6 +6,12 @@
 #include <X11/Xatom.h>
 #include <X11/Xproto.h>
 #include <X11/Xutil.h>
+// The display record with the block of window ids the server gave the
+// program (IsOwnWindow); its macros min and max would break the standard
+// library's functions of those names.
+#include <X11/Xlibint.h>
+#undef min
+#undef max
 
 #include <algorithm>
 #include <cstdio>
@@ -188,6 +194,19 @@ void AskForFullScreen(Window xid) {
   }
 }
 
+void AskForFullScreenAnew(Window xid) {
+  if (WindowManagerSupports("_NET_WM_STATE_FULLSCREEN")) {
+    AskToRemoveState(xid, "_NET_WM_STATE_FULLSCREEN");
+  }
+  AskForFullScreen(xid);
+}
+
+void AskToStackBelow(Window xid, Window sibling) {
+  if (!WindowManagerSupports("_NET_RESTACK_WINDOW")) return;
+  SendToWindowManager(xid, "_NET_RESTACK_WINDOW", kSourceApplication, static_cast<long>(sibling),
+                      Below, 0);
+}
+
 void AskToActivate(Window xid, Time time) {
   SendToWindowManager(xid, "_NET_ACTIVE_WINDOW", kSourceApplication, static_cast<long>(time), 0, 0);
 }
@@ -213,6 +232,12 @@ Window ActiveWindow() {
   const std::vector<long> active =
       ReadProperty32(RootOfScreen(), "_NET_ACTIVE_WINDOW", XA_WINDOW, 1);
   return active.empty() ? None : static_cast<Window>(active[0]);
+}
+
+bool IsOwnWindow(Window xid) {
+  // Xlib keeps the block in its display record, which only Xlibint.h names.
+  const auto* display = reinterpret_cast<const _XDisplay*>(fl_display);
+  return (xid & ~display->resource_mask) == display->resource_base;
 }
 
 void SetTitleProperties(Window xid, const char* title) {

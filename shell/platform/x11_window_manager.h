@@ -98,6 +98,16 @@ bool HasWindowState(Window xid, const char* state);
 // borderless screen-sized window stays as it is.
 void AskForFullScreen(Window xid);
 
+// The same for a window that holds full screen but lost "above": full
+// screen is dropped and asked for again, as a manager that keeps a window in
+// the layer of the state asked for last (icewm) puts it above the task bar
+// only for full screen newly asked for.
+void AskForFullScreenAnew(Window xid);
+
+// Asks the window manager to put `xid` right below `sibling`, where it takes
+// such requests (_NET_RESTACK_WINDOW).
+void AskToStackBelow(Window xid, Window sibling);
+
 // Asks the window manager to make `xid` the active window; `time` is that of
 // the user's action that asks for it.
 void AskToActivate(Window xid, Time time);
@@ -122,6 +132,12 @@ void SelectMoreInput(Window xid, long mask);
 void WatchActiveWindow();
 
 Window ActiveWindow();
+
+// Whether `xid` is a window of this program: the X server hands each client
+// its window ids from a block of its own. True also for one of the program's
+// windows that is gone, which the window manager may still name as active
+// for a moment.
+bool IsOwnWindow(Window xid);
 
 // Stores the UTF-8 `title` of `xid` in every title property. FLTK stores it
 // in the legacy WM_NAME and WM_ICON_NAME typed as Latin-1, so that their

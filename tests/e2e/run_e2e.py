@@ -26,7 +26,7 @@ import time
 import unittest
 
 from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, MAP_FILE, NEW_EXIT,
-                      OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
+                      OPEN_CELL, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
                       TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
                       WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
                       SharedEditTests, SharedStudyTests, assert_box_centred, box_outline, cells_with, click,
@@ -42,6 +42,9 @@ FRAMED_OUTER = (0, 0, 420, 420)
 BOX_TOLERANCE = 2  # pixels a box's centre may be off
 ABOUT_ITEM = 5  # 关于, the sixth menu item
 BLACK = (0, 0, 0)
+WHITE = (255, 255, 255)
+# The window states that put a window over others.
+LAYER_STATES = {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_ABOVE"}
 # Seconds from start to the first frame on a bare X server: less than the
 # wait for frame sizes alone took, with room for a busy machine.
 FIRST_FRAME_WITHOUT_A_WINDOW_MANAGER = 2.0
@@ -195,7 +198,7 @@ class WindowManagerTest(PathwickTest):
 
     def test_question_centred_framed_window_at_the_corner_and_focus_after_the_about_box(self):
         # (A tiling manager sizes and places the window itself.)
-        desktop = Screenshot()
+        desktop = desktop_without_a_picture(FRAMED_OUTER)
         self.start()
         question = self.focused_window_named(QUESTION_CAPTION)
         assert_box_centred(question, (0, 0, *SCREEN), BOX_TOLERANCE)
@@ -220,10 +223,21 @@ class WindowManagerTest(PathwickTest):
         self.answer_question("Return")
         window = self.main_window()
         self.assert_full_screen_on_top(window)
+        # "Above" where the manager keeps it (xfwm4 drops it for full screen).
+        layers = window_states(window) & LAYER_STATES
         press("F1")
         # (The full-screen window has no frame, whatever a manager may say.)
         self.assert_about_box_gives_the_focus_back(window, (0, 0, *SCREEN))
-        self.switch_to_another_window_and_close_it(window)
+        self.assertEqual(window_states(window) & LAYER_STATES, layers, "after the About box")
+        other = self.open_another_window()
+        self.switch_to(other)
+        self.assert_shows_on_top(other)
+        self.assertNotIn("_NET_WM_STATE_ABOVE", window_states(window), "still above")
+        self.switch_to(window)
+        self.assert_full_screen_on_top(window)
+        assert_becomes(lambda: window_states(window) & LAYER_STATES, layers, "the states back")
+        self.switch_to(other)
+        self.close_another_window(window, other)
         wait_until(lambda: focused_window() == window, "the focus back after the other window")
         self.assert_full_screen_on_top(window)
         press("Escape")
@@ -231,8 +245,8 @@ class WindowManagerTest(PathwickTest):
 
     def assert_full_screen_on_top(self, window):
         assert_becomes(lambda: geometry(window), (0, 0, *SCREEN), "the window's geometry")
-        self.assertIn("_NET_WM_STATE_FULLSCREEN",
-                      x_tool("xprop", "-id", str(window), "_NET_WM_STATE"))
+        assert_becomes(lambda: "_NET_WM_STATE_FULLSCREEN" in window_states(window), True,
+                       "full screen")
         self.assertEqual(outer_frame(window), (0, 0, *SCREEN), "the window has a frame")
         self.assert_whole_picture_on_top()
 
@@ -246,43 +260,90 @@ class WindowManagerTest(PathwickTest):
         wait_until(lambda: focused_window() == window, "the focus back after the About box")
 
     def assert_whole_picture_on_top(self):
-        """The full-screen picture, as the screen shows it: the key help
-        begins below the top edge, the title line shows at the bottom, and
-        the black margin left of the picture is black from top to bottom, as
-        no panel or other window lies over it."""
-        shot = Screenshot()
-        top_rows = shot.area(self.scene.rect(0, 350, SCENE_SIZE, SCENE_SIZE))
-        self.assertNotIn(KEY_HELP_COLOUR, shot.area((0, 0, SCREEN[0], 2)), "the key help is cut")
-        self.assertIn(KEY_HELP_COLOUR, top_rows, "no key help at the top")
-        title_rows = shot.area(self.scene.rect(0, 0, SCENE_SIZE, 10))
-        self.assertIn(TITLE_LINE_COLOUR, title_rows, "no title line at the bottom")
-        margin = (0, 0, self.scene.left, SCREEN[1])
-        covered = [pixel for pixel in set(shot.area(margin)) if pixel != BLACK]
-        self.assertEqual(covered, [], "something lies over the picture")
+        """The full-screen picture, as the screen shows it (once the window
+        has drawn at its size): the key help begins below the top edge, the
+        title line shows at the bottom, and the black margin left of the
+        picture is black from top to bottom, as no panel or other window
+        lies over it."""
+        def faults():
+            shot = Screenshot()
+            margin = (0, 0, self.scene.left, SCREEN[1])
+            checks = {
+                "the key help is cut": KEY_HELP_COLOUR not in shot.area((0, 0, SCREEN[0], 2)),
+                "no key help at the top": KEY_HELP_COLOUR in shot.area(
+                    self.scene.rect(0, 350, SCENE_SIZE, SCENE_SIZE)),
+                "no title line at the bottom": TITLE_LINE_COLOUR in shot.area(
+                    self.scene.rect(0, 0, SCENE_SIZE, 10)),
+                "something lies over the picture": set(shot.area(margin)) <= {BLACK},
+            }
+            return [fault for fault, holds in checks.items() if not holds]
 
-    def switch_to_another_window_and_close_it(self, window):
-        """Opens another window, makes it the active one, as the user does by
-        clicking it or choosing it in a task list, and closes it. A manager
-        that takes full screen away meanwhile (i3) leaves the window beside
-        the other one, not over it."""
-        # xterm, as xmessage dies of the empty space that i3 gives it
-        # beside a full-screen window.
-        other = subprocess.Popen(["xterm", "-geometry", "60x10+150+150"], env=DISPLAY_ENV,
-                                 stderr=subprocess.DEVNULL)
-        self.addCleanup(stop_process, other)
+        assert_becomes(faults, [], "what is wrong with the picture")
+
+    def open_another_window(self):
+        """Opens another program's window (an xterm: xmessage dies of the
+        empty space that i3 gives it beside a full-screen window)."""
+        self.other = subprocess.Popen(["xterm", "-geometry", "60x10+150+150"], env=DISPLAY_ENV,
+                                      stderr=subprocess.DEVNULL)
+        self.addCleanup(stop_process, self.other)
         search = ("xdotool", "search", "--class", "^XTerm$")
-        other_window = int(wait_until(lambda: x_tool(*search), "another window to open").split()[0])
+        return int(wait_until(lambda: x_tool(*search), "another window to open").split()[0])
 
-        def activate_other():  # until the manager has taken the window on
-            x_tool("xdotool", "windowactivate", str(other_window))
-            return focused_window() == other_window
+    def switch_to(self, target):
+        """Makes `target` the active window, as the user does: Alt+Tab under
+        xfwm4 (two windows: it switches between them), elsewhere by clicking
+        it or choosing it in a task list (a request to activate it)."""
+        def switched():  # again, until the manager has taken the window on
+            if WINDOW_MANAGER == "xfwm4":
+                press("alt+Tab")
+            else:
+                x_tool("xdotool", "windowactivate", str(target))
+            deadline = time.monotonic() + 1.0
+            while focused_window() != target and time.monotonic() < deadline:
+                time.sleep(0.05)
+            return focused_window() == target
 
-        wait_until(activate_other, "the other window to take the focus")
-        if "_NET_WM_STATE_FULLSCREEN" not in x_tool("xprop", "-id", str(window), "_NET_WM_STATE"):
-            self.assertFalse(overlap(outer_frame(window), outer_frame(other_window)),
+        wait_until(switched, f"window {target} to take the focus")
+
+    def assert_shows_on_top(self, other):
+        """The screen shows the xterm `other` whole: only its white and black."""
+        x, y, width, height = geometry(other)
+
+        def shown():
+            pixels = set(Screenshot().area((x, y, x + width, y + height)))
+            return pixels <= {WHITE, BLACK} and WHITE in pixels
+
+        wait_until(shown, "the other window to show on top")
+
+    def close_another_window(self, window, other):
+        """Closes the other window. A manager that takes full screen away
+        meanwhile (i3) leaves the window beside the other one, not over it."""
+        if "_NET_WM_STATE_FULLSCREEN" not in window_states(window):
+            self.assertFalse(overlap(outer_frame(window), outer_frame(other)),
                              "the window left full screen but covers the other one")
-        stop_process(other)
-        wait_until(lambda: not x_tool(*search), "the other window to close")
+        stop_process(self.other)
+        wait_until(lambda: not x_tool("xdotool", "search", "--class", "^XTerm$"),
+                   "the other window to close")
+
+
+def window_states(window):
+    """The names in the window's _NET_WM_STATE."""
+    return set(re.findall(r"_NET_WM_STATE_\w+", x_tool("xprop", "-id", str(window),
+                                                       "_NET_WM_STATE").split("=", 1)[-1]))
+
+
+def desktop_without_a_picture(rect):
+    """A screenshot once the area around `rect` (x, y, width, height) shows
+    none of an earlier run's picture (open cells), which a manager (kwin)
+    may leave on the screen for a moment after the program has exited."""
+    x, y, width, height = rect
+    area = (x, y, min(SCREEN[0], x + width + 20), min(SCREEN[1], y + height + 20))
+
+    def clear():
+        shot = Screenshot()
+        return shot if OPEN_CELL not in shot.area(area) else None
+
+    return wait_until(clear, "the desktop without an earlier picture")
 
 
 def bordered(window):
@@ -447,7 +508,8 @@ class EditTest(SharedEditTests, PathwickTest):
                     folder = read_only_folder(self, edit_files(DATA_DIR))
                     self.start("--windowed", "--edit", workdir=folder,
                                missing=(MAP_FILE, TEXTURE_FILE), stderr=subprocess.PIPE)
-                    reason = "Read-only file system" if os.geteuid() == 0 else "Permission denied"
+                    reason = ("Read-only file system" if os.geteuid() == 0 else
+                              "the file is read-only")
                 map_path = os.path.join(self.workdir, MAP_FILE)
                 before = file_text(map_path)
                 self.main_window()

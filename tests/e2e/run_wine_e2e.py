@@ -18,6 +18,7 @@ empty boxes.
 """
 
 import contextlib
+import glob
 import os
 import re
 import shutil
@@ -578,6 +579,41 @@ class EditTest(SharedEditTests, WinePathwickTest):
                 self.assertEqual(self.window_names().get(TITLE), window)
                 press("Escape")
                 self.assert_exits_with_1()
+
+    def test_in_the_programs_own_folder_it_edits_a_copy_in_documents_and_says_so(self):
+        # As the Start-menu shortcut starts it: in the installation's folder.
+        folder = tempfile.mkdtemp(prefix="pathwick-wine-installed-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        for name, contents in edit_files(DATA_DIR).items():
+            with open(os.path.join(folder, name), "wb") as stream:
+                stream.write(contents)
+        shutil.copy(PATHWICK_EXE, folder)
+        installed = file_text(os.path.join(folder, MAP_FILE))
+        users = os.path.join(WINE_ENV["WINEPREFIX"], "drive_c", "users")
+        copies = os.path.join(users, "*", "Documents", "Pathwick")
+        self.addCleanup(lambda: [shutil.rmtree(found, True) for found in glob.glob(copies)])
+        self.start("--windowed", "--edit", workdir=folder,
+                   program=os.path.join(folder, os.path.basename(PATHWICK_EXE)))
+        # Wine takes its time over a program file it has not run from there.
+        wait_until(lambda: self.window_names().get(NOTICE_CAPTION), "the notice box",
+                   timeout=3 * TIMEOUT)
+        self.focused_window_named(NOTICE_CAPTION)
+        self.assertRegex(self.box_texts()[0], r"^the installed maze is not edited: the edits go "
+                         r"to 'C:\\users\\[^\\]+\\Documents\\Pathwick\\MazeMap\.txt'$")
+        press("Return")
+        self.main_window()
+        click(*self.cell_centre(OPENED_CELL))
+
+        edited = EDIT_MAP[:]
+        edited[OPENED_CELL[0] + 10 * OPENED_CELL[1]] = 1
+        expected = "".join(" ".join(map(str, edited[row * 10:row * 10 + 10])) + self.line_end
+                           for row in range(10))
+        wait_until(lambda: [file_text(os.path.join(found, MAP_FILE))
+                            for found in glob.glob(copies)] == [expected],
+                   "the copy in Documents to hold the edit")
+        self.assertEqual(file_text(os.path.join(folder, MAP_FILE)), installed)
+        press("Escape")
+        self.assert_exits_with_1()
 
 
 class StudyTest(SharedStudyTests, WinePathwickTest):

@@ -7,6 +7,8 @@ geometry (xwininfo, xprop) and the pixels of root-window screenshots
 the program; each test file says how to start it and how to find its windows.
 """
 
+import ctypes
+import ctypes.util
 import os
 import re
 import select
@@ -61,7 +63,13 @@ WINDOW_MANAGERS = {
     # one it opens its first-run wizard); awesome runs Debian's own rc.lua.
     "i3": ["i3", "-c", "{home}/i3.config"],
     "awesome": ["awesome"],
+    # kwin runs its D-Bus services on a session bus of its own, as xfwm4;
+    # without a GPU it composites nothing (KWIN_COMPOSE=N).
+    "kwin": ["dbus-run-session", "--", "kwin_x11"],
 }
+# What a manager needs in its environment besides the display's: Qt's X11
+# platform for kwin, whatever the machine's session may ask for.
+MANAGER_ENVIRONMENT = {"kwin": {"QT_QPA_PLATFORM": "xcb", "KWIN_COMPOSE": "N"}}
 # Tiling managers size the framed window themselves.
 TILING_MANAGERS = {"i3"}
 # i3's defaults, with its bar at the bottom (showing no status).
@@ -198,13 +206,19 @@ def start_window_manager(name, home, add_cleanup):
             config.write(I3_CONFIG)
     log_path = os.path.join(home, f"{name}.log")
     # NO_AT_BRIDGE: no accessibility bus for xfwm4's toolkit.
-    environment = dict(DISPLAY_ENV, NO_AT_BRIDGE="1")
+    environment = dict(DISPLAY_ENV, NO_AT_BRIDGE="1", **MANAGER_ENVIRONMENT.get(name, {}))
     with open(log_path, "wb") as log:
         manager = subprocess.Popen([part.format(home=home) for part in WINDOW_MANAGERS[name]],
                                    env=environment, stdout=log,
                                    stderr=log, start_new_session=True)
     add_cleanup(stop_process_group, manager)
     try:
+        if name == "kwin":
+            # Its selection first: it sets the root window's hints before it
+            # has taken the screen, and may yet fail to. (fluxbox and awesome
+            # never own the selection.)
+            wait_until(manager_selection_owned, f"{name} to own the manager selection",
+                       WINDOW_MANAGER_TIMEOUT)
         wait_until(lambda: "window id" in x_tool("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
                    f"{name} to manage the display", WINDOW_MANAGER_TIMEOUT)
         # openbox announces itself before it has set up the screen, and a
@@ -220,6 +234,26 @@ def start_window_manager(name, home, add_cleanup):
             raise RuntimeError(f"{error} ({name} exit status {manager.poll()}, "
                                f"output: {log.read()!r})") from None
     return manager
+
+
+def manager_selection_owned():
+    """Whether a client owns WM_S0, the selection of the window manager of
+    screen 0 (Xlib through ctypes: the X tools have no query for it)."""
+    xlib = ctypes.CDLL(ctypes.util.find_library("X11"))
+    xlib.XOpenDisplay.restype = ctypes.c_void_p
+    xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    xlib.XInternAtom.restype = ctypes.c_ulong
+    xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    xlib.XGetSelectionOwner.restype = ctypes.c_ulong
+    xlib.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = xlib.XOpenDisplay(DISPLAY_ENV["DISPLAY"].encode())
+    if not display:
+        return False
+    try:
+        return xlib.XGetSelectionOwner(display, xlib.XInternAtom(display, b"WM_S0", 0)) != 0
+    finally:
+        xlib.XCloseDisplay(display)
 
 
 # --- Windows and screenshots ------------------------------------------------
@@ -587,8 +621,8 @@ def file_text(path):
 def read_only_folder(test, files):
     """A new folder holding `files` ({name: bytes}) that nobody may write,
     not even root: for root (whom permission bits do not stop) a tmpfs of
-    its own, mounted read-only; for anyone else a folder without write
-    permission. Skips the test where root may not mount."""
+    its own, mounted read-only; for anyone else a folder and files without
+    write permission. Skips the test where root may not mount."""
     folder = tempfile.mkdtemp(prefix="pathwick-read-only-")
     test.addCleanup(shutil.rmtree, folder, True)
     as_root = os.geteuid() == 0
@@ -603,6 +637,9 @@ def read_only_folder(test, files):
     if as_root:
         subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
     else:
+        # Its files too: a writable file is written where it is.
+        for name in files:
+            os.chmod(os.path.join(folder, name), 0o444)
         os.chmod(folder, 0o555)
         test.addCleanup(os.chmod, folder, 0o755)
     return folder

@@ -1,9 +1,10 @@
 // The browser build in headless Chromium, driven over the DevTools protocol
 // in one page session: what the page loads, the frames against the
 // offscreen native render, the question and the About box, the keys,
-// Escape, and edit mode with the browser's storage and the map files.
+// Escape, and edit mode (clicks, a drag, stepping) with the browser's
+// storage and the map files.
 //
-//   node --experimental-websocket page_test.mjs SITE PATHWICK_RECORD DATA
+//   node page_test.mjs SITE PATHWICK_RECORD DATA
 //
 // SITE is the built page (build-web/), PATHWICK_RECORD the native recorder
 // that draws the reference frames, DATA the folder of the shipped maze and
@@ -46,40 +47,56 @@ function serve() {
 
 // --- The browser and its DevTools protocol ---------------------------------------
 
+// Headless Chromium in a process group of its own, speaking the DevTools
+// protocol over the pipes of descriptors 3 (to it) and 4 (from it), so that
+// no WebSocket client is needed. It ends itself when the pipes close (this
+// process killed); every way out of the test kills the whole group first.
 function launchBrowser() {
   const browser = spawn('chromium-headless-shell', [
     '--headless', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
     '--no-first-run', '--disable-background-networking', '--disable-component-update',
-    '--disable-sync', `--user-data-dir=${join(scratch, 'profile')}`,
-    '--remote-debugging-address=127.0.0.1', '--remote-debugging-port=0', 'about:blank',
-  ], { stdio: ['ignore', 'ignore', 'pipe'] });
-  return new Promise((resolve, reject) => {
-    let text = '';
-    browser.stderr.on('data', (chunk) => {
-      text += chunk;
-      const found = text.match(/DevTools listening on (ws:\/\/\S+)/);
-      if (found) resolve({ browser, endpoint: found[1] });
-    });
-    browser.on('exit', () => reject(new Error(`the browser ended:\n${text}`)));
+    '--disable-sync', `--user-data-dir=${join(scratch, 'profile')}`, '--remote-debugging-pipe',
+    'about:blank',
+  ], { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'], detached: true });
+  process.on('exit', () => {
+    try {
+      process.kill(-browser.pid, 'SIGKILL');
+    } catch {
+      // The group has ended already.
+    }
   });
+  let log = '';  // the end of what the browser says, for when it ends early
+  browser.stderr.on('data', (chunk) => {
+    log = (log + chunk).slice(-4000);
+  });
+  // Only this process ends it, on its way out: an earlier end fails the test.
+  browser.on('exit', (code, signal) => {
+    check(false, `the browser keeps running (it ended with ${signal || code}):\n${log}`);
+    process.exit(1);
+  });
+  // A write to a browser that has just ended fails; its end is reported above.
+  browser.stdio[3].on('error', () => {});
+  return browser;
 }
 
 class DevTools {
-  constructor(socket) {
-    this.socket = socket;
+  constructor(browser) {
+    this.input = browser.stdio[3];
     this.nextId = 1;
     this.pending = new Map();
     this.errors = [];
-    socket.onmessage = (event) => this.receive(JSON.parse(event.data));
-  }
-
-  static async connect(endpoint) {
-    const socket = new WebSocket(endpoint);
-    await new Promise((resolve, reject) => {
-      socket.onopen = resolve;
-      socket.onerror = reject;
+    // Messages end in a NUL byte; a chunk may hold several or a part of one.
+    let parts = [];
+    browser.stdio[4].on('data', (chunk) => {
+      let end;
+      while ((end = chunk.indexOf(0)) !== -1) {
+        parts.push(chunk.subarray(0, end));
+        this.receive(JSON.parse(Buffer.concat(parts).toString('utf8')));
+        parts = [];
+        chunk = chunk.subarray(end + 1);
+      }
+      if (chunk.length > 0) parts.push(chunk);
     });
-    return new DevTools(socket);
   }
 
   receive(message) {
@@ -97,7 +114,7 @@ class DevTools {
   // To the page, or with a null session to the browser.
   send(method, params = {}, sessionId = this.sessionId) {
     const id = this.nextId++;
-    this.socket.send(JSON.stringify({ id, method, params, sessionId: sessionId || undefined }));
+    this.input.write(`${JSON.stringify({ id, method, params, sessionId: sessionId || undefined })}\0`);
     return new Promise((resolve, reject) => this.pending.set(id, { resolve, reject }));
   }
 
@@ -138,11 +155,11 @@ async function waitFor(page, expression, what, timeoutMs = 60000) {
   return false;
 }
 
-async function open(page, base, query, state) {
+async function open(page, base, query, state, timeoutMs = 60000) {
   await page.send('Page.navigate', { url: `${base}/${query}` });
   await sleep(100);
   return waitFor(page, `document.documentElement.dataset.state === '${state}'`,
-                 `${query || 'the page'} comes to ${state}`);
+                 `${query || 'the page'} comes to ${state}`, timeoutMs);
 }
 
 // The canvas as RGB bytes, rows from the top, as the screen shows it.
@@ -182,32 +199,63 @@ function compareFrames(actual, expected, what) {
         `${what}: ${differing} pixels differ by more than 1 level (largest ${largest})`);
 }
 
-// The maze's square of the canvas (the framed window's viewport is the
-// whole canvas; the maze fills 30..330 of the 360-unit scene).
-function mazeRegion(pixels) {
-  const from = Math.floor(side * 30 / 360);
-  const to = Math.ceil(side * 330 / 360);
+// The part of the canvas that shows the scene from (left, low) to
+// (right, high), in the framed window's scene units: 360 a side, y upward.
+function sceneArea(pixels, left, low, right, high) {
+  const [from, to] = [Math.floor(side * left / 360), Math.ceil(side * right / 360)];
   const rows = [];
-  for (let y = from; y < to; y++) rows.push(pixels.subarray(3 * (y * side + from), 3 * (y * side + to)));
+  for (let y = Math.floor(side * (360 - high) / 360); y < Math.ceil(side * (360 - low) / 360); y++) {
+    rows.push(pixels.subarray(3 * (y * side + from), 3 * (y * side + to)));
+  }
   return Buffer.concat(rows);
 }
 
-// Whether the maze shows the explorer moving: two looks, 400 ms apart.
-async function mazeChanges(page) {
-  const before = mazeRegion(await canvasPixels(page));
+// The maze fills 30..330 of the scene; the status line is below it, the
+// title line (with its changing rate) above.
+const maze = (pixels) => sceneArea(pixels, 30, 30, 330, 330);
+const statusLine = (pixels) => sceneArea(pixels, 0, 0, 360, 30);
+const mazeAndStatus = (pixels) => sceneArea(pixels, 0, 0, 360, 330);
+
+// Whether `area` of the picture changes: two looks, 400 ms apart.
+async function pictureChanges(page, area = maze) {
+  const before = area(await canvasPixels(page));
   await sleep(400);
-  return !before.equals(mazeRegion(await canvasPixels(page)));
+  return !before.equals(area(await canvasPixels(page)));
 }
 
+// Whether the picture comes to pass `test` within 10 s.
+async function pictureComes(page, test) {
+  for (const end = Date.now() + 10000; Date.now() < end; await sleep(100)) {
+    if (test(await canvasPixels(page))) return true;
+  }
+  return false;
+}
+
+// The left button of the mouse at `point` of the page: pressed, moved while
+// held, released.
+async function mouse(page, type, point) {
+  await page.send('Input.dispatchMouseEvent', {
+    type, x: point.x, y: point.y, button: 'left', buttons: type === 'mouseReleased' ? 0 : 1,
+    clickCount: type === 'mouseMoved' ? 0 : 1,
+  });
+}
+
+// The rows of the maze kept in the browser's storage, each a list of codes.
+async function storedRows(page) {
+  const stored = await page.evaluate('localStorage.getItem("pathwick.MazeMap.txt")');
+  return (stored || '').trim().split('\n').map((line) => line.trim().split(/\s+/));
+}
+
+// DevTools key names: the key, its code and its virtual-key code.
 const keys = {
-  Enter: 13, Shift: 16, Control: 17, Escape: 27, F1: 112,
+  Enter: ['Enter', 13], Shift: ['ShiftLeft', 16], Control: ['ControlLeft', 17],
+  Escape: ['Escape', 27], F1: ['F1', 112], ' ': ['Space', 32], Backspace: ['Backspace', 8],
 };
 async function press(page, key) {
-  const code = keys[key];
-  await page.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', key, code: key,
-                                              windowsVirtualKeyCode: code });
-  await page.send('Input.dispatchKeyEvent', { type: 'keyUp', key, code: key,
-                                              windowsVirtualKeyCode: code });
+  const [code, windowsVirtualKeyCode] = keys[key];
+  for (const type of ['rawKeyDown', 'keyUp']) {
+    await page.send('Input.dispatchKeyEvent', { type, key, code, windowsVirtualKeyCode });
+  }
 }
 
 // A click by the user, a gesture that full screen needs.
@@ -246,7 +294,9 @@ async function run(page, base) {
   // Frames: the first one and one deep into the search, against the
   // offscreen native render of the same frames.
   for (const frame of [1, 600]) {
-    if (await open(page, base, `?frames=${frame}`, 'held')) {
+    // One frame a display refresh: 600 of them take 10 s, and several
+    // times that on a busy machine.
+    if (await open(page, base, `?frames=${frame}`, 'held', 150000)) {
       compareFrames(await canvasPixels(page), referenceFrame(frame), `frame ${frame}`);
     }
     if (frame === 1) checkDownload();
@@ -266,14 +316,14 @@ async function run(page, base) {
   }
 
   // Keys: the explorer waits until Return; Shift pauses it, Ctrl resumes.
-  check(!(await mazeChanges(page)), 'the explorer waits at start');
+  check(!(await pictureChanges(page)), 'the explorer waits at start');
   await press(page, 'Enter');
-  check(await mazeChanges(page), 'Return starts the search');
+  check(await pictureChanges(page), 'Return starts the search');
   await press(page, 'Shift');
   await sleep(100);
-  check(!(await mazeChanges(page)), 'Shift pauses');
+  check(!(await pictureChanges(page)), 'Shift pauses');
   await press(page, 'Control');
-  check(await mazeChanges(page), 'Ctrl resumes');
+  check(await pictureChanges(page), 'Ctrl resumes');
 
   // F1 shows the About box; no frame runs until OK.
   await press(page, 'F1');
@@ -281,9 +331,9 @@ async function run(page, base) {
     check(await page.evaluate('document.getElementById("box-text").textContent') === aboutText &&
           await page.evaluate('document.getElementById("box-caption").textContent') === aboutCaption,
           'the About box has the About text and caption');
-    check(!(await mazeChanges(page)), 'no frame runs while the About box is open');
+    check(!(await pictureChanges(page)), 'no frame runs while the About box is open');
     await click(page, '#box-ok');
-    check(await mazeChanges(page), 'frames run again after OK');
+    check(await pictureChanges(page), 'frames run again after OK');
   }
 
   // Escape ends the program; the page says so and offers to start again.
@@ -304,23 +354,46 @@ async function run(page, base) {
     }
   }
 
+  // ?fullscreen starts without the question, the canvas over the whole page
+  // with no menu bar; ?windowed (below, with ?edit) starts framed.
+  if (await open(page, base, '?fullscreen', 'running')) {
+    check(await page.evaluate('document.getElementById("canvas").width === innerWidth && ' +
+                              'document.getElementById("menu").offsetHeight === 0'),
+          '?fullscreen fills the page with no menu bar');
+  }
+
   // Edit mode: a click cycles the cell (a wall turns open) and the stored
-  // maze follows at once; the page reloads with the drawn maze.
+  // maze follows at once. A drag from the wall beside it paints the two
+  // walls after it open too; it leaves the canvas and is released outside,
+  // where the release still ends it: its cells are stored then. The page
+  // reloads with the drawn maze.
   if (await open(page, base, '?edit&windowed', 'running')) {
     const box = JSON.parse(await page.evaluate(
       'JSON.stringify(document.getElementById("canvas").getBoundingClientRect())'));
     const cell = await cellCentre(page, 0, 1);  // a wall of the shipped maze
-    const wall = pixelAt(await canvasPixels(page), cell, box);
-    for (const type of ['mousePressed', 'mouseReleased']) {
-      await page.send('Input.dispatchMouseEvent', { type, x: cell.x, y: cell.y, button: 'left',
-                                                    clickCount: 1 });
-    }
+    const corridor = [await cellCentre(page, 1, 1), await cellCentre(page, 2, 1),
+                      await cellCentre(page, 3, 1)];  // walls too
+    const shown = await canvasPixels(page);
+    const wall = pixelAt(shown, cell, box);
+    const corridorWalls = corridor.map((point) => pixelAt(shown, point, box).join());
+    await mouse(page, 'mousePressed', cell);
+    await mouse(page, 'mouseReleased', cell);
     await sleep(300);
     const open = pixelAt(await canvasPixels(page), cell, box);
     check(open.join() !== wall.join(), `the click changes the cell (${wall} to ${open})`);
+    check((await storedRows(page))[1]?.[0] === '1', 'the stored maze has the cell open');
+
+    const outside = { x: corridor[2].x, y: box.y + side + 30 };
+    await mouse(page, 'mousePressed', corridor[0]);
+    for (const point of [corridor[1], corridor[2], outside]) await mouse(page, 'mouseMoved', point);
+    await mouse(page, 'mouseReleased', outside);
+    await sleep(300);
+    const painted = await canvasPixels(page);
+    check(corridor.every((point, i) => pixelAt(painted, point, box).join() !== corridorWalls[i]),
+          'the drag changes the cells it passes');
+    check((await storedRows(page))[1]?.join(' ') === '1 1 1 1 1 0 0 0 1 0',
+          'the stored maze has the corridor open');
     const stored = await page.evaluate('localStorage.getItem("pathwick.MazeMap.txt")');
-    const rows = (stored || '').trim().split('\n').map((line) => line.trim().split(/\s+/));
-    check(rows.length === 10 && rows[1][0] === '1', 'the stored maze has the cell open');
     await page.send('Page.reload');
     await sleep(100);
     await waitFor(page, 'document.documentElement.dataset.state === "running"', 'the page reloads');
@@ -351,21 +424,45 @@ async function run(page, base) {
           'an opened map shows its own maze');
     check(await page.evaluate('localStorage.getItem("pathwick.MazeMap.txt")') ===
           readFileSync(join(data, 'MazeMap.txt'), 'utf8'), 'the opened map is stored');
+
+    // Space steps the search to its first decision and holds there, saying
+    // so on the status line; Backspace goes back to drawing. The browser
+    // does nothing else with either key (no scrolling, no going back).
+    await page.evaluate('addEventListener("keydown", (event) => ' +
+                        '{ window.keysKept = (window.keysKept || "") + event.defaultPrevented; })');
+    const drawing = statusLine(await canvasPixels(page));
+    await press(page, ' ');
+    check(await pictureComes(page, (pixels) => !statusLine(pixels).equals(drawing)),
+          'Space changes the status line');
+    check(!(await pictureChanges(page, mazeAndStatus)), 'the search holds at the decision');
+    await press(page, 'Backspace');
+    check(await pictureComes(page, (pixels) => statusLine(pixels).equals(drawing)),
+          'Backspace gives the drawing status line back');
+    check(await page.evaluate('window.keysKept') === 'truetrue',
+          'the browser takes no default action for Space and Backspace');
   }
 }
 
+// Every way out goes through process.exit, whose handlers kill the browser
+// and then remove the scratch folder: the end of the checks, an exception,
+// a signal, and a session that takes too long (ended here well before
+// ctest's timeout would kill this process).
+for (const signal of ['SIGINT', 'SIGTERM', 'SIGHUP']) process.on(signal, () => process.exit(1));
+const sessionLimitMs = 240000;
+setTimeout(() => {
+  check(false, `the session ends within ${sessionLimitMs / 1000} s`);
+  process.exit(1);
+}, sessionLimitMs);
+
 const server = await serve();
-const { browser, endpoint } = await launchBrowser();
+const browser = launchBrowser();
+process.on('exit', () => rmSync(scratch, { recursive: true, force: true, maxRetries: 3 }));
 try {
-  const page = await DevTools.connect(endpoint);
+  const page = new DevTools(browser);
   await page.openPage();
   await run(page, `http://127.0.0.1:${server.address().port}`);
   check(page.errors.length === 0, `no errors in the page ${page.errors.join('; ')}`);
-} finally {
-  const ended = new Promise((resolve) => browser.on('exit', resolve));
-  browser.kill();
-  await ended;
-  server.close();
-  rmSync(scratch, { recursive: true, force: true });
+} catch (error) {
+  check(false, `the session runs to its end: ${error.stack}`);
 }
 process.exit(failures === 0 ? 0 : 1);
