@@ -59,8 +59,9 @@ WEB_PACKAGES="
 # Debian package, its menu entry and its AppStream metadata, and man, which
 # renders its man pages; headless Chromium, which the browser version's test
 # drives over the DevTools protocol from Node (the web set's; Debian's 18 will
-# do: the protocol goes over a pipe, with no WebSocket client); the X client library for Python, with which the
-# frame-rate cap's benchmark counts the program's frames at the X server.
+# do: the protocol goes over a pipe, with no WebSocket client); the X client
+# library for Python, with which the frame-rate cap's benchmark counts the
+# program's frames at the X server.
 TEST_PACKAGES="
   libgtest-dev
   python3
