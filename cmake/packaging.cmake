@@ -2,8 +2,9 @@
 #
 # `cmake --install` puts the programs in bin/, the shipped maze and texture in
 # share/pathwick/ (where the programs find them from their own bin/ when the
-# working directory has none), the menu entry, icons, AppStream metadata, man
-# pages and the Debian copyright and changelog under share/.
+# working directory has none), the message catalogs in share/locale/ (found
+# the same way), the menu entry, icons, AppStream metadata, man pages and the
+# Debian copyright and changelog under share/.
 
 include(GNUInstallDirs)
 
@@ -64,6 +65,7 @@ if(PATHWICK_DESKTOP)
   install(TARGETS pathwick-record RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   pathwick_add_man_page(pathwick-record 1 "record a Pathwick maze search as an animated GIF")
   install(FILES data/MazeMap.txt data/Stone.BMP DESTINATION ${CMAKE_INSTALL_DATADIR}/pathwick)
+  install(DIRECTORY ${CMAKE_BINARY_DIR}/locale/ DESTINATION ${CMAKE_INSTALL_LOCALEDIR})
   install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
           RENAME pathwick)
 

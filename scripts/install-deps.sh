@@ -14,7 +14,7 @@ set -eu
 # which draws offscreen and writes GIFs; help2man writes the man pages from
 # the programs' --help in every build, dpkg-dev's dpkg-buildflags gives the
 # hardening flags, and cpack makes the Debian package with dpkg-dev's
-# dpkg-shlibdeps and file.
+# dpkg-shlibdeps and file; gettext's msgfmt compiles the message catalogs.
 RUN_PACKAGES="
   build-essential
   cmake
@@ -31,6 +31,7 @@ RUN_PACKAGES="
   help2man
   dpkg-dev
   file
+  gettext
 "
 
 # The browser version (web.sh): emscripten's em++, which runs on Node, builds
@@ -62,6 +63,7 @@ WEB_PACKAGES="
 # do: the protocol goes over a pipe, with no WebSocket client); the X client
 # library for Python, with which the frame-rate cap's benchmark counts the
 # program's frames at the X server.
+# The English locale runs the program and the Wine one in English.
 TEST_PACKAGES="
   libgtest-dev
   python3
@@ -98,7 +100,7 @@ TEST_PACKAGES="
   chromium-headless-shell
   python3-xlib
 "
-TEST_LOCALES="zh_CN.UTF-8"
+TEST_LOCALES="zh_CN.UTF-8 en_US.UTF-8"
 
 case "${1:-test}" in
   run) PACKAGES="$RUN_PACKAGES" LOCALES="" ;;

@@ -4,10 +4,13 @@
 #include "shell/gl.h"
 #include "shell/platform/platform.h"
 #include "shell/rendering.h"
+#include "shell/text_ids.h"
 #include "ui/commands.h"
 #include "ui/maze_editing.h"
 #include "ui/viewport.h"
 
+// The program's own texts, shown in the user's language where a catalog has
+// them (PlatformLocalizedText).
 const char kFullScreenQuestion[] = "是否要工作在全屏模式?";
 const char kFullScreenQuestionCaption[] = "迷宫DEMO";
 
@@ -23,7 +26,9 @@ constexpr int kExitCode = 1;
 
 bool WantsFullScreen(WindowChoice choice) {
   if (choice == WindowChoice::Ask) {
-    return PlatformAskOkCancel(kFullScreenQuestion, kFullScreenQuestionCaption) !=
+    return PlatformAskOkCancel(
+               PlatformLocalizedText(TextQuestion, kFullScreenQuestion),
+               PlatformLocalizedText(TextQuestionCaption, kFullScreenQuestionCaption)) !=
            QuestionAnswer::Cancel;
   }
   return choice == WindowChoice::FullScreen;
@@ -39,7 +44,7 @@ bool Fail(const char* reason) {
 int CreateWindowFor(bool fullScreen, int showCommand) {
   if (fullScreen) return CreateFullScreenWindow(showCommand);
   return CreateFramedWindow(showCommand, kFramedX, kFramedY, kFramedWidth, kFramedHeight,
-                            MainMenuBar);
+                            LocalizedMenuBar());
 }
 
 int StartRendering(const char* textureFile) {

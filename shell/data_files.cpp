@@ -17,7 +17,8 @@
 #endif
 
 // PATHWICK_DATA_FROM_PROGRAM, set by the build: the data folder relative to
-// the folder the program is installed in.
+// the folder the program is installed in; on Linux PATHWICK_LOCALE_FROM_PROGRAM
+// likewise for the folder of message catalogs.
 
 namespace {
 
@@ -165,3 +166,15 @@ std::optional<std::string> MapFileToEdit(const char* name, NoticeLevel* level,
                                          std::string* notice) {
   return MapFileToEdit(name, RunningProgram(), UserMapFolder(), level, notice);
 }
+
+#ifndef _WIN32
+std::filesystem::path MessageCatalogFolder(const std::filesystem::path& program) {
+  if (program.empty()) return {};
+  std::error_code error;
+  const std::filesystem::path besideProgram = program.parent_path() / "locale";
+  if (std::filesystem::is_directory(besideProgram, error)) return besideProgram;
+  return (program.parent_path() / PATHWICK_LOCALE_FROM_PROGRAM).lexically_normal();
+}
+
+std::filesystem::path MessageCatalogFolder() { return MessageCatalogFolder(RunningProgram()); }
+#endif

@@ -44,3 +44,15 @@ std::optional<std::string> MapFileToEdit(const char* name, const std::filesystem
 
 // The same for the running program and the user's folder.
 std::optional<std::string> MapFileToEdit(const char* name, NoticeLevel* level, std::string* notice);
+
+#ifndef _WIN32
+// The folder of the program's gettext catalogs (LANG/LC_MESSAGES/pathwick.mo)
+// for `program`: "locale" beside it, where the build tree keeps them, when
+// there is such a folder; else PREFIX/share/locale of the installation it
+// belongs to (/usr/share/locale for /usr/bin/pathwick). Empty for an empty
+// `program`.
+std::filesystem::path MessageCatalogFolder(const std::filesystem::path& program);
+
+// The same for the running program.
+std::filesystem::path MessageCatalogFolder();
+#endif

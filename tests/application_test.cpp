@@ -162,7 +162,7 @@ TEST_F(ApplicationTest, GentleOptionAsksForRefreshSyncedSwapsWithTheContextCurre
 
 TEST_F(ApplicationTest, FramedWindowOfHeightZeroGetsThePlatformsPlacement) {
   offscreen::Platform& platform = offscreen::Get();
-  EXPECT_EQ(CreateFramedWindow(kShowNormal, 10, 20, 300, 0, MainMenuBar), 1);
+  EXPECT_EQ(CreateFramedWindow(kShowNormal, 10, 20, 300, 0, LocalizedMenuBar()), 1);
   EXPECT_EQ(std::vector<int>(
                 {platform.windowX, platform.windowY, platform.windowWidth, platform.windowHeight}),
             std::vector<int>(4, kDefaultPlacement));

@@ -25,9 +25,9 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "e2e"))
 
-from xsession import (DISPLAY_ENV, MAP_FILE, OPEN, SCREEN, START_CELL, TEXTURE_FILE,  # noqa: E402
-                      TIMEOUT, TRAIL, WALL, ProgramTest, Screenshot, cells_with, click, press,
-                      read_map, start_display, wait_until, x_tool)
+from xsession import (DISPLAY_ENV, LANGUAGES, MAP_FILE, OPEN, SCREEN, START_CELL,  # noqa: E402
+                      TEXTURE_FILE, TIMEOUT, TRAIL, WALL, ProgramTest, Screenshot, cells_with,
+                      click, press, read_map, start_display, wait_until, x_tool)
 
 CPACK = ""
 CPACK_CONFIG = ""
@@ -47,6 +47,8 @@ MORE_MAN_SECTIONS = {"pathwick": ("KEYS", "DRAWING A MAZE", "MAP FORMAT", "FILES
 # Debian strips must not get.
 HARDENING_AND_STRIP_TAGS = r"(hardening-[a-z-]+|binary-has-unneeded-section)"
 CJK_FONT_PACKAGE = "fonts-wqy-microhei"
+CATALOG_LANGUAGES = ("en", "zh")  # the message catalogs, po/*.po
+ENGLISH = "en_US.UTF-8"
 
 FIRST_CELL_ENTERED = (1, 0)  # east of the start, open in the shipped map
 
@@ -143,6 +145,9 @@ class ContentsTest(unittest.TestCase):
                 self.assertEqual(shipped.read(), source.read(), f"{name} differs from data/")
         for name in ("copyright", "changelog.gz"):
             self.assertTrue(os.path.isfile(in_root(f"usr/share/doc/pathwick/{name}")), name)
+        for language in CATALOG_LANGUAGES:
+            catalog = f"usr/share/locale/{language}/LC_MESSAGES/pathwick.mo"
+            self.assertTrue(os.path.isfile(in_root(catalog)), catalog)
         self.assertEqual(len(metainfo_files()), 1)
         icon = read_desktop_entry(in_root(DESKTOP_ENTRY))["Icon"]
         for size in ICON_SIZES:
@@ -234,8 +239,9 @@ class MenuEntryTest(ProgramTest):
 
     def test_entry_starts_the_program_on_the_shipped_maze(self):
         command, workdir, env = self.entry_command()
-        self.start(command, workdir, env)
-        self.answer_question("Return")
+        # In English, which the program reads from the package's catalogs.
+        self.start(command, workdir, dict(env, LANG=ENGLISH))
+        self.answer_question("Return", caption=LANGUAGES[ENGLISH].question_caption)
         window = self.main_window()
         wm_class = re.findall(r'"([^"]*)"', x_tool("xprop", "-id", str(window), "WM_CLASS"))
         self.assertEqual(wm_class[1:], [read_desktop_entry(in_root(DESKTOP_ENTRY))["StartupWMClass"]],

@@ -2,11 +2,14 @@
 
 #include "shell/frame_loop.h"
 #include "shell/program_state.h"
+#include "shell/text_ids.h"
 #include "ui/maze_editing.h"
 #include "ui/viewport.h"
 
 namespace {
 
+// The About box's own texts, shown in the user's language where a catalog
+// has them (PlatformLocalizedText), as are the menu captions below.
 const char kAboutText[] = "迷宫搜索Demo\n 用OpenGL加速\n\n   Orlanvey 2002-5-18";
 const char kAboutCaption[] = "迷宫搜索Demo";
 
@@ -42,7 +45,10 @@ void SpeedDown() {
   SetFrameRate(SpeedSetting);
 }
 
-void ShowAbout() { PlatformShowMessage(kAboutText, kAboutCaption); }
+void ShowAbout() {
+  PlatformShowMessage(PlatformLocalizedText(TextAbout, kAboutText),
+                      PlatformLocalizedText(TextAboutCaption, kAboutCaption));
+}
 
 void FullSpeed() {
   SpeedSetting = kFullSpeedSetting;
@@ -114,7 +120,14 @@ bool IsPointerMessage(MessageKind kind) {
 }  // namespace
 
 const std::array<MenuItem, kMenuItemCount> MainMenu = MenuItemsOf(kCommands);
-const MenuBar MainMenuBar = {kMainMenuResourceId, MainMenu.data(), kMenuItemCount};
+
+MenuBar LocalizedMenuBar() {
+  static std::array<MenuItem, kMenuItemCount> items;
+  for (int i = 0; i < kMenuItemCount; ++i) {
+    items[i] = {MainMenu[i].id, PlatformLocalizedText(MainMenu[i].id, MainMenu[i].caption)};
+  }
+  return {kMainMenuResourceId, items.data(), kMenuItemCount};
+}
 
 int MainWindowProc(const WindowMessage& message) {
   // What a drag has painted reaches the file before any command acts.

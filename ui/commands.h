@@ -19,13 +19,14 @@ enum MenuId : uint32_t {
   IDM_FULLSPEED = 40008,
 };
 
-// The eight items of the menu bar, left to right, taken from the command
-// table, and the menu bar made of them: menu resource 101 in the Windows
-// build's resource script.
+// The eight items of the menu bar, left to right, with the program's own
+// captions, taken from the command table; and the menu bar made of them
+// with the captions in the user's language (PlatformLocalizedText): menu
+// resource 101 in the Windows build's resource script.
 constexpr int kMenuItemCount = 8;
 constexpr uint32_t kMainMenuResourceId = 101;
 extern const std::array<MenuItem, kMenuItemCount> MainMenu;
-extern const MenuBar MainMenuBar;
+MenuBar LocalizedMenuBar();
 
 // The frame rate that the speed commands step (15..105); starts at 100,
 // although no cap is set until the first speed command.

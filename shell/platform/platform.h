@@ -56,6 +56,8 @@
 //   elsewhere.
 // - the resource id (MenuBar::resourceId): the menu resource that the Win32
 //   backend loads; the others build the menu from MenuBar::items.
+// - the text id of PlatformLocalizedText: the string's id in the Win32
+//   string table; the others look the text up by its own wording.
 // - the default placement (kDefaultPlacement): Win32's CW_USEDEFAULT,
 //   asking the window system to place and size the window.
 // - the virtual-key numbering (VirtualKey): Win32's VK_* codes, which the
@@ -159,6 +161,18 @@ void PlatformNotify(NoticeKind kind, const char* text);
 // read best in short lines), false when it prints to a console. Works before
 // PlatformOpen.
 bool PlatformNotifiesInBoxes();
+
+// The program's own text `ownText` (UTF-8) in the user's language, from the
+// platform's message catalog, or `ownText` itself where the catalog has no
+// translation for it. `textId` names the text in the program's resources: a
+// string of the Win32 string table (TextId, shell/text_ids.h), or a menu
+// item's id for the item's caption. The Win32 backend reads its string
+// table, and loads the menu resource, in the user's UI language; the FLTK
+// backend looks `ownText` up in gettext's catalogs (LANGUAGE, LC_ALL,
+// LC_MESSAGES, LANG); the offscreen backend in a table its caller fills; the
+// browser backend has no catalog.
+// The result lives as long as the process.
+const char* PlatformLocalizedText(uint32_t textId, const char* ownText);
 
 // A modal OK/Cancel question with no owner window and no icon, centred on
 // the screen. Cancel, Escape and closing the box answer Cancel. UTF-8 texts.

@@ -238,6 +238,41 @@ void OnMenuItem(Fl_Widget*, void* id) {
   SendInput(MessageKind::Command, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(id)));
 }
 
+// A menu bar whose captions shrink, down to a smallest size, until they fit
+// its width: translated captions may be longer than the program's own, and
+// FLTK cuts off what does not fit. (FLTK draws the items from 6 pixels in,
+// each 16 pixels wider than its caption.)
+class FittingMenuBar : public Fl_Menu_Bar {
+ public:
+  using Fl_Menu_Bar::Fl_Menu_Bar;
+
+  void resize(int x, int y, int width, int height) override {
+    Fl_Menu_Bar::resize(x, y, width, height);
+    FitCaptions();
+  }
+
+  void FitCaptions() {
+    for (int size = FL_NORMAL_SIZE; size >= kSmallestTextSize; --size) {
+      textsize(static_cast<Fl_Fontsize>(size));
+      if (CaptionsWidth() <= w()) return;
+    }
+  }
+
+ private:
+  static constexpr int kSmallestTextSize = 10;
+  static constexpr int kFirstItemX = 6;
+  static constexpr int kItemPadding = 16;
+
+  int CaptionsWidth() const {
+    int width = kFirstItemX;
+    for (const Fl_Menu_Item* item = menu(); item != nullptr && item->label() != nullptr;
+         item = item->next()) {
+      width += item->measure(nullptr, this) + kItemPadding;
+    }
+    return width;
+  }
+};
+
 std::vector<Fl_Menu_Item> BuildMenu(const MenuItem* items, int itemCount) {
   std::vector<Fl_Menu_Item> menu;
   for (int i = 0; i < itemCount; ++i) {
@@ -520,8 +555,9 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int, i
   top->copy_label(title);
   top->xclass(className);
   top->callback(OnWindowCallback);
-  auto* menuBar = new Fl_Menu_Bar(0, 0, clientWidth, kMenuBarHeight);
+  auto* menuBar = new FittingMenuBar(0, 0, clientWidth, kMenuBarHeight);
   menuBar->copy(BuildMenu(menu.items, menu.itemCount).data());
+  menuBar->FitCaptions();
   auto* view =
       new GlView(0, kMenuBarHeight, clientWidth, std::max(1, clientHeight - kMenuBarHeight));
   top->end();

@@ -93,6 +93,12 @@ void PlatformNotify(NoticeKind kind, const char* text) {
 
 bool PlatformNotifiesInBoxes() { return platform.notifiesInBoxes; }
 
+const char* PlatformLocalizedText(uint32_t textId, const char* ownText) {
+  platform.textsLookedUp[textId] = ownText;
+  const auto found = platform.translations.find(ownText);
+  return found == platform.translations.end() ? ownText : found->second.c_str();
+}
+
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
   platform.questions.push_back({text, caption});
   if (platform.onQuestion) platform.onQuestion();

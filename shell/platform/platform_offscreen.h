@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +54,11 @@ struct Platform {
   void* instance = nullptr;                   // as given to PlatformOpen
   WindowProcedure windowProcedure = nullptr;  // as given to PlatformOpen
   std::vector<std::pair<NoticeKind, std::string>> notices;
+  // Message catalog: PlatformLocalizedText answers the translation of the
+  // own text, or the own text where there is none (the default: no
+  // translations), and notes each text id looked up with its own text.
+  std::map<std::string, std::string> translations;
+  std::map<uint32_t, std::string> textsLookedUp;
   bool notifiesInBoxes = false;  // what PlatformNotifiesInBoxes answers
   QuestionAnswer answer = QuestionAnswer::Cancel;
   std::vector<ShownMessage> questions;

@@ -141,6 +141,10 @@ void PlatformNotify(NoticeKind kind, const char* text) { PageNotify(static_cast<
 // The page shows notices in lines of its own, in a proportional font.
 bool PlatformNotifiesInBoxes() { return true; }
 
+// The browser build carries no message catalogs: the page shows the
+// program's own texts.
+const char* PlatformLocalizedText(uint32_t, const char* ownText) { return ownText; }
+
 // The browser's start asks through web::AskOkCancel, before the program
 // starts; a question asked while it runs gets the browser's own blocking box.
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {

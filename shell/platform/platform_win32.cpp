@@ -11,7 +11,10 @@
 //   device context (the program never selects one), not the embedded 6x13
 //   font.
 // - The framed window's menu bar is loaded from the program's resources
-//   (menu 101, MenuBar::resourceId); MenuBar::items is not read.
+//   (menu 101, MenuBar::resourceId); MenuBar::items is not read. The menu
+//   and the translated texts (the string table) come in the user's UI
+//   language where the program has resources in it (or in another variant
+//   of the language: Chinese (Simplified) for any Chinese), else in English.
 // - The show command, the instance and the default placement are Win32's
 //   own, used as given. Key codes are the virtual-key codes themselves.
 // - The framed window's size is taken at 96 dpi and scaled to its monitor's
@@ -21,7 +24,7 @@
 //   as it opens, since Windows centres a box on the monitor.
 //
 // Needs: USER32, GDI32, OPENGL32 and WINMM (the timer resolution of waits),
-// and the menu resource linked into the program (ui/pathwick.rc).
+// and the menu and string resources linked into the program (ui/pathwick.rc).
 //
 // The program's window procedure sees WindowMessage values; the Win32 window
 // procedure below turns the messages it acts on into them and leaves
@@ -34,6 +37,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -188,6 +192,68 @@ LRESULT CALLBACK Win32WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }
+}
+
+// The resource languages the program may show, best first: the user's UI
+// language itself, another variant of it, US English, any other.
+struct LanguageChoice {
+  LANGID wanted;
+  LANGID best;
+  int rank;  // -1 while none is found
+};
+
+constexpr LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+int LanguageRank(LANGID language, LANGID wanted) {
+  if (language == wanted) return 3;
+  if (PRIMARYLANGID(language) == PRIMARYLANGID(wanted)) return 2;
+  return language == kEnglish ? 1 : 0;
+}
+
+BOOL CALLBACK RankLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR param) {
+  auto* choice = reinterpret_cast<LanguageChoice*>(param);
+  const int rank = LanguageRank(language, choice->wanted);
+  if (rank > choice->rank) *choice = LanguageChoice{choice->wanted, language, rank};
+  return TRUE;
+}
+
+// The data of resource `name` of `type` in the language that suits the user
+// best (LanguageChoice), or null when the program has no such resource.
+// Windows' own choice (LoadMenu, LoadString) goes by the thread's language
+// and falls back on the neutral one; the program picks itself.
+const void* LocalizedResource(LPCSTR type, LPCSTR name, DWORD* size) {
+  LanguageChoice choice{GetUserDefaultUILanguage(), 0, -1};
+  EnumResourceLanguagesA(Program.instance, type, name, RankLanguage,
+                         reinterpret_cast<LONG_PTR>(&choice));
+  if (choice.rank < 0) return nullptr;
+  const HRSRC found = FindResourceExA(Program.instance, type, name, choice.best);
+  const HGLOBAL loaded = found != nullptr ? LoadResource(Program.instance, found) : nullptr;
+  if (loaded == nullptr) return nullptr;
+  *size = SizeofResource(Program.instance, found);
+  return LockResource(loaded);
+}
+
+HMENU LoadLocalizedMenu(uint32_t id) {
+  DWORD size = 0;
+  const void* menu = LocalizedResource(RT_MENU, MAKEINTRESOURCEA(id), &size);
+  return menu != nullptr ? LoadMenuIndirectW(menu) : nullptr;
+}
+
+// String `id` of the string table, UTF-8; empty when there is none. The
+// table is stored in blocks of 16 strings, block id / 16 + 1 holding string
+// id; each string is its length in UTF-16 units, then the units.
+std::string LoadLocalizedString(uint32_t id) {
+  constexpr uint32_t kStringsPerBlock = 16;
+  DWORD size = 0;
+  const auto* units = static_cast<const WCHAR*>(
+      LocalizedResource(RT_STRING, MAKEINTRESOURCEA(id / kStringsPerBlock + 1), &size));
+  if (units == nullptr) return "";
+  const WCHAR* end = units + size / sizeof(WCHAR);
+  for (uint32_t skip = id % kStringsPerBlock; skip > 0 && units < end; --skip) {
+    units += 1 + *units;
+  }
+  if (units >= end || *units == 0 || units + 1 + *units > end) return "";
+  return Utf8FromWide(std::wstring(units + 1, *units).c_str());
 }
 
 // Both creators register the class themselves; only one runs per process.
@@ -510,6 +576,13 @@ void PlatformNotify(NoticeKind kind, const char* text) {
 
 bool PlatformNotifiesInBoxes() { return true; }
 
+const char* PlatformLocalizedText(uint32_t textId, const char* ownText) {
+  static std::map<uint32_t, std::string> loaded;  // the strings read so far, by id
+  auto found = loaded.find(textId);
+  if (found == loaded.end()) found = loaded.emplace(textId, LoadLocalizedString(textId)).first;
+  return found->second.empty() ? ownText : found->second.c_str();
+}
+
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
   const int answer = ShowBox(nullptr, text, caption, MB_OKCANCEL);
   return answer == IDCANCEL ? QuestionAnswer::Cancel : QuestionAnswer::Ok;
@@ -532,7 +605,7 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int sh
                                 int y, int width, int height, const MenuBar& menu) {
   RegisterWindowClass(className);
   AppWindow.framed = true;
-  const HMENU menuBar = LoadMenuA(Program.instance, MAKEINTRESOURCEA(menu.resourceId));
+  const HMENU menuBar = LoadLocalizedMenu(menu.resourceId);
   const HWND window = CreateWindowExA(0, className, title, WS_OVERLAPPEDWINDOW, x, y, width, height,
                                       nullptr, menuBar, Program.instance, nullptr);
   // A menu is freed with the window it is attached to; this one never was.

@@ -25,9 +25,10 @@ import tempfile
 import time
 import unittest
 
-from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, MAP_FILE, NEW_EXIT,
-                      OPEN_CELL, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
-                      TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
+from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, LANGUAGES,
+                      MAP_FILE, NEW_EXIT, OPEN_CELL, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE,
+                      SCREEN, SETTLE, TEXTURE_FILE, TILING_MANAGERS, TIMEOUT, TITLE,
+                      TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL,
                       WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
                       SharedEditTests, SharedStudyTests, assert_box_centred, box_outline, cells_with, click,
                       edit_files, file_text, focused_window, geometry, outer_frame, press,
@@ -90,10 +91,12 @@ class PathwickTest(ProgramTest):
 
     WINDOW_CLASSES = "^(PathwickClass|FLTK)$"
 
-    def start(self, *arguments, missing=(), map_codes=None, workdir=None, stderr=None):
+    def start(self, *arguments, missing=(), map_codes=None, workdir=None, stderr=None,
+              locale=None):
         """Starts the program in `workdir` (a new scratch folder by default)
         with copies of the data files but those `missing`; `map_codes` (100
-        cell codes, row 0 first) replaces the shipped map."""
+        cell codes, row 0 first) replaces the shipped map; `locale` (LANG)
+        replaces the C locale."""
         if workdir is None:
             workdir = tempfile.mkdtemp(prefix="pathwick-e2e-")
             self.addCleanup(shutil.rmtree, workdir, True)
@@ -104,13 +107,18 @@ class PathwickTest(ProgramTest):
         if map_codes is not None:
             with open(os.path.join(workdir, MAP_FILE), "w") as stream:
                 stream.write(" ".join(map(str, map_codes)))
-        super().start([PATHWICK, *arguments], workdir, DISPLAY_ENV, stderr=stderr)
+        env = dict(DISPLAY_ENV, LANG=locale) if locale else DISPLAY_ENV
+        super().start([PATHWICK, *arguments], workdir, env, stderr=stderr)
+
+    def main_menu_band(self, window):
+        """The menu bar, inside its edges: it lies between the window's top
+        and the drawing area."""
+        x, y, width, _ = geometry(window)
+        return x + 3, y + 3, x + width - 3, self.scene.y - 3
 
     def main_menu_items(self, window):
-        """Centres of the menu bar's captions: the bar lies between the
-        window's top and the drawing area."""
-        x, y, width, _ = geometry(window)
-        return self.menu_items((x + 3, y + 3, x + width - 3, self.scene.y - 3))
+        """Centres of the menu bar's captions."""
+        return self.menu_items(self.main_menu_band(window))
 
 
 class FramedWindowTest(PathwickTest):
@@ -180,6 +188,32 @@ class QuestionTest(PathwickTest):
         self.main_window()
         press("Escape")
         self.assert_exits_with_1()
+
+
+class LanguageTest(PathwickTest):
+    def test_question_menu_and_about_box_speak_the_locales_language(self):
+        # The boxes' texts are FLTK's drawing, but their captions are the
+        # windows' names; the menu's captions show in their widths: the
+        # Chinese ones are two characters each, of the English ones "Full
+        # speed" is much wider than "Exit".
+        for locale, texts in LANGUAGES.items():
+            with self.subTest(locale):
+                self.start(locale=locale)
+                self.answer_question("Escape", caption=texts.question_caption)
+                window = self.main_window()
+                captions = self.menu_captions(self.main_menu_band(window))
+                self.assertEqual(len(captions), len(texts.menu))
+                widths = [last - first + 1 for first, last in captions]
+                if locale.startswith("zh"):
+                    self.assertLessEqual(max(widths) - min(widths), 2, widths)
+                else:
+                    self.assertGreater(widths[7], 2 * widths[6], widths)
+                click(*self.main_menu_items(window)[ABOUT_ITEM])
+                self.focused_window_named(texts.about_caption)
+                press("Return")
+                wait_until(lambda: focused_window() == window, "the focus back after the About box")
+                press("Escape")
+                self.assert_exits_with_1()
 
 
 class FullScreenTest(PathwickTest):

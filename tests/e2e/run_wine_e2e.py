@@ -28,12 +28,13 @@ import tempfile
 import time
 import unittest
 
-from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, MAP_FILE, NEW_EXIT, OPENED_CELL,
-                      QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE, TIMEOUT, TITLE,
-                      TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, ProgramTest, Screenshot,
-                      SharedDataFileTests, SharedEditTests, SharedStudyTests, assert_centred, cells_with, click,
-                      edit_files, file_text, geometry, outer_frame, press, read_map,
-                      read_only_folder, start_display, wait_until)
+from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, LANGUAGES, MAP_FILE, NEW_EXIT,
+                      OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
+                      TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, ProgramTest,
+                      Screenshot, SharedDataFileTests, SharedEditTests, SharedStudyTests,
+                      assert_centred, cells_with, click, edit_files, file_text, focused_window,
+                      geometry, outer_frame, press, read_map, read_only_folder, start_display,
+                      wait_until)
 
 PATHWICK_EXE = ""
 DATA_DIR = ""
@@ -51,6 +52,7 @@ HELP_BOX_MAX_WIDTH = 420
 MENU_ITEM_COUNT = 8
 NOTICE_CAPTION = "Pathwick"  # the caption of help, error and warning boxes
 EXIT_ITEM = 6  # 退出, the seventh item
+ABOUT_ITEM = 5  # 关于, the sixth item
 SLOWEST_FPS = 15  # the frame rate at the lowest speed setting
 SPEED_RANGE_PRESSES = 18  # Up or Down presses across the whole range, 15 to 105
 SPEED_SPAN = 1.0  # seconds over which the arrow's speed is measured
@@ -184,14 +186,16 @@ class WinePathwickTest(ProgramTest):
     WINDOW_CLASSES = r"^pathwick\.exe$"
 
     def start(self, *arguments, missing=(), map_codes=None, map_file=MAP_FILE,
-              texture_file=TEXTURE_FILE, program=None, workdir=None):
+              texture_file=TEXTURE_FILE, program=None, workdir=None, locale=None):
         """Starts the program (`program`, by default the one under test) with
         copies of the data files but those `missing`;
         `map_codes` (100 cell codes, row 0 first) replaces the shipped map.
         The copies go to `map_file` and `texture_file`, paths in the
         program's working directory. Wine logs the text of every message
         box the program opens; box_texts() reads them. `workdir`, a
-        folder that holds the files already, replaces the scratch folder."""
+        folder that holds the files already, replaces the scratch folder;
+        `locale` replaces the Chinese one, and Wine logs the menu items too
+        (loaded_menu_captions() reads them)."""
         self.workdir = workdir
         if workdir is None:
             workdir = tempfile.mkdtemp(prefix="pathwick-wine-e2e-")
@@ -207,23 +211,35 @@ class WinePathwickTest(ProgramTest):
         if map_codes is not None:
             with open(os.path.join(workdir, map_file), "w") as stream:
                 stream.write(" ".join(map(str, map_codes)))
-        self.start_program(program or PATHWICK_EXE, workdir, *arguments)
+        self.start_program(program or PATHWICK_EXE, workdir, *arguments, locale=locale)
 
-    def start_program(self, program, workdir, *arguments):
+    def start_program(self, program, workdir, *arguments, locale=None):
         """Starts `program` (a path on this side) in `workdir`, logging the
-        text of every message box it opens in a scratch folder."""
+        text of every message box it opens in a scratch folder; in `locale`,
+        if given, with the menu items logged too."""
         logs = tempfile.mkdtemp(prefix="pathwick-wine-log-")
         self.addCleanup(shutil.rmtree, logs, True)
         self.wine_log = os.path.join(logs, "wine.log")
+        env = dict(WINE_ENV, WINEDEBUG="-all,+msgbox")
+        if locale:
+            env.update(LC_ALL=locale, WINEDEBUG="-all,+msgbox,+menu")
         with open(self.wine_log, "wb") as log:
-            super().start(["wine", program, *arguments], workdir,
-                          dict(WINE_ENV, WINEDEBUG="-all,+msgbox"), stderr=log)
+            super().start(["wine", program, *arguments], workdir, env, stderr=log)
+
+    def logged_strings(self, pattern):
+        """The strings of the Wine log that `pattern` quotes, decoded."""
+        with open(self.wine_log, encoding="ascii", errors="replace") as log:
+            return [decode_wine_string(quoted) for quoted in re.findall(pattern, log.read())]
 
     def box_texts(self):
         """The texts of the message boxes opened so far, as the program gave them."""
-        with open(self.wine_log, encoding="ascii", errors="replace") as log:
-            return [decode_wine_string(quoted) for quoted in
-                    re.findall(r':MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"', log.read())]
+        return self.logged_strings(r':MSGBOX_OnInit L"((?:[^"\\]|\\.)*)"')
+
+    def loaded_menu_captions(self):
+        """The captions of the program's menu items (ids 40001 to 40008) in
+        the order they were loaded."""
+        return self.logged_strings(
+            r'set_menu_item_info to: \{ ID=0x9c4[1-8], Text=L"((?:[^"\\]|\\.)*)"')
 
     def main_menu_items(self):
         """Centres of the menu bar's captions: the bar lies right above the drawing area."""
@@ -264,6 +280,24 @@ class QuestionTest(WinePathwickTest):
     @staticmethod
     def shipped_map():
         return read_map(os.path.join(DATA_DIR, MAP_FILE))
+
+
+class LanguageTest(WinePathwickTest):
+    def test_question_menu_and_about_box_speak_the_ui_language(self):
+        # Wine takes the user's UI language from the locale.
+        for locale, texts in LANGUAGES.items():
+            with self.subTest(locale):
+                self.start(locale=locale)
+                self.answer_question("Escape", caption=texts.question_caption)
+                window = self.main_window()
+                click(*self.main_menu_items()[ABOUT_ITEM])
+                self.focused_window_named(texts.about_caption)
+                press("Return")
+                wait_until(lambda: focused_window() == window, "the focus back after the About box")
+                press("Escape")
+                self.assert_exits_with_1()
+                self.assertEqual(self.box_texts(), [texts.question, texts.about])
+                self.assertEqual(self.loaded_menu_captions(), texts.menu)
 
 
 class CommandTest(WinePathwickTest):

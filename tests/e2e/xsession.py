@@ -23,6 +23,32 @@ SCREEN = (1024, 768)
 TITLE = "Pathwick --Demo Corvinder 2002-5-18"
 QUESTION_CAPTION = "迷宫DEMO"
 ABOUT_CAPTION = "迷宫搜索Demo"
+# The programs run in the C locale, which shows the program's own, Chinese,
+# texts, unless a test names another (LANGUAGES): LANG is set, and the
+# variables that would override it are dropped.
+DEFAULT_LOCALE = "C.UTF-8"
+
+
+class Texts:
+    """The texts of the question, the About box and the menu in one language."""
+
+    def __init__(self, question, question_caption, about, about_caption, menu):
+        self.question, self.question_caption = question, question_caption
+        self.about, self.about_caption, self.menu = about, about_caption, menu
+
+
+# A locale of each language the program has, with its texts: Chinese, the
+# program's own, and English (po/en.po, ui/pathwick.rc).
+LANGUAGES = {
+    "zh_CN.UTF-8": Texts("是否要工作在全屏模式?", QUESTION_CAPTION,
+                         "迷宫搜索Demo\n 用OpenGL加速\n\n   Orlanvey 2002-5-18", ABOUT_CAPTION,
+                         ["开始", "暂停", "继续", "加速", "减速", "关于", "退出", "全速"]),
+    "en_US.UTF-8": Texts("Run in full screen mode?", "Maze Demo",
+                         "Maze Search Demo\n Accelerated with OpenGL\n\n   Orlanvey 2002-5-18",
+                         "Maze Search Demo",
+                         ["Start", "Pause", "Resume", "Faster", "Slower", "About", "Exit",
+                          "Full speed"]),
+}
 MAP_FILE = "MazeMap.txt"
 TEXTURE_FILE = "Stone.BMP"
 
@@ -175,7 +201,9 @@ def start_display(home, add_cleanup=unittest.addModuleCleanup, window_manager="o
         number = read_display_number(read_end)
     finally:
         os.close(read_end)
-    DISPLAY_ENV.update(os.environ, DISPLAY=f":{number}", HOME=home)
+    DISPLAY_ENV.update(os.environ, DISPLAY=f":{number}", HOME=home, LANG=DEFAULT_LOCALE)
+    for name in ("LANGUAGE", "LC_ALL", "LC_MESSAGES"):
+        DISPLAY_ENV.pop(name, None)
     SESSION["shadows"] = window_manager in MANAGERS_WITH_SHADOWS
     if SESSION["shadows"]:
         paint_desktop(SHADOWED_DESKTOP)
@@ -490,8 +518,8 @@ class ProgramTest(unittest.TestCase):
         wait_until(lambda: focused_window() == window, f"the window '{name}' to take the focus")
         return window
 
-    def answer_question(self, *keys):
-        self.focused_window_named(QUESTION_CAPTION)
+    def answer_question(self, *keys, caption=QUESTION_CAPTION):
+        self.focused_window_named(caption)
         for key in keys:
             press(key)
 
@@ -503,8 +531,15 @@ class ProgramTest(unittest.TestCase):
         return window
 
     def menu_items(self, band):
-        """Centres of the menu bar's captions: runs of columns with dark text
-        pixels in `band`, a screen rectangle (x0, y0, x1, y1) inside the bar."""
+        """Centres of the menu bar's captions (menu_captions)."""
+        _, top, _, bottom = band
+        return [((first + last) // 2, (top + bottom) // 2)
+                for first, last in self.menu_captions(band)]
+
+    def menu_captions(self, band):
+        """The first and last screen column of each of the menu bar's
+        captions: runs of columns with dark text pixels in `band`, a screen
+        rectangle (x0, y0, x1, y1) inside the bar."""
         left, top, right, bottom = band
 
         def inked_columns():
@@ -514,7 +549,7 @@ class ProgramTest(unittest.TestCase):
             return inked if any(inked) else None
 
         captions = runs(wait_until(inked_columns, "the menu bar"), MENU_CAPTION_GAP)
-        return [(left + (first + last) // 2, (top + bottom) // 2) for first, last in captions]
+        return [(left + first, left + last) for first, last in captions]
 
     def assert_keys_start_pause_and_resume(self):
         """From a waiting explorer: Return starts the search, Shift pauses it
