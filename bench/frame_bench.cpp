@@ -11,7 +11,8 @@
 //     figure that carries over from run to run. The page faults per frame
 //     of either side do not depend on the load;
 //  2. how closely the frame loop's cap holds the rate it promises,
-//     1000 / interval, with a callback that does nothing but count.
+//     1000 / interval, with a callback that does nothing but count, and the
+//     processor time the wait for the cap takes.
 //
 // Usage: pathwick_bench [DATA_DIR]   (DATA_DIR holds MazeMap.txt and
 // Stone.BMP; by default the source tree's data folder)
@@ -293,11 +294,19 @@ int CountFrame(int /*fps*/) {
   return 0;
 }
 
+// The processor time (user and system) the process has used so far.
+double ProcessorSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 void ReportCap() {
   std::printf("Frame-rate cap: the frame loop with a counting callback, %.0f s each\n",
               std::chrono::duration<double>(kCapRunTime).count());
-  std::printf("%6s %12s %18s %18s %10s %12s\n", "rate", "interval ms", "promised 1000/ms",
-              "measured frames/s", "shown FPS", "longest ms");
+  std::printf("%6s %12s %18s %18s %10s %12s %8s %14s\n", "rate", "interval ms", "promised 1000/ms",
+              "measured frames/s", "shown FPS", "longest ms", "core %", "CPU us/frame");
   for (const int rate : {15, 100, 105}) {
     ResetProgramState();
     offscreen::Reset();
@@ -305,10 +314,14 @@ void ReportCap() {
     RenderingEnabled = 1;
     SetFrameRate(rate);
     capCount = FrameCount(kCapRunTime);
+    const Clock::time_point start = Clock::now();
+    const double startCpu = ProcessorSeconds();
     RunFrameLoop(CountFrame);
-    std::printf("%6d %12u %18.2f %18.2f %10d %12.1f\n", rate, FrameIntervalMs,
-                1000.0 / FrameIntervalMs, capCount.PerSecond(), CurrentFps,
-                capCount.longestGapMs());
+    const double cpu = ProcessorSeconds() - startCpu;
+    const double seconds = SecondsBetween(start, Clock::now());
+    std::printf("%6d %12u %18.2f %18.2f %10d %12.1f %8.1f %14.0f\n", rate, FrameIntervalMs,
+                1000.0 / FrameIntervalMs, capCount.PerSecond(), CurrentFps, capCount.longestGapMs(),
+                100 * cpu / seconds, 1e6 * cpu / (capCount.PerSecond() * seconds));
   }
   ResetProgramState();
   offscreen::Reset();

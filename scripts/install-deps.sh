@@ -61,7 +61,9 @@ WEB_PACKAGES="
 # Debian package, its menu entry and its AppStream metadata, and man, which
 # renders its man pages; headless Chromium, which the browser version's test
 # drives over the DevTools protocol from Node (the web set's; Debian's 18 will
-# do: the protocol goes over a pipe, with no WebSocket client).
+# do: the protocol goes over a pipe, with no WebSocket client); the X client
+# library for Python, with which the frame-rate cap's benchmark counts the
+# program's frames at the X server.
 # The English locale runs the program and the Wine one in English.
 TEST_PACKAGES="
   libgtest-dev
@@ -98,6 +100,7 @@ TEST_PACKAGES="
   desktop-file-utils
   appstream
   chromium-headless-shell
+  python3-xlib
 "
 TEST_LOCALES="zh_CN.UTF-8 en_US.UTF-8"
 

@@ -104,6 +104,7 @@ void EndApplication() {
 
 int RunApplication(const LaunchOptions& options) {
   if (!StartApplication(options)) return kExitCode;
+  if (options.gentle) Gentle = GentlePacing{true, PlatformSyncSwapsToRefresh()};
   // Loop until the window is destroyed.
   RunFrameLoop(options.frame);
   EndApplication();

@@ -32,6 +32,8 @@ struct LaunchOptions {
   FrameCallback frame = DrawFrame;
   // Clicks edit the maze and write it to `mapFile` (--edit).
   bool edit = false;
+  // Gentle pacing (--gentle): see GentlePacing.
+  bool gentle = false;
 };
 
 // The full-screen question at start and its caption (UTF-8).

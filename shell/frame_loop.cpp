@@ -6,10 +6,22 @@ namespace {
 
 constexpr uint32_t kMeasuringWindowMs = 1000;
 
+// The end of a wait for a frame that spins on the clock instead of sleeping.
+// A sleep can end a little late and the clock counts whole milliseconds, so
+// the sleep ends this much before the frame is due and the spin finds the
+// due millisecond itself.
+constexpr uint32_t kSpinMs = 2;
+
+// The refresh rate that gentle pacing assumes when the swaps do not wait for
+// the display.
+constexpr uint32_t kAssumedRefreshHz = 60;
+
+bool PacedToAssumedRefresh() { return Gentle.on && !Gentle.swapsFollowRefresh; }
+
 }  // namespace
 
 FrameLoop::FrameLoop(FrameCallback callback)
-    : callback_(callback), windowStart_(PlatformTickCount()) {}
+    : callback_(callback), windowStart_(PlatformTickCount()), previousStart_(windowStart_) {}
 
 bool FrameLoop::ServeEvents(int* exitCode) {
   while (PlatformEventPending()) {
@@ -19,33 +31,58 @@ bool FrameLoop::ServeEvents(int* exitCode) {
 }
 
 bool FrameLoop::FrameDue() const {
-  return FrameRateCapped == 0 || PlatformTickCount() - windowStart_ >= FrameIntervalMs;
+  if (FrameRateCapped != 0) return PlatformTickCount() - windowStart_ >= FrameIntervalMs;
+  return !PacedToAssumedRefresh() || PlatformTickCount() - previousStart_ >= RefreshWaitMs();
 }
 
-void FrameLoop::RunFrame() {
-  if (FrameRateCapped != 0) {
-    PaceCappedFrame();
-  } else {
-    CountUncappedFrame();
-  }
+bool FrameLoop::RunFrame() {
+  if (!(FrameRateCapped != 0 ? PaceCappedFrame() : PaceUncappedFrame())) return false;
   if (callback_ != nullptr) callback_(CurrentFps);
+  return true;
 }
 
-void FrameLoop::PaceCappedFrame() {
-  uint32_t now = PlatformTickCount();
-  uint32_t elapsed = now - windowStart_;
-  // FrameIntervalMs is read anew on every pass.
-  while (elapsed < FrameIntervalMs) {
-    now = PlatformTickCount();
-    elapsed = now - windowStart_;
+// Reads the clock until `wait` ms have passed since `since` (an unsigned
+// difference, so the counter may wrap), sleeping while more than kSpinMs
+// remain; `now` is the last tick read. False when an event ended a sleep.
+bool FrameLoop::WaitUntil(uint32_t since, uint32_t wait, uint32_t* now) const {
+  *now = PlatformTickCount();
+  while (*now - since < wait) {
+    const uint32_t remaining = wait - (*now - since);
+    if (remaining > kSpinMs && PlatformWaitEventTimeout(remaining - kSpinMs)) return false;
+    *now = PlatformTickCount();
   }
-  // SetFrameRate keeps the interval at 1 ms or more, so elapsed is never 0.
-  CurrentFps = static_cast<int>(1000u / elapsed);
-  windowStart_ = now;
+  return true;
 }
 
-void FrameLoop::CountUncappedFrame() {
-  const uint32_t now = PlatformTickCount();
+bool FrameLoop::PaceCappedFrame() {
+  uint32_t now = 0;
+  if (!WaitUntil(windowStart_, FrameIntervalMs, &now)) return false;
+  // SetFrameRate keeps the interval at 1 ms or more, so elapsed is never 0.
+  CurrentFps = static_cast<int>(1000u / (now - windowStart_));
+  windowStart_ = now;
+  previousStart_ = now;
+  return true;
+}
+
+// The length of the next of the assumed refresh rate's slots of a second.
+uint32_t FrameLoop::RefreshWaitMs() const {
+  return (refreshSlot_ + 1) * 1000 / kAssumedRefreshHz - refreshSlot_ * 1000 / kAssumedRefreshHz;
+}
+
+bool FrameLoop::PaceUncappedFrame() {
+  uint32_t now = 0;
+  if (PacedToAssumedRefresh()) {
+    if (!WaitUntil(previousStart_, RefreshWaitMs(), &now)) return false;
+    refreshSlot_ = (refreshSlot_ + 1) % kAssumedRefreshHz;
+  } else {
+    now = PlatformTickCount();
+  }
+  CountUncappedFrame(now);
+  previousStart_ = now;
+  return true;
+}
+
+void FrameLoop::CountUncappedFrame(uint32_t now) {
   const uint32_t elapsed = now - windowStart_;
   if (elapsed <= kMeasuringWindowMs) {
     ++frameCount_;
@@ -67,7 +104,13 @@ int RunFrameLoop(FrameCallback callback) {
       PlatformWaitEvent();
       continue;
     }
-    loop.RunFrame();
+    if (Gentle.on && !PlatformWindowOnScreen()) {
+      PlatformWaitEvent();
+      // The time off screen is no frame's: the next frame measures afresh.
+      loop = FrameLoop(callback);
+      continue;
+    }
+    loop.RunFrame();  // when an event cut its wait short, the next pass serves it
   }
 }
 

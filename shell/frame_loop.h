@@ -17,6 +17,18 @@ extern int FrameRateCapped;
 // Shortest time from one frame's start to the next while capped.
 extern uint32_t FrameIntervalMs;
 
+// Gentle pacing (--gentle), for laptops. Uncapped frames follow the
+// display's refresh: the buffer swaps wait for it where the driver was asked
+// to (`swapsFollowRefresh`), else the loop paces them at 60 a second. While
+// the window is off screen (PlatformWindowOnScreen), no frame runs and
+// RunFrameLoop blocks on events; it measures the figure afresh once the
+// window shows again. Capped frames are paced as always. Off unless set.
+struct GentlePacing {
+  bool on = false;
+  bool swapsFollowRefresh = false;
+};
+extern GentlePacing Gentle;
+
 // The loop's parts, for RunFrameLoop and for a platform that cannot block,
 // such as a browser, whose backend runs them once per display refresh
 // instead of in a loop of its own: ServeEvents, then RunFrame when rendering
@@ -31,24 +43,37 @@ class FrameLoop {
   bool ServeEvents(int* exitCode);
 
   // Whether a frame may start now: capped, once the interval has passed
-  // since the previous frame started; uncapped, always.
+  // since the previous frame started; uncapped, always (under gentle pacing
+  // without refresh-synced swaps, once the frame's refresh slot has come).
   bool FrameDue() const;
 
-  // Runs one frame: capped, busy-waits for whatever part of the interval has
-  // not passed (no events are served meanwhile) and publishes 1000 / period;
-  // uncapped, counts the frame in the current measuring window. Then calls
-  // the callback, if any, with the figure.
-  void RunFrame();
+  // Runs one frame: capped, waits for whatever part of the interval has not
+  // passed and publishes 1000 / period; uncapped, counts the frame in the
+  // current measuring window. Then calls the callback, if any, with the
+  // figure. The wait sleeps, woken by any event, until 2 ms before the frame
+  // is due, and spins on the clock for the rest, so the frame starts on the
+  // tick a wait that only spun would give it. False, with no frame run, when
+  // an event came during the wait: it is to be served first, and the frame
+  // run anew.
+  bool RunFrame();
 
  private:
-  void PaceCappedFrame();
-  void CountUncappedFrame();
+  bool PaceCappedFrame();
+  bool PaceUncappedFrame();
+  void CountUncappedFrame(uint32_t now);
+  bool WaitUntil(uint32_t since, uint32_t wait, uint32_t* now) const;
+  uint32_t RefreshWaitMs() const;
 
   FrameCallback callback_;
   // The loop entry, then the last frame that closed a measuring window
   // (uncapped) or the last capped frame.
   uint32_t windowStart_;
   uint32_t frameCount_ = 0;  // uncapped frames in the current window
+  // Under gentle pacing without refresh-synced swaps: when the previous
+  // frame started, and which of the second's 60 slots comes next (their
+  // lengths of 16 and 17 ms add up to exactly one second).
+  uint32_t previousStart_;
+  uint32_t refreshSlot_ = 0;
 };
 
 // Runs until the quit event and returns its exit code. `callback` may be

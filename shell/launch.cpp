@@ -23,6 +23,10 @@ const char kConsoleUsage[] =
     "                   left click turns a wall open, an open cell into an exit and\n"
     "                   an exit into a wall, a right click goes the other way; each\n"
     "                   click is saved to the map file at once (created if missing)\n"
+    "  --gentle         spare the processor and the battery: at full speed draw only\n"
+    "                   as often as the display refreshes (60 times a second where\n"
+    "                   that is not known), and draw nothing and pause the search\n"
+    "                   while the window is minimized or hidden\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
     "\n"
@@ -43,6 +47,9 @@ const char kBoxUsage[] =
     "--map FILE: read the maze from FILE\n"
     "--texture FILE: read the wall texture from FILE\n"
     "--edit: draw the maze with the mouse\n"
+    "--gentle: spare the processor: full speed\n"
+    "at the display's refresh rate, no drawing\n"
+    "while the window is minimized\n"
     "--help or /?: show this help\n"
     "--version: show the version\n"
     "\n"
@@ -125,6 +132,7 @@ ParseResult ParseArguments(int argc, const char* const* argv, LaunchOptions* opt
   commandLine.AddFlag("--windowed", [options] { options->window = WindowChoice::Framed; });
   commandLine.AddFlag("--fullscreen", [options] { options->window = WindowChoice::FullScreen; });
   commandLine.AddFlag("--edit", [options] { options->edit = true; });
+  commandLine.AddFlag("--gentle", [options] { options->gentle = true; });
   commandLine.AddValue("--map", [options](const std::string& file) {
     options->mapFile = file;
     options->mapFileNamed = true;

@@ -132,6 +132,34 @@ TEST_P(WindowChoiceTest, OpensTheChosenWindowRunsAndTearsDown) {
 INSTANTIATE_TEST_SUITE_P(StartUp, WindowChoiceTest, ::testing::ValuesIn(kWindowCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(ApplicationTest, GentleOptionAsksForRefreshSyncedSwapsWithTheContextCurrent) {
+  struct Case {
+    bool gentle;
+    bool offered;  // whether the driver offers a swap interval
+    bool synced;   // what the loop runs with
+  };
+  const Case cases[] = {{false, true, false}, {true, false, false}, {true, true, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "gentle " << c.gentle << ", offered " << c.offered);
+    Arrange();
+    offscreen::Platform& platform = offscreen::Get();
+    platform.tickStep = 1;  // frames paced at 60 a second wait for the clock
+    platform.offersSwapInterval = c.offered;
+    options_.gentle = c.gentle;
+    GentlePacing during;
+    platform.onSwap = [&] {
+      during = Gentle;
+      offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
+    };
+
+    EXPECT_EQ(RunApplication(options_), 1);
+
+    EXPECT_EQ(during.on, c.gentle);
+    EXPECT_EQ(during.swapsFollowRefresh, c.synced);
+    EXPECT_EQ(platform.swapsSynced, c.synced);
+  }
+}
+
 TEST_F(ApplicationTest, FramedWindowOfHeightZeroGetsThePlatformsPlacement) {
   offscreen::Platform& platform = offscreen::Get();
   EXPECT_EQ(CreateFramedWindow(kShowNormal, 10, 20, 300, 0, LocalizedMenuBar()), 1);

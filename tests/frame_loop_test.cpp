@@ -1,6 +1,6 @@
 // The frame loop against the offscreen platform: the frames-per-second figure
-// capped and uncapped, the busy wait of the cap, SetFrameRate, and the order
-// of events, frames and the quit event.
+// capped and uncapped, the wait of the cap (asleep, then spinning), gentle
+// pacing, SetFrameRate, and the order of events, frames and the quit event.
 #include "shell/frame_loop.h"
 
 #include <gtest/gtest.h>
@@ -147,6 +147,157 @@ TEST_F(FrameLoopTest, NullCallbackStillPacesAndMeasures) {
   EXPECT_EQ(RunFrameLoop(nullptr), 5);
 
   EXPECT_EQ(CurrentFps, 62);
+}
+
+// --- Waiting for a capped frame ------------------------------------------------
+
+// The tick each frame started at, read as the callback begins: the clock has
+// moved on by its step (1 ms) since the read that started the frame.
+std::vector<uint32_t> frameStarts;
+
+int RecordFrameStart(int fps) {
+  frameStarts.push_back(offscreen::Get().tick - 1);
+  return RecordFrame(fps);
+}
+
+struct WaitCase {
+  const char* name;
+  int rate;
+  uint32_t frameCost;  // ms of the clock that each frame takes
+  std::vector<uint32_t> starts;
+  std::vector<int> figures;
+};
+
+std::ostream& operator<<(std::ostream& out, const WaitCase& c) { return out << c.name; }
+
+// A clock that moves 1 ms a read, as a wait that only spins would see it:
+// such a wait lets a frame start exactly `interval` after the previous one,
+// or at once when the previous frame ran late. Entry at 0.
+const WaitCase kWaitCases[] = {
+    {"rate_15_on_time", 15, 0, {66, 132, 198}, {15, 15, 15}},
+    {"rate_15_frames_taking_20_ms", 15, 20, {66, 132, 198}, {15, 15, 15}},
+    {"rate_100_frames_taking_3_ms", 100, 3, {10, 20, 30}, {100, 100, 100}},
+    {"rate_105_on_time", 105, 0, {9, 18, 27}, {111, 111, 111}},
+    // Late frames do not wait: each starts when the one before has ended.
+    {"rate_100_frames_taking_25_ms", 100, 25, {10, 36, 62}, {100, 1000 / 26, 1000 / 26}},
+};
+
+class CappedWaitTest : public FrameLoopTest, public ::testing::WithParamInterface<WaitCase> {};
+
+TEST_P(CappedWaitTest, SleepsMostOfTheWaitAndStartsFramesWhenSpinningWould) {
+  const WaitCase& c = GetParam();
+  SetFrameRate(c.rate);
+  offscreen::Platform& platform = offscreen::Get();
+  platform.tickStep = 1;
+  frameStarts.clear();
+  record.stopAfter = static_cast<int>(c.starts.size());
+  record.afterFrame = [&](int) { platform.tick += c.frameCost; };
+
+  RunFrameLoop(RecordFrameStart);
+
+  EXPECT_EQ(frameStarts, c.starts);
+  EXPECT_EQ(record.figures, c.figures);
+  // The wait slept until 2 ms before the frame was due and spun for the
+  // rest: at most 4 reads of the clock a frame, after the loop entry's.
+  EXPECT_LE(platform.tickReads, 1 + 4 * static_cast<int>(c.starts.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Starts, CappedWaitTest, ::testing::ValuesIn(kWaitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FrameLoopTest, EventArrivingDuringTheWaitIsServedAtOnceAndTheFrameKeepsItsTime) {
+  SetFrameRate(15);
+  offscreen::Platform& platform = offscreen::Get();
+  platform.tickStep = 1;
+  frameStarts.clear();
+  std::vector<uint32_t> eventTicks;
+  // The first sleep is cut short by an event that arrives 30 ms into it.
+  platform.onWait = [&] {
+    if (platform.timedWaits.size() != 1) return;
+    platform.tick += 30;
+    platform.events.push_back([&] { eventTicks.push_back(platform.tick); });
+  };
+
+  RunFrameLoop(RecordFrameStart);
+
+  // Entry at 0, the frame's first read at 1, the sleep from 2, the event at
+  // 32 (not after the frame, as while a wait spun), the frame at 66.
+  EXPECT_EQ(eventTicks, std::vector<uint32_t>{32});
+  EXPECT_EQ(frameStarts, std::vector<uint32_t>{66});
+  EXPECT_EQ(record.figures, std::vector<int>{15});
+}
+
+// --- Gentle pacing ---------------------------------------------------------------
+
+TEST_F(FrameLoopTest, GentleUncappedFramesTakeSixtyRefreshSlotsASecond) {
+  Gentle = GentlePacing{true, false};
+  offscreen::Platform& platform = offscreen::Get();
+  platform.tickStep = 1;
+  frameStarts.clear();
+  record.stopAfter = 122;
+
+  RunFrameLoop(RecordFrameStart);
+
+  // Slots of 16, 17 and 17 ms: 60 frames a second, on the same ticks every second.
+  const std::vector<uint32_t> firstFour(frameStarts.begin(), frameStarts.begin() + 4);
+  EXPECT_EQ(firstFour, (std::vector<uint32_t>{16, 33, 50, 66}));
+  EXPECT_EQ(frameStarts[59], 1000u);
+  EXPECT_EQ(frameStarts[119], 2000u);
+  // The figure is counted as uncapped frames always are: the frame at 1016
+  // closes the first window of 60 frames.
+  EXPECT_EQ(record.figures[60], 60 * 1000 / 1016);
+}
+
+TEST_F(FrameLoopTest, GentleUncappedFramesRunBackToBackWhenSwapsFollowTheRefresh) {
+  Gentle = GentlePacing{true, true};
+  offscreen::Platform& platform = offscreen::Get();
+  platform.tickStep = 1;
+  frameStarts.clear();
+  record.stopAfter = 3;
+
+  RunFrameLoop(RecordFrameStart);
+
+  EXPECT_EQ(frameStarts, (std::vector<uint32_t>{1, 2, 3}));
+  EXPECT_TRUE(platform.timedWaits.empty());
+}
+
+TEST_F(FrameLoopTest, GentleLoopBlocksWhileTheWindowIsOffScreenAndMeasuresAfresh) {
+  struct Case {
+    bool gentle;
+    int waits;
+    std::vector<uint32_t> starts;
+    std::vector<int> figures;
+  };
+  // Off screen from the start; the loop wakes at 5000 to the event that shows
+  // the window again, and measures the cap from there.
+  const Case cases[] = {
+      {false, 0, {10, 20}, {100, 100}},
+      {true, 1, {5000 + 10, 5000 + 20}, {100, 100}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.gentle ? "gentle" : "not gentle");
+    ResetOpenedProgram();
+    record = FrameRecord();
+    frameStarts.clear();
+    RenderingEnabled = 1;
+    Gentle.on = c.gentle;
+    SetFrameRate(100);
+    offscreen::Platform& platform = offscreen::Get();
+    platform.tickStep = 1;
+    platform.onScreen = false;
+    platform.onWait = [&platform] {
+      if (platform.waits != 1 || !platform.timedWaits.empty()) return;
+      platform.tick = 5000;
+      platform.events.push_back([&platform] { platform.onScreen = true; });
+    };
+    record.stopAfter = 2;
+
+    RunFrameLoop(RecordFrameStart);
+
+    EXPECT_EQ(platform.waits, c.waits);
+    EXPECT_EQ(frameStarts, c.starts);
+    EXPECT_EQ(record.figures, c.figures);
+  }
 }
 
 // --- Driven once per display refresh --------------------------------------------

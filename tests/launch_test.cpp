@@ -39,6 +39,7 @@ TEST(ParseArgumentsTest, ReadsOptionsInEitherSpellingALaterOneWinning) {
     const char* mapFile;  // null: not named
     const char* textureFile;
     bool edit = false;
+    bool gentle = false;
   };
   const Case cases[] = {
       {{}, WindowChoice::Ask, nullptr, nullptr},
@@ -52,6 +53,7 @@ TEST(ParseArgumentsTest, ReadsOptionsInEitherSpellingALaterOneWinning) {
       // A value is the next argument, whatever it looks like.
       {{"--map", "--windowed", "--texture", "-"}, WindowChoice::Ask, "--windowed", "-"},
       {{"--edit", "--map=new.txt"}, WindowChoice::Ask, "new.txt", nullptr, true},
+      {{"--gentle", "--windowed"}, WindowChoice::Framed, nullptr, nullptr, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Joined(c.arguments));
@@ -67,6 +69,7 @@ TEST(ParseArgumentsTest, ReadsOptionsInEitherSpellingALaterOneWinning) {
     EXPECT_EQ(options.textureFile, c.textureFile ? c.textureFile : "Stone.BMP");
     EXPECT_EQ(options.textureFileNamed, c.textureFile != nullptr);
     EXPECT_EQ(options.edit, c.edit);
+    EXPECT_EQ(options.gentle, c.gentle);
   }
 }
 
@@ -96,6 +99,7 @@ TEST(ParseArgumentsTest, HelpVersionAndBadUsageSayInOneLineWhatIsWrong) {
       {{"--texture=", "t.bmp"}, ParseResult::Error, "option '--texture' needs a value"},
       {{"--windowed=yes"}, ParseResult::Error, "option '--windowed' takes no value"},
       {{"--edit=yes"}, ParseResult::Error, "option '--edit' takes no value"},
+      {{"--gentle=1"}, ParseResult::Error, "option '--gentle' takes no value"},
       {{"--bogus=1"}, ParseResult::Error, "unknown option '--bogus'"},
       {{"-w"}, ParseResult::Error, "unknown option '-w'"},
       {{"maze.txt"}, ParseResult::Error, "unexpected argument 'maze.txt'"},
@@ -143,7 +147,7 @@ TEST(UsageTextTest, BoxTextHasShortLinesWithEveryOptionOfTheConsoleTextOnALineOf
   }
 
   const std::vector<std::string> options = ConsoleOptions();
-  ASSERT_EQ(options.size(), 7u);
+  ASSERT_EQ(options.size(), 8u);
   for (const std::string& option : options) {
     SCOPED_TRACE(option);
     int linesNamingIt = 0;

@@ -32,6 +32,7 @@ struct Globals {
   uint32_t fontListBase;
   int renderingEnabled, currentFps, frameRateCapped;
   uint32_t frameIntervalMs;
+  bool gentle, swapsFollowRefresh;
   int speedSetting;
   bool mapWriteFailureReported;
   bool dragging;
@@ -49,6 +50,8 @@ Globals ReadGlobals() {
                  CurrentFps,
                  FrameRateCapped,
                  FrameIntervalMs,
+                 Gentle.on,
+                 Gentle.swapsFollowRefresh,
                  SpeedSetting,
                  MapWriteFailureReported,
                  Drag.has_value()};
@@ -73,6 +76,7 @@ void ChangeEveryGlobal() {
   CurrentFps = 60;
   FrameRateCapped = 1;
   FrameIntervalMs = 20;
+  Gentle = GentlePacing{true, true};
   SpeedSetting = 50;
   MapWriteFailureReported = true;
   KnownMapFile = MapFileVersion{true, "1 9\n"};
@@ -108,6 +112,8 @@ TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
   EXPECT_EQ(now.currentFps, kAtStart.currentFps);
   EXPECT_EQ(now.frameRateCapped, kAtStart.frameRateCapped);
   EXPECT_EQ(now.frameIntervalMs, kAtStart.frameIntervalMs);
+  EXPECT_EQ(now.gentle, kAtStart.gentle);
+  EXPECT_EQ(now.swapsFollowRefresh, kAtStart.swapsFollowRefresh);
   EXPECT_EQ(now.speedSetting, kAtStart.speedSetting);
   EXPECT_EQ(now.mapWriteFailureReported, kAtStart.mapWriteFailureReported);
   // Not constant-initialised, so not read before the tests: they start empty.

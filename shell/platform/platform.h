@@ -243,3 +243,20 @@ bool PlatformDispatchEvent(int* exitCode);
 
 // Blocks until an event is waiting.
 void PlatformWaitEvent();
+
+// Blocks until an event is waiting or `timeoutMs` milliseconds have passed,
+// whichever comes first; true when an event is waiting. The wait may end a
+// little late, by the scheduler's latency, but never early without an event.
+bool PlatformWaitEventTimeout(uint32_t timeoutMs);
+
+// Asks the driver to show every swapped frame at the display's next refresh
+// and no sooner (a swap interval of 1), so that drawing as fast as possible
+// draws at the refresh rate. Needs the current context. False when the
+// driver offers no way to ask; nothing changes then.
+bool PlatformSyncSwapsToRefresh();
+
+// False while nothing drawn in the window could be seen: the window is
+// minimized, or (where the window system tells) entirely covered by other
+// windows. The change arrives as an event, so a loop that blocks in
+// PlatformWaitEvent while it is false wakes when the window shows again.
+bool PlatformWindowOnScreen();

@@ -62,6 +62,7 @@
 
 #include "shell/platform/app_icon.h"
 #include "shell/platform/boxes_fltk.h"
+#include "shell/platform/extension_list.h"
 #include "shell/platform/fixed_font.h"
 #include "shell/platform/platform.h"
 #include "shell/platform/x11_window_manager.h"
@@ -463,6 +464,36 @@ void SetWindowIcons() {
   Fl_Window::default_icons(icons.data(), static_cast<int>(icons.size()));
 }
 
+// Whether anything drawn in the window can be seen. A window manager unmaps
+// a minimized window; the X server tells when the drawing area is entirely
+// covered by other windows (under a compositing manager it never is).
+struct Sight {
+  bool mapped = true;
+  bool covered = false;
+};
+
+Sight WindowSight;
+
+// Has the X server report what FollowSight follows, for a window just shown.
+void WatchSight() {
+  WindowSight = Sight{};
+  SelectMoreInput(fl_xid(AppWindow.top), StructureNotifyMask);
+  SelectMoreInput(fl_xid(AppWindow.view), VisibilityChangeMask);
+}
+
+void FollowSight(const XEvent& event) {
+  if (!IsLive()) return;
+  if (event.type == VisibilityNotify && event.xvisibility.window == fl_xid(AppWindow.view)) {
+    WindowSight.covered = event.xvisibility.state == VisibilityFullyObscured;
+  } else if (event.type == UnmapNotify && event.xunmap.window == fl_xid(AppWindow.top)) {
+    WindowSight.mapped = false;
+  } else if (event.type == MapNotify && event.xmap.window == fl_xid(AppWindow.top)) {
+    WindowSight.mapped = true;
+  }
+}
+
+bool EventWaiting() { return Quit.posted || XPending(fl_display) > 0; }
+
 }  // namespace
 
 bool PlatformOpen(const PlatformSetup& setup, const char** error) {
@@ -530,6 +561,7 @@ bool PlatformCreateFullScreenWindow(const char* className, const char* title, in
   WatchActiveWindow();
   AskForFullScreen(xid);
   Activate();
+  WatchSight();
   Send(MessageKind::Size);
   return true;
 }
@@ -569,6 +601,7 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int, i
   FocusWithoutWindowManager(fl_xid(top));
   Fl::focus(view);
   if (!placedByWindowManager) FitFrameTo(top, AwaitFrameExtents(fl_xid(top)), x, y, width, height);
+  WatchSight();
   Send(MessageKind::Size);
   return true;
 }
@@ -638,7 +671,7 @@ uint32_t PlatformTickCount() {
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-bool PlatformEventPending() { return Quit.posted || XPending(fl_display) > 0; }
+bool PlatformEventPending() { return EventWaiting(); }
 
 // FLTK holds a pointer move back, to merge it with the moves behind it, and
 // sends it from Fl::wait, which this loop never runs: a move with the left
@@ -662,6 +695,7 @@ bool PlatformDispatchEvent(int* exitCode) {
   XNextEvent(fl_display, &event);
   // fl_handle passes no event to the system handlers.
   FollowWindowManager(event);
+  FollowSight(event);
   fl_handle(event);
   SendHeldBackDrag(event);
   // Redraw the widgets the event changed, such as the menu bar, and free
@@ -672,8 +706,41 @@ bool PlatformDispatchEvent(int* exitCode) {
 }
 
 void PlatformWaitEvent() {
-  while (!Quit.posted && XPending(fl_display) == 0) {
+  while (!EventWaiting()) {
     pollfd connection{ConnectionNumber(fl_display), POLLIN, 0};
     poll(&connection, 1, -1);
   }
 }
+
+bool PlatformWaitEventTimeout(uint32_t timeoutMs) {
+  if (EventWaiting()) return true;
+  // Data on the connection need not be an event (XPending reads it and
+  // says): the caller then reads the clock and waits for the rest.
+  pollfd connection{ConnectionNumber(fl_display), POLLIN, 0};
+  poll(&connection, 1, static_cast<int>(timeoutMs));
+  return EventWaiting();
+}
+
+bool PlatformSyncSwapsToRefresh() {
+  if (!IsLive() || !HasContext()) return false;
+  const char* extensions = glXQueryExtensionsString(fl_display, fl_screen);
+  const auto address = [](const char* name) {
+    return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
+  };
+  if (ListsExtension(extensions, "GLX_EXT_swap_control")) {
+    const auto setInterval =
+        reinterpret_cast<PFNGLXSWAPINTERVALEXTPROC>(address("glXSwapIntervalEXT"));
+    if (setInterval != nullptr) {
+      setInterval(fl_display, fl_xid(AppWindow.view), 1);
+      return true;
+    }
+  }
+  if (ListsExtension(extensions, "GLX_MESA_swap_control")) {
+    const auto setInterval =
+        reinterpret_cast<PFNGLXSWAPINTERVALMESAPROC>(address("glXSwapIntervalMESA"));
+    if (setInterval != nullptr) return setInterval(1) == 0;
+  }
+  return false;
+}
+
+bool PlatformWindowOnScreen() { return !IsLive() || (WindowSight.mapped && !WindowSight.covered); }

@@ -3,6 +3,7 @@
 #include <GL/osmesa.h>
 
 #include <chrono>
+#include <thread>
 
 #include "shell/platform/fixed_font.h"
 
@@ -224,5 +225,27 @@ bool PlatformDispatchEvent(int* exitCode) {
 
 void PlatformWaitEvent() {
   ++platform.waits;
+  if (platform.onWait) platform.onWait();
   if (platform.events.empty() && !platform.quitPosted) PlatformPostQuit(99);
 }
+
+bool PlatformWaitEventTimeout(uint32_t timeoutMs) {
+  platform.timedWaits.push_back(timeoutMs);
+  if (platform.onWait) platform.onWait();
+  if (PlatformEventPending()) return true;
+  // Nothing else can queue an event meanwhile: the caller's thread is this one.
+  if (platform.realClock) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+  } else {
+    platform.tick += timeoutMs;
+  }
+  return false;
+}
+
+bool PlatformSyncSwapsToRefresh() {
+  // The swap interval belongs to the current context.
+  platform.swapsSynced = platform.offersSwapInterval && platform.contextCurrent;
+  return platform.swapsSynced;
+}
+
+bool PlatformWindowOnScreen() { return platform.onScreen; }

@@ -42,6 +42,13 @@ struct Platform {
   // Events still to dispatch before the posted quit event.
   size_t eventsBeforeQuit = 0;
   int waits = 0;  // PlatformWaitEvent calls; with an empty queue a wait posts quit 99
+  // PlatformWaitEventTimeout: the timeout of every call, in order. A timed
+  // wait with no event waiting moves the clock on by its timeout (with
+  // `realClock`, it sleeps that long).
+  std::vector<uint32_t> timedWaits;
+  // Runs at the start of every wait, timed or not, and may queue the event
+  // that "arrives" during it.
+  std::function<void()> onWait;
 
   bool displayAvailable = true;
   void* instance = nullptr;                   // as given to PlatformOpen
@@ -77,6 +84,12 @@ struct Platform {
   bool contextFails = false;
   bool contextCurrent = false;
   int swaps = 0;
+  // Whether the driver offers a swap interval, and whether
+  // PlatformSyncSwapsToRefresh set it (which needs the current context).
+  bool offersSwapInterval = false;
+  bool swapsSynced = false;
+  // What PlatformWindowOnScreen answers.
+  bool onScreen = true;
   std::function<void()> onSwap;
 };
 

@@ -247,3 +247,13 @@ bool PlatformDispatchEvent(int* exitCode) {
 // Events come from the browser between two animation frames, never while
 // the program runs; the browser's start never waits here.
 void PlatformWaitEvent() {}
+
+// The browser calls the frame loop's parts once per animation frame and runs
+// a frame only when it is due, so nothing ever waits for a frame here.
+bool PlatformWaitEventTimeout(uint32_t) { return PlatformEventPending(); }
+
+// Animation frames already follow the display's refresh.
+bool PlatformSyncSwapsToRefresh() { return true; }
+
+// A hidden page gets no animation frames: the browser stops drawing itself.
+bool PlatformWindowOnScreen() { return true; }

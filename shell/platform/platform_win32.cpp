@@ -23,14 +23,16 @@
 //   Chinese texts need no code page; the About box is moved over the window
 //   as it opens, since Windows centres a box on the monitor.
 //
-// Needs: USER32, GDI32 and OPENGL32, and the menu and string resources
-// linked into the program (ui/pathwick.rc).
+// Needs: USER32, GDI32, OPENGL32 and WINMM (the timer resolution of waits),
+// and the menu and string resources linked into the program (ui/pathwick.rc).
 //
 // The program's window procedure sees WindowMessage values; the Win32 window
 // procedure below turns the messages it acts on into them and leaves
 // every other message (painting, system keys, the menu's own keys, other
 // mouse buttons) to the default procedure.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <mmsystem.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -41,6 +43,7 @@
 
 #include "shell/file_names.h"
 #include "shell/gl.h"
+#include "shell/platform/extension_list.h"
 #include "shell/platform/platform.h"
 
 static_assert(kDefaultPlacement == CW_USEDEFAULT, "the seam's default placement is Win32's");
@@ -683,3 +686,52 @@ bool PlatformDispatchEvent(int* exitCode) {
 }
 
 void PlatformWaitEvent() { WaitMessage(); }
+
+bool PlatformWaitEventTimeout(uint32_t timeoutMs) {
+  // Timed waits end on the system's timer tick, 15.6 ms by default: at 1 ms
+  // they end close to their time. Asked for the wait only, since a finer
+  // timer costs power while it is set.
+  timeBeginPeriod(1);
+  // MWMO_INPUTAVAILABLE: also messages that were already seen (by the loop's
+  // PeekMessage) but not taken end the wait at once.
+  const DWORD result =
+      MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  timeEndPeriod(1);
+  return result == WAIT_OBJECT_0;
+}
+
+bool PlatformSyncSwapsToRefresh() {
+  if (wglGetCurrentContext() == nullptr) return false;
+  // The WGL extensions are listed by wglGetExtensionsStringARB (or _EXT);
+  // old drivers list them among OpenGL's own.
+  using ExtensionsArb = const char*(WINAPI*)(HDC);
+  using ExtensionsExt = const char*(WINAPI*)();
+  using SwapInterval = BOOL(WINAPI*)(int);
+  const auto address = [](const char* name) {
+    return reinterpret_cast<void*>(wglGetProcAddress(name));
+  };
+  const char* wglExtensions = nullptr;
+  if (const auto arb = reinterpret_cast<ExtensionsArb>(address("wglGetExtensionsStringARB"))) {
+    wglExtensions = arb(AppWindow.WindowDC);
+  } else if (const auto ext =
+                 reinterpret_cast<ExtensionsExt>(address("wglGetExtensionsStringEXT"))) {
+    wglExtensions = ext();
+  }
+  const char* glExtensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+  if (!ListsExtension(wglExtensions, "WGL_EXT_swap_control") &&
+      !ListsExtension(glExtensions, "WGL_EXT_swap_control")) {
+    return false;
+  }
+  const auto setInterval = reinterpret_cast<SwapInterval>(address("wglSwapIntervalEXT"));
+  return setInterval != nullptr && setInterval(1) != FALSE;
+}
+
+// Minimized, hidden, or (where the desktop does not compose windows, which
+// Windows 8 on always does) with no visible pixel in its device context.
+bool PlatformWindowOnScreen() {
+  const HWND window = AppWindow.MainWindow;
+  if (window == nullptr || IsWindow(window) == FALSE) return true;
+  if (IsIconic(window) != FALSE || IsWindowVisible(window) == FALSE) return false;
+  RECT visible;
+  return AppWindow.WindowDC == nullptr || GetClipBox(AppWindow.WindowDC, &visible) != NULLREGION;
+}

@@ -145,15 +145,13 @@ void SendToWindowManager(Window xid, const char* type, long data0, long data1, l
   XFlush(fl_display);
 }
 
-// Adds `mask` to the events the program receives about `xid`, keeping those
-// FLTK asked for.
+}  // namespace
+
 void SelectMoreInput(Window xid, long mask) {
   XWindowAttributes attributes;
   if (XGetWindowAttributes(fl_display, xid, &attributes) == 0) return;
   XSelectInput(fl_display, xid, attributes.your_event_mask | mask);
 }
-
-}  // namespace
 
 Atom AtomNamed(const char* name) { return XInternAtom(fl_display, name, False); }
 

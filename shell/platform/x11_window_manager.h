@@ -123,6 +123,10 @@ void GiveInputFocus(Window xid, Time time);
 // when it shows. (A manager gives it the focus itself.)
 void FocusWithoutWindowManager(Window xid);
 
+// Adds `mask` to the events the program receives about `xid`, keeping those
+// FLTK asked for.
+void SelectMoreInput(Window xid, long mask);
+
 // Has the X server report changes of the active window (PropertyNotify on
 // the root window). (FLTK already selects property and focus changes on its
 // own windows.)
