@@ -138,11 +138,52 @@ HANDLE CreateTempBeside(const std::wstring& path, std::wstring* temp) {
   return file;
 }
 
-bool WriteAndFlush(HANDLE file, const std::string& contents) {
+bool WriteContents(HANDLE file, const std::string& contents) {
   DWORD written = 0;
   return WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr) !=
              0 &&
-         written == contents.size() && FlushFileBuffers(file) != 0;
+         written == contents.size();
+}
+
+// Whether the existing file at `path` has names besides this one: a rename
+// over it would cut them off.
+bool HasOtherHardLinks(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information{};
+  const bool linked =
+      GetFileInformationByHandle(file, &information) != 0 && information.nNumberOfLinks > 1;
+  CloseHandle(file);
+  return linked;
+}
+
+// Whether making the new file or renaming it over the existing one failed
+// for a reason that writing the file where it is need not share: the folder
+// may not be written, or another program holds the file open in a way that
+// forbids a rename over it.
+bool RenameRefused(DWORD failure) {
+  return failure == ERROR_ACCESS_DENIED || failure == ERROR_SHARING_VIOLATION ||
+         failure == ERROR_LOCK_VIOLATION;
+}
+
+// Writes `contents` over the existing file `path`, where it is: the new
+// bytes first, then the file cut to their length and flushed to the disk.
+// Readers and writers that share the file keep it open meanwhile.
+bool WriteInPlace(const std::wstring& path, const std::string& contents, std::string* error) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = LastErrorText();
+    return false;
+  }
+  const bool regular = GetFileType(file) == FILE_TYPE_DISK;
+  const bool written = regular && WriteContents(file, contents) && SetEndOfFile(file) != 0 &&
+                       FlushFileBuffers(file) != 0;
+  if (!written) *error = regular ? LastErrorText() : kNotRegularReason;
+  CloseHandle(file);
+  return written;
 }
 
 #else
@@ -217,7 +258,8 @@ void SyncFolderOf(const std::filesystem::path& path) {
 bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std::string* error) {
   const std::wstring path = WideFromUtf8(utf8Name);
   const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (exists) {
     if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
       *error = kNotRegularReason;
       return false;
@@ -227,22 +269,27 @@ bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std:
       return false;
     }
   }
+  // From here on an existing file may be written where it is, which is done
+  // where a rename would cut it from its other names, or is refused.
+  if (exists && HasOtherHardLinks(path)) return WriteInPlace(path, contents, error);
   std::wstring temp;
   const HANDLE file = CreateTempBeside(path, &temp);
   if (file == INVALID_HANDLE_VALUE) {
+    const DWORD failure = GetLastError();
     *error = LastErrorText();
-    return false;
+    return exists && RenameRefused(failure) && WriteInPlace(path, contents, error);
   }
-  const bool written = WriteAndFlush(file, contents);
+  const bool written = WriteContents(file, contents) && FlushFileBuffers(file) != 0;
   if (!written) *error = LastErrorText();
   CloseHandle(file);
   if (written &&
       MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return true;
   }
+  const DWORD failure = written ? GetLastError() : ERROR_SUCCESS;
   if (written) *error = LastErrorText();
   DeleteFileW(temp.c_str());
-  return false;
+  return exists && RenameRefused(failure) && WriteInPlace(path, contents, error);
 }
 
 void RemoveLeftoverReplacements(const char* utf8Name) {

@@ -59,7 +59,9 @@ bool FileExists(const char* utf8Name);
 // the disk): a crash in between can leave it mixed. On Linux that is when
 // the file has other hard links, or an owner or group that the new file
 // could not get, or the folder refuses the rename (a mount point on the
-// file, a folder that may not be written, a sticky folder).
+// file, a folder that may not be written, a sticky folder); on Windows when
+// the file has other hard links, or the new file or the rename is refused
+// (access denied, or another program holds the file open).
 //
 // False when the file could not be written, with a short reason in `error`;
 // the old file is then as it was and no new file is left behind.

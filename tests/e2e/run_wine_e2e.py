@@ -614,6 +614,28 @@ class EditTest(SharedEditTests, WinePathwickTest):
                 press("Escape")
                 self.assert_exits_with_1()
 
+    def test_a_map_with_a_second_hard_link_is_written_in_place_and_both_names_share_the_edit(self):
+        # Wine counts the Unix side's links (nNumberOfLinks); a rename would
+        # leave the second name with the old maze.
+        self.start("--windowed", "--edit", map_codes=EDIT_MAP)
+        map_path = os.path.join(self.workdir, MAP_FILE)
+        shared = os.path.join(self.workdir, "Shared.txt")
+        os.link(map_path, shared)
+        inode = os.stat(map_path).st_ino
+        self.main_window()
+        click(*self.cell_centre(OPENED_CELL))
+
+        edited = EDIT_MAP[:]
+        edited[OPENED_CELL[0] + 10 * OPENED_CELL[1]] = 1
+        expected = "".join(" ".join(map(str, edited[row * 10:row * 10 + 10])) + self.line_end
+                           for row in range(10))
+        wait_until(lambda: file_text(shared) == expected, "the second name to hold the edit")
+        self.assertEqual(os.stat(map_path).st_ino, inode)
+        self.assertEqual(sorted(name for name in os.listdir(self.workdir) if "Shared" in name or
+                                MAP_FILE in name), [MAP_FILE, "Shared.txt"])
+        press("Escape")
+        self.assert_exits_with_1()
+
     def test_in_the_programs_own_folder_it_edits_a_copy_in_documents_and_says_so(self):
         # As the Start-menu shortcut starts it: in the installation's folder.
         folder = tempfile.mkdtemp(prefix="pathwick-wine-installed-")
