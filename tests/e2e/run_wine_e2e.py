@@ -122,9 +122,18 @@ def start_wine(home):
     # waits for a new one; it ends by itself should the tests die before
     # they stop it.
     os.mkdir(WINE_ENV["WINEPREFIX"])
-    run_wine_tool("wineserver", f"--persistent={WINESERVER_LINGER}")
-    unittest.addModuleCleanup(run_wine_tool, "wineserver", "--kill")
-    run_wine_tool("wineboot", "--init", timeout=WINEBOOT_TIMEOUT)
+    unittest.addModuleCleanup(subprocess.run, ("wineserver", "--kill"), env=WINE_ENV)
+    # The prefix's first start has been seen to fail at once (wineboot exit
+    # status 53, once in many runs): it gets a second try with a new server.
+    for attempt in range(2):
+        run_wine_tool("wineserver", f"--persistent={WINESERVER_LINGER}")
+        try:
+            run_wine_tool("wineboot", "--init", timeout=WINEBOOT_TIMEOUT)
+            break
+        except subprocess.CalledProcessError:
+            subprocess.run(("wineserver", "--kill"), env=WINE_ENV)
+            if attempt == 1:
+                raise
     # Undecorated: Wine draws the caption and frame itself, and an X
     # window's geometry is the Win32 window rectangle.
     run_wine_tool("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated",
