@@ -33,8 +33,8 @@ from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, LANGUAGES, MAP_FILE,
                       TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, ProgramTest,
                       Screenshot, SharedDataFileTests, SharedEditTests, SharedStudyTests,
                       assert_centred, cells_with, click, edit_files, file_text, focused_window,
-                      geometry, outer_frame, press, read_map, read_only_folder, start_display,
-                      wait_until)
+                      geometry, map_text, outer_frame, press, read_map, read_only_folder,
+                      start_display, wait_until)
 
 PATHWICK_EXE = ""
 DATA_DIR = ""
@@ -636,8 +636,7 @@ class EditTest(SharedEditTests, WinePathwickTest):
 
         edited = EDIT_MAP[:]
         edited[OPENED_CELL[0] + 10 * OPENED_CELL[1]] = 1
-        expected = "".join(" ".join(map(str, edited[row * 10:row * 10 + 10])) + self.line_end
-                           for row in range(10))
+        expected = map_text(edited, self.line_end)
         wait_until(lambda: file_text(shared) == expected, "the second name to hold the edit")
         self.assertEqual(os.stat(map_path).st_ino, inode)
         self.assertEqual(sorted(name for name in os.listdir(self.workdir) if "Shared" in name or
@@ -671,8 +670,7 @@ class EditTest(SharedEditTests, WinePathwickTest):
 
         edited = EDIT_MAP[:]
         edited[OPENED_CELL[0] + 10 * OPENED_CELL[1]] = 1
-        expected = "".join(" ".join(map(str, edited[row * 10:row * 10 + 10])) + self.line_end
-                           for row in range(10))
+        expected = map_text(edited, self.line_end)
         wait_until(lambda: [file_text(os.path.join(found, MAP_FILE))
                             for found in glob.glob(copies)] == [expected],
                    "the copy in Documents to hold the edit")
