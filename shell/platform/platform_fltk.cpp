@@ -389,6 +389,18 @@ void NoteActiveWindow(Window xid, Time time) {
   }
 }
 
+// Whether a FocusIn event means that the window has the keyboard focus now.
+// A manager's keyboard grab sends the window ones that do not: xfwm4's
+// Alt+Tab sends one with NotifyGrab and NotifyPointer (the pointer lies in
+// the window, the focus elsewhere) just after the focus went to the window
+// switched to, which would otherwise bring full screen back over that one.
+bool GainsFocus(const XFocusChangeEvent& focus) {
+  const bool byGrab = focus.mode == NotifyGrab || focus.mode == NotifyUngrab;
+  const bool notHere = focus.detail == NotifyPointer || focus.detail == NotifyPointerRoot ||
+                       focus.detail == NotifyDetailNone;
+  return !byGrab && !notHere;
+}
+
 // Answers what the window manager does with the full-screen window, seen in
 // the event about to be dispatched:
 // - it made the window active but left the X focus elsewhere (xfwm4 does
@@ -415,7 +427,7 @@ void FollowWindowManager(const XEvent& event) {
     } else if (change.window == xid && change.atom == AtomNamed("_NET_WM_STATE")) {
       NoteFullScreenState(xid);
     }
-  } else if (event.type == FocusIn && event.xfocus.window == xid) {
+  } else if (event.type == FocusIn && event.xfocus.window == xid && GainsFocus(event.xfocus)) {
     if (AppWindow.fullScreenGrant == FullScreenGrant::Dropped) {
       AskForFullScreen(xid);
       AppWindow.fullScreenGrant = FullScreenGrant::Asked;
