@@ -47,7 +47,6 @@ WINESERVER_LINGER = 60  # seconds the server waits for a next program
 WINE_FONTS_DIR = "/usr/share/wine/fonts"  # fonts-wine's files
 
 FRAMED_OUTER = (0, 0, 420, 420)
-NOTICE_CAPTION = "Pathwick"  # the caption of the help, version and error boxes
 HELP_BOX_MAX_WIDTH = 420
 MENU_ITEM_COUNT = 8
 NOTICE_CAPTION = "Pathwick"  # the caption of help, error and warning boxes
