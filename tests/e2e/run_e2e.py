@@ -531,6 +531,53 @@ def root_property_names():
     return set(re.findall(r"^(\w+)[(:]", x_tool("xprop", "-root"), re.MULTILINE))
 
 
+class GentleTest(PathwickTest):
+    """--gentle: while the window is minimized or covered whole, no frame is
+    drawn, so the program takes (nearly) no processor time; shown again, it
+    goes on."""
+
+    def test_gentle_window_rests_while_minimized_or_covered(self):
+        self.start("--gentle", "--windowed")
+        window = self.main_window()
+        press("Return")
+        self.assert_moving()
+        x_tool("xdotool", "windowminimize", str(window))
+        wait_until(lambda: "IsUnMapped" in x_tool("xwininfo", "-id", str(window)),
+                   "the window to be minimized")
+        self.assert_resting("minimized")
+        x_tool("xdotool", "windowactivate", str(window))
+        self.assert_moving()
+        # An xterm over the whole window (its frame included).
+        cover = subprocess.Popen(["xterm", "-geometry", "100x50+0+0"], env=DISPLAY_ENV,
+                                 stderr=subprocess.DEVNULL)
+        self.addCleanup(stop_process, cover)
+        wait_until(lambda: x_tool("xdotool", "search", "--onlyvisible", "--class", "^XTerm$"),
+                   "the xterm to show")
+        self.assert_resting("covered")
+        stop_process(cover)
+        self.assert_moving()
+        wait_until(lambda: focused_window() == window, "the keys back")
+        press("Escape")
+        self.assert_exits_with_1()
+
+    def assert_resting(self, how):
+        time.sleep(SETTLE)
+        share = processor_share(self.program.pid, STILL_SPAN)
+        self.assertLess(share, RESTING_SHARE, f"the share of a core the program took {how}")
+
+
+def processor_share(pid, span):
+    """The share of one core that process `pid` used over the next `span` seconds."""
+    def used():  # user and system time, in clock ticks
+        with open(f"/proc/{pid}/stat") as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+        return int(fields[11]) + int(fields[12])
+
+    before = used()
+    time.sleep(span)
+    return (used() - before) / os.sysconf("SC_CLK_TCK") / span
+
+
 class EndingTest(PathwickTest):
     def test_every_way_of_closing_ends_with_exit_code_1(self):
         ways = {
@@ -696,6 +743,7 @@ def title_ink_runs(shot, rect):
 
 
 # The tests that run under each window manager; all of them under openbox.
+RESTING_SHARE = 0.1  # of a core: far above a blocked program, far below a drawing one
 TESTS_UNDER = {"none": ["NoWindowManagerTest"],
                **{name: ["WindowManagerTest"] for name in WINDOW_MANAGERS if name != "openbox"}}
 # At a density asked for, under openbox or none.
