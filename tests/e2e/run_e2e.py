@@ -560,23 +560,6 @@ class GentleTest(PathwickTest):
         press("Escape")
         self.assert_exits_with_1()
 
-    def assert_resting(self, how):
-        time.sleep(SETTLE)
-        share = processor_share(self.program.pid, STILL_SPAN)
-        self.assertLess(share, RESTING_SHARE, f"the share of a core the program took {how}")
-
-
-def processor_share(pid, span):
-    """The share of one core that process `pid` used over the next `span` seconds."""
-    def used():  # user and system time, in clock ticks
-        with open(f"/proc/{pid}/stat") as stat:
-            fields = stat.read().rsplit(")", 1)[1].split()
-        return int(fields[11]) + int(fields[12])
-
-    before = used()
-    time.sleep(span)
-    return (used() - before) / os.sysconf("SC_CLK_TCK") / span
-
 
 class EndingTest(PathwickTest):
     def test_every_way_of_closing_ends_with_exit_code_1(self):
@@ -743,7 +726,6 @@ def title_ink_runs(shot, rect):
 
 
 # The tests that run under each window manager; all of them under openbox.
-RESTING_SHARE = 0.1  # of a core: far above a blocked program, far below a drawing one
 TESTS_UNDER = {"none": ["NoWindowManagerTest"],
                **{name: ["WindowManagerTest"] for name in WINDOW_MANAGERS if name != "openbox"}}
 # At a density asked for, under openbox or none.

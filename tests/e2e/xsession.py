@@ -56,6 +56,7 @@ TEXTURE_FILE = "Stone.BMP"
 TIMEOUT = 10.0  # the longest any single wait may take, in seconds
 SETTLE = 0.3  # time for a key or click to reach the next frame
 STILL_SPAN = 1.0  # a still picture is compared over this long
+RESTING_SHARE = 0.1  # of a core: far above a blocked program, far below a drawing one
 
 SCENE_SIZE = 360  # scene units on each side, mapped onto a centred square
 MAZE_LOW, MAZE_HIGH = 30, 330  # the maze's extent in scene units
@@ -530,6 +531,18 @@ def runs(flags, min_gap):
 # --- The program --------------------------------------------------------------
 
 
+def processor_share(pid, span):
+    """The share of one core that process `pid` used over the next `span` seconds."""
+    def used():  # user and system time, in clock ticks
+        with open(f"/proc/{pid}/stat") as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+        return int(fields[11]) + int(fields[12])
+
+    before = used()
+    time.sleep(span)
+    return (used() - before) / os.sysconf("SC_CLK_TCK") / span
+
+
 class ProgramTest(unittest.TestCase):
     """Drives one run of the program. A subclass sets WINDOW_CLASSES, a regular
     expression for the X classes of the program's windows, and calls start()."""
@@ -670,6 +683,13 @@ class ProgramTest(unittest.TestCase):
         """Caps the frame rate at its lowest, so that the search outlasts the test."""
         for _ in range(SLOWEST_SPEED_PRESSES):
             press("Down")
+
+    def assert_resting(self, how):
+        """The program takes (nearly) no processor time, as when it draws no
+        frames; `how` says what the window is."""
+        time.sleep(SETTLE)
+        share = processor_share(self.program.pid, STILL_SPAN)
+        self.assertLess(share, RESTING_SHARE, f"the share of a core the program took {how}")
 
     def assert_exits_with_1(self):
         self.assertEqual(self.program.wait(timeout=TIMEOUT), 1)
