@@ -70,6 +70,7 @@ MENU_BAR_HEIGHT = 19
 CLOSE_BUTTON_FROM_TOP_RIGHT = (-15, 12)
 # The box's face inside its frame and caption, in pixels from its edges.
 BOX_FACE_INSET = (4, 24, 4, 4)  # left, top, right, bottom
+BOX_FACE_WAIT = 1.5  # seconds from the box's showing to the reading of its face
 # The advance GDI gives the space in the fonts Wine picks (4 in the raster
 # System font and in the CJK font, 5 in DejaVu Sans).
 SPACE_ADVANCE = 4
@@ -358,8 +359,10 @@ class PictureTest(WinePathwickTest):
                 self.assert_exits_with_1()
 
     def test_the_about_box_face_is_drawn_where_it_covers_the_picture(self):
-        # The framed window as once reported with a black box: the map and
-        # texture named in Chinese, in a folder with a Chinese name.
+        # The framed window as reported with a black box: the map and texture
+        # named in Chinese, in a folder with a Chinese name, F1 before the
+        # search starts, the face read 1.5 s later. Full screen with the
+        # search running.
         named = UnicodeFileNameTest
         starts = {"--windowed": dict(arguments=("--windowed", f"--map={named.MAP}", "--texture",
                                                 named.TEXTURE),
@@ -369,11 +372,12 @@ class PictureTest(WinePathwickTest):
             with self.subTest(window):
                 self.start(*start.pop("arguments"), **start)
                 self.main_window()
-                press("Return")
+                if window == "--fullscreen":
+                    press("Return")
                 press("F1")
                 box = geometry(self.focused_window_named(ABOUT_CAPTION))
                 self.assert_over_the_picture(box)
-                time.sleep(SETTLE)
+                time.sleep(BOX_FACE_WAIT)
                 x, y, width, height = box
                 left, top, right, bottom = BOX_FACE_INSET
                 face = Screenshot().area((x + left, y + top, x + width - right,
