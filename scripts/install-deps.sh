@@ -55,7 +55,8 @@ WEB_PACKAGES="
 # xrdb sets Xft.dpi for the test on a dense screen);
 # the MinGW-w64 cross compiler for the Windows program, and Wine with a
 # Chinese locale to run it (without one, Wine draws the Chinese captions as
-# empty boxes) and with its own fonts, as "apt install wine" brings them; nsis
+# empty boxes) and with the fonts "apt install wine" brings (its own, and the
+# Liberation fonts it recommends, which change the Latin text of its boxes); nsis
 # for the Windows installer (cpack -G NSIS), which the Wine tests install;
 # clang with its fuzzing runtime for the fuzz targets; the checkers of the
 # Debian package, its menu entry and its AppStream metadata, and man, which
@@ -91,6 +92,7 @@ TEST_PACKAGES="
   wine
   wine64
   fonts-wine
+  fonts-liberation
   nsis
   locales
   clang
