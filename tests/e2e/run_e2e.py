@@ -32,11 +32,11 @@ from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, LAN
                       NEW_EXIT, OPEN_CELL, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN,
                       SESSION, SETTLE, STILL_SPAN, TEXTURE_FILE, TILING_MANAGERS, TIMEOUT, TITLE,
                       TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, WINDOW_MANAGERS, ProgramTest,
-                      Screenshot, SharedDataFileTests, SharedEditTests, SharedStudyTests,
-                      assert_box_centred, box_outline, cells_with, click, edit_files, file_text,
-                      focused_window, geometry, outer_frame, press, read_map, read_only_folder,
-                      runs, start_display, start_window_manager, stop_process, top_level,
-                      visible_frame, wait_until, x_tool)
+                      Screenshot, SharedDataFileTests, SharedEditTests, SharedGentleTests,
+                      SharedStudyTests, assert_box_centred, box_outline, cells_with, click,
+                      edit_files, file_text, focused_window, geometry, outer_frame, press,
+                      read_map, read_only_folder, runs, start_display, start_window_manager,
+                      stop_process, top_level, visible_frame, wait_until, x_tool)
 
 PATHWICK = ""
 DATA_DIR = ""
@@ -531,34 +531,8 @@ def root_property_names():
     return set(re.findall(r"^(\w+)[(:]", x_tool("xprop", "-root"), re.MULTILINE))
 
 
-class GentleTest(PathwickTest):
-    """--gentle: while the window is minimized or covered whole, no frame is
-    drawn, so the program takes (nearly) no processor time; shown again, it
-    goes on."""
-
-    def test_gentle_window_rests_while_minimized_or_covered(self):
-        self.start("--gentle", "--windowed")
-        window = self.main_window()
-        press("Return")
-        self.assert_moving()
-        x_tool("xdotool", "windowminimize", str(window))
-        wait_until(lambda: "IsUnMapped" in x_tool("xwininfo", "-id", str(window)),
-                   "the window to be minimized")
-        self.assert_resting("minimized")
-        x_tool("xdotool", "windowactivate", str(window))
-        self.assert_moving()
-        # An xterm over the whole window (its frame included).
-        cover = subprocess.Popen(["xterm", "-geometry", "100x50+0+0"], env=DISPLAY_ENV,
-                                 stderr=subprocess.DEVNULL)
-        self.addCleanup(stop_process, cover)
-        wait_until(lambda: x_tool("xdotool", "search", "--onlyvisible", "--class", "^XTerm$"),
-                   "the xterm to show")
-        self.assert_resting("covered")
-        stop_process(cover)
-        self.assert_moving()
-        wait_until(lambda: focused_window() == window, "the keys back")
-        press("Escape")
-        self.assert_exits_with_1()
+class GentleTest(SharedGentleTests, PathwickTest):
+    pass
 
 
 class EndingTest(PathwickTest):

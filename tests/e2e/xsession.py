@@ -810,6 +810,40 @@ def map_text(codes, line_end):
                    for row in range(10))
 
 
+class SharedGentleTests:
+    """--gentle: while the window is minimized, or covered whole where
+    COVER_RESTS says the platform tells, no frame is drawn, so the program
+    takes (nearly) no processor time; shown again, it goes on."""
+
+    COVER_RESTS = True
+
+    def test_gentle_window_rests_while_out_of_sight(self):
+        self.start("--gentle", "--windowed")
+        window = self.main_window()
+        press("Return")
+        self.assert_moving()
+        x_tool("xdotool", "windowminimize", str(window))
+        wait_until(lambda: "IsUnMapped" in x_tool("xwininfo", "-id", str(window)),
+                   "the window to be minimized")
+        self.assert_resting("minimized")
+        x_tool("xdotool", "windowactivate", str(window))
+        wait_until(lambda: focused_window() == window, "the keys back")
+        self.assert_moving()
+        if self.COVER_RESTS:
+            # An xterm over the whole window, its frame included.
+            cover = subprocess.Popen(["xterm", "-geometry", "100x50+0+0"], env=DISPLAY_ENV,
+                                     stderr=subprocess.DEVNULL)
+            self.addCleanup(stop_process, cover)
+            wait_until(lambda: x_tool("xdotool", "search", "--onlyvisible", "--class", "^XTerm$"),
+                       "the xterm to show")
+            self.assert_resting("covered")
+            stop_process(cover)
+            self.assert_moving()
+            wait_until(lambda: focused_window() == window, "the keys back")
+        press("Escape")
+        self.assert_exits_with_1()
+
+
 class SharedStudyTests:
     """One session of drawing, running, going back to drawing, painting and
     stepping, alike for every build of the program (mixed in as
