@@ -6,8 +6,8 @@ Usage: bench/cap_rounds.py [--rounds N] [--seconds S] [--data DIR]
                            [LABEL=[ENV=VALUE,...:]PROGRAM[ ARGUMENT...] ...]
 
 Each LABEL=PROGRAM is one way of running the program, as in
-window_rounds.py, here with arguments if wanted (quote the whole way); with
-none given, one: "shipped", build/pathwick as it is. Compare a build from
+window_rounds.py (with arguments if wanted: quote the whole way); with none
+given, one: "shipped", build/pathwick as it is. Compare a build from
 before a change, or the program with --gentle, by naming them all.
 
 In one private Xvfb with openbox, every round runs each way at each setting,
@@ -36,7 +36,6 @@ python3-xlib: sh scripts/install-deps.sh installs them.
 import argparse
 import contextlib
 import os
-import shlex
 import statistics
 import struct
 import subprocess
@@ -51,9 +50,8 @@ from Xlib.ext import record
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 sys.path.insert(0, os.path.join(ROOT, "bench"))
-from window_rounds import MAIN_WINDOW_CLASS, usage  # noqa: E402
-from xsession import (DISPLAY_ENV, TITLE_LINE_COLOUR, Screenshot, focused_window,  # noqa: E402
-                      start_display, stop_process, wait_until, x_tool)
+from window_rounds import parse_way, start_windowed, usage  # noqa: E402
+from xsession import DISPLAY_ENV, start_display, stop_process, x_tool  # noqa: E402
 
 # What each run measures: the speed setting (or full speed), the keys that
 # reach it from the start setting of 100, and whether the window is then
@@ -132,29 +130,13 @@ def burner():
     return subprocess.Popen([sys.executable, "-c", "while True: pass"])
 
 
-def parse_way(text):
-    """LABEL=[ENV=VALUE,...:]PROGRAM[ ARGUMENT...] -> (label, env, command)."""
-    label, _, rest = text.partition("=")
-    settings, _, command = rest.rpartition(":")
-    env = dict(setting.split("=", 1) for setting in settings.split(",") if setting)
-    program, *arguments = shlex.split(command)
-    return label, env, [os.path.abspath(program), *arguments]
-
-
 def run_once(command, env, data_dir, setting, seconds):
     """Runs the program once at `setting`; returns (frames per second,
     longest gap in ms, share of a core, processor ms per frame), the rate
     and the gap None when fewer than two frames came."""
     keys, minimize = SETTINGS[setting]
     with contextlib.ExitStack() as stack:
-        process = subprocess.Popen([*command, "--windowed"], cwd=data_dir,
-                                   env={**DISPLAY_ENV, **env})
-        stack.callback(stop_process, process)
-        window = int(wait_until(
-            lambda: x_tool("xdotool", "search", "--onlyvisible", "--class",
-                           MAIN_WINDOW_CLASS).split(), "the program's window")[0])
-        wait_until(lambda: focused_window() == window, "the window to take the focus")
-        wait_until(lambda: Screenshot().contains(TITLE_LINE_COLOUR), "the first frame")
+        process, window = start_windowed(stack, command, env, data_dir)
         counter = FrameCounter(window)
         stack.callback(counter.stop)
         x_tool("xdotool", "mousemove", "1023", "767", "key", "Return", *keys)

@@ -2,9 +2,10 @@
 """Frame rate and page faults per frame of the real program in a real X window.
 
 Usage: bench/window_rounds.py [--rounds N] [--seconds S] [--data DIR]
-                              [LABEL=[ENV=VALUE,...:]PROGRAM ...]
+                              [LABEL=[ENV=VALUE,...:]PROGRAM[ ARGUMENT...] ...]
 
-Each LABEL=PROGRAM is one way of running the program; with none given, two:
+Each LABEL=PROGRAM is one way of running the program, with arguments if
+wanted (quote the whole way); with none given, two:
 "shipped" (build/pathwick as it is) and "tuned" (the same binary with
 GLIBC_TUNABLES=glibc.malloc.trim_threshold=1073741824, which keeps freed
 memory in the heap from outside). Environment settings go before the
@@ -32,6 +33,7 @@ import argparse
 import contextlib
 import os
 import re
+import shlex
 import statistics
 import subprocess
 import sys
@@ -110,18 +112,25 @@ def usage(pid):
     return int(fields[7]), (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
 
 
-def run_once(program, env, data_dir, seconds):
+def start_windowed(stack, command, env, data_dir):
+    """Starts `command` with --windowed in `data_dir`, to be stopped when
+    `stack` closes, and waits until its window has the focus and has drawn;
+    returns (process, window)."""
+    process = subprocess.Popen([*command, "--windowed"], cwd=data_dir, env={**DISPLAY_ENV, **env})
+    stack.callback(stop_process, process)
+    window = int(wait_until(
+        lambda: x_tool("xdotool", "search", "--onlyvisible", "--class",
+                       MAIN_WINDOW_CLASS).split(), "the program's window")[0])
+    wait_until(lambda: focused_window() == window, "the window to take the focus")
+    wait_until(lambda: Screenshot().contains(TITLE_LINE_COLOUR), "the first frame")
+    return process, window
+
+
+def run_once(command, env, data_dir, seconds):
     """Runs the program once; returns (frames per second, faults per second,
     processor seconds per second)."""
     with contextlib.ExitStack() as stack:
-        process = subprocess.Popen([program, "--windowed"], cwd=data_dir,
-                                   env={**DISPLAY_ENV, **env})
-        stack.callback(stop_process, process)
-        window = int(wait_until(
-            lambda: x_tool("xdotool", "search", "--onlyvisible", "--class",
-                           MAIN_WINDOW_CLASS).split(), "the program's window")[0])
-        wait_until(lambda: focused_window() == window, "the window to take the focus")
-        wait_until(lambda: Screenshot().contains(TITLE_LINE_COLOUR), "the first frame")
+        process, window = start_windowed(stack, command, env, data_dir)
         x_tool("xdotool", "mousemove", "1023", "767", "key", "Return")
         time.sleep(WARM_UP)
         start_time, (start_faults, start_cpu) = time.monotonic(), usage(process.pid)
@@ -137,16 +146,17 @@ def run_once(program, env, data_dir, seconds):
         x_tool("xdotool", "key", "Escape")
         process.wait(timeout=10)
     if not figures:
-        raise RuntimeError(f"{program}: no frames-per-second figure read from the screen")
+        raise RuntimeError(f"{command[0]}: no frames-per-second figure read from the screen")
     return statistics.mean(figures), (faults - start_faults) / seconds, (cpu - start_cpu) / seconds
 
 
 def parse_way(text):
-    """LABEL=[ENV=VALUE,...:]PROGRAM -> (label, env, program)."""
+    """LABEL=[ENV=VALUE,...:]PROGRAM[ ARGUMENT...] -> (label, env, command)."""
     label, _, rest = text.partition("=")
-    settings, _, program = rest.rpartition(":")
+    settings, _, command = rest.rpartition(":")
     env = dict(setting.split("=", 1) for setting in settings.split(",") if setting)
-    return label, env, os.path.abspath(program)
+    program, *arguments = shlex.split(command)
+    return label, env, [os.path.abspath(program), *arguments]
 
 
 def main():
@@ -168,8 +178,8 @@ def main():
             # Each round starts with the next way, so that none always
             # follows the same one.
             shift = (round_number - 1) % len(ways)
-            for label, env, program in ways[shift:] + ways[:shift]:
-                fps, faults, cpu = run_once(program, env, os.path.abspath(args.data),
+            for label, env, command in ways[shift:] + ways[:shift]:
+                fps, faults, cpu = run_once(command, env, os.path.abspath(args.data),
                                             args.seconds)
                 results[label].append((fps, faults / fps, 1000 * cpu / fps))
                 print(f"{round_number:>5} {label:<12} {fps:>9.0f} {faults:>10.0f} "
