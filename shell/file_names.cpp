@@ -159,6 +159,30 @@ bool HasOtherHardLinks(const std::wstring& path) {
   return linked;
 }
 
+// The file that `named` ends at: a symbolic link (an NTFS one, or a Unix one
+// under Wine) is followed, so that the link stays and its target gets the
+// new contents. `named` itself where it cannot be opened: a file not there
+// yet, or a link whose target is gone.
+std::wstring FinalPathOf(const std::wstring& named) {
+  const HANDLE file =
+      CreateFileW(named.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return named;
+  std::wstring path(MAX_PATH, L'\0');
+  // Too small a buffer gets the length needed, its terminating null included.
+  DWORD length = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
+                                           FILE_NAME_NORMALIZED);
+  if (length >= path.size()) {
+    path.resize(length);
+    length = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
+                                       FILE_NAME_NORMALIZED);
+  }
+  CloseHandle(file);
+  if (length == 0 || length >= path.size()) return named;
+  path.resize(length);
+  return path;
+}
+
 // Whether making the new file or renaming it over the existing one failed
 // for a reason that writing the file where it is need not share: the folder
 // may not be written, or another program holds the file open in a way that
@@ -256,7 +280,7 @@ void SyncFolderOf(const std::filesystem::path& path) {
 #ifdef _WIN32
 
 bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std::string* error) {
-  const std::wstring path = WideFromUtf8(utf8Name);
+  const std::wstring path = FinalPathOf(WideFromUtf8(utf8Name));
   const DWORD attributes = GetFileAttributesW(path.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists) {
@@ -293,7 +317,7 @@ bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std:
 }
 
 void RemoveLeftoverReplacements(const char* utf8Name) {
-  const std::filesystem::path target = PathFromUtf8(utf8Name);
+  const std::filesystem::path target = FinalPathOf(WideFromUtf8(utf8Name));
   const std::wstring prefix = target.filename().wstring() + L".partial-";
   const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : L".";
   const auto oldest = std::filesystem::file_time_type::clock::now() -

@@ -632,26 +632,41 @@ class EditTest(SharedEditTests, WinePathwickTest):
                 press("Escape")
                 self.assert_exits_with_1()
 
-    def test_a_map_with_a_second_hard_link_is_written_in_place_and_both_names_share_the_edit(self):
-        # Wine counts the Unix side's links (nNumberOfLinks); a rename would
-        # leave the second name with the old maze.
-        self.start("--windowed", "--edit", map_codes=EDIT_MAP)
-        map_path = os.path.join(self.workdir, MAP_FILE)
-        shared = os.path.join(self.workdir, "Shared.txt")
-        os.link(map_path, shared)
-        inode = os.stat(map_path).st_ino
-        self.main_window()
-        click(*self.cell_centre(OPENED_CELL))
+    def test_a_linked_map_keeps_its_links_and_every_name_shows_the_edit(self):
+        # Wine counts the Unix side's hard links (nNumberOfLinks), and gives
+        # a Unix symbolic link's target as the file's final path; a rename
+        # over the map's name would leave the other name with the old maze,
+        # or put a file where the link was.
+        def hard_link(map_path, shared):
+            os.link(map_path, shared)
+
+        def symbolic_link(map_path, shared):
+            os.rename(map_path, shared)
+            os.symlink(os.path.relpath(shared, self.workdir), map_path)
 
         edited = EDIT_MAP[:]
         edited[OPENED_CELL[0] + 10 * OPENED_CELL[1]] = 1
         expected = map_text(edited, self.line_end)
-        wait_until(lambda: file_text(shared) == expected, "the second name to hold the edit")
-        self.assertEqual(os.stat(map_path).st_ino, inode)
-        self.assertEqual(sorted(name for name in os.listdir(self.workdir) if "Shared" in name or
-                                MAP_FILE in name), [MAP_FILE, "Shared.txt"])
-        press("Escape")
-        self.assert_exits_with_1()
+        for link in (hard_link, symbolic_link):
+            with self.subTest(link.__name__):
+                self.start("--windowed", "--edit", map_codes=EDIT_MAP)
+                map_path = os.path.join(self.workdir, MAP_FILE)
+                os.mkdir(os.path.join(self.workdir, "maps"))
+                shared = os.path.join(self.workdir, "maps", "Shared.txt")
+                link(map_path, shared)
+                inode = os.stat(shared).st_ino
+                self.main_window()
+                click(*self.cell_centre(OPENED_CELL))
+
+                wait_until(lambda: file_text(shared) == expected, "the other name to hold the edit")
+                self.assertEqual(file_text(map_path), expected)
+                if link is hard_link:  # written where it is
+                    self.assertEqual(os.stat(shared).st_ino, inode)
+                self.assertEqual(os.path.islink(map_path), link is symbolic_link)
+                self.assertEqual(sorted(os.listdir(os.path.join(self.workdir, "maps"))),
+                                 ["Shared.txt"])
+                press("Escape")
+                self.assert_exits_with_1()
 
     def test_in_the_programs_own_folder_it_edits_a_copy_in_documents_and_says_so(self):
         # As the Start-menu shortcut starts it: in the installation's folder.
