@@ -11,7 +11,7 @@
 // texture. The page is served on 127.0.0.1 only, on a free port. Needs
 // chromium-headless-shell and ImageMagick's convert (PNG and GIF to RGB).
 import { execFileSync, spawn } from 'node:child_process';
-import { copyFileSync, existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { copyFileSync, existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
 import { gzipSync } from 'node:zlib';
@@ -424,6 +424,20 @@ async function run(page, base) {
           'an opened map shows its own maze');
     check(await page.evaluate('localStorage.getItem("pathwick.MazeMap.txt")') ===
           readFileSync(join(data, 'MazeMap.txt'), 'utf8'), 'the opened map is stored');
+
+    // A map file dropped on the page (the drawn one, where the cell is
+    // open) does the same.
+    const dropped = join(scratch, 'dropped.txt');
+    writeFileSync(dropped, stored);
+    const dragData = { items: [], files: [dropped], dragOperationsMask: 1 };
+    for (const type of ['dragEnter', 'dragOver', 'drop']) {
+      await page.send('Input.dispatchDragEvent', { type, ...cell, data: dragData });
+    }
+    await sleep(300);
+    check(pixelAt(await canvasPixels(page), cell, box).join() === open.join(),
+          'a dropped map shows its own maze');
+    check(await page.evaluate('localStorage.getItem("pathwick.MazeMap.txt")') === stored,
+          'the dropped map is stored');
 
     // Space steps the search to its first decision and holds there, saying
     // so on the status line; Backspace goes back to drawing. The browser
