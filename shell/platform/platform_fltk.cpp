@@ -391,9 +391,10 @@ void NoteActiveWindow(Window xid, Time time) {
 
 // Whether a FocusIn event means that the window has the keyboard focus now.
 // A manager's keyboard grab sends the window ones that do not: xfwm4's
-// Alt+Tab sends one with NotifyGrab and NotifyPointer (the pointer lies in
-// the window, the focus elsewhere) just after the focus went to the window
-// switched to, which would otherwise bring full screen back over that one.
+// Alt+Tab, begun while another window has the keys and the pointer lies
+// over this one, sends one with NotifyGrab and NotifyPointer. Taken for the
+// focus coming back, it would bring full screen back over the window that
+// has the keys.
 bool GainsFocus(const XFocusChangeEvent& focus) {
   const bool byGrab = focus.mode == NotifyGrab || focus.mode == NotifyUngrab;
   const bool notHere = focus.detail == NotifyPointer || focus.detail == NotifyPointerRoot ||
