@@ -165,8 +165,8 @@ bool HasOtherHardLinks(const std::wstring& path) {
 // yet, or a link whose target is gone.
 std::wstring FinalPathOf(const std::wstring& named) {
   const HANDLE file =
-      CreateFileW(named.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      CreateFileW(named.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return named;
   std::wstring path(MAX_PATH, L'\0');
   // Too small a buffer gets the length needed, its terminating null included.
