@@ -241,12 +241,16 @@ bool PlatformEventPending();
 // exit code in `exitCode`, when that event is the quit event.
 bool PlatformDispatchEvent(int* exitCode);
 
-// Blocks until an event is waiting.
+// Blocks until an event is waiting. (The browser backend, where nothing may
+// block, returns at once.)
 void PlatformWaitEvent();
 
 // Blocks until an event is waiting or `timeoutMs` milliseconds have passed,
 // whichever comes first; true when an event is waiting. The wait may end a
-// little late, by the scheduler's latency, but never early without an event.
+// little late, by the scheduler's latency, and without an event it may end
+// early (the X connection's backend wakes for data that is no event), so a
+// caller reads its clock after a wait that returned false. (The browser
+// backend returns at once, saying whether an event is waiting.)
 bool PlatformWaitEventTimeout(uint32_t timeoutMs);
 
 // Asks the driver to show every swapped frame at the display's next refresh
