@@ -50,8 +50,8 @@ from Xlib.ext import record
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 sys.path.insert(0, os.path.join(ROOT, "bench"))
-from window_rounds import parse_way, start_windowed, usage  # noqa: E402
-from xsession import DISPLAY_ENV, start_display, stop_process, x_tool  # noqa: E402
+from window_rounds import parse_way, start_windowed  # noqa: E402
+from xsession import DISPLAY_ENV, process_usage, start_display, stop_process, x_tool  # noqa: E402
 
 # What each run measures: the speed setting (or full speed), the keys that
 # reach it from the start setting of 100, and whether the window is then
@@ -144,9 +144,9 @@ def run_once(command, env, data_dir, setting, seconds):
             x_tool("xdotool", "windowminimize", str(window))
         time.sleep(WARM_UP)
         start_index = counter.count()
-        start_time, (_, start_cpu) = time.monotonic(), usage(process.pid)
+        start_time, (_, start_cpu) = time.monotonic(), process_usage(process.pid)
         time.sleep(seconds)
-        _, cpu = usage(process.pid)
+        _, cpu = process_usage(process.pid)
         elapsed = time.monotonic() - start_time
         times = counter.frames_since(start_index)
         # Ended from outside, not with Escape: on a loaded machine an Escape

@@ -13,8 +13,9 @@ program, separated by commas and ending in ":", for example
     tuned=GLIBC_TUNABLES=glibc.malloc.trim_threshold=1073741824:build/pathwick
 
 In one private Xvfb with openbox, every round starts each way of running in
-turn, each round beginning with the next way: `PROGRAM --windowed` in DATA_DIR, Return to start the search, one second
-to warm up, then S seconds counted. Taking turns lets every way meet the same
+turn, each round beginning with the next way: `PROGRAM --windowed` in
+DATA_DIR, Return to start the search, one second to warm up, then S seconds
+counted. Taking turns lets every way meet the same
 load from the rest of the machine, so compare the ways round by round.
 
 Frames are counted by the program itself: about once a second the script
@@ -44,8 +45,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 # The end-to-end tests' X session: Xvfb with openbox, and its X clients.
 from xsession import (DISPLAY_ENV, TITLE, TITLE_LINE_COLOUR, Scene,  # noqa: E402
-                      Screenshot, drawing_area, focused_window, start_display, stop_process,
-                      wait_until, x_tool)
+                      Screenshot, drawing_area, focused_window, process_usage, start_display,
+                      stop_process, wait_until, x_tool)
 
 MAIN_WINDOW_CLASS = "^PathwickClass$"
 FONT_SOURCE = os.path.join(ROOT, "shell", "platform", "fixed_font_6x13.cpp")
@@ -55,7 +56,6 @@ TITLE_BAND = (0, 335, 360, 360)  # scene units: the framed window's title line
 TUNABLE = "GLIBC_TUNABLES=glibc.malloc.trim_threshold=1073741824"
 WARM_UP = 1.0  # seconds from Return until counting starts
 SAMPLE_PERIOD = 1.0  # seconds between two readings
-CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
 def load_glyphs():
@@ -103,15 +103,6 @@ def read_fps(shot, scene):
     return None
 
 
-def usage(pid):
-    """(minor page faults, processor seconds) of the process so far."""
-    with open(f"/proc/{pid}/stat") as stat:
-        # Counted from field 3, after the parenthesised command name: minflt
-        # is field 10, utime and stime fields 14 and 15, in clock ticks.
-        fields = stat.read().rsplit(")", 1)[1].split()
-    return int(fields[7]), (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
-
-
 def start_windowed(stack, command, env, data_dir):
     """Starts `command` with --windowed in `data_dir`, to be stopped when
     `stack` closes, and waits until its window has the focus and has drawn;
@@ -133,7 +124,7 @@ def run_once(command, env, data_dir, seconds):
         process, window = start_windowed(stack, command, env, data_dir)
         x_tool("xdotool", "mousemove", "1023", "767", "key", "Return")
         time.sleep(WARM_UP)
-        start_time, (start_faults, start_cpu) = time.monotonic(), usage(process.pid)
+        start_time, (start_faults, start_cpu) = time.monotonic(), process_usage(process.pid)
         figures = []
         while time.monotonic() - start_time < seconds:
             time.sleep(SAMPLE_PERIOD)
@@ -141,7 +132,7 @@ def run_once(command, env, data_dir, seconds):
             figure = read_fps(Screenshot(), Scene(drawing_area(window)))
             if figure:
                 figures.append(figure)
-        faults, cpu = usage(process.pid)
+        faults, cpu = process_usage(process.pid)
         seconds = time.monotonic() - start_time
         x_tool("xdotool", "key", "Escape")
         process.wait(timeout=10)

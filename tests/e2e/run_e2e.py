@@ -700,10 +700,10 @@ def title_ink_runs(shot, rect):
     return lengths
 
 
-# The tests that run under each window manager; all of them under openbox.
 # Managers whose Alt+Tab can be given up with Escape (fluxbox's switches at
 # once), and whose grab meanwhile sent the old program's window a FocusIn.
 ALT_TAB_GIVEN_UP_WITH_ESCAPE = {"openbox", "metacity", "xfwm4", "kwin"}
+# The tests that run under each window manager; all of them under openbox.
 TESTS_UNDER = {"none": ["NoWindowManagerTest"],
                **{name: ["WindowManagerTest"] for name in WINDOW_MANAGERS if name != "openbox"}}
 # At a density asked for, under openbox or none.
