@@ -663,8 +663,11 @@ class EditTest(SharedEditTests, WinePathwickTest):
                 if link is hard_link:  # written where it is
                     self.assertEqual(os.stat(shared).st_ino, inode)
                 self.assertEqual(os.path.islink(map_path), link is symbolic_link)
+                # No new file left beside either name.
                 self.assertEqual(sorted(os.listdir(os.path.join(self.workdir, "maps"))),
                                  ["Shared.txt"])
+                self.assertEqual([name for name in os.listdir(self.workdir) if MAP_FILE in name],
+                                 [MAP_FILE])
                 press("Escape")
                 self.assert_exits_with_1()
 
