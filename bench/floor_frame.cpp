@@ -5,9 +5,9 @@
 #include <fstream>
 
 #include "explorer/maze_explorer.h"
-#include "shell/bmp_file.h"
-#include "shell/gl.h"
+#include "shell/files/bmp_file.h"
 #include "shell/platform/fixed_font.h"
+#include "shell/platform/gl.h"
 
 namespace {
 

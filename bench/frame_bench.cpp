@@ -26,13 +26,13 @@
 #include <vector>
 
 #include "bench/floor_frame.h"
-#include "shell/application.h"
-#include "shell/frame_loop.h"
-#include "shell/gl.h"
-#include "shell/heap.h"
+#include "shell/app/frame_loop.h"
+#include "shell/app/program_state.h"
+#include "shell/main/application.h"
+#include "shell/main/heap.h"
+#include "shell/platform/gl.h"
+#include "shell/platform/offscreen/platform_offscreen.h"
 #include "shell/platform/platform.h"
-#include "shell/platform/platform_offscreen.h"
-#include "shell/program_state.h"
 
 namespace {
 

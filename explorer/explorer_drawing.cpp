@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "explorer/maze_explorer.h"
-#include "shell/bitmap_text.h"
-#include "shell/gl.h"
+#include "shell/platform/gl.h"
+#include "shell/text/bitmap_text.h"
 
 namespace {
 

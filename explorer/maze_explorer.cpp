@@ -5,7 +5,7 @@
 #include <limits>
 #include <sstream>
 
-#include "shell/file_names.h"
+#include "shell/files/file_names.h"
 
 const char kRestMessage[] = "I think I must have a rest Z...ZZ.....";
 const char kTurnRightMessage[] = "I like turn to Right first! :-)";

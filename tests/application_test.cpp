@@ -1,7 +1,7 @@
 // Start-up and tear-down against the offscreen platform: the full-screen
 // question and the window it leads to, the order of the set-up, the failures
 // that end the run early, the wall texture, and the exit code.
-#include "shell/application.h"
+#include "shell/main/application.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "shell/frame_loop.h"
-#include "shell/gl.h"
-#include "shell/platform/platform_offscreen.h"
-#include "shell/rendering.h"
+#include "shell/app/frame_loop.h"
+#include "shell/app/window.h"
+#include "shell/platform/gl.h"
+#include "shell/platform/offscreen/platform_offscreen.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
 #include "tests/offscreen_program.h"

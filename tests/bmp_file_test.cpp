@@ -1,4 +1,4 @@
-#include "shell/bmp_file.h"
+#include "shell/files/bmp_file.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/bmp_file.h"
+#include "shell/files/bmp_file.h"
 
 namespace bmp_fixture {
 

@@ -8,8 +8,8 @@
 #include <map>
 #include <string>
 
-#include "shell/application.h"
-#include "shell/platform/platform_offscreen.h"
+#include "shell/main/application.h"
+#include "shell/platform/offscreen/platform_offscreen.h"
 #include "tests/offscreen_program.h"
 
 namespace catalog_fixture {

@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "shell/application.h"
-#include "shell/frame_loop.h"
-#include "shell/gl.h"
-#include "shell/platform/platform_offscreen.h"
+#include "shell/app/frame_loop.h"
+#include "shell/main/application.h"
+#include "shell/platform/gl.h"
+#include "shell/platform/offscreen/platform_offscreen.h"
 #include "tests/explorer_fixtures.h"
 #include "tests/offscreen_program.h"
 #include "ui/frame.h"

@@ -1,6 +1,6 @@
 // The shipped files found by their default names: the working directory's
 // first, else the installation's, else the plain name.
-#include "shell/data_files.h"
+#include "shell/files/data_files.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "shell/file_names.h"
+#include "shell/files/file_names.h"
 #include "tests/scratch_dir.h"
 
 namespace {

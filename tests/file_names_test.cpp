@@ -1,7 +1,7 @@
 // Opening files by UTF-8 name: names outside ASCII, and paths that must not be
 // opened because they are not regular files. Replacing a file's contents
 // safely, and refusing to where it must not or cannot.
-#include "shell/file_names.h"
+#include "shell/files/file_names.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The frame loop against the offscreen platform: the frames-per-second figure
 // capped and uncapped, the wait of the cap (asleep, then spinning), gentle
 // pacing, SetFrameRate, and the order of events, frames and the quit event.
-#include "shell/frame_loop.h"
+#include "shell/app/frame_loop.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "shell/platform/offscreen/platform_offscreen.h"
 #include "shell/platform/platform.h"
-#include "shell/platform/platform_offscreen.h"
 #include "tests/offscreen_program.h"
 
 namespace {

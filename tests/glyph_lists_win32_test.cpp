@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/gl.h"
+#include "shell/platform/gl.h"
 #include "shell/platform/platform.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Freed memory stays in the heap once the program has asked for it at start.
-#include "shell/heap.h"
+#include "shell/main/heap.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The command line: options in both spellings, help, version, bad usage,
 // and the warnings about named files that cannot be read.
-#include "shell/launch.h"
+#include "shell/main/launch.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/platform/platform_offscreen.h"
+#include "shell/platform/offscreen/platform_offscreen.h"
 #include "tests/bmp_fixture.h"
 #include "tests/offscreen_program.h"
 #include "tests/scratch_dir.h"

@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "shell/platform/platform_offscreen.h"
-#include "shell/program_state.h"
+#include "shell/app/program_state.h"
+#include "shell/platform/offscreen/platform_offscreen.h"
 #include "tests/explorer_fixtures.h"
 #include "tests/offscreen_program.h"
 #include "ui/commands.h"

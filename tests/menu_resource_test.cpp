@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/text_ids.h"
+#include "shell/text/text_ids.h"
 #include "tests/catalog_fixture.h"
 #include "ui/commands.h"
 

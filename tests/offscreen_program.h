@@ -2,9 +2,9 @@
 // runs of one test process.
 #pragma once
 
+#include "shell/app/program_state.h"
+#include "shell/platform/offscreen/platform_offscreen.h"
 #include "shell/platform/platform.h"
-#include "shell/platform/platform_offscreen.h"
-#include "shell/program_state.h"
 #include "ui/commands.h"
 
 // The program's globals and the offscreen platform at their start values.

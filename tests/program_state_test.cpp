@@ -1,16 +1,16 @@
 // ResetProgramState puts every global that the program changes back to the
 // value it has when the process starts.
-#include "shell/program_state.h"
+#include "shell/app/program_state.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
 
-#include "shell/application.h"
-#include "shell/bitmap_text.h"
-#include "shell/frame_loop.h"
-#include "shell/rendering.h"
+#include "shell/app/frame_loop.h"
+#include "shell/app/window.h"
+#include "shell/main/application.h"
+#include "shell/text/bitmap_text.h"
 #include "tests/explorer_fixtures.h"
 #include "ui/commands.h"
 #include "ui/maze_editing.h"

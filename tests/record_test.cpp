@@ -24,10 +24,10 @@
 #include <string>
 #include <vector>
 
-#include "shell/application.h"
-#include "shell/gl.h"
-#include "shell/platform/platform_offscreen.h"
-#include "shell/rendering.h"
+#include "shell/app/window.h"
+#include "shell/main/application.h"
+#include "shell/platform/gl.h"
+#include "shell/platform/offscreen/platform_offscreen.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
 #include "tests/offscreen_program.h"

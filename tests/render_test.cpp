@@ -19,12 +19,12 @@
 #include <vector>
 
 #include "explorer/maze_explorer.h"
-#include "shell/application.h"
-#include "shell/bitmap_text.h"
-#include "shell/gl.h"
+#include "shell/app/window.h"
+#include "shell/main/application.h"
 #include "shell/platform/fixed_font.h"
-#include "shell/platform/platform_offscreen.h"
-#include "shell/rendering.h"
+#include "shell/platform/gl.h"
+#include "shell/platform/offscreen/platform_offscreen.h"
+#include "shell/text/bitmap_text.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
 #include "tests/offscreen_program.h"

@@ -1,4 +1,4 @@
-#include "shell/platform/screen_scale.h"
+#include "shell/platform/x11/screen_scale.h"
 
 #include <gtest/gtest.h>
 

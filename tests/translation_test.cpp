@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/platform/catalog_languages.h"
-#include "shell/text_ids.h"
+#include "shell/platform/x11/catalog_languages.h"
+#include "shell/text/text_ids.h"
 #include "tests/catalog_fixture.h"
 #include "ui/commands.h"
 

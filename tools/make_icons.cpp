@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/bmp_file.h"
-#include "shell/little_endian.h"
+#include "shell/files/bmp_file.h"
+#include "shell/files/little_endian.h"
 #include "shell/platform/app_icon.h"
 
 namespace {

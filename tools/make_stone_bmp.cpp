@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/bmp_file.h"
-#include "shell/pixel_hash.h"
+#include "shell/files/bmp_file.h"
+#include "shell/platform/pixel_hash.h"
 
 namespace {
 

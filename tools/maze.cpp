@@ -22,8 +22,8 @@
 
 #include "explorer/maze_explorer.h"
 #include "explorer/maze_generator.h"
-#include "shell/command_line.h"
-#include "shell/file_names.h"
+#include "shell/files/file_names.h"
+#include "shell/text/command_line.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/file_names.h"
+#include "shell/files/file_names.h"
 
 class OutputFile {
  public:

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "explorer/maze_explorer.h"
-#include "shell/command_line.h"
+#include "shell/text/command_line.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "ui/commands.h"
 
-#include "shell/frame_loop.h"
-#include "shell/program_state.h"
-#include "shell/text_ids.h"
+#include "shell/app/frame_loop.h"
+#include "shell/app/program_state.h"
+#include "shell/text/text_ids.h"
 #include "ui/maze_editing.h"
 #include "ui/viewport.h"
 

@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-#include "shell/bitmap_text.h"
-#include "shell/gl.h"
+#include "shell/app/program_state.h"
+#include "shell/app/window.h"
+#include "shell/platform/gl.h"
 #include "shell/platform/platform.h"
-#include "shell/program_state.h"
-#include "shell/rendering.h"
+#include "shell/text/bitmap_text.h"
 #include "ui/maze_editing.h"
 
 namespace {

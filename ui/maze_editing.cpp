@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "shell/file_names.h"
+#include "shell/app/program_state.h"
+#include "shell/files/file_names.h"
 #include "shell/platform/platform.h"
-#include "shell/program_state.h"
-#include "shell/quoting.h"
+#include "shell/text/quoting.h"
 #include "ui/viewport.h"
 
 const char kMapReloadedNote[] = "The map changed on disk and was reloaded";

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/file_names.h"
+#include "shell/files/file_names.h"
 
 // Whether a failed write of the map file has been reported and no write has
 // succeeded since: the user is told once, not at every click.

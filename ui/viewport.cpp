@@ -1,7 +1,7 @@
 #include "ui/viewport.h"
 
 #include "explorer/maze_explorer.h"
-#include "shell/gl.h"
+#include "shell/platform/gl.h"
 #include "shell/platform/platform.h"
 
 namespace {

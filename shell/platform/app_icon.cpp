@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "shell/pixel_hash.h"
+#include "shell/platform/pixel_hash.h"
 
 // The icon is laid out on the unit square, u to the right and v downward, and
 // drawn by sampling each pixel on a regular grid: the pixel's colour is the

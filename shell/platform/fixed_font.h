@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "shell/bitmap_text.h"  // kFontFirstChar, kFontCharCount
+#include "shell/text/bitmap_text.h"  // kFontFirstChar, kFontCharCount
 
 // One monospaced font: one glyph per character code, each padded to the full
 // cell. A row of a glyph takes BytesPerRow() bytes. Row 0 is the BOTTOM row

@@ -1,5 +1,5 @@
-#include "shell/gl.h"
 #include "shell/platform/fixed_font.h"
+#include "shell/platform/gl.h"
 
 bool CompileFixedFontLists(const FixedFont& font, uint32_t listBase, int firstChar, int count) {
   const int first = firstChar - kFontFirstChar;

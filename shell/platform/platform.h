@@ -1,13 +1,14 @@
 // The platform seam: everything the program needs from a window system.
 //
-// Each backend implements these functions, all in this folder:
-// platform_fltk.cpp (X11 through FLTK, with boxes_fltk.cpp and
-// x11_window_manager.cpp), platform_win32.cpp (Win32 and WGL),
-// platform_offscreen.cpp (OSMesa with no display, a clock and an event queue
-// that its caller drives; pathwick-record, the tests and the benchmark run
-// on it) and platform_web.cpp (a web page with WebGL, where nothing may
-// block: the browser runs the frame loop's parts once per display refresh,
-// and the modal boxes hold the events and frames back until they close).
+// Each backend implements these functions, in a folder of its own below this
+// one: x11/ (X11 through FLTK: platform_fltk.cpp, with boxes_fltk.cpp and
+// window_manager.cpp), win32/ (Win32 and WGL), offscreen/ (OSMesa with no
+// display, a clock and an event queue that its caller drives;
+// pathwick-record, the tests and the benchmark run on it) and web/ (a web
+// page with WebGL, where nothing may block: the browser runs the frame
+// loop's parts once per display refresh, and the modal boxes hold the events
+// and frames back until they close). The pieces that several backends share
+// (the embedded fonts, the icon, the OpenGL header) sit beside this header.
 // Everything above the seam (start-up, the frame loop and its pacing, frame
 // composition, the command table) is plain C++ and OpenGL, and a backend
 // knows nothing of it beyond this header.
@@ -165,7 +166,7 @@ bool PlatformNotifiesInBoxes();
 // The program's own text `ownText` (UTF-8) in the user's language, from the
 // platform's message catalog, or `ownText` itself where the catalog has no
 // translation for it. `textId` names the text in the program's resources: a
-// string of the Win32 string table (TextId, shell/text_ids.h), or a menu
+// string of the Win32 string table (TextId, shell/text/text_ids.h), or a menu
 // item's id for the item's caption. The Win32 backend reads its string
 // table, and loads the menu resource, in the user's UI language; the FLTK
 // backend looks `ownText` up in gettext's catalogs (LANGUAGE, LC_ALL,

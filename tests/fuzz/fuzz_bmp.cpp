@@ -11,7 +11,7 @@
 #include <cstring>
 #include <optional>
 
-#include "shell/bmp_file.h"
+#include "shell/files/bmp_file.h"
 #include "tests/fuzz/fuzz_support.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,

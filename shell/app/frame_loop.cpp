@@ -1,0 +1,127 @@
+#include "shell/app/frame_loop.h"
+
+#include "shell/platform/platform.h"
+
+namespace {
+
+constexpr uint32_t kMeasuringWindowMs = 1000;
+
+// The end of a wait for a frame that spins on the clock instead of sleeping.
+// A sleep can end a little late and the clock counts whole milliseconds, so
+// the sleep ends this much before the frame is due and the spin finds the
+// due millisecond itself.
+constexpr uint32_t kSpinMs = 2;
+
+// The refresh rate that gentle pacing assumes when the swaps do not wait for
+// the display.
+constexpr uint32_t kAssumedRefreshHz = 60;
+
+bool PacedToAssumedRefresh() { return Gentle.on && !Gentle.swapsFollowRefresh; }
+
+}  // namespace
+
+FrameLoop::FrameLoop(FrameCallback callback)
+    : callback_(callback), windowStart_(PlatformTickCount()), previousStart_(windowStart_) {}
+
+bool FrameLoop::ServeEvents(int* exitCode) {
+  while (PlatformEventPending()) {
+    if (!PlatformDispatchEvent(exitCode)) return false;
+  }
+  return true;
+}
+
+bool FrameLoop::FrameDue() const {
+  if (FrameRateCapped != 0) return PlatformTickCount() - windowStart_ >= FrameIntervalMs;
+  return !PacedToAssumedRefresh() || PlatformTickCount() - previousStart_ >= RefreshWaitMs();
+}
+
+bool FrameLoop::RunFrame() {
+  if (!(FrameRateCapped != 0 ? PaceCappedFrame() : PaceUncappedFrame())) return false;
+  if (callback_ != nullptr) callback_(CurrentFps);
+  return true;
+}
+
+// Reads the clock until `wait` ms have passed since `since` (an unsigned
+// difference, so the counter may wrap), sleeping while more than kSpinMs
+// remain; `now` is the last tick read. False when an event ended a sleep.
+bool FrameLoop::WaitUntil(uint32_t since, uint32_t wait, uint32_t* now) const {
+  *now = PlatformTickCount();
+  while (*now - since < wait) {
+    const uint32_t remaining = wait - (*now - since);
+    if (remaining > kSpinMs && PlatformWaitEventTimeout(remaining - kSpinMs)) return false;
+    *now = PlatformTickCount();
+  }
+  return true;
+}
+
+bool FrameLoop::PaceCappedFrame() {
+  uint32_t now = 0;
+  if (!WaitUntil(windowStart_, FrameIntervalMs, &now)) return false;
+  // SetFrameRate keeps the interval at 1 ms or more, so elapsed is never 0.
+  CurrentFps = static_cast<int>(1000u / (now - windowStart_));
+  windowStart_ = now;
+  previousStart_ = now;
+  return true;
+}
+
+// The length of the next of the assumed refresh rate's slots of a second.
+uint32_t FrameLoop::RefreshWaitMs() const {
+  return (refreshSlot_ + 1) * 1000 / kAssumedRefreshHz - refreshSlot_ * 1000 / kAssumedRefreshHz;
+}
+
+bool FrameLoop::PaceUncappedFrame() {
+  uint32_t now = 0;
+  if (PacedToAssumedRefresh()) {
+    if (!WaitUntil(previousStart_, RefreshWaitMs(), &now)) return false;
+    refreshSlot_ = (refreshSlot_ + 1) % kAssumedRefreshHz;
+  } else {
+    now = PlatformTickCount();
+  }
+  CountUncappedFrame(now);
+  previousStart_ = now;
+  return true;
+}
+
+void FrameLoop::CountUncappedFrame(uint32_t now) {
+  const uint32_t elapsed = now - windowStart_;
+  if (elapsed <= kMeasuringWindowMs) {
+    ++frameCount_;
+    return;
+  }
+  // The frame that closes a window is counted in neither window.
+  CurrentFps = static_cast<int>(frameCount_ * 1000u / elapsed);
+  frameCount_ = 0;
+  windowStart_ = now;
+}
+
+int RunFrameLoop(FrameCallback callback) {
+  FrameLoop loop(callback);
+  for (;;) {
+    // Events first: every pending event is dispatched before a frame runs.
+    int exitCode = 0;
+    if (!loop.ServeEvents(&exitCode)) return exitCode;
+    if (RenderingEnabled == 0) {
+      PlatformWaitEvent();
+      continue;
+    }
+    if (Gentle.on && !PlatformWindowOnScreen()) {
+      PlatformWaitEvent();
+      // The time off screen is no frame's: the next frame measures afresh.
+      loop = FrameLoop(callback);
+      continue;
+    }
+    loop.RunFrame();  // when an event cut its wait short, the next pass serves it
+  }
+}
+
+void SetFrameRate(int framesPerSecond) {
+  if (framesPerSecond <= 0) {
+    FrameRateCapped = 0;
+    return;
+  }
+  FrameRateCapped = 1;
+  // Above 1000 frames per second the interval would be 0 ms, and a frame in
+  // the same tick as the previous one would divide the figure by zero.
+  const int interval = 1000 / framesPerSecond;
+  FrameIntervalMs = static_cast<uint32_t>(interval > 0 ? interval : 1);
+}

@@ -1,0 +1,16 @@
+// Pathwick: a depth-first maze search, animated one tick per frame.
+//
+// Usage: pathwick [--windowed | --fullscreen] [--map FILE] [--texture FILE] [--edit]
+//        pathwick --help | --version
+// With no arguments it asks whether to run full screen and reads
+// "MazeMap.txt" and "Stone.BMP" from the working directory, else from the
+// installation's data folder. --edit draws the maze with the mouse before
+// the search starts, each click saved to the map file; --help and --version
+// print the usage or the version and exit.
+#include "shell/main/heap.h"
+#include "shell/main/launch.h"
+
+int main(int argc, char** argv) {
+  KeepFreedMemoryInHeap();
+  return RunProgram(argc, argv, nullptr, kShowNormal);
+}

@@ -1,0 +1,134 @@
+// Pathwick in a web browser: the program's start, its frame loop driven by
+// the browser's animation frames, and its end.
+//
+// The page's address takes the options of the desktop command line as a
+// query: ?windowed, ?fullscreen, ?edit. Without ?windowed or ?fullscreen the
+// page asks the full-screen question in a box of its own before the program
+// starts. The shipped maze and texture are built in; the map the program
+// reads and writes is MazeMap.txt in the page's memory, which starts as the
+// map kept in the browser's storage, if any, or else the shipped one.
+//
+// ?frames=N is the test mode: the framed window, the search running from the
+// first frame, a clock that advances 20 ms a frame (50 frames a second), and
+// the page holding still after frame N, as pathwick-record draws frame N
+// with --every 1 --delay 20.
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <fstream>
+#include <optional>
+
+#include "shell/app/frame_loop.h"
+#include "shell/app/program_state.h"
+#include "shell/main/application.h"
+#include "shell/platform/platform.h"
+#include "shell/platform/web/platform_web.h"
+#include "ui/frame.h"
+#include "ui/maze_editing.h"
+
+namespace {
+
+constexpr char kShippedMap[] = "/shipped/MazeMap.txt";
+constexpr char kShippedTexture[] = "/shipped/Stone.BMP";
+constexpr uint32_t kTestFrameMs = 20;
+
+LaunchOptions options;
+std::optional<FrameLoop> loop;  // from the first refresh to the end
+long testFrames = 0;            // ?frames=N: the frame to hold; 0 outside the test mode
+long testFramesDrawn = 0;
+
+void CopyFile(const char* from, const char* to) {
+  std::ifstream in(from, std::ios::binary);
+  std::ofstream out(to, std::ios::binary);
+  out << in.rdbuf();
+}
+
+// The test mode's frame: the program's own, counted, on the scripted clock.
+int DrawTestFrame(int fps) {
+  DrawFrame(fps);
+  ++testFramesDrawn;
+  web::SetClock(static_cast<uint32_t>(testFramesDrawn * kTestFrameMs));
+  return fps;
+}
+
+void End() {
+  EndApplication();
+  loop.reset();
+  web::ShowEnded();
+}
+
+// One pass of the frame loop per display refresh: the events that came
+// since the last, then a frame when rendering is on and the frame is due
+// (capped, the refreshes before the interval has passed are skipped).
+// Returns false to stop the animation frames.
+EM_BOOL OnAnimationFrame(double time, void* /*userData*/) {
+  if (testFrames == 0) web::SetClock(static_cast<uint32_t>(static_cast<unsigned long long>(time)));
+  // The loop is entered at the first refresh, on the clock it runs on.
+  if (!loop) loop.emplace(options.frame);
+  if (web::BoxOpen()) return EM_TRUE;
+  const bool eventsWaiting = PlatformEventPending();
+  int exitCode = 0;
+  if (!loop->ServeEvents(&exitCode)) {
+    End();
+    return EM_FALSE;
+  }
+  // Every edit is kept in the browser's storage at once.
+  if (options.edit && eventsWaiting) web::StoreMap();
+  if (RenderingEnabled != 0 && loop->FrameDue()) loop->RunFrame();
+  if (testFrames != 0 && testFramesDrawn == testFrames) {
+    web::ShowHeld();
+    return EM_FALSE;
+  }
+  return EM_TRUE;
+}
+
+void Start() {
+  if (!StartApplication(options)) {
+    web::ShowEnded();
+    return;
+  }
+  if (testFrames != 0) {
+    // Ctrl resumes the explorer before the first frame.
+    web::QueueKeyDown(KeyControl);
+  }
+  emscripten_request_animation_frame_loop(OnAnimationFrame, nullptr);
+}
+
+void StartAfterQuestion(QuestionAnswer answer) {
+  options.window =
+      answer == QuestionAnswer::Cancel ? WindowChoice::Framed : WindowChoice::FullScreen;
+  Start();
+}
+
+}  // namespace
+
+// The page put a map the user opened into the map file: the explorer waits
+// on its start cell of the new maze, as after starting with that map.
+extern "C" EMSCRIPTEN_KEEPALIVE void WebMapOpened() {
+  LoadMapFile();
+  if (options.edit) web::StoreMap();
+}
+
+int main() {
+  options.edit = web::PageHasOption("edit");
+  if (web::PageHasOption("windowed")) options.window = WindowChoice::Framed;
+  if (web::PageHasOption("fullscreen")) options.window = WindowChoice::FullScreen;
+  testFrames = web::PageNumberOption("frames");
+  if (testFrames != 0) {
+    options.window = WindowChoice::Framed;
+    options.frame = DrawTestFrame;
+  }
+
+  web::SetMapFile(options.mapFile.c_str());
+  if (testFrames != 0 || !web::RestoreStoredMap()) {
+    CopyFile(kShippedMap, options.mapFile.c_str());
+  }
+  options.textureFile = kShippedTexture;
+
+  if (options.window == WindowChoice::Ask) {
+    web::AskOkCancel(kFullScreenQuestion, kFullScreenQuestionCaption, StartAfterQuestion);
+  } else {
+    Start();
+  }
+  return 0;
+}
