@@ -265,3 +265,10 @@ bool PlatformSyncSwapsToRefresh();
 // windows. The change arrives as an event, so a loop that blocks in
 // PlatformWaitEvent while it is false wakes when the window shows again.
 bool PlatformWindowOnScreen();
+
+// How many pixels of the drawing area make one of the window system's
+// logical units (a pixel at 96 dots per inch): 1 on an ordinary screen, 2 on
+// one of twice the density (an X desktop scaled to 200 %, Windows at 192
+// dpi, a browser's devicePixelRatio of 2). The text above the seam picks its
+// font size by it. Needs the window; 1 before it exists.
+float PlatformContentScale();
