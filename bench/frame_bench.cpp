@@ -213,7 +213,8 @@ bool RunRounds(const DrawCase& drawCase, const std::string& dataDir, const Floor
     if (!turns.ProgramFrameDone()) {
       offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
       quitting = true;
-    } else if (Explorer.paused != 0 || Explorer.state == FoundExit || Explorer.state == NoExit) {
+    } else if (App.Explorer.paused != 0 || App.Explorer.state == FoundExit ||
+               App.Explorer.state == NoExit) {
       offscreen::QueueMessage(MessageKind::KeyDown, KeyReturn);
     }
   };
@@ -311,7 +312,7 @@ void ReportCap() {
     ResetProgramState();
     offscreen::Reset();
     offscreen::Get().realClock = true;
-    RenderingEnabled = 1;
+    App.RenderingEnabled = true;
     SetFrameRate(rate);
     capCount = FrameCount(kCapRunTime);
     const Clock::time_point start = Clock::now();
@@ -319,9 +320,10 @@ void ReportCap() {
     RunFrameLoop(CountFrame);
     const double cpu = ProcessorSeconds() - startCpu;
     const double seconds = SecondsBetween(start, Clock::now());
-    std::printf("%6d %12u %18.2f %18.2f %10d %12.1f %8.1f %14.0f\n", rate, FrameIntervalMs,
-                1000.0 / FrameIntervalMs, capCount.PerSecond(), CurrentFps, capCount.longestGapMs(),
-                100 * cpu / seconds, 1e6 * cpu / (capCount.PerSecond() * seconds));
+    std::printf("%6d %12u %18.2f %18.2f %10d %12.1f %8.1f %14.0f\n", rate, App.FrameIntervalMs,
+                1000.0 / App.FrameIntervalMs, capCount.PerSecond(), App.CurrentFps,
+                capCount.longestGapMs(), 100 * cpu / seconds,
+                1e6 * cpu / (capCount.PerSecond() * seconds));
   }
   ResetProgramState();
   offscreen::Reset();

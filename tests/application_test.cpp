@@ -90,7 +90,7 @@ TEST_P(WindowChoiceTest, OpensTheChosenWindowRunsAndTearsDown) {
   options_.window = c.choice;
   options_.showCommand = 3;
   int instance = 0;
-  AppInstance = &instance;
+  App.AppInstance = &instance;
 
   EXPECT_EQ(RunApplication(options_), 1);
 
@@ -107,7 +107,7 @@ TEST_P(WindowChoiceTest, OpensTheChosenWindowRunsAndTearsDown) {
     EXPECT_TRUE(platform.questions.empty());
   }
   EXPECT_EQ(platform.fullScreen, c.fullScreen);
-  EXPECT_EQ(FullScreenMode, c.fullScreen ? 1 : 0);
+  EXPECT_EQ(App.FullScreenMode, c.fullScreen);
   EXPECT_EQ(platform.title, kTitle);
   if (c.fullScreen) {
     EXPECT_TRUE(platform.menu.empty());
@@ -126,7 +126,7 @@ TEST_P(WindowChoiceTest, OpensTheChosenWindowRunsAndTearsDown) {
   EXPECT_EQ(platform.swaps, 1);
   EXPECT_FALSE(platform.windowExists);
   EXPECT_FALSE(platform.contextCurrent);
-  EXPECT_EQ(TexturePixels, nullptr);
+  EXPECT_EQ(App.TexturePixels, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(StartUp, WindowChoiceTest, ::testing::ValuesIn(kWindowCases),
@@ -148,7 +148,7 @@ TEST_F(ApplicationTest, GentleOptionAsksForRefreshSyncedSwapsWithTheContextCurre
     options_.gentle = c.gentle;
     GentlePacing during;
     platform.onSwap = [&] {
-      during = Gentle;
+      during = App.Gentle;
       offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
     };
 
@@ -166,7 +166,7 @@ TEST_F(ApplicationTest, FramedWindowOfHeightZeroGetsThePlatformsPlacement) {
   EXPECT_EQ(std::vector<int>(
                 {platform.windowX, platform.windowY, platform.windowWidth, platform.windowHeight}),
             std::vector<int>(4, kDefaultPlacement));
-  EXPECT_EQ(FullScreenMode, 0);
+  EXPECT_FALSE(App.FullScreenMode);
 }
 
 // --- Order of the set-up -------------------------------------------------------------
@@ -176,9 +176,9 @@ TEST_F(ApplicationTest, LoadsTheMazeBeforeAsking) {
   bool asked = false;
   platform.onQuestion = [&] {
     asked = true;
-    EXPECT_EQ(GridOf(Explorer), kMap);
-    EXPECT_EQ(Explorer.state, Choosing);
-    EXPECT_EQ(Explorer.paused, 1);
+    EXPECT_EQ(GridOf(App.Explorer), kMap);
+    EXPECT_EQ(App.Explorer.state, Choosing);
+    EXPECT_EQ(App.Explorer.paused, 1);
     EXPECT_FALSE(platform.windowExists);
   };
 
@@ -216,9 +216,9 @@ TEST_F(ApplicationTest, StartReloadsTheMapFileOfTheOptions) {
 
   EXPECT_EQ(RunApplication(options_), 1);
 
-  EXPECT_EQ(GridOf(Explorer), kEditedMap);
-  EXPECT_EQ(Explorer.state, Choosing);
-  EXPECT_EQ(Explorer.paused, 0);
+  EXPECT_EQ(GridOf(App.Explorer), kEditedMap);
+  EXPECT_EQ(App.Explorer.state, Choosing);
+  EXPECT_EQ(App.Explorer.paused, 0);
 }
 
 // --- Failures ----------------------------------------------------------------------
@@ -252,7 +252,7 @@ TEST_F(ApplicationTest, FailuresEndTheRunWithAMessageAndCodeOne) {
     EXPECT_EQ(platform.questions.size(), c.asked ? 1u : 0u);
     EXPECT_EQ(platform.swaps, 0);
     EXPECT_FALSE(platform.windowExists);
-    EXPECT_EQ(RenderingEnabled, 0);
+    EXPECT_FALSE(App.RenderingEnabled);
   }
 }
 
@@ -273,7 +273,7 @@ TEST_F(ApplicationTest, TextureIsLoadedForTheRunAndFreedAfter) {
     bool hadPixels = false;
     GLint textureWidth = -1;
     platform.onSwap = [&] {
-      hadPixels = TexturePixels != nullptr;
+      hadPixels = App.TexturePixels != nullptr;
       glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
       offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
     };
@@ -282,10 +282,10 @@ TEST_F(ApplicationTest, TextureIsLoadedForTheRunAndFreedAfter) {
 
     EXPECT_EQ(platform.swaps, 1);
     EXPECT_EQ(hadPixels, c.present);
-    EXPECT_EQ(TextureInfo.biWidth, c.size);
-    EXPECT_EQ(TextureInfo.biHeight, c.size);
+    EXPECT_EQ(App.TextureInfo.biWidth, c.size);
+    EXPECT_EQ(App.TextureInfo.biHeight, c.size);
     EXPECT_EQ(textureWidth, c.size);
-    EXPECT_EQ(TexturePixels, nullptr);
+    EXPECT_EQ(App.TexturePixels, nullptr);
   }
 }
 

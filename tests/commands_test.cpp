@@ -38,7 +38,7 @@ struct Effects {
   int32_t paused;
   size_t pathSize;
   int speedSetting;
-  int frameRateCapped;
+  bool frameRateCapped;
   uint32_t frameIntervalMs;
   bool windowExists;
   bool quitPosted;
@@ -48,9 +48,10 @@ struct Effects {
 
 Effects CaptureEffects() {
   const offscreen::Platform& platform = offscreen::Get();
-  Effects effects{GridOf(Explorer),      Explorer.pose,       Explorer.state,    Explorer.paused,
-                  Explorer.path.size(),  SpeedSetting,        FrameRateCapped,   FrameIntervalMs,
-                  platform.windowExists, platform.quitPosted, platform.quitCode, {}};
+  Effects effects{GridOf(App.Explorer), App.Explorer.pose,        App.Explorer.state,
+                  App.Explorer.paused,  App.Explorer.path.size(), App.SpeedSetting,
+                  App.FrameRateCapped,  App.FrameIntervalMs,      platform.windowExists,
+                  platform.quitPosted,  platform.quitCode,        {}};
   for (const offscreen::ShownMessage& box : platform.messages) {
     effects.shown.emplace_back(box.text, box.caption);
   }
@@ -89,18 +90,18 @@ class CommandsTest : public ::testing::Test {
   void ResetWithWindow() {
     ResetOpenedProgram();
     offscreen::Get().windowExists = true;
-    MapFileName = mapFile_.c_str();
+    App.MapFileName = mapFile_.c_str();
   }
 
   // Mid-search, two cells in, at a speed of 50 (20 ms between frames).
   void ArrangeMidSearch(bool paused) {
-    explorer_test::SetGrid(Explorer, kGridInMemory);
-    Explorer.path.push(Pose{0, 0, 1, 90, 0});
-    Explorer.path.push(Pose{0, 1, 1, 90, 0});
-    Explorer.pose = Pose{0, 1, 1, 90, 12};
-    Explorer.state = Advancing;
-    Explorer.SetPaused(paused);
-    SpeedSetting = 50;
+    explorer_test::SetGrid(App.Explorer, kGridInMemory);
+    App.Explorer.path.push(Pose{0, 0, 1, 90, 0});
+    App.Explorer.path.push(Pose{0, 1, 1, 90, 0});
+    App.Explorer.pose = Pose{0, 1, 1, 90, 12};
+    App.Explorer.state = Advancing;
+    App.Explorer.SetPaused(paused);
+    App.SpeedSetting = 50;
     SetFrameRate(50);
   }
 
@@ -155,7 +156,7 @@ const CommandCase kCommandCases[] = {
     {"FullSpeed", KeyEnd, IDM_FULLSPEED, false,
      [](Effects& e) {
        e.speedSetting = 100;
-       e.frameRateCapped = 0;  // the interval is kept
+       e.frameRateCapped = false;  // the interval is kept
      }},
 };
 
@@ -269,9 +270,9 @@ TEST_F(CommandsTest, SpeedKeysStepTheSettingAndSetTheCap) {
       const Press& press = c.presses[i];
       SCOPED_TRACE(::testing::Message() << c.name << ", press " << i + 1);
       MainWindowProc(WindowMessage{MessageKind::KeyDown, press.key});
-      EXPECT_EQ(SpeedSetting, press.setting);
-      EXPECT_EQ(FrameRateCapped, press.capped);
-      EXPECT_EQ(FrameIntervalMs, press.interval);
+      EXPECT_EQ(App.SpeedSetting, press.setting);
+      EXPECT_EQ(App.FrameRateCapped, press.capped);
+      EXPECT_EQ(App.FrameIntervalMs, press.interval);
     }
   }
 }
@@ -280,15 +281,15 @@ TEST_F(CommandsTest, SpeedKeysStepTheSettingAndSetTheCap) {
 TEST_F(CommandsTest, SpeedKeyAtItsBoundReappliesTheCap) {
   for (const auto& [key, bound] : {std::pair{KeyUp, 105}, std::pair{KeyDown, 15}}) {
     SCOPED_TRACE(::testing::Message() << "key " << key);
-    SpeedSetting = bound;
-    FrameRateCapped = 0;
-    FrameIntervalMs = 0;
+    App.SpeedSetting = bound;
+    App.FrameRateCapped = false;
+    App.FrameIntervalMs = 0;
 
     MainWindowProc(WindowMessage{MessageKind::KeyDown, key});
 
-    EXPECT_EQ(SpeedSetting, bound);
-    EXPECT_EQ(FrameRateCapped, 1);
-    EXPECT_EQ(FrameIntervalMs, static_cast<uint32_t>(1000 / bound));
+    EXPECT_EQ(App.SpeedSetting, bound);
+    EXPECT_TRUE(App.FrameRateCapped);
+    EXPECT_EQ(App.FrameIntervalMs, static_cast<uint32_t>(1000 / bound));
   }
 }
 
@@ -325,16 +326,16 @@ TEST_F(CommandsTest, NoFrameRunsWhileTheAboutBoxIsOpen) {
   GLint viewport[4] = {};
   platform.onMessage = [&] {
     swapsAtOpen = platform.swaps;
-    poseAtOpen = Explorer.pose;
+    poseAtOpen = App.Explorer.pose;
     glViewport(0, 0, 1, 1);
     offscreen::QueueMessage(MessageKind::Size);
     int exitCode = 0;
     PlatformDispatchEvent(&exitCode);
     glGetIntegerv(GL_VIEWPORT, viewport);
     swapsAtClose = platform.swaps;
-    EXPECT_EQ(Explorer.pose, poseAtOpen) << "the explorer moved while the box was open";
+    EXPECT_EQ(App.Explorer.pose, poseAtOpen) << "the explorer moved while the box was open";
   };
-  RenderingEnabled = 1;
+  App.RenderingEnabled = true;
 
   RunFrameLoop(DrawFrame);
 
@@ -344,7 +345,8 @@ TEST_F(CommandsTest, NoFrameRunsWhileTheAboutBoxIsOpen) {
   EXPECT_EQ(swapsAtOpen, 2);
   EXPECT_EQ(swapsAtClose, 2);
   EXPECT_EQ(platform.swaps, 3);
-  EXPECT_FALSE(Explorer.pose == poseAtOpen) << "the frame after the box did not step the explorer";
+  EXPECT_FALSE(App.Explorer.pose == poseAtOpen)
+      << "the frame after the box did not step the explorer";
 }
 
 // --- Stepping and going back to the start ------------------------------------
@@ -356,9 +358,9 @@ TEST_F(CommandsTest, NoFrameRunsWhileTheAboutBoxIsOpen) {
 TEST_F(CommandsTest, SpaceStepsFromDecisionToDecisionAtTheSpeedCap) {
   offscreen::Platform& platform = offscreen::Get();
   ASSERT_TRUE(PlatformCreateContext());
-  explorer_test::SetGrid(Explorer, WallsWith({{0, 0, Open}, {0, 1, Exit}}));
-  Explorer.editMode = true;
-  MapFileName = "";  // a missing map file: the grid stays, the explorer waits at start
+  explorer_test::SetGrid(App.Explorer, WallsWith({{0, 0, Open}, {0, 1, Exit}}));
+  App.Explorer.editMode = true;
+  App.MapFileName = "";  // a missing map file: the grid stays, the explorer waits at start
   LoadMapFile();
   SetFrameRate(50);
   platform.tickStep = 1;
@@ -369,14 +371,14 @@ TEST_F(CommandsTest, SpaceStepsFromDecisionToDecisionAtTheSpeedCap) {
   };
   std::vector<Shown> frames;
   platform.onSwap = [&] {
-    frames.push_back({Explorer.message, Explorer.paused, platform.tick});
+    frames.push_back({App.Explorer.message, App.Explorer.paused, platform.tick});
     if (platform.swaps == 3 || platform.swaps == 3 + 19 + 2) {
       offscreen::QueueMessage(MessageKind::KeyDown, KeySpace);
     }
     if (platform.swaps == 3 + 19 + 3) PlatformPostQuit(0);
   };
   offscreen::QueueMessage(MessageKind::KeyDown, KeySpace);
-  RenderingEnabled = 1;
+  App.RenderingEnabled = true;
 
   RunFrameLoop(DrawFrame);
 
@@ -395,8 +397,8 @@ TEST_F(CommandsTest, SpaceStepsFromDecisionToDecisionAtTheSpeedCap) {
     }
   }
   // The third Space, at frame 24, runs the move's first tick in frame 25.
-  EXPECT_EQ(Explorer.state, Advancing);
-  EXPECT_EQ(Explorer.pose.progress, 2);
+  EXPECT_EQ(App.Explorer.state, Advancing);
+  EXPECT_EQ(App.Explorer.pose.progress, 2);
 }
 
 // Backspace reloads the map file and waits at start, paused, from anywhere in
@@ -413,14 +415,14 @@ TEST_F(CommandsTest, BackspaceReloadsTheMapAndWaitsAtStartFromAnyPoint) {
       {"held after a step",
        [this] {
          ArrangeMidSearch(true);
-         Explorer.StepToNextDecision();
-         while (Explorer.Tick()) {
+         App.Explorer.StepToNextDecision();
+         while (App.Explorer.Tick()) {
          }
        }},
       {"over",
        [this] {
          ArrangeMidSearch(false);
-         Explorer.state = FoundExit;
+         App.Explorer.state = FoundExit;
        }},
   };
   for (const Case& c : cases) {
@@ -428,27 +430,27 @@ TEST_F(CommandsTest, BackspaceReloadsTheMapAndWaitsAtStartFromAnyPoint) {
       SCOPED_TRACE(::testing::Message() << c.name << (edit ? ", --edit" : ""));
       ResetWithWindow();
       c.arrange();
-      Explorer.editMode = edit;
+      App.Explorer.editMode = edit;
 
       EXPECT_EQ(MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyBackspace}), 1);
 
-      EXPECT_EQ(GridOf(Explorer), kMapOnDisk);
-      EXPECT_EQ(Explorer.pose, Pose{});
-      EXPECT_EQ(Explorer.state, Choosing);
-      EXPECT_EQ(Explorer.path.size(), 1u);
-      EXPECT_FALSE(Explorer.Tick());
-      EXPECT_STREQ(Explorer.message, edit ? kEditMessage : explorer_test::kSaysRest);
-      EXPECT_TRUE(Explorer.IsWaitingAtStart());
+      EXPECT_EQ(GridOf(App.Explorer), kMapOnDisk);
+      EXPECT_EQ(App.Explorer.pose, Pose{});
+      EXPECT_EQ(App.Explorer.state, Choosing);
+      EXPECT_EQ(App.Explorer.path.size(), 1u);
+      EXPECT_FALSE(App.Explorer.Tick());
+      EXPECT_STREQ(App.Explorer.message, edit ? kEditMessage : explorer_test::kSaysRest);
+      EXPECT_TRUE(App.Explorer.IsWaitingAtStart());
     }
   }
 
   ResetWithWindow();
   ArrangeMidSearch(false);
-  MapFileName = "no such map.txt";
+  App.MapFileName = "no such map.txt";
   MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyBackspace});
-  EXPECT_EQ(GridOf(Explorer), kGridInMemory);
-  EXPECT_EQ(Explorer.pose, Pose{});
-  EXPECT_EQ(Explorer.paused, 1);
+  EXPECT_EQ(GridOf(App.Explorer), kGridInMemory);
+  EXPECT_EQ(App.Explorer.pose, Pose{});
+  EXPECT_EQ(App.Explorer.paused, 1);
 }
 
 }  // namespace

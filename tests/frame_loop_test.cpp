@@ -40,7 +40,7 @@ class FrameLoopTest : public ::testing::Test {
   void SetUp() override {
     ResetOpenedProgram();
     record = FrameRecord();
-    RenderingEnabled = 1;
+    App.RenderingEnabled = true;
   }
   void TearDown() override { ResetProgram(); }
 };
@@ -146,7 +146,7 @@ TEST_F(FrameLoopTest, NullCallbackStillPacesAndMeasures) {
 
   EXPECT_EQ(RunFrameLoop(nullptr), 5);
 
-  EXPECT_EQ(CurrentFps, 62);
+  EXPECT_EQ(App.CurrentFps, 62);
 }
 
 // --- Waiting for a capped frame ------------------------------------------------
@@ -230,7 +230,7 @@ TEST_F(FrameLoopTest, EventArrivingDuringTheWaitIsServedAtOnceAndTheFrameKeepsIt
 // --- Gentle pacing ---------------------------------------------------------------
 
 TEST_F(FrameLoopTest, GentleUncappedFramesTakeSixtyRefreshSlotsASecond) {
-  Gentle = GentlePacing{true, false};
+  App.Gentle = GentlePacing{true, false};
   offscreen::Platform& platform = offscreen::Get();
   platform.tickStep = 1;
   frameStarts.clear();
@@ -249,7 +249,7 @@ TEST_F(FrameLoopTest, GentleUncappedFramesTakeSixtyRefreshSlotsASecond) {
 }
 
 TEST_F(FrameLoopTest, GentleUncappedFramesRunBackToBackWhenSwapsFollowTheRefresh) {
-  Gentle = GentlePacing{true, true};
+  App.Gentle = GentlePacing{true, true};
   offscreen::Platform& platform = offscreen::Get();
   platform.tickStep = 1;
   frameStarts.clear();
@@ -279,8 +279,8 @@ TEST_F(FrameLoopTest, GentleLoopBlocksWhileTheWindowIsOffScreenAndMeasuresAfresh
     ResetOpenedProgram();
     record = FrameRecord();
     frameStarts.clear();
-    RenderingEnabled = 1;
-    Gentle.on = c.gentle;
+    App.RenderingEnabled = true;
+    App.Gentle.on = c.gentle;
     SetFrameRate(100);
     offscreen::Platform& platform = offscreen::Get();
     platform.tickStep = 1;
@@ -373,13 +373,13 @@ TEST_F(FrameLoopTest, SetFrameRateSetsCapAndInterval) {
   for (const Case& c : cases) {
     for (const int wasCapped : {0, 1}) {
       SCOPED_TRACE(::testing::Message() << "rate " << c.rate << ", capped before " << wasCapped);
-      FrameRateCapped = wasCapped;
-      FrameIntervalMs = kOldInterval;
+      App.FrameRateCapped = wasCapped;
+      App.FrameIntervalMs = kOldInterval;
 
       SetFrameRate(c.rate);
 
-      EXPECT_EQ(FrameRateCapped, c.capped);
-      EXPECT_EQ(FrameIntervalMs, c.interval);
+      EXPECT_EQ(App.FrameRateCapped, c.capped);
+      EXPECT_EQ(App.FrameIntervalMs, c.interval);
     }
   }
 }
@@ -430,7 +430,7 @@ TEST_F(FrameLoopTest, QuitEndsLoopWithItsCodeAndLeavesLaterEvents) {
 }
 
 TEST_F(FrameLoopTest, WaitsForEventsWhileRenderingIsDisabled) {
-  RenderingEnabled = 0;
+  App.RenderingEnabled = false;
   offscreen::Platform& platform = offscreen::Get();
   int handled = 0;
   for (int i = 0; i < 2; ++i) platform.events.push_back([&handled] { ++handled; });

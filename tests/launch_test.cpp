@@ -263,7 +263,7 @@ TEST_F(RunProgramTest, EditModeTakesAMapThatDoesNotExistYetWithoutAWarning) {
       leftover, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1));
 
   EXPECT_EQ(Run({"--edit", "--map", missing.c_str()}), 1);
-  EXPECT_TRUE(Explorer.editMode);
+  EXPECT_TRUE(App.Explorer.editMode);
   EXPECT_FALSE(std::filesystem::exists(leftover));
   EXPECT_EQ(Run({"--edit", "--map", fifo.path().c_str()}), 1);
 

@@ -47,8 +47,8 @@ class MazeEditingTest : public ::testing::Test {
     offscreen::Get().windowExists = true;
     offscreen::Get().contextCurrent = true;
     map_ = file;
-    MapFileName = map_.c_str();
-    Explorer.editMode = true;
+    App.MapFileName = map_.c_str();
+    App.Explorer.editMode = true;
     LoadMapFile();
   }
 
@@ -122,12 +122,12 @@ TEST_F(MazeEditingTest, ClicksCycleTheCellUnderThePointAndTheFileFollowsEachOne)
     Click(step.button, step.column, step.row);
 
     expected[Index(step.column, step.row)] = step.code;
-    EXPECT_EQ(expected, GridOf(Explorer));
+    EXPECT_EQ(expected, GridOf(App.Explorer));
     EXPECT_EQ(MapText(expected), MapContents());
   }
   // The arrow stays on its start cell, paused.
-  EXPECT_EQ(Pose{}, Explorer.pose);
-  EXPECT_EQ(1, Explorer.paused);
+  EXPECT_EQ(Pose{}, App.Explorer.pose);
+  EXPECT_EQ(1, App.Explorer.paused);
   EXPECT_TRUE(Notices().empty());
 }
 
@@ -138,31 +138,31 @@ TEST_F(MazeEditingTest, PointsOutsideTheMazeAndOtherButtonsChangeNothing) {
   for (const auto& [x, y] : outside) PressAt(PointerLeft, x, y);
   PressAt(3, 280, 180);  // a third button, in the middle of the maze
 
-  EXPECT_EQ(kMap, GridOf(Explorer));
+  EXPECT_EQ(kMap, GridOf(App.Explorer));
   EXPECT_EQ(MapText(kMap), MapContents());
 }
 
 TEST_F(MazeEditingTest, ClicksDoNothingWithoutEditModeOrOnceTheSearchHasMoved) {
-  Explorer.editMode = false;
+  App.Explorer.editMode = false;
   Click(PointerLeft, 3, 3);
-  EXPECT_EQ(kMap, GridOf(Explorer));
+  EXPECT_EQ(kMap, GridOf(App.Explorer));
 
-  Explorer.editMode = true;
+  App.Explorer.editMode = true;
   MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyControl});  // resume
-  Explorer.Tick();                                                  // the first probe
+  App.Explorer.Tick();                                              // the first probe
   MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyShift});    // pause
   Click(PointerLeft, 3, 3);
-  EXPECT_EQ(Trail, Explorer.grid[Index(1, 0)]);  // entered by the search
-  EXPECT_EQ(Wall, Explorer.grid[Index(3, 3)]);
+  EXPECT_EQ(Trail, App.Explorer.grid[Index(1, 0)]);  // entered by the search
+  EXPECT_EQ(Wall, App.Explorer.grid[Index(3, 3)]);
   EXPECT_EQ(MapText(kMap), MapContents());
 
   // Return reloads and resumes: clicks edit again until the next frame.
   MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyReturn});
   Click(PointerLeft, 3, 3);
-  EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
-  Explorer.Tick();
+  EXPECT_EQ(Open, App.Explorer.grid[Index(3, 3)]);
+  App.Explorer.Tick();
   Click(PointerLeft, 3, 3);
-  EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
+  EXPECT_EQ(Open, App.Explorer.grid[Index(3, 3)]);
   EXPECT_EQ(
       MapText(WallsWith(
           {{0, 0, Open}, {1, 0, Open}, {3, 3, Open}, {4, 4, DeadEnd}, {5, 5, -1}, {9, 9, 5}})),
@@ -176,7 +176,7 @@ TEST_F(MazeEditingTest, AFileThatCannotBeWrittenUndoesTheEditAndWarnsOncePerFail
   Click(PointerLeft, 3, 3);
   Click(PointerRight, 0, 0);
 
-  EXPECT_EQ(kMap, GridOf(Explorer));
+  EXPECT_EQ(kMap, GridOf(App.Explorer));
   EXPECT_EQ(MapText(kMap), MapContents());
   const std::vector<std::pair<NoticeKind, std::string>> once = {{NoticeKind::Warning, warning}};
   EXPECT_EQ(once, Notices());
@@ -184,10 +184,10 @@ TEST_F(MazeEditingTest, AFileThatCannotBeWrittenUndoesTheEditAndWarnsOncePerFail
   // Writable again, the edit goes through; a new failure is told again.
   chmod(map_.c_str(), 0644);
   Click(PointerLeft, 3, 3);
-  EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
+  EXPECT_EQ(Open, App.Explorer.grid[Index(3, 3)]);
   chmod(map_.c_str(), 0444);
   Click(PointerLeft, 3, 3);
-  EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
+  EXPECT_EQ(Open, App.Explorer.grid[Index(3, 3)]);
   EXPECT_EQ(2u, Notices().size());
 }
 
@@ -207,18 +207,18 @@ TEST_F(MazeEditingTest, ChangesOfAnotherProgramAreReloadedBeforeAClickAndKept) {
     WriteAsAnotherProgram(expected);
 
     Click(PointerLeft, turn.ownColumn, 0);
-    Explorer.Tick();
+    App.Explorer.Tick();
 
     expected[Index(turn.ownColumn, 0)] = Open;
-    EXPECT_EQ(expected, GridOf(Explorer));
+    EXPECT_EQ(expected, GridOf(App.Explorer));
     EXPECT_EQ(MapText(expected), MapContents());
-    EXPECT_STREQ(Explorer.message, kMapReloadedNote);
+    EXPECT_STREQ(App.Explorer.message, kMapReloadedNote);
   }
   // A click that finds no change says how to edit again.
   Click(PointerLeft, 8, 0);
-  Explorer.Tick();
-  EXPECT_STRNE(Explorer.message, kMapReloadedNote);
-  EXPECT_EQ(Pose{}, Explorer.pose);
+  App.Explorer.Tick();
+  EXPECT_STRNE(App.Explorer.message, kMapReloadedNote);
+  EXPECT_EQ(Pose{}, App.Explorer.pose);
   EXPECT_TRUE(Notices().empty());
 }
 
@@ -243,7 +243,7 @@ TEST_F(MazeEditingTest, TwoProgramsClickingInTurnEndWithEveryClickInTheFileAndSh
         continue;
       }
       FollowMapFile();
-      const std::string shown = MapFileText(Explorer.grid);
+      const std::string shown = MapFileText(App.Explorer.grid);
       _exit(write(toParent[1], shown.data(), shown.size()) == static_cast<ssize_t>(shown.size())
                 ? 0
                 : 1);
@@ -273,7 +273,7 @@ TEST_F(MazeEditingTest, TwoProgramsClickingInTurnEndWithEveryClickInTheFileAndSh
   Grid expected = kMap;
   for (int column : {2, 3, 4, 5}) expected[Index(column, 0)] = Open;
   EXPECT_EQ(MapText(expected), MapContents());
-  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(expected, GridOf(App.Explorer));
   EXPECT_EQ(MapText(expected), childShows);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) close(fd);
@@ -294,28 +294,28 @@ TEST_F(MazeEditingTest, AChangeOnDiskShowsAtTheNextFrameButNotDuringADrag) {
   Press(PointerLeft, 3, 3);  // a drag under way: its cells wait for their write
   WriteAsAnotherProgram(changed);
   FollowMapFile();
-  EXPECT_EQ(Open, Explorer.grid[Index(3, 3)]);
-  EXPECT_EQ(Wall, Explorer.grid[Index(9, 0)]);
+  EXPECT_EQ(Open, App.Explorer.grid[Index(3, 3)]);
+  EXPECT_EQ(Wall, App.Explorer.grid[Index(9, 0)]);
 
   Release(PointerLeft, 3, 3);
   WriteAsAnotherProgram(changed);
   FollowMapFile();
-  EXPECT_EQ(changed, GridOf(Explorer));
-  Explorer.Tick();
-  EXPECT_STREQ(Explorer.message, kMapReloadedNote);
-  EXPECT_EQ(1, Explorer.paused);
+  EXPECT_EQ(changed, GridOf(App.Explorer));
+  App.Explorer.Tick();
+  EXPECT_STREQ(App.Explorer.message, kMapReloadedNote);
+  EXPECT_EQ(1, App.Explorer.paused);
 
   // Once the search has moved, the file is no longer followed.
   MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyControl});
-  Explorer.Tick();
+  App.Explorer.Tick();
   WriteAsAnotherProgram(kMap);
   FollowMapFile();
-  EXPECT_NE(kMap, GridOf(Explorer));
+  EXPECT_NE(kMap, GridOf(App.Explorer));
 }
 
 TEST_F(MazeEditingTest, AMissingMapStartsAllWallAndTheFirstClickCreatesIt) {
   Start(dir_.PathOf("new.txt"));
-  EXPECT_EQ(explorer_test::FilledGrid(Wall), GridOf(Explorer));
+  EXPECT_EQ(explorer_test::FilledGrid(Wall), GridOf(App.Explorer));
 
   Click(PointerLeft, 2, 0);
 
@@ -334,7 +334,7 @@ TEST_F(MazeEditingTest, ADragPaintsEveryCellItEntersWithTheCodeThePressedCellToo
   Release(PointerLeft, 0, 0);
   Grid expected = kMap;
   for (int column = 0; column <= 3; ++column) expected[Index(column, 0)] = Open;
-  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(expected, GridOf(App.Explorer));
   EXPECT_EQ(MapText(expected), MapContents());
 
   // Right on an open cell: it becomes a wall, and so does every cell the
@@ -349,7 +349,7 @@ TEST_F(MazeEditingTest, ADragPaintsEveryCellItEntersWithTheCodeThePressedCellToo
   Release(PointerRight, 4, 4);
   expected[Index(3, 0)] = Wall;
   expected[Index(4, 4)] = Wall;
-  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(expected, GridOf(App.Explorer));
   EXPECT_EQ(MapText(expected), MapContents());
 
   // After the release, or once the drag's button is up, moves paint nothing.
@@ -358,7 +358,7 @@ TEST_F(MazeEditingTest, ADragPaintsEveryCellItEntersWithTheCodeThePressedCellToo
   MoveTo(PointerLeft, 8, 9);
   MoveTo(PointerRight, 7, 9);
   expected[Index(9, 9)] = Exit;
-  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(expected, GridOf(App.Explorer));
   EXPECT_EQ(MapText(expected), MapContents());
   EXPECT_TRUE(Notices().empty());
 }
@@ -379,24 +379,24 @@ TEST_F(MazeEditingTest, ADragIsWrittenBeforeAnyCommandAndEndsWhenTheSearchMayRun
   MainWindowProc(
       WindowMessage{MessageKind::KeyDown, KeyReturn});  // reloads, runs at the next frame
   MoveTo(PointerLeft, 6, 9);
-  Explorer.Tick();
+  App.Explorer.Tick();
   MoveTo(PointerLeft, 7, 9);
   Release(PointerLeft, 7, 9);
   EXPECT_EQ(MapText(expected), MapContents());
   expected[Index(1, 0)] = Trail;  // the search's first move
-  EXPECT_EQ(expected, GridOf(Explorer));
+  EXPECT_EQ(expected, GridOf(App.Explorer));
 }
 
 TEST_F(MazeEditingTest, AFailedWriteUndoesEachCellOfTheDragItDidNotSaveAndWarnsOnce) {
   Press(PointerLeft, 3, 3);
   chmod(map_.c_str(), 0444);
   for (int column = 4; column <= 7; ++column) MoveTo(PointerLeft, column, 3);
-  EXPECT_EQ(Open, Explorer.grid[Index(7, 3)]) << "the screen shows the drag as it goes";
+  EXPECT_EQ(Open, App.Explorer.grid[Index(7, 3)]) << "the screen shows the drag as it goes";
   Release(PointerLeft, 7, 3);
 
   const Grid pressed =
       WallsWith({{0, 0, Open}, {1, 0, Open}, {4, 4, DeadEnd}, {5, 5, -1}, {9, 9, 5}, {3, 3, Open}});
-  EXPECT_EQ(pressed, GridOf(Explorer));
+  EXPECT_EQ(pressed, GridOf(App.Explorer));
   EXPECT_EQ(MapText(pressed), MapContents());
   ASSERT_EQ(1u, Notices().size());
   EXPECT_EQ(NoticeKind::Warning, Notices()[0].first);

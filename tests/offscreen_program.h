@@ -7,7 +7,7 @@
 #include "shell/platform/platform.h"
 #include "ui/commands.h"
 
-// The program's globals and the offscreen platform at their start values.
+// The program's state and the offscreen platform at their start values.
 inline void ResetProgram() {
   ResetProgramState();
   offscreen::Reset();

@@ -1,139 +1,137 @@
-// ResetProgramState puts every global that the program changes back to the
-// value it has when the process starts.
+// A second start of the program in the same process behaves as the first:
+// ResetProgramState leaves nothing of a run behind. The test is the only one
+// of its program, so that its first run starts from the process's own start.
 #include "shell/app/program_state.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
 
-#include "shell/app/frame_loop.h"
-#include "shell/app/window.h"
 #include "shell/main/application.h"
-#include "shell/text/bitmap_text.h"
+#include "shell/platform/offscreen/platform_offscreen.h"
+#include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
-#include "ui/commands.h"
-#include "ui/maze_editing.h"
+#include "tests/offscreen_program.h"
 
 namespace {
 
-using explorer_test::Snapshot;
-using explorer_test::TakeSnapshot;
+using explorer_test::MapText;
+using explorer_test::ScratchDir;
+using explorer_test::WallsWith;
 
-// The globals other than the explorer. All are constant-initialised, so they
-// hold their start values when this file's own initialisation reads them,
-// before any test has run.
-struct Globals {
-  void* appInstance;
-  const void* mapFileName;  // compared as addresses, not as strings
-  const void* texturePixels;
-  int32_t textureWidth, textureHeight;
-  int fullScreenMode;
-  uint32_t fontListBase;
-  int renderingEnabled, currentFps, frameRateCapped;
-  uint32_t frameIntervalMs;
-  bool gentle, swapsFollowRefresh;
-  int speedSetting;
-  bool mapWriteFailureReported;
-  bool dragging;
+// What a run showed and left: every frame's picture, the map file it edited,
+// its exit code.
+struct RunRecord {
+  std::vector<std::vector<uint32_t>> pictures;
+  std::string mapAfter;
+  int exitCode = 0;
 };
 
-Globals ReadGlobals() {
-  return Globals{AppInstance,
-                 MapFileName,
-                 TexturePixels,
-                 TextureInfo.biWidth,
-                 TextureInfo.biHeight,
-                 FullScreenMode,
-                 FontListBase,
-                 RenderingEnabled,
-                 CurrentFps,
-                 FrameRateCapped,
-                 FrameIntervalMs,
-                 Gentle.on,
-                 Gentle.swapsFollowRefresh,
-                 SpeedSetting,
-                 MapWriteFailureReported,
-                 Drag.has_value()};
+// The middle of the cell of `column`, `row` on the 360 x 360 drawing area.
+int CellX(int column) { return 45 + 30 * column; }
+int CellY(int row) { return 359 - (45 + 30 * row); }
+
+// What a user does once frame `frame` has been shown.
+using Script = std::function<void(int frame)>;
+
+class ProgramRuns {
+ public:
+  ProgramRuns()
+      : texture_(dir_.Write(
+            "stone.bmp",
+            bmp_fixture::BmpFile(2, 2, {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {90, 90, 90}}))) {}
+
+  // Runs the program in edit mode on a fresh copy of the map, the walls
+  // textured or not, with the platform's clock moving a millisecond a read,
+  // doing `script` after each frame.
+  RunRecord Run(LaunchOptions options, bool textured, const Script& script) {
+    RunRecord record;
+    options.mapFile = dir_.Write(
+        "maze" + std::to_string(++runs_) + ".txt",
+        MapText(WallsWith({{0, 0, Open}, {1, 0, Open}, {2, 0, Open}, {2, 1, Open}, {2, 2, Exit}})));
+    options.textureFile = textured ? texture_ : dir_.PathOf("missing.bmp");
+    options.edit = true;
+    offscreen::Platform& platform = offscreen::Get();
+    platform.tickStep = 1;
+    platform.onSwap = [&record, &script] {
+      record.pictures.emplace_back();
+      offscreen::ReadPicture(record.pictures.back());
+      script(static_cast<int>(record.pictures.size()));
+    };
+    record.exitCode = RunApplication(options);
+    std::ifstream map(options.mapFile, std::ios::binary);
+    record.mapAfter.assign(std::istreambuf_iterator<char>(map), std::istreambuf_iterator<char>());
+    return record;
+  }
+
+ private:
+  ScratchDir dir_;
+  std::string texture_;
+  int runs_ = 0;
+};
+
+// The run compared: framed, no texture (so a texture kept from an earlier
+// run would show); a speed step, a click that edits a cell, Start, a few
+// frames of the search, Escape.
+RunRecord ProbeRun(ProgramRuns& runs) {
+  LaunchOptions options;
+  options.window = WindowChoice::Framed;
+  return runs.Run(options, false, [](int frame) {
+    if (frame == 1) offscreen::QueueMessage(MessageKind::KeyDown, KeyUp);
+    if (frame == 2) {
+      offscreen::QueuePointer(MessageKind::PointerDown, PointerLeft, CellX(0), CellY(1));
+      offscreen::QueuePointer(MessageKind::PointerUp, PointerLeft, CellX(0), CellY(1));
+    }
+    if (frame == 3) offscreen::QueueMessage(MessageKind::KeyDown, KeyReturn);
+    if (frame == 12) offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
+  });
 }
 
-const Globals kAtStart = ReadGlobals();
-
-const char kOtherMapFile[] = "other.txt";
-
-// Every global away from its start value, as a run of the program leaves
-// them or worse: the texture still allocated, the explorer mid-search.
-void ChangeEveryGlobal() {
+// A run that leaves as much changed as a run can: full screen, gentle
+// pacing, the speed stepped down, the texture read, the explorer paused in
+// the middle of its search, a drag still held and the instance set.
+void ChangingRun(ProgramRuns& runs) {
   static int instance;
-  AppInstance = &instance;
-  MapFileName = kOtherMapFile;
-  TexturePixels = new unsigned char[12];
-  TextureInfo.biWidth = 2;
-  TextureInfo.biHeight = 2;
-  FullScreenMode = 1;
-  FontListBase = 7;
-  RenderingEnabled = 1;
-  CurrentFps = 60;
-  FrameRateCapped = 1;
-  FrameIntervalMs = 20;
-  Gentle = GentlePacing{true, true};
-  SpeedSetting = 50;
-  MapWriteFailureReported = true;
-  KnownMapFile = MapFileVersion{true, "1 9\n"};
-  KnownMapStamp = FileStamp{7, 3, std::filesystem::file_time_type::clock::now()};
-  Drag = Painting{PointerLeft, Open, {45, 314}, 0, {{1, Wall}}};
-  Explorer.grid[0] = Open;
-  Explorer.path.push(Pose{0, 0, 1, 90, 0});
-  Explorer.pose = Pose{0, 0, 1, 90, 12};
-  Explorer.state = Advancing;
-  Explorer.paused = 1;
-  Explorer.SetMessage(kGoBackMessage);
-  Explorer.editMode = true;
-  Explorer.editNote = kMapReloadedNote;
-  Explorer.movedSinceLoad = true;
-  Explorer.stepping = true;
-  Explorer.held = true;
+  App.AppInstance = &instance;
+  LaunchOptions options;
+  options.window = WindowChoice::FullScreen;
+  options.gentle = true;
+  const RunRecord record = runs.Run(options, true, [](int frame) {
+    if (frame == 1) {
+      for (int i = 0; i < 3; ++i) offscreen::QueueMessage(MessageKind::KeyDown, KeyDown);
+      offscreen::QueuePointer(MessageKind::PointerDown, PointerRight, CellX(1), CellY(1));
+      offscreen::QueuePointer(MessageKind::PointerMove, PointerRight, CellX(1), CellY(2));
+    }
+    if (frame == 2) offscreen::QueueMessage(MessageKind::KeyDown, KeyReturn);
+    if (frame == 30) offscreen::QueueMessage(MessageKind::KeyDown, KeyShift);
+    if (frame == 32) offscreen::QueueMessage(MessageKind::KeyDown, KeyEscape);
+  });
+  // The run did change what the probe would see.
+  ASSERT_EQ(record.pictures.size(), 32u);
+  ASSERT_TRUE(App.FullScreenMode && App.Gentle.on && App.Drag && App.SpeedSetting == 85);
 }
 
-TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
-  ChangeEveryGlobal();
+TEST(ProgramStateTest, SecondStartAfterAResetBehavesAsTheFirst) {
+  ProgramRuns runs;
+  const RunRecord first = ProbeRun(runs);
+  ASSERT_EQ(first.pictures.size(), 12u);
+  ResetProgram();
 
-  ResetProgramState();
+  ChangingRun(runs);
+  ResetProgram();
+  const RunRecord again = ProbeRun(runs);
 
-  const Globals now = ReadGlobals();
-  EXPECT_EQ(now.appInstance, kAtStart.appInstance);
-  EXPECT_EQ(now.mapFileName, kAtStart.mapFileName);
-  EXPECT_EQ(now.texturePixels, kAtStart.texturePixels);
-  EXPECT_EQ(now.textureWidth, kAtStart.textureWidth);
-  EXPECT_EQ(now.textureHeight, kAtStart.textureHeight);
-  EXPECT_EQ(now.fullScreenMode, kAtStart.fullScreenMode);
-  EXPECT_EQ(now.fontListBase, kAtStart.fontListBase);
-  EXPECT_EQ(now.renderingEnabled, kAtStart.renderingEnabled);
-  EXPECT_EQ(now.currentFps, kAtStart.currentFps);
-  EXPECT_EQ(now.frameRateCapped, kAtStart.frameRateCapped);
-  EXPECT_EQ(now.frameIntervalMs, kAtStart.frameIntervalMs);
-  EXPECT_EQ(now.gentle, kAtStart.gentle);
-  EXPECT_EQ(now.swapsFollowRefresh, kAtStart.swapsFollowRefresh);
-  EXPECT_EQ(now.speedSetting, kAtStart.speedSetting);
-  EXPECT_EQ(now.mapWriteFailureReported, kAtStart.mapWriteFailureReported);
-  // Not constant-initialised, so not read before the tests: they start empty.
-  EXPECT_TRUE(KnownMapFile == MapFileVersion{});
-  EXPECT_TRUE(KnownMapStamp == FileStamp{});
-  EXPECT_EQ(now.dragging, kAtStart.dragging);
-  const MazeExplorer fresh;
-  const Snapshot expected = TakeSnapshot(fresh);
-  const Snapshot actual = TakeSnapshot(Explorer);
-  EXPECT_EQ(actual.path, expected.path);
-  EXPECT_EQ(actual.grid, expected.grid);
-  EXPECT_EQ(actual.pose, expected.pose);
-  EXPECT_EQ(actual.state, expected.state);
-  EXPECT_EQ(actual.paused, expected.paused);
-  EXPECT_EQ(actual.message, expected.message);
-  EXPECT_EQ(Explorer.editMode, fresh.editMode);
-  EXPECT_EQ(Explorer.movedSinceLoad, fresh.movedSinceLoad);
-  EXPECT_EQ(Explorer.editNote, fresh.editNote);
-  EXPECT_EQ(Explorer.stepping, fresh.stepping);
-  EXPECT_EQ(Explorer.held, fresh.held);
+  EXPECT_EQ(again.exitCode, first.exitCode);
+  EXPECT_EQ(again.mapAfter, first.mapAfter);
+  ASSERT_EQ(again.pictures.size(), first.pictures.size());
+  for (size_t i = 0; i < first.pictures.size(); ++i) {
+    EXPECT_TRUE(again.pictures[i] == first.pictures[i]) << "frame " << i + 1 << " differs";
+  }
 }
 
 }  // namespace

@@ -90,8 +90,8 @@ std::vector<Picture> ProgramFrames(const Layout& layout, const std::string& map,
   offscreen::Get().clientHeight = layout.height;
   CreateWindowFor(layout.fullScreen, kShowNormal);
   EXPECT_EQ(StartRendering(texture.c_str()), 1);
-  Explorer.LoadMaze(map.c_str());
-  Explorer.SetPaused(false);
+  App.Explorer.LoadMaze(map.c_str());
+  App.Explorer.SetPaused(false);
 
   std::vector<Picture> frames;
   const int last = wanted.empty() ? 0 : wanted.back();
@@ -102,9 +102,7 @@ std::vector<Picture> ProgramFrames(const Layout& layout, const std::string& map,
     offscreen::ReadPicture(picture);
     frames.push_back(std::move(picture));
   }
-  delete[] TexturePixels;
-  TexturePixels = nullptr;
-  ShutdownRendering();
+  EndApplication();
   ResetProgram();
   return frames;
 }

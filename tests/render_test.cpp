@@ -161,13 +161,13 @@ class RenderTest : public testing::Test {
                                     ? scratch_.Write("Stone.BMP", TextureFileBytes())
                                     : scratch_.PathOf("missing.bmp");
     ASSERT_EQ(StartRendering(texture.c_str()), 1);
-    Explorer.paused = 1;
-    Explorer.pose = Pose{9, 9, 0, 0, 0};
+    App.Explorer.paused = 1;
+    App.Explorer.pose = Pose{9, 9, 0, 0, 0};
   }
 
   // One frame of the program over `grid`.
   void DrawFrameOf(const Grid& grid) {
-    SetGrid(Explorer, grid);
+    SetGrid(App.Explorer, grid);
     DrawFrame(0);
   }
 
@@ -275,7 +275,7 @@ TEST_F(RenderTest, ArrowIsDrawnAtItsAnimatedPose) {
   OpenWindow();
   for (const ArrowCase& arrow : cases) {
     SCOPED_TRACE(arrow.what);
-    Explorer.pose = arrow.pose;
+    App.Explorer.pose = arrow.pose;
     DrawFrameOf(FilledGrid(Open));
     const double radians = arrow.pose.angle * std::acos(-1.0) / 180.0;
     const double ux = std::cos(radians);
@@ -307,9 +307,9 @@ TEST_F(RenderTest, ArrowIsDrawnAtItsAnimatedPose) {
 
 TEST_F(RenderTest, SceneLeavesTexturingOffRedCurrentAndTheMatrixStackAsItWas) {
   OpenWindow(Mode::Framed, Walls::Textured);
-  SetGrid(Explorer, FilledGrid(Wall));
+  SetGrid(App.Explorer, FilledGrid(Wall));
   glColor3f(0.0f, 0.0f, 1.0f);
-  Explorer.DrawScene();
+  App.Explorer.DrawScene();
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
   GLfloat colour[4];
   glGetFloatv(GL_CURRENT_COLOR, colour);
@@ -532,17 +532,17 @@ TEST_F(RenderTest, WithoutAFontTheFramesShowTheMazeButNoText) {
 // behind its centre, moves one pixel a frame.
 TEST_F(RenderTest, EachFrameStepsTheExplorerOnceAndShowsWhereTheStepLeftIt) {
   OpenWindow();
-  Explorer.pose = Pose{};
-  Explorer.path.push(Explorer.pose);
-  Explorer.state = Choosing;
-  Explorer.paused = 0;
+  App.Explorer.pose = Pose{};
+  App.Explorer.path.push(App.Explorer.pose);
+  App.Explorer.state = Choosing;
+  App.Explorer.paused = 0;
   DrawFrameOf(With(FilledGrid(Wall), {{0, 0, Open}, {1, 0, Open}, {2, 0, Exit}}));
   EXPECT_TRUE(ColourNear(CellLeft(1) + 15, CellBottom(0) + 15, {0, 179, 0}));
   ExpectTextRowsShowExactly({{kSaysCanMove, 0, 16, kRed}, {kTitleAtZeroFps, 0, 350, kMagenta}}, 1);
   for (int frame = 1; frame <= 5; ++frame) {
     SCOPED_TRACE(testing::Message() << "frame " << frame);
     if (frame > 1) DrawFrame(0);
-    EXPECT_EQ(Explorer.pose.progress, frame);
+    EXPECT_EQ(App.Explorer.pose.progress, frame);
     const int tail = CellLeft(0) + 15 + frame - 8;
     EXPECT_EQ(At(tail, CellBottom(0) + 15), kRed);
     EXPECT_NE(At(tail - 1, CellBottom(0) + 15), kRed);
@@ -676,7 +676,7 @@ TEST_F(RenderTest, SceneFillsTheCentredSquareAndTheBandsStayBlack) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
     OpenWindow(Mode::Framed, Walls::Flat, c.width, c.height);
-    Explorer.pose = Pose{5, 5, 0, 0, 0};
+    App.Explorer.pose = Pose{5, 5, 0, 0, 0};
     DrawFrameOf(With(FilledGrid(Open), {{0, 0, Exit}, {9, 9, Marker}}));
     // The bands beside the square.
     if (c.left > 0) {

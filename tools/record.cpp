@@ -284,7 +284,7 @@ class Recorder {
     if (!ok_ || frame_ >= options_.to) return;
     ++frame_;
     if (frame_ < options_.from) {
-      Explorer.Tick();
+      App.Explorer.Tick();
       return;
     }
     DrawFrame(fps);

@@ -22,27 +22,27 @@ constexpr int kFullSpeedSetting = 100;
 
 void Start() {
   LoadMapFile();
-  Explorer.SetPaused(false);
+  App.Explorer.SetPaused(false);
 }
 
 // Reloads the map and leaves the explorer waiting on its start cell: in edit
 // mode the grid can be drawn again.
 void Reset() { LoadMapFile(); }
 
-void Pause() { Explorer.SetPaused(true); }
+void Pause() { App.Explorer.SetPaused(true); }
 
-void Resume() { Explorer.SetPaused(false); }
+void Resume() { App.Explorer.SetPaused(false); }
 
-void Step() { Explorer.StepToNextDecision(); }
+void Step() { App.Explorer.StepToNextDecision(); }
 
 void SpeedUp() {
-  if (SpeedSetting <= kHighestSettingThatStepsUp) SpeedSetting += kSpeedStep;
-  SetFrameRate(SpeedSetting);
+  if (App.SpeedSetting <= kHighestSettingThatStepsUp) App.SpeedSetting += kSpeedStep;
+  SetFrameRate(App.SpeedSetting);
 }
 
 void SpeedDown() {
-  if (SpeedSetting >= kLowestSettingThatStepsDown) SpeedSetting -= kSpeedStep;
-  SetFrameRate(SpeedSetting);
+  if (App.SpeedSetting >= kLowestSettingThatStepsDown) App.SpeedSetting -= kSpeedStep;
+  SetFrameRate(App.SpeedSetting);
 }
 
 void ShowAbout() {
@@ -51,7 +51,7 @@ void ShowAbout() {
 }
 
 void FullSpeed() {
-  SpeedSetting = kFullSpeedSetting;
+  App.SpeedSetting = kFullSpeedSetting;
   SetFrameRate(0);
 }
 

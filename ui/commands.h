@@ -28,9 +28,5 @@ constexpr uint32_t kMainMenuResourceId = 101;
 extern const std::array<MenuItem, kMenuItemCount> MainMenu;
 MenuBar LocalizedMenuBar();
 
-// The frame rate that the speed commands step (15..105); starts at 100,
-// although no cap is set until the first speed command.
-extern int SpeedSetting;
-
 // Handles one window message; always answers 1.
 int MainWindowProc(const WindowMessage& message);

@@ -62,9 +62,9 @@ int DrawFrame(int fps) {
   FollowMapFile();
   // Red for the status line that StepFrame draws.
   glColor3f(1.0f, 0.0f, 0.0f);
-  Explorer.StepFrame();
-  Explorer.DrawScene();
-  if (FullScreenMode != 0) {
+  App.Explorer.StepFrame();
+  App.Explorer.DrawScene();
+  if (App.FullScreenMode) {
     DrawFullScreenText(titleLine);
   } else {
     DrawFramedText(titleLine);

@@ -19,7 +19,7 @@ namespace {
 
 MapFileVersion CurrentMapFile() {
   MapFileVersion version;
-  version.exists = ReadWholeFile(MapFileName, &version.contents);
+  version.exists = ReadWholeFile(App.MapFileName, &version.contents);
   return version;
 }
 
@@ -27,8 +27,8 @@ MapFileVersion CurrentMapFile() {
 void LoadVersion(const MapFileVersion& version) {
   std::istringstream map(version.contents);
   if (!version.exists) map.setstate(std::ios::failbit);
-  Explorer.LoadMazeFrom(map);
-  KnownMapFile = version;
+  App.Explorer.LoadMazeFrom(map);
+  App.KnownMapFile = version;
 }
 
 // True when another program changed the map file since the program last
@@ -36,17 +36,17 @@ void LoadVersion(const MapFileVersion& version) {
 // at start as it was (paused or not), and the status line says so. A file
 // that went away is no map to reload: the next write makes it again.
 bool ReloadIfChangedOnDisk() {
-  KnownMapStamp = StampOf(MapFileName);
+  App.KnownMapStamp = StampOf(App.MapFileName);
   const MapFileVersion current = CurrentMapFile();
-  if (current == KnownMapFile) return false;
+  if (current == App.KnownMapFile) return false;
   if (!current.exists) {
-    KnownMapFile = current;
+    App.KnownMapFile = current;
     return false;
   }
-  const int32_t paused = Explorer.paused;
+  const int32_t paused = App.Explorer.paused;
   LoadVersion(current);
-  Explorer.paused = paused;
-  Explorer.editNote = kMapReloadedNote;
+  App.Explorer.paused = paused;
+  App.Explorer.editNote = kMapReloadedNote;
   return true;
 }
 
@@ -75,18 +75,18 @@ std::optional<int> CellUnder(const DrawingArea& area, PointerPoint point) {
   return cell->column + kMazeSide * cell->row;
 }
 
-bool CanEdit() { return Explorer.editMode && Explorer.IsWaitingAtStart(); }
+bool CanEdit() { return App.Explorer.editMode && App.Explorer.IsWaitingAtStart(); }
 
 // A drag paints only while nothing can run the search: every command that
 // resumes it comes as a message, before which the drag is written, so its
 // cells never wait for a write once the search has marked the grid.
-bool CanPaint() { return CanEdit() && Explorer.paused == 1; }
+bool CanPaint() { return CanEdit() && App.Explorer.paused == 1; }
 
 void ReportWriteFailure(const std::string& reason) {
-  if (MapWriteFailureReported) return;
-  MapWriteFailureReported = true;
-  const std::string warning =
-      "cannot write the map file " + Quoted(MapFileName) + ": " + reason + "; the edit is undone";
+  if (App.MapWriteFailureReported) return;
+  App.MapWriteFailureReported = true;
+  const std::string warning = "cannot write the map file " + Quoted(App.MapFileName) + ": " +
+                              reason + "; the edit is undone";
   PlatformNotify(NoticeKind::Warning, warning.c_str());
 }
 
@@ -97,22 +97,22 @@ void ReportWriteFailure(const std::string& reason) {
 // drag meant on the map the user saw.
 void SaveOrUndo(std::vector<PaintedCell> changes) {
   std::vector<int32_t> given;
-  for (const PaintedCell& change : changes) given.push_back(Explorer.grid[change.index]);
+  for (const PaintedCell& change : changes) given.push_back(App.Explorer.grid[change.index]);
   if (ReloadIfChangedOnDisk()) {
     for (size_t i = 0; i < changes.size(); ++i) {
-      changes[i].before = Explorer.grid[changes[i].index];
-      Explorer.grid[changes[i].index] = given[i];
+      changes[i].before = App.Explorer.grid[changes[i].index];
+      App.Explorer.grid[changes[i].index] = given[i];
     }
   }
   std::string reason;
-  if (Explorer.SaveMaze(MapFileName, &reason)) {
-    KnownMapFile = MapFileVersion{true, MapFileText(Explorer.grid)};
-    KnownMapStamp = StampOf(MapFileName);
-    MapWriteFailureReported = false;
+  if (App.Explorer.SaveMaze(App.MapFileName, &reason)) {
+    App.KnownMapFile = MapFileVersion{true, MapFileText(App.Explorer.grid)};
+    App.KnownMapStamp = StampOf(App.MapFileName);
+    App.MapWriteFailureReported = false;
     return;
   }
   for (auto change = changes.rbegin(); change != changes.rend(); ++change) {
-    Explorer.grid[change->index] = change->before;
+    App.Explorer.grid[change->index] = change->before;
   }
   ReportWriteFailure(reason);
 }
@@ -126,19 +126,19 @@ int Between(int from, int to, int step, int steps) {
 }  // namespace
 
 void LoadMapFile() {
-  if (!Explorer.editMode) {
-    Explorer.LoadMaze(MapFileName);
+  if (!App.Explorer.editMode) {
+    App.Explorer.LoadMaze(App.MapFileName);
     return;
   }
   // The map is read from the very bytes that are remembered.
-  KnownMapStamp = StampOf(MapFileName);
+  App.KnownMapStamp = StampOf(App.MapFileName);
   LoadVersion(CurrentMapFile());
-  Explorer.editNote = nullptr;
+  App.Explorer.editNote = nullptr;
 }
 
 void FollowMapFile() {
   // A drag's cells wait on the screen for their write, which reloads first.
-  if (!CanEdit() || Drag || StampOf(MapFileName) == KnownMapStamp) return;
+  if (!CanEdit() || App.Drag || StampOf(App.MapFileName) == App.KnownMapStamp) return;
   ReloadIfChangedOnDisk();
 }
 
@@ -152,49 +152,49 @@ void EditCellAtPoint(uint32_t button, int x, int y) {
   const std::optional<int> cell = CellUnder(*area, PointerPoint{x, y});
   if (!cell) return;
 
-  int32_t& code = Explorer.grid[*cell];
+  int32_t& code = App.Explorer.grid[*cell];
   const PaintedCell change{*cell, code};
   code = CycledCode(code, *direction);
-  Explorer.editNote = nullptr;
-  Drag = Painting{button, code, PointerPoint{x, y}, cell, {}};
+  App.Explorer.editNote = nullptr;
+  App.Drag = Painting{button, code, PointerPoint{x, y}, cell, {}};
   SaveOrUndo({change});
 }
 
 void PaintCellAtPoint(uint32_t buttons, int x, int y) {
-  if (!Drag) return;
+  if (!App.Drag) return;
   const std::optional<DrawingArea> area = CurrentDrawingArea();
-  if ((buttons & Drag->button) == 0 || !CanPaint() || !area) {
+  if ((buttons & App.Drag->button) == 0 || !CanPaint() || !area) {
     FinishPainting();
     return;
   }
   // The window system reports the pointer now and then, not at every pixel
   // (and a fast hand crosses a cell between two reports): every pixel on the
   // way from the last point is taken as passed over.
-  const PointerPoint from = Drag->lastPoint;
+  const PointerPoint from = App.Drag->lastPoint;
   const int steps = std::max(std::abs(x - from.x), std::abs(y - from.y));
   for (int step = 1; step <= steps; ++step) {
     const PointerPoint point{Between(from.x, x, step, steps), Between(from.y, y, step, steps)};
     const std::optional<int> cell = CellUnder(*area, point);
-    if (cell == Drag->lastCell) continue;
-    Drag->lastCell = cell;
-    if (!cell || Explorer.grid[*cell] == Drag->code) continue;
-    Drag->unsaved.push_back({*cell, Explorer.grid[*cell]});
-    Explorer.grid[*cell] = Drag->code;
+    if (cell == App.Drag->lastCell) continue;
+    App.Drag->lastCell = cell;
+    if (!cell || App.Explorer.grid[*cell] == App.Drag->code) continue;
+    App.Drag->unsaved.push_back({*cell, App.Explorer.grid[*cell]});
+    App.Explorer.grid[*cell] = App.Drag->code;
   }
-  Drag->lastPoint = PointerPoint{x, y};
+  App.Drag->lastPoint = PointerPoint{x, y};
 }
 
 void EndPainting(uint32_t button) {
-  if (Drag && Drag->button == button) FinishPainting();
+  if (App.Drag && App.Drag->button == button) FinishPainting();
 }
 
 void SavePainting() {
-  if (!Drag || Drag->unsaved.empty()) return;
-  SaveOrUndo(Drag->unsaved);
-  Drag->unsaved.clear();
+  if (!App.Drag || App.Drag->unsaved.empty()) return;
+  SaveOrUndo(App.Drag->unsaved);
+  App.Drag->unsaved.clear();
 }
 
 void FinishPainting() {
   SavePainting();
-  Drag.reset();
+  App.Drag.reset();
 }

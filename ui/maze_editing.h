@@ -8,34 +8,15 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <string>
-#include <vector>
 
-#include "shell/files/file_names.h"
-
-// Whether a failed write of the map file has been reported and no write has
-// succeeded since: the user is told once, not at every click.
-extern bool MapWriteFailureReported;
-
-// The map file as the program last read or wrote it in edit mode: whether
-// it was there, and its bytes; and its stamp when it was last looked at.
-struct MapFileVersion {
-  bool exists = false;
-  std::string contents;
-
-  bool operator==(const MapFileVersion& other) const {
-    return exists == other.exists && contents == other.contents;
-  }
-};
-extern MapFileVersion KnownMapFile;
-extern FileStamp KnownMapStamp;
+// Its state is App's (shell/app/program_state.h): the file as last known,
+// the drag under way, whether a failed write was reported.
 
 // The status line's note after the map file was found changed on disk and
 // reloaded.
 extern const char kMapReloadedNote[];
 
-// Loads the map file (MapFileName) into the explorer, as LoadMaze does. In
+// Loads the map file (App.MapFileName) into the explorer, as LoadMaze does. In
 // edit mode it also remembers what the file held, so that a change by
 // another program is found before the next write.
 void LoadMapFile();
@@ -45,32 +26,6 @@ void LoadMapFile();
 // it, saying so on the status line; so a change shows without a click.
 // Called once a frame (a stat of the file, and a read only on a change).
 void FollowMapFile();
-
-// A point of the drawing area in pixels, from its top-left corner.
-struct PointerPoint {
-  int x;
-  int y;
-};
-
-// A cell that a drag painted (its grid index) and the code it held before.
-struct PaintedCell {
-  int index;
-  int32_t before;
-};
-
-// A drag under way: the button that pressed, the code it paints, the point
-// the pointer was last at, the cell it was last in (none while outside the
-// maze), and the cells painted since the file was last written.
-struct Painting {
-  uint32_t button;
-  int32_t code;
-  PointerPoint lastPoint;
-  std::optional<int> lastCell;
-  std::vector<PaintedCell> unsaved;
-};
-
-// The drag under way; none between drags.
-extern std::optional<Painting> Drag;
 
 // A press of `button` (a PointerButton) at pixel (x, y) of the drawing area,
 // from its top-left corner. In edit mode, while the explorer waits at start,

@@ -1,5 +1,6 @@
 #include "shell/app/frame_loop.h"
 
+#include "shell/app/program_state.h"
 #include "shell/platform/platform.h"
 
 namespace {
@@ -16,7 +17,7 @@ constexpr uint32_t kSpinMs = 2;
 // the display.
 constexpr uint32_t kAssumedRefreshHz = 60;
 
-bool PacedToAssumedRefresh() { return Gentle.on && !Gentle.swapsFollowRefresh; }
+bool PacedToAssumedRefresh() { return App.Gentle.on && !App.Gentle.swapsFollowRefresh; }
 
 }  // namespace
 
@@ -31,13 +32,13 @@ bool FrameLoop::ServeEvents(int* exitCode) {
 }
 
 bool FrameLoop::FrameDue() const {
-  if (FrameRateCapped != 0) return PlatformTickCount() - windowStart_ >= FrameIntervalMs;
+  if (App.FrameRateCapped) return PlatformTickCount() - windowStart_ >= App.FrameIntervalMs;
   return !PacedToAssumedRefresh() || PlatformTickCount() - previousStart_ >= RefreshWaitMs();
 }
 
 bool FrameLoop::RunFrame() {
-  if (!(FrameRateCapped != 0 ? PaceCappedFrame() : PaceUncappedFrame())) return false;
-  if (callback_ != nullptr) callback_(CurrentFps);
+  if (!(App.FrameRateCapped ? PaceCappedFrame() : PaceUncappedFrame())) return false;
+  if (callback_ != nullptr) callback_(App.CurrentFps);
   return true;
 }
 
@@ -56,9 +57,9 @@ bool FrameLoop::WaitUntil(uint32_t since, uint32_t wait, uint32_t* now) const {
 
 bool FrameLoop::PaceCappedFrame() {
   uint32_t now = 0;
-  if (!WaitUntil(windowStart_, FrameIntervalMs, &now)) return false;
+  if (!WaitUntil(windowStart_, App.FrameIntervalMs, &now)) return false;
   // SetFrameRate keeps the interval at 1 ms or more, so elapsed is never 0.
-  CurrentFps = static_cast<int>(1000u / (now - windowStart_));
+  App.CurrentFps = static_cast<int>(1000u / (now - windowStart_));
   windowStart_ = now;
   previousStart_ = now;
   return true;
@@ -89,7 +90,7 @@ void FrameLoop::CountUncappedFrame(uint32_t now) {
     return;
   }
   // The frame that closes a window is counted in neither window.
-  CurrentFps = static_cast<int>(frameCount_ * 1000u / elapsed);
+  App.CurrentFps = static_cast<int>(frameCount_ * 1000u / elapsed);
   frameCount_ = 0;
   windowStart_ = now;
 }
@@ -100,11 +101,11 @@ int RunFrameLoop(FrameCallback callback) {
     // Events first: every pending event is dispatched before a frame runs.
     int exitCode = 0;
     if (!loop.ServeEvents(&exitCode)) return exitCode;
-    if (RenderingEnabled == 0) {
+    if (!App.RenderingEnabled) {
       PlatformWaitEvent();
       continue;
     }
-    if (Gentle.on && !PlatformWindowOnScreen()) {
+    if (App.Gentle.on && !PlatformWindowOnScreen()) {
       PlatformWaitEvent();
       // The time off screen is no frame's: the next frame measures afresh.
       loop = FrameLoop(callback);
@@ -116,12 +117,12 @@ int RunFrameLoop(FrameCallback callback) {
 
 void SetFrameRate(int framesPerSecond) {
   if (framesPerSecond <= 0) {
-    FrameRateCapped = 0;
+    App.FrameRateCapped = false;
     return;
   }
-  FrameRateCapped = 1;
+  App.FrameRateCapped = true;
   // Above 1000 frames per second the interval would be 0 ms, and a frame in
   // the same tick as the previous one would divide the figure by zero.
   const int interval = 1000 / framesPerSecond;
-  FrameIntervalMs = static_cast<uint32_t>(interval > 0 ? interval : 1);
+  App.FrameIntervalMs = static_cast<uint32_t>(interval > 0 ? interval : 1);
 }

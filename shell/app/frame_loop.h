@@ -1,5 +1,7 @@
 // The frame loop: serves the event queue and, whenever it is empty, runs one
-// frame with the frames-per-second figure, optionally capped.
+// frame with the frames-per-second figure, optionally capped. Its state
+// (RenderingEnabled, CurrentFps, the cap and gentle pacing) is App's
+// (shell/app/program_state.h).
 #pragma once
 
 #include <cstdint>
@@ -7,27 +9,6 @@
 // The per-frame function: takes the frames-per-second figure; the loop
 // ignores its result.
 using FrameCallback = int (*)(int fps);
-
-// While 0 the loop draws no frames and waits for events instead.
-extern int RenderingEnabled;
-// The figure handed to the frame callback.
-extern int CurrentFps;
-// 1 while the frame-rate cap is on.
-extern int FrameRateCapped;
-// Shortest time from one frame's start to the next while capped.
-extern uint32_t FrameIntervalMs;
-
-// Gentle pacing (--gentle), for laptops. Uncapped frames follow the
-// display's refresh: the buffer swaps wait for it where the driver was asked
-// to (`swapsFollowRefresh`), else the loop paces them at 60 a second. While
-// the window is off screen (PlatformWindowOnScreen), no frame runs and
-// RunFrameLoop blocks on events; it measures the figure afresh once the
-// window shows again. Capped frames are paced as always. Off unless set.
-struct GentlePacing {
-  bool on = false;
-  bool swapsFollowRefresh = false;
-};
-extern GentlePacing Gentle;
 
 // The loop's parts, for RunFrameLoop and for a platform that cannot block,
 // such as a browser, whose backend runs them once per display refresh

@@ -5,12 +5,12 @@
 #include "shell/text/bitmap_text.h"
 
 int CreateFullScreenWindow(int showCommand) {
-  FullScreenMode = 1;
+  App.FullScreenMode = true;
   return PlatformCreateFullScreenWindow(WindowClassName, WindowTitle, showCommand) ? 1 : 0;
 }
 
 int CreateFramedWindow(int showCommand, int x, int y, int width, int height, const MenuBar& menu) {
-  FullScreenMode = 0;
+  App.FullScreenMode = false;
   if (height == 0) x = y = width = height = kDefaultPlacement;
   const bool created = PlatformCreateFramedWindow(WindowClassName, WindowTitle, showCommand, x, y,
                                                   width, height, menu);

@@ -1,12 +1,8 @@
-// The program's one window and its OpenGL rendering context.
+// The program's one window and its OpenGL rendering context. Whether the
+// window is full screen is App.FullScreenMode (shell/app/program_state.h).
 #pragma once
 
 #include "shell/platform/platform.h"
-
-// 1 when the window was created full screen, 0 for the framed window. Set
-// before the window exists, so the window procedure can read it from the
-// first message on.
-extern int FullScreenMode;
 
 // A borderless, always-on-top window covering the screen, without a menu,
 // shown as `showCommand` asks. Returns 1, or 0 when no window was created.

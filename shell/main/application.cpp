@@ -55,17 +55,18 @@ int StartRendering(const char* textureFile) {
   LoadWallTexture(textureFile);
 
   // The first fit that reaches OpenGL; earlier ones came before the context.
-  RenderingEnabled = 1;
+  App.RenderingEnabled = true;
   FitViewport();
   return 1;
 }
 
 void LoadWallTexture(const char* fileName) {
-  LoadBitmapFile(fileName, &TexturePixels, &TextureInfo);
+  unsigned char* pixels = nullptr;
+  if (LoadBitmapFile(fileName, &pixels, &App.TextureInfo) != 0) App.TexturePixels.reset(pixels);
   // Fills the default texture object; rows start on 4-byte boundaries, as in
   // the BMP pixel array, and the first row is the image's bottom row.
-  glTexImage2D(GL_TEXTURE_2D, 0, 3, TextureInfo.biWidth, TextureInfo.biHeight, 0, GL_BGR_EXT,
-               GL_UNSIGNED_BYTE, TexturePixels);
+  glTexImage2D(GL_TEXTURE_2D, 0, 3, App.TextureInfo.biWidth, App.TextureInfo.biHeight, 0,
+               GL_BGR_EXT, GL_UNSIGNED_BYTE, App.TexturePixels.get());
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -76,12 +77,12 @@ bool StartApplication(const LaunchOptions& options) {
   // Initialise: the maze first, then the window system.
   // The map file is the one Return reloads and, in edit mode, the one the
   // edits are written to.
-  MapFileName = options.mapFile.c_str();
-  Explorer.editMode = options.edit;
+  App.MapFileName = options.mapFile.c_str();
+  App.Explorer.editMode = options.edit;
   LoadMapFile();
 
   const char* displayError = nullptr;
-  if (!PlatformOpen(PlatformSetup{AppInstance, MainWindowProc}, &displayError)) {
+  if (!PlatformOpen(PlatformSetup{App.AppInstance, MainWindowProc}, &displayError)) {
     return Fail(displayError);
   }
 
@@ -97,14 +98,13 @@ bool StartApplication(const LaunchOptions& options) {
 }
 
 void EndApplication() {
-  delete[] TexturePixels;
-  TexturePixels = nullptr;
+  App.TexturePixels.reset();
   ShutdownRendering();
 }
 
 int RunApplication(const LaunchOptions& options) {
   if (!StartApplication(options)) return kExitCode;
-  if (options.gentle) Gentle = GentlePacing{true, PlatformSyncSwapsToRefresh()};
+  if (options.gentle) App.Gentle = GentlePacing{true, PlatformSyncSwapsToRefresh()};
   // Loop until the window is destroyed.
   RunFrameLoop(options.frame);
   EndApplication();

@@ -9,12 +9,6 @@
 #include "shell/platform/platform.h"
 #include "ui/frame.h"
 
-// The wall texture as read from its file: allocated by LoadBitmapFile, freed
-// after the frame loop once OpenGL holds its own copy. Null and zero when the
-// file could not be read.
-extern unsigned char* TexturePixels;
-extern BitmapInfoHeader TextureInfo;
-
 // How the window is chosen at start.
 enum class WindowChoice { Ask, Framed, FullScreen };
 

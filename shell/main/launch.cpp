@@ -176,6 +176,6 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
   }
   if (!options.textureFileNamed) options.textureFile = FindDataFile(options.textureFile.c_str());
   WarnAboutNamedFiles(options);
-  AppInstance = instance;
+  App.AppInstance = instance;
   return RunApplication(options);
 }

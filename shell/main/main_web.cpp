@@ -74,7 +74,7 @@ EM_BOOL OnAnimationFrame(double time, void* /*userData*/) {
   }
   // Every edit is kept in the browser's storage at once.
   if (options.edit && eventsWaiting) web::StoreMap();
-  if (RenderingEnabled != 0 && loop->FrameDue()) loop->RunFrame();
+  if (App.RenderingEnabled && loop->FrameDue()) loop->RunFrame();
   if (testFrames != 0 && testFramesDrawn == testFrames) {
     web::ShowHeld();
     return EM_FALSE;

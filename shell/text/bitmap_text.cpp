@@ -5,13 +5,18 @@
 #include "shell/platform/gl.h"
 #include "shell/platform/platform.h"
 
+uint32_t FontListBase = 0;
+
 uint32_t BuildFont() {
   FontListBase = glGenLists(kFontCharCount);
   PlatformBuildFontLists(FontListBase, kFontFirstChar, kFontCharCount);
   return FontListBase;
 }
 
-void DeleteFont() { glDeleteLists(FontListBase, kFontCharCount); }
+void DeleteFont() {
+  glDeleteLists(FontListBase, kFontCharCount);
+  FontListBase = 0;
+}
 
 void DrawString(const char* text, int x, int y) {
   glPushAttrib(GL_LIST_BIT);

@@ -10,7 +10,11 @@
 constexpr int kFontFirstChar = 32;
 constexpr int kFontCharCount = 96;
 
-// The first of the 96 display lists.
+// The first of the 96 display lists: set by BuildFont, 0 again after
+// DeleteFont. The lists belong to the OpenGL context, and their base lives
+// and ends with them, as the context does with the platform; so it is no
+// part of the program's state (App) and the text code, below the explorer
+// that draws with it, reads nothing above itself.
 extern uint32_t FontListBase;
 
 // Builds the font lists in the current context; returns FontListBase. When
@@ -18,7 +22,7 @@ extern uint32_t FontListBase;
 // nothing.
 uint32_t BuildFont();
 
-// Deletes the font lists built by BuildFont.
+// Deletes the font lists built by BuildFont; FontListBase is 0 afterwards.
 void DeleteFont();
 
 // Draws a NUL-terminated 8-bit string with its baseline starting at (x, y)

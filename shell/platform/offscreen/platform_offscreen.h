@@ -94,7 +94,7 @@ struct Platform {
 };
 
 // The one offscreen platform; Reset puts it back to its start values and
-// releases its context. The program's own globals are ResetProgramState's.
+// releases its context. The program's own state (App) is ResetProgramState's.
 Platform& Get();
 void Reset();
 
