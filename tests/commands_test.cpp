@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,17 +42,23 @@ struct Effects {
   bool frameRateCapped;
   uint32_t frameIntervalMs;
   bool windowExists;
-  bool quitPosted;
-  int quitCode;
+  std::optional<int> quit;  // the exit code of the quit event queued, if any
   std::vector<std::pair<std::string, std::string>> shown;  // (text, caption) of boxes shown
 };
 
 Effects CaptureEffects() {
   const offscreen::Platform& platform = offscreen::Get();
-  Effects effects{GridOf(App.Explorer), App.Explorer.pose,        App.Explorer.state,
-                  App.Explorer.paused,  App.Explorer.path.size(), App.SpeedSetting,
-                  App.FrameRateCapped,  App.FrameIntervalMs,      platform.windowExists,
-                  platform.quitPosted,  platform.quitCode,        {}};
+  Effects effects{GridOf(App.Explorer),
+                  App.Explorer.pose,
+                  App.Explorer.state,
+                  App.Explorer.paused,
+                  App.Explorer.path.size(),
+                  App.SpeedSetting,
+                  App.FrameRateCapped,
+                  App.FrameIntervalMs,
+                  platform.windowExists,
+                  platform.events.PostedQuit(),
+                  {}};
   for (const offscreen::ShownMessage& box : platform.messages) {
     effects.shown.emplace_back(box.text, box.caption);
   }
@@ -68,8 +75,7 @@ void ExpectEffects(const Effects& expected, const Effects& actual) {
   EXPECT_EQ(actual.frameRateCapped, expected.frameRateCapped);
   EXPECT_EQ(actual.frameIntervalMs, expected.frameIntervalMs);
   EXPECT_EQ(actual.windowExists, expected.windowExists);
-  EXPECT_EQ(actual.quitPosted, expected.quitPosted);
-  EXPECT_EQ(actual.quitCode, expected.quitCode);
+  EXPECT_EQ(actual.quit, expected.quit);
   EXPECT_EQ(actual.shown, expected.shown);
 }
 
@@ -136,8 +142,7 @@ const CommandCase kCommandCases[] = {
     {"Exit", KeyEscape, IDM_EXIT, false,
      [](Effects& e) {
        e.windowExists = false;
-       e.quitPosted = true;
-       e.quitCode = 0;
+       e.quit = 0;
      }},
     {"About", KeyF1, IDM_ABOUT, false,
      [](Effects& e) {
@@ -209,13 +214,11 @@ TEST_F(CommandsTest, CloseAndDestroyPostQuitWithCodeZero) {
     SCOPED_TRACE(c.kind == MessageKind::Close ? "Close" : "Destroy");
     ResetWithWindow();
     offscreen::Platform& platform = offscreen::Get();
-    platform.quitCode = -1;
 
     EXPECT_EQ(MainWindowProc(WindowMessage{c.kind, 0}), 1);
 
     EXPECT_EQ(platform.windowExists, c.windowRemains);
-    EXPECT_TRUE(platform.quitPosted);
-    EXPECT_EQ(platform.quitCode, 0);
+    EXPECT_EQ(platform.events.PostedQuit(), std::optional<int>(0));
   }
 }
 

@@ -215,7 +215,7 @@ TEST_F(FrameLoopTest, EventArrivingDuringTheWaitIsServedAtOnceAndTheFrameKeepsIt
   platform.onWait = [&] {
     if (platform.timedWaits.size() != 1) return;
     platform.tick += 30;
-    platform.events.push_back([&] { eventTicks.push_back(platform.tick); });
+    platform.events.Push([&] { eventTicks.push_back(platform.tick); });
   };
 
   RunFrameLoop(RecordFrameStart);
@@ -288,7 +288,7 @@ TEST_F(FrameLoopTest, GentleLoopBlocksWhileTheWindowIsOffScreenAndMeasuresAfresh
     platform.onWait = [&platform] {
       if (platform.waits != 1 || !platform.timedWaits.empty()) return;
       platform.tick = 5000;
-      platform.events.push_back([&platform] { platform.onScreen = true; });
+      platform.events.Push([&platform] { platform.onScreen = true; });
     };
     record.stopAfter = 2;
 
@@ -398,11 +398,11 @@ TEST_F(FrameLoopTest, DispatchesAllPendingEventsBeforeEachFrame) {
     };
   };
   platform.tickStep = 1;  // each read takes 1 ms too
-  for (int i = 0; i < 3; ++i) platform.events.push_back(slowEvent(4));
+  for (int i = 0; i < 3; ++i) platform.events.Push(slowEvent(4));
   record.stopAfter = 2;
   record.afterFrame = [&](int frame) {
     order.push_back("frame");
-    if (frame == 1) platform.events.push_back(slowEvent(10));
+    if (frame == 1) platform.events.Push(slowEvent(10));
   };
 
   RunFrameLoop(RecordFrame);
@@ -418,9 +418,9 @@ TEST_F(FrameLoopTest, DispatchesAllPendingEventsBeforeEachFrame) {
 TEST_F(FrameLoopTest, QuitEndsLoopWithItsCodeAndLeavesLaterEvents) {
   offscreen::Platform& platform = offscreen::Get();
   std::vector<std::string> handled;
-  platform.events.push_back([&handled] { handled.push_back("before quit"); });
+  platform.events.Push([&handled] { handled.push_back("before quit"); });
   PlatformPostQuit(7);
-  platform.events.push_back([&handled] { handled.push_back("behind quit"); });
+  platform.events.Push([&handled] { handled.push_back("behind quit"); });
 
   EXPECT_EQ(RunFrameLoop(RecordFrame), 7);
 
@@ -433,7 +433,7 @@ TEST_F(FrameLoopTest, WaitsForEventsWhileRenderingIsDisabled) {
   App.RenderingEnabled = false;
   offscreen::Platform& platform = offscreen::Get();
   int handled = 0;
-  for (int i = 0; i < 2; ++i) platform.events.push_back([&handled] { ++handled; });
+  for (int i = 0; i < 2; ++i) platform.events.Push([&handled] { ++handled; });
 
   // The offscreen backend's wait posts quit 99 once nothing is left to wait for.
   EXPECT_EQ(RunFrameLoop(RecordFrame), 99);

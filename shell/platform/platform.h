@@ -8,7 +8,8 @@
 // page with WebGL, where nothing may block: the browser runs the frame
 // loop's parts once per display refresh, and the modal boxes hold the events
 // and frames back until they close). The pieces that several backends share
-// (the embedded fonts, the icon, the OpenGL header) sit beside this header.
+// (the embedded fonts, the icon, the OpenGL header, the event queue and the
+// opening messages of window_events.h) sit beside this header.
 // Everything above the seam (start-up, the frame loop and its pacing, frame
 // composition, the command table) is plain C++ and OpenGL, and a backend
 // knows nothing of it beyond this header.

@@ -42,7 +42,7 @@ void Send(MessageKind kind, uint32_t param = 0) { Send(WindowMessage{kind, param
 
 void QueueInput(const WindowMessage& message) {
   // Like a real window, a destroyed one receives no more input.
-  platform.events.push_back([message] {
+  platform.events.Push([message] {
     if (platform.windowExists) Send(message);
   });
 }
@@ -119,8 +119,7 @@ bool OpenWindow(const char* className, const char* title, int showCommand, bool 
   platform.className = className;
   platform.title = title;
   platform.showCommand = showCommand;
-  offscreen::Send(MessageKind::Create);
-  offscreen::Send(MessageKind::Size);
+  SendWindowOpened(platform.windowProcedure);
   return true;
 }
 
@@ -182,11 +181,7 @@ void PlatformDestroyWindow() {
   offscreen::Send(MessageKind::Destroy);
 }
 
-void PlatformPostQuit(int exitCode) {
-  platform.quitPosted = true;
-  platform.quitCode = exitCode;
-  platform.eventsBeforeQuit = platform.events.size();
-}
+void PlatformPostQuit(int exitCode) { platform.events.PostQuit(exitCode); }
 
 uint32_t PlatformTickCount() {
   ++platform.tickReads;
@@ -207,18 +202,11 @@ uint32_t PlatformTickCount() {
   return now;
 }
 
-bool PlatformEventPending() { return !platform.events.empty() || platform.quitPosted; }
+bool PlatformEventPending() { return platform.events.Pending(); }
 
 bool PlatformDispatchEvent(int* exitCode) {
-  // Events queued before the quit event are dispatched first.
-  if (platform.events.empty() || (platform.quitPosted && platform.eventsBeforeQuit == 0)) {
-    platform.quitPosted = false;
-    *exitCode = platform.quitCode;
-    return false;
-  }
-  const std::function<void()> event = std::move(platform.events.front());
-  platform.events.pop_front();
-  if (platform.quitPosted) --platform.eventsBeforeQuit;
+  std::function<void()> event;
+  if (!platform.events.Take(&event, exitCode)) return false;
   event();
   return true;
 }
@@ -226,7 +214,7 @@ bool PlatformDispatchEvent(int* exitCode) {
 void PlatformWaitEvent() {
   ++platform.waits;
   if (platform.onWait) platform.onWait();
-  if (platform.events.empty() && !platform.quitPosted) PlatformPostQuit(99);
+  if (!platform.events.Pending()) PlatformPostQuit(99);
 }
 
 bool PlatformWaitEventTimeout(uint32_t timeoutMs) {

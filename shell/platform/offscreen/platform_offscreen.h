@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "shell/platform/platform.h"
+#include "shell/platform/window_events.h"
 
 namespace offscreen {
 
@@ -36,11 +37,7 @@ struct Platform {
 
   // Event queue: PlatformDispatchEvent runs the front event. The quit event
   // keeps its place: events queued after it wait until it has been reported.
-  std::deque<std::function<void()>> events;
-  bool quitPosted = false;
-  int quitCode = 0;
-  // Events still to dispatch before the posted quit event.
-  size_t eventsBeforeQuit = 0;
+  EventQueue<std::function<void()>> events;
   int waits = 0;  // PlatformWaitEvent calls; with an empty queue a wait posts quit 99
   // PlatformWaitEventTimeout: the timeout of every call, in order. A timed
   // wait with no event waiting moves the clock on by its timeout (with

@@ -6,11 +6,10 @@
 
 #include <emscripten.h>
 
-#include <deque>
-
 #include "shell/platform/fixed_font.h"
 #include "shell/platform/platform.h"
 #include "shell/platform/web/web_gl.h"
+#include "shell/platform/window_events.h"
 
 namespace {
 
@@ -21,10 +20,7 @@ bool boxOpen = false;
 uint32_t clockMs = 0;
 
 // The quit event keeps its place: events queued after it are never served.
-std::deque<WindowMessage> events;
-bool quitPosted = false;
-int quitCode = 0;
-size_t eventsBeforeQuit = 0;
+EventQueue<WindowMessage> events;
 
 void (*questionAnswered)(QuestionAnswer) = nullptr;
 
@@ -62,7 +58,7 @@ namespace {
 
 void Queue(const WindowMessage& message) {
   // Like a real window, a destroyed one receives no more input.
-  if (windowExists) events.push_back(message);
+  if (windowExists) events.Push(message);
 }
 
 }  // namespace
@@ -163,8 +159,7 @@ namespace {
 bool OpenWindow(const char* title, bool fullScreen) {
   windowExists = true;
   PageOpenWindow(fullScreen, title);
-  windowProcedure(WindowMessage{MessageKind::Create, 0});
-  windowProcedure(WindowMessage{MessageKind::Size, 0});
+  SendWindowOpened(windowProcedure);
   return true;
 }
 
@@ -220,26 +215,20 @@ void PlatformDestroyWindow() {
   windowProcedure(WindowMessage{MessageKind::Destroy, 0});
 }
 
-void PlatformPostQuit(int exitCode) {
-  quitPosted = true;
-  quitCode = exitCode;
-  eventsBeforeQuit = events.size();
-}
+void PlatformPostQuit(int exitCode) { events.PostQuit(exitCode); }
 
 uint32_t PlatformTickCount() { return clockMs; }
 
-bool PlatformEventPending() { return !boxOpen && (!events.empty() || quitPosted); }
+bool PlatformEventPending() { return !boxOpen && events.Pending(); }
 
 bool PlatformDispatchEvent(int* exitCode) {
-  if (events.empty() || (quitPosted && eventsBeforeQuit == 0)) {
-    quitPosted = false;
-    events.clear();
-    *exitCode = quitCode;
+  WindowMessage message{MessageKind::Create, 0};
+  if (!events.Take(&message, exitCode)) {
+    // The events behind the quit event go with the run: a program started
+    // again on the page begins with none.
+    events = EventQueue<WindowMessage>();
     return false;
   }
-  const WindowMessage message = events.front();
-  events.pop_front();
-  if (quitPosted) --eventsBeforeQuit;
   windowProcedure(message);
   return true;
 }
