@@ -6,7 +6,7 @@
 
 #include "explorer/maze_explorer.h"
 #include "shell/files/bmp_file.h"
-#include "shell/platform/fixed_font.h"
+#include "shell/text/fixed_font.h"
 #include "shell/platform/gl.h"
 
 namespace {

@@ -49,7 +49,7 @@ from xsession import (DISPLAY_ENV, TITLE, TITLE_LINE_COLOUR, Scene,  # noqa: E40
                       stop_process, wait_until, x_tool)
 
 MAIN_WINDOW_CLASS = "^PathwickClass$"
-FONT_SOURCE = os.path.join(ROOT, "shell", "platform", "fixed_font_6x13.cpp")
+FONT_SOURCE = os.path.join(ROOT, "shell", "text", "fixed_font_6x13.cpp")
 CELL_WIDTH, CELL_HEIGHT = 6, 13
 TITLE_PREFIX = TITLE + " ---FPS: "
 TITLE_BAND = (0, 335, 360, 360)  # scene units: the framed window's title line

@@ -21,7 +21,7 @@
 #include "explorer/maze_explorer.h"
 #include "shell/app/window.h"
 #include "shell/main/application.h"
-#include "shell/platform/fixed_font.h"
+#include "shell/text/fixed_font.h"
 #include "shell/platform/gl.h"
 #include "shell/platform/offscreen/platform_offscreen.h"
 #include "shell/text/bitmap_text.h"

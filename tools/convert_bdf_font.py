@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Convert a monospaced BDF bitmap font into shell/platform/fixed_font_WxH.cpp.
+"""Convert a monospaced BDF bitmap font into shell/text/fixed_font_WxH.cpp.
 
 Writes the glyphs of character codes 32..127 of a font with W x H cells as
-the FixedFont object FixedFontWxH declared in shell/platform/fixed_font.h:
+the FixedFont object FixedFontWxH declared in shell/text/fixed_font.h:
 each pixel row in (W + 7) / 8 bytes, bit 7 of the first byte the leftmost
 pixel, row 0 the bottom row of the cell, every glyph padded to the font's
 full bounding box (FONTBOUNDINGBOX) according to its own BBX offsets. That
@@ -41,7 +41,7 @@ SOURCE_FONTS = {
     (12, 24): "/usr/share/fonts/X11/misc/12x24.pcf.gz",
 }
 
-PLATFORM_DIR = Path(__file__).resolve().parent.parent / "shell" / "platform"
+TEXT_DIR = Path(__file__).resolve().parent.parent / "shell" / "text"
 
 
 class BdfError(Exception):
@@ -230,7 +230,7 @@ def object_name(font):
 
 
 def default_output(font):
-    return PLATFORM_DIR / f"fixed_font_{font.bounding_box[0]}x{font.bounding_box[1]}.cpp"
+    return TEXT_DIR / f"fixed_font_{font.bounding_box[0]}x{font.bounding_box[1]}.cpp"
 
 
 def regenerate_commands(font):
@@ -274,7 +274,7 @@ def generate_source(font):
         + ("byte" if row_bytes == 1 else "bytes") + " a row;",
         "// bit 7 of a row's first byte is the leftmost pixel.",
         "",
-        '#include "shell/platform/fixed_font.h"',
+        '#include "shell/text/fixed_font.h"',
         "",
         f"static_assert(kFontFirstChar == {FIRST_CHAR}, {mismatch});",
         f"static_assert(kFontCharCount == {CHAR_COUNT}, {mismatch});",
@@ -304,7 +304,7 @@ def parse_arguments(argv):
     parser.add_argument("bdf", type=Path, help="the BDF font file to read")
     parser.add_argument(
         "-o", "--output", type=Path,
-        help="the C++ file to write (default: shell/platform/fixed_font_WxH.cpp of this "
+        help="the C++ file to write (default: shell/text/fixed_font_WxH.cpp of this "
              "repository, W x H the font's cell)")
     return parser, parser.parse_args(argv)
 

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "shell/platform/fixed_font.h"
+#include "shell/text/fixed_font.h"
 
 namespace offscreen {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <emscripten.h>
 
-#include "shell/platform/fixed_font.h"
+#include "shell/text/fixed_font.h"
 #include "shell/platform/platform.h"
 #include "shell/platform/web/web_gl.h"
 #include "shell/platform/window_events.h"

@@ -62,7 +62,7 @@
 
 #include "shell/platform/app_icon.h"
 #include "shell/platform/extension_list.h"
-#include "shell/platform/fixed_font.h"
+#include "shell/text/fixed_font.h"
 #include "shell/platform/platform.h"
 #include "shell/platform/x11/boxes_fltk.h"
 #include "shell/platform/x11/window_manager.h"

@@ -11,7 +11,7 @@
 // Each entry lists the rows of one glyph cell, bottom row first, 1 byte a row;
 // bit 7 of a row's first byte is the leftmost pixel.
 
-#include "shell/platform/fixed_font.h"
+#include "shell/text/fixed_font.h"
 
 static_assert(kFontFirstChar == 32, "fixed_font.h does not match the generated font");
 static_assert(kFontCharCount == 96, "fixed_font.h does not match the generated font");

@@ -1,4 +1,4 @@
-#include "shell/platform/fixed_font.h"
+#include "shell/text/fixed_font.h"
 #include "shell/platform/gl.h"
 
 bool CompileFixedFontLists(const FixedFont& font, uint32_t listBase, int firstChar, int count) {
