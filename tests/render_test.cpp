@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <ostream>
@@ -21,10 +22,10 @@
 #include "explorer/maze_explorer.h"
 #include "shell/app/window.h"
 #include "shell/main/application.h"
-#include "shell/text/fixed_font.h"
 #include "shell/platform/gl.h"
 #include "shell/platform/offscreen/platform_offscreen.h"
 #include "shell/text/bitmap_text.h"
+#include "shell/text/fixed_font.h"
 #include "tests/bmp_fixture.h"
 #include "tests/explorer_fixtures.h"
 #include "tests/offscreen_program.h"
@@ -155,7 +156,8 @@ class RenderTest : public testing::Test {
     ResetOpenedProgram();
     offscreen::Get().clientWidth = width;
     offscreen::Get().clientHeight = height;
-    offscreen::Get().fontFails = fontFails_;
+    offscreen::Get().contentScale = contentScale_;
+    offscreen::Get().ownFont = ownFont_;
     CreateWindowFor(mode == Mode::FullScreen, kShowNormal);
     const std::string texture = walls == Walls::Textured
                                     ? scratch_.Write("Stone.BMP", TextureFileBytes())
@@ -171,8 +173,10 @@ class RenderTest : public testing::Test {
     DrawFrame(0);
   }
 
-  // Set before OpenWindow: the platform cannot make the font's glyphs.
-  bool fontFails_ = false;
+  // Set before OpenWindow: the screen's density, and the backend's own font
+  // (none: the text code's embedded one).
+  float contentScale_ = 1;
+  std::function<bool(uint32_t, int, int)> ownFont_;
 
   void ExpectWallCell(int column, int row, bool textured) {
     for (const TexelSample& sample : kTexels) {
@@ -334,13 +338,12 @@ struct Text {
 };
 
 // The frame's text rows (below the maze and above it) as `texts` would light
-// them, painted from the 6x13 font's bitmaps: every glyph cell is its cell
-// width wide and starts its descent below the baseline. Bitmaps are not
-// scaled, only their positions are: `scale` pixels per scene unit.
-std::vector<Colour> PaintTexts(const std::vector<Text>& texts, int scale) {
+// them, painted from `font`'s bitmaps: every glyph cell is its cell width
+// wide and starts its descent below the baseline. Bitmaps are not scaled,
+// only their positions are: `scale` pixels per scene unit.
+std::vector<Colour> PaintTexts(const std::vector<Text>& texts, int scale, const FixedFont& font) {
   const int side = kScenePixels * scale;
   std::vector<Colour> frame(static_cast<size_t>(side) * side, kBlack);
-  const FixedFont& font = FixedFont6x13;
   for (const Text& text : texts) {
     for (int i = 0; text.chars[i] != '\0'; ++i) {
       const int left = text.x * scale + i * font.cellWidth;
@@ -363,9 +366,10 @@ std::vector<Colour> PaintTexts(const std::vector<Text>& texts, int scale) {
 // text: scene rows 0..29 and 330..359.
 bool IsTextRow(int y, int scale) { return y < 30 * scale || y >= 330 * scale; }
 
-// Every pixel of the text rows is exactly as `texts` paint it.
-void ExpectTextRowsShowExactly(const std::vector<Text>& texts, int scale) {
-  const std::vector<Colour> expected = PaintTexts(texts, scale);
+// Every pixel of the text rows is exactly as `texts` paint it in `font`.
+void ExpectTextRowsShowExactly(const std::vector<Text>& texts, int scale,
+                               const FixedFont& font = FixedFont6x13) {
+  const std::vector<Colour> expected = PaintTexts(texts, scale, font);
   const int side = kScenePixels * scale;
   int wrong = 0;
   for (int y = 0; y < side; ++y) {
@@ -512,11 +516,11 @@ TEST_F(RenderTest, EveryTextIsDrawnOneGlyphPerByteFromItsPlace) {
   }
 }
 
-// Without glyphs from the platform the font lists stay empty: the window
-// and its context still come up, the frames still show the maze, and every
-// text draws nothing.
-TEST_F(RenderTest, WithoutAFontTheFramesShowTheMazeButNoText) {
-  fontFails_ = true;
+// A backend font that left the lists empty: the window and its context
+// still come up, the frames still show the maze, and every text draws
+// nothing.
+TEST_F(RenderTest, WithoutGlyphsTheFramesShowTheMazeButNoText) {
+  ownFont_ = [](uint32_t, int, int) { return true; };
   for (const Mode mode : {Mode::Framed, Mode::FullScreen}) {
     SCOPED_TRACE(mode == Mode::Framed ? "framed" : "full screen");
     OpenWindow(mode);
@@ -524,6 +528,36 @@ TEST_F(RenderTest, WithoutAFontTheFramesShowTheMazeButNoText) {
     ExpectTextRowsShowExactly({}, 1);
     EXPECT_TRUE(ColourNear(CellLeft(0) + 15, CellBottom(0) + 15, kOpenFill));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  }
+}
+
+// The text's font: the embedded one of the screen's density, 12x24 from a
+// content scale of 2 on, unless the backend has a font of its own (as Win32
+// has), which comes first. Drawn on a 720 x 720 area, where the larger font
+// fits the text rows.
+TEST_F(RenderTest, TextComesInTheFontOfTheScaleUnlessTheBackendHasItsOwn) {
+  struct Case {
+    const char* name;
+    float contentScale;
+    const FixedFont* ownFont;  // null: the backend has none
+    const FixedFont* shown;
+  };
+  for (const Case& c : {Case{"scale_2", 2, nullptr, &FixedFont12x24},
+                        Case{"scale_1.5", 1.5f, nullptr, &FixedFont6x13},
+                        Case{"own_font_at_scale_1", 1, &FixedFont12x24, &FixedFont12x24},
+                        Case{"own_font_at_scale_2", 2, &FixedFont6x13, &FixedFont6x13}}) {
+    SCOPED_TRACE(c.name);
+    contentScale_ = c.contentScale;
+    ownFont_ = nullptr;
+    if (c.ownFont != nullptr) {
+      ownFont_ = [font = c.ownFont](uint32_t listBase, int firstChar, int count) {
+        return CompileFixedFontLists(*font, listBase, firstChar, count);
+      };
+    }
+    OpenWindow(Mode::Framed, Walls::Flat, 2 * kScenePixels, 2 * kScenePixels);
+    DrawFrame(0);
+    ExpectTextRowsShowExactly({{kSaysRest, 0, 16, kRed}, {kTitleAtZeroFps, 0, 350, kMagenta}}, 2,
+                              *c.shown);
   }
 }
 
@@ -713,8 +747,8 @@ class DrawStringTest : public RenderTest {
   }
 };
 
-// The backend's 6x13 lists, and the 12x24 font (two bytes a row) compiled
-// over them as the Linux program does on a dense screen.
+// The text code's 6x13 lists, and the 12x24 font (two bytes a row) compiled
+// over them as the text code does on a dense screen.
 TEST_F(DrawStringTest, DrawsEachByteAsItsGlyphAdvancingOneCell) {
   for (const FixedFont* font : {&FixedFont6x13, &FixedFont12x24}) {
     SCOPED_TRACE(testing::Message() << font->cellWidth << "x" << font->cellHeight);

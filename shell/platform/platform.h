@@ -209,10 +209,15 @@ bool PlatformCreateFramedWindow(const char* className, const char* title, int sh
 // buffer of at least 16 bits and makes it current. False when it cannot.
 bool PlatformCreateContext();
 
-// Fills the `count` display lists from `listBase` on with the glyphs of the
-// character codes from `firstChar` on, in the window's bitmap font: each list
-// draws its glyph at the raster position and advances it by the glyph's
-// width. Needs the current context. False when the font could not be made.
+// The window system's own bitmap font, for a backend whose picture text is
+// drawn in it (Win32: the window's GDI font): fills the `count` display
+// lists from `listBase` on with the glyphs of the character codes from
+// `firstChar` on, each list drawing its glyph at the raster position and
+// advancing it by the glyph's width, and answers true. Needs the current
+// context. False where the backend has no font of its own (X11, offscreen,
+// browser) or could not make its glyphs: the text code above the seam
+// (shell/text/bitmap_text.h) then fills the lists with its embedded font of
+// the size that PlatformContentScale asks for.
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count);
 
 // Releases the context and everything tied to the window's drawing; none is

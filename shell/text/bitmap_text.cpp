@@ -4,12 +4,25 @@
 
 #include "shell/platform/gl.h"
 #include "shell/platform/platform.h"
+#include "shell/text/fixed_font.h"
+
+namespace {
+
+// From twice the usual density on, the font of twice the size.
+const FixedFont& EmbeddedFontFor(float contentScale) {
+  return contentScale >= 2 ? FixedFont12x24 : FixedFont6x13;
+}
+
+}  // namespace
 
 uint32_t FontListBase = 0;
 
 uint32_t BuildFont() {
   FontListBase = glGenLists(kFontCharCount);
-  PlatformBuildFontLists(FontListBase, kFontFirstChar, kFontCharCount);
+  if (!PlatformBuildFontLists(FontListBase, kFontFirstChar, kFontCharCount)) {
+    CompileFixedFontLists(EmbeddedFontFor(PlatformContentScale()), FontListBase, kFontFirstChar,
+                          kFontCharCount);
+  }
   return FontListBase;
 }
 

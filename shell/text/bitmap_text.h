@@ -1,7 +1,10 @@
 // Text drawn with a bitmap font held in 96 display lists, one per character
 // code from 32 to 127; each list draws its glyph at the raster position and
-// advances the position by the glyph's width. The glyphs are the window's
-// font, as the platform gives it.
+// advances the position by the glyph's width. The glyphs are the window
+// system's own font where the backend has one (PlatformBuildFontLists), else
+// the embedded font (fixed_font.h) of the screen's density: 6x13, or 12x24
+// from a content scale of 2 on (PlatformContentScale), drawn for that size
+// rather than the small one stretched.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +20,8 @@ constexpr int kFontCharCount = 96;
 // that draws with it, reads nothing above itself.
 extern uint32_t FontListBase;
 
-// Builds the font lists in the current context; returns FontListBase. When
-// the platform cannot make the glyphs the lists stay empty and text draws
-// nothing.
+// Builds the font lists in the current context, from the backend's font or
+// the embedded one; returns FontListBase.
 uint32_t BuildFont();
 
 // Deletes the font lists built by BuildFont; FontListBase is 0 afterwards.

@@ -43,6 +43,6 @@ extern const FixedFont FixedFont12x24;
 
 // Compiles the glyphs of `font` of the codes from `firstChar` on into the
 // `count` display lists from `listBase` on, in the current OpenGL context.
-// False when the range asks for codes outside 32..127. The backends without a
-// font of their own use it.
+// False when the range asks for codes outside 32..127. BuildFont uses it
+// where the backend has no font of its own.
 bool CompileFixedFontLists(const FixedFont& font, uint32_t listBase, int firstChar, int count);

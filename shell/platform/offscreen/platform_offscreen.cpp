@@ -5,8 +5,6 @@
 #include <chrono>
 #include <thread>
 
-#include "shell/text/fixed_font.h"
-
 namespace offscreen {
 namespace {
 
@@ -157,8 +155,7 @@ bool PlatformCreateContext() {
 }
 
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
-  if (platform.fontFails) return false;
-  return CompileFixedFontLists(FixedFont6x13, listBase, firstChar, count);
+  return platform.ownFont && platform.ownFont(listBase, firstChar, count);
 }
 
 void PlatformDestroyContext() { offscreen::ReleaseContext(); }
@@ -237,3 +234,5 @@ bool PlatformSyncSwapsToRefresh() {
 }
 
 bool PlatformWindowOnScreen() { return platform.onScreen; }
+
+float PlatformContentScale() { return platform.windowExists ? platform.contentScale : 1; }

@@ -73,7 +73,12 @@ struct Platform {
   std::vector<MenuItem> menu;
   std::string className;
   std::string title;
-  bool fontFails = false;
+  // What PlatformContentScale answers while the window exists.
+  float contentScale = 1;
+  // A font of the backend's own, as Win32 has (PlatformBuildFontLists): none
+  // by default, so the text code draws its embedded font. Set, it fills the
+  // lists as it likes and answers whether it did.
+  std::function<bool(uint32_t listBase, int firstChar, int count)> ownFont;
 
   // Drawing area and context.
   int clientWidth = 360;

@@ -6,7 +6,6 @@
 
 #include <emscripten.h>
 
-#include "shell/text/fixed_font.h"
 #include "shell/platform/platform.h"
 #include "shell/platform/web/web_gl.h"
 #include "shell/platform/window_events.h"
@@ -188,9 +187,8 @@ bool PlatformCreateContext() {
   return true;
 }
 
-bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
-  return CompileFixedFontLists(FixedFont6x13, listBase, firstChar, count);
-}
+// A page has no bitmap font of its own: the text code draws its embedded one.
+bool PlatformBuildFontLists(uint32_t, int, int) { return false; }
 
 void PlatformDestroyContext() {
   if (contextCurrent) WebGlStop();
@@ -246,3 +244,6 @@ bool PlatformSyncSwapsToRefresh() { return true; }
 
 // A hidden page gets no animation frames: the browser stops drawing itself.
 bool PlatformWindowOnScreen() { return true; }
+
+// The canvas's drawing buffer is its CSS size: a pixel per CSS pixel.
+float PlatformContentScale() { return 1; }

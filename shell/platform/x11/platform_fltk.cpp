@@ -9,13 +9,14 @@
 //
 // Differs from the Win32 backend:
 // - X11 has no show command: it is ignored, and the window shows normally.
-// - The text in the picture is the embedded 6x13 bitmap font (fixed_font.h),
-//   not a font of the window system.
+// - The text in the picture is the text code's embedded bitmap font
+//   (shell/text/fixed_font.h), not a font of the window system.
 // - On a dense screen (see ScreenScale: GDK_SCALE, the Xft.dpi resource or
 //   the screen's size) the program scales by a whole factor from 1.5 times
 //   96 dpi up: the framed window's size, the menu bar and its text, the boxes
-//   and their text. The text in the picture is then the 12x24 font of the
-//   same family; the picture's layout is in scene units and does not change.
+//   and their text; PlatformContentScale reports it, and the text in the
+//   picture is then the 12x24 font of the same family. The picture's layout
+//   is in scene units and does not change.
 //   Windows scales by the window's DPI in any step instead.
 // - Frame sizes, full screen and always-on-top are requests to the window
 //   manager through the Extended Window Manager Hints. Without a manager that
@@ -62,7 +63,6 @@
 
 #include "shell/platform/app_icon.h"
 #include "shell/platform/extension_list.h"
-#include "shell/text/fixed_font.h"
 #include "shell/platform/platform.h"
 #include "shell/platform/x11/boxes_fltk.h"
 #include "shell/platform/x11/window_manager.h"
@@ -632,12 +632,9 @@ bool PlatformCreateContext() {
   return false;
 }
 
-// From twice the usual density on, the font of twice the size: a bitmap font
-// drawn for that size, not the small one stretched.
-bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
-  const FixedFont& font = ScreenScale() >= 2 ? FixedFont12x24 : FixedFont6x13;
-  return CompileFixedFontLists(font, listBase, firstChar, count);
-}
+// The picture's text is the text code's embedded font, of the size that
+// PlatformContentScale asks for, not a font of the window system.
+bool PlatformBuildFontLists(uint32_t, int, int) { return false; }
 
 void PlatformDestroyContext() {
   if (!HasContext()) return;
@@ -757,3 +754,9 @@ bool PlatformSyncSwapsToRefresh() {
 }
 
 bool PlatformWindowOnScreen() { return !IsLive() || (WindowSight.mapped && !WindowSight.covered); }
+
+// The whole factor of ScreenScale, by which the program grows its windows,
+// menu and boxes too.
+float PlatformContentScale() {
+  return AppWindow.top != nullptr ? static_cast<float>(ScreenScale()) : 1.0f;
+}
