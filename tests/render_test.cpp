@@ -186,7 +186,6 @@ class RenderTest : public testing::Test {
     }
   }
 
- private:
   ScratchDir scratch_;
 };
 
@@ -244,6 +243,23 @@ TEST_F(RenderTest, WithoutATextureWallCellsAreFlatBrown) {
   DrawFrameOf(FilledGrid(Wall));
   ExpectWallCell(0, 0, false);
   ExpectWallCell(4, 7, false);
+}
+
+// A texture loaded again replaces the one before: a file that cannot be read
+// leaves the walls flat and no pixels kept, never the earlier file's texture
+// uploaded with its stale header; a readable one textures them again.
+TEST_F(RenderTest, LoadingTheTextureAgainReplacesTheEarlierOne) {
+  OpenWindow(Mode::Framed, Walls::Textured);
+
+  LoadWallTexture(scratch_.PathOf("missing.bmp").c_str());
+  DrawFrameOf(FilledGrid(Wall));
+  ExpectWallCell(0, 0, false);
+  EXPECT_EQ(App.TexturePixels, nullptr);
+  EXPECT_EQ(App.TextureInfo.biWidth, 0);
+
+  LoadWallTexture(scratch_.Write("again.bmp", TextureFileBytes()).c_str());
+  DrawFrameOf(FilledGrid(Wall));
+  ExpectWallCell(0, 0, true);
 }
 
 TEST_F(RenderTest, CodesWithoutAFillTakeTheColourCurrentBeforeThem) {

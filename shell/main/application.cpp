@@ -61,8 +61,14 @@ int StartRendering(const char* textureFile) {
 }
 
 void LoadWallTexture(const char* fileName) {
+  // What the file holds replaces what an earlier call read; a file that
+  // cannot be read leaves null pixels and a zero header (LoadBitmapFile
+  // does not touch them then): the empty texture.
   unsigned char* pixels = nullptr;
-  if (LoadBitmapFile(fileName, &pixels, &App.TextureInfo) != 0) App.TexturePixels.reset(pixels);
+  BitmapInfoHeader info{};
+  LoadBitmapFile(fileName, &pixels, &info);
+  App.TexturePixels.reset(pixels);
+  App.TextureInfo = info;
   // Fills the default texture object; rows start on 4-byte boundaries, as in
   // the BMP pixel array, and the first row is the image's bottom row.
   glTexImage2D(GL_TEXTURE_2D, 0, 3, App.TextureInfo.biWidth, App.TextureInfo.biHeight, 0,

@@ -57,7 +57,8 @@ void EndApplication();
 int CreateWindowFor(bool fullScreen, int showCommand);
 int StartRendering(const char* textureFile);
 
-// Reads the texture file into TexturePixels and TextureInfo and makes it the
-// current 2-D texture; an unreadable file gives the empty texture, which
-// leaves the walls in their plain colour.
+// Reads the texture file into App.TexturePixels and App.TextureInfo, in
+// place of whatever an earlier call read, and makes it the current 2-D
+// texture; an unreadable file gives the empty texture, which leaves the
+// walls in their plain colour.
 void LoadWallTexture(const char* fileName);
