@@ -521,7 +521,7 @@ bool PlatformOpen(const PlatformSetup& setup, const char** error) {
   fl_open_display(display);
   ScreenScale();  // read once, before any window or box is made
   // (FLTK installs its own error handlers only where it opens the display.)
-  ToleratePropertiesOfGoneWindows();
+  TolerateVanishedWindows();
   Fl::add_system_handler(FollowWindowManagerInFltkLoops, nullptr);
   // FLTK's standard sans-serif faces become a CJK font, so that the Chinese
   // captions, menu items and boxes show their characters. This changes the

@@ -121,10 +121,12 @@ const std::vector<long>& SupportedHintsOfRunningManager() {
 // Xlib's handler, which ends the process on any error.
 XErrorHandler FatalErrorHandler = nullptr;
 
-// Reading a property of a window that is gone finds nothing; other errors
+// Reading a property of a window that is gone finds nothing, and focus asked
+// for a window that was unmapped meanwhile stays where it is; other errors
 // stay fatal.
 int OnXError(Display* display, XErrorEvent* error) {
   if (error->error_code == BadWindow && error->request_code == X_GetProperty) return 0;
+  if (error->error_code == BadMatch && error->request_code == X_SetInputFocus) return 0;
   return FatalErrorHandler(display, error);
 }
 
@@ -168,7 +170,7 @@ void ScreenPosition(Window xid, int* x, int* y) {
   XTranslateCoordinates(fl_display, xid, RootOfScreen(), 0, 0, x, y, &child);
 }
 
-void ToleratePropertiesOfGoneWindows() { FatalErrorHandler = XSetErrorHandler(OnXError); }
+void TolerateVanishedWindows() { FatalErrorHandler = XSetErrorHandler(OnXError); }
 
 void SyncWithServer() { XSync(fl_display, False); }
 

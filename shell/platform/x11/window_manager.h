@@ -47,11 +47,14 @@ bool IsMapped(Window xid);
 // idea of a position may be stale).
 void ScreenPosition(Window xid, int* x, int* y);
 
-// Has a failed read of a property of a window that is gone find nothing,
-// where Xlib would end the process: a window named in a property (the check
-// window of a window manager that exited, which FLTK reads too) may be gone
-// by the time it is read. Other X errors stay fatal.
-void ToleratePropertiesOfGoneWindows();
+// Has two errors about windows that went away meanwhile pass, where Xlib
+// would end the process. A failed read of a property of a window that is
+// gone finds nothing: a window named in a property (the check window of a
+// window manager that exited, which FLTK reads too) may be gone by the time
+// it is read. Focus given to a window that was unmapped after the check that
+// it was mapped (the server answers BadMatch) stays where it was: the window
+// manager may minimize the window at any moment. Other X errors stay fatal.
+void TolerateVanishedWindows();
 
 // Waits until the X server has handled every request sent so far.
 void SyncWithServer();
@@ -113,7 +116,9 @@ void AskToStackBelow(Window xid, Window sibling);
 // the user's action that asks for it.
 void AskToActivate(Window xid, Time time);
 
-// Gives `xid` the X input focus unless it has it already or is not mapped.
+// Gives `xid` the X input focus unless it has it already or is not mapped
+// (or is unmapped before the server takes the request: see
+// TolerateVanishedWindows).
 // The window manager may believe the window active while the focus is
 // elsewhere, so this sets the focus itself.
 void GiveInputFocus(Window xid, Time time);
