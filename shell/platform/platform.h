@@ -1,15 +1,21 @@
 // The platform seam: everything the program needs from a window system.
 //
 // Each backend implements these functions, in a folder of its own below this
-// one: x11/ (X11 through FLTK: platform_fltk.cpp, with boxes_fltk.cpp and
-// window_manager.cpp), win32/ (Win32 and WGL), offscreen/ (OSMesa with no
-// display, a clock and an event queue that its caller drives;
-// pathwick-record, the tests and the benchmark run on it) and web/ (a web
-// page with WebGL, where nothing may block: the browser runs the frame
-// loop's parts once per display refresh, and the modal boxes hold the events
-// and frames back until they close). The pieces that several backends share
-// (the embedded fonts, the icon, the OpenGL header, the event queue and the
-// opening messages of window_events.h) sit beside this header.
+// one: x11/ (X11 through FLTK: platform_fltk.cpp, with boxes_fltk.cpp,
+// window_manager.cpp, screen_scale.cpp and the gettext catalogs of
+// gettext_catalog.cpp and catalog_languages.cpp), win32/ (Win32 and WGL),
+// offscreen/ (OSMesa with no display, a clock and an event queue that its
+// caller drives; pathwick-record, the tests and the benchmark run on it) and
+// web/ (a web page with WebGL, where nothing may block: the browser runs the
+// frame loop's parts once per display refresh, and the modal boxes hold the
+// events and frames back until they close). The pieces that several backends
+// share sit beside this header: the OpenGL header (gl.h), the icon
+// (app_icon.h, drawn with pixel_hash.h), the reading of OpenGL extension
+// lists (extension_list.h), and the event queue in which the quit keeps its
+// place with the messages of a window that opens (window_events.h). The
+// text in the picture, its embedded fonts included, is above the seam
+// (shell/text/); a backend with a font of its own offers it through
+// PlatformBuildFontLists.
 // Everything above the seam (start-up, the frame loop and its pacing, frame
 // composition, the command table) is plain C++ and OpenGL, and a backend
 // knows nothing of it beyond this header.
