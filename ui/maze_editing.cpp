@@ -9,8 +9,8 @@
 
 #include "shell/app/program_state.h"
 #include "shell/files/file_names.h"
+#include "shell/files/quoting.h"
 #include "shell/platform/platform.h"
-#include "shell/text/quoting.h"
 #include "ui/viewport.h"
 
 const char kMapReloadedNote[] = "The map changed on disk and was reloaded";

@@ -7,7 +7,7 @@
 
 #include "shell/files/file_names.h"
 #include "shell/files/little_endian.h"
-#include "shell/text/quoting.h"
+#include "shell/files/quoting.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "shell/files/file_names.h"
-#include "shell/text/quoting.h"
+#include "shell/files/quoting.h"
 
 #ifdef _WIN32
 #include <windows.h>

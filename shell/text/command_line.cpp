@@ -5,7 +5,7 @@
 #include <charconv>
 #include <utility>
 
-#include "shell/text/quoting.h"
+#include "shell/files/quoting.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/text/quoting.h"
+#include "shell/files/quoting.h"
 
 constexpr int kUsageExitCode = 2;
 

@@ -1,4 +1,4 @@
-#include "shell/text/quoting.h"
+#include "shell/files/quoting.h"
 
 namespace {
 
