@@ -42,10 +42,12 @@ class PrivateXServer {
       _exit(127);
     }
     close(pipeEnds[1]);
-    char number[16] = {};
-    const ssize_t got = read(pipeEnds[0], number, sizeof number - 1);
+    // Xvfb writes the display's number and a line end once it serves.
+    std::string number;
+    char c = 0;
+    while (read(pipeEnds[0], &c, 1) == 1 && c != '\n') number += c;
     close(pipeEnds[0]);
-    if (got > 0) display_ = ":" + std::string(number, std::string(number).find('\n'));
+    if (!number.empty()) display_ = ":" + number;
   }
   ~PrivateXServer() {
     if (pid_ <= 0) return;
