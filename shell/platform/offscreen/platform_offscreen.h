@@ -1,6 +1,7 @@
 // The offscreen platform backend: a clock that reads what it is set to, an
-// event queue filled by the caller, a window that exists only as a record,
-// and an OSMesa context that draws into memory. It runs the program with no
+// event queue filled by the caller (window_events.h), a window that exists
+// only as a record, with the content scale its caller sets, and an OSMesa
+// context that draws into memory. It runs the program with no
 // display: the tests script it, the benchmark times frames on it, and
 // pathwick-record reads its frames back as the pictures of a GIF.
 #pragma once

@@ -4,8 +4,10 @@
 // full-screen window and the framed window with its menu bar, their OpenGL
 // context (double-buffered RGBA with a depth buffer), the About box's owner,
 // the event queue handed to the frame loop one X event at a time, the
-// millisecond clock, and the window icons. The boxes and notices are in
-// boxes_fltk.cpp, the talk with the window manager in window_manager.cpp.
+// millisecond clock, the content scale, and the window icons. The boxes and
+// notices are in boxes_fltk.cpp, the talk with the window manager (and the
+// screen's scale) in window_manager.cpp with its rule in screen_scale.cpp,
+// the message catalogs in gettext_catalog.cpp and catalog_languages.cpp.
 //
 // Differs from the Win32 backend:
 // - X11 has no show command: it is ignored, and the window shows normally.
