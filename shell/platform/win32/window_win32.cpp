@@ -265,3 +265,11 @@ bool PlatformWindowOnScreen() {
   RECT visible;
   return AppWindow.WindowDC == nullptr || GetClipBox(AppWindow.WindowDC, &visible) != NULLREGION;
 }
+
+// The window's monitor scale; the text keeps the system font (the Win32 font
+// path), which Windows already draws at that scale.
+float PlatformContentScale() {
+  const HWND window = AppWindow.MainWindow;
+  if (window == nullptr || IsWindow(window) == FALSE) return 1.0f;
+  return static_cast<float>(WindowDpi(window)) / USER_DEFAULT_SCREEN_DPI;
+}
