@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """End-to-end tests of the Windows program: pathwick.exe under Wine.
 
-Usage: run_wine_e2e.py PATHWICK_EXE DATA_DIR GLYPH_LISTS_TEST [unittest options, such as -k NAME]
+Usage: run_wine_e2e.py PATHWICK_EXE DATA_DIR GLYPH_LISTS_TEST POINTER_CAPTURE_TEST
+                       [unittest options, such as -k NAME]
 
 Starts its own Xvfb (1024x768) with openbox and a fresh 64-bit Wine prefix in
 a scratch folder, then runs the program there in a scratch directory holding
@@ -39,6 +40,7 @@ from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, LANGUAGES, MAP_FILE,
 PATHWICK_EXE = ""
 DATA_DIR = ""
 GLYPH_LISTS_TEST = ""
+POINTER_CAPTURE_TEST = ""
 
 WINE_LOCALE = "zh_CN.UTF-8"
 WINE_ENV = {}
@@ -439,6 +441,18 @@ class GlyphListTest(unittest.TestCase):
                         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
 
 
+class PointerCaptureTest(unittest.TestCase):
+    """pointer-capture-test.exe sends the window the mouse messages of
+    presses, drags and releases: the window's own release at the end of a
+    drag reports no more releases; a capture someone else ends reports both
+    buttons released."""
+
+    def test_only_a_capture_taken_away_reports_releases(self):
+        done = subprocess.run(["wine", POINTER_CAPTURE_TEST], env=WINE_ENV, capture_output=True,
+                              text=True, errors="replace", timeout=60)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+
+
 class SpeedTest(WinePathwickTest):
     """The speed keys, seen in how fast the arrow runs along a straight
     corridor: one scene unit a frame. The frames-per-second figure would be
@@ -711,7 +725,8 @@ class StudyTest(SharedStudyTests, WinePathwickTest):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 4:
+    if len(sys.argv) < 5:
         sys.exit(__doc__)
-    PATHWICK_EXE, DATA_DIR, GLYPH_LISTS_TEST = map(os.path.abspath, sys.argv[1:4])
-    unittest.main(argv=sys.argv[:1] + sys.argv[4:], verbosity=2)
+    PATHWICK_EXE, DATA_DIR, GLYPH_LISTS_TEST, POINTER_CAPTURE_TEST = map(os.path.abspath,
+                                                                         sys.argv[1:5])
+    unittest.main(argv=sys.argv[:1] + sys.argv[5:], verbosity=2)

@@ -65,6 +65,8 @@ struct WindowState {
   HDC WindowDC = nullptr;
   HGLRC RenderContext = nullptr;
   bool framed = false;
+  // The window took the pointer at a press and has not let it go.
+  bool holdsPointer = false;
 };
 
 extern WindowState AppWindow;

@@ -84,12 +84,19 @@ uint32_t ButtonsHeld(WPARAM flags) {
 // arrives.
 LRESULT PressPointer(HWND window, PointerButton button, LPARAM lParam) {
   SetCapture(window);
+  AppWindow.holdsPointer = true;
   return DeliverPointer(MessageKind::PointerDown, button, lParam);
 }
 
+// The window's own release, once the last button is up, ends the capture
+// without counting as a loss: WM_CAPTURECHANGED, which ReleaseCapture sends
+// to the window itself, then reports nothing.
 LRESULT ReleasePointer(PointerButton button, WPARAM flags, LPARAM lParam) {
   const LRESULT result = DeliverPointer(MessageKind::PointerUp, button, lParam);
-  if (ButtonsHeld(flags) == 0) ReleaseCapture();
+  if (ButtonsHeld(flags) == 0) {
+    AppWindow.holdsPointer = false;
+    ReleaseCapture();
+  }
   return result;
 }
 
@@ -101,9 +108,13 @@ LRESULT MovePointer(HWND window, WPARAM flags, LPARAM lParam) {
   return DeliverPointer(MessageKind::PointerMove, buttons, lParam);
 }
 
-// The pointer was taken away (another window, the system): the buttons
-// count as released.
-LRESULT LosePointer() {
+// The capture ended while the window held the pointer (another window took
+// it, or the system or another part of the program released it): the
+// buttons count as released. A capture that passes to the window itself
+// (a second press) goes on.
+LRESULT LosePointer(HWND window, HWND gaining) {
+  if (gaining == window || !AppWindow.holdsPointer) return 0;
+  AppWindow.holdsPointer = false;
   Program.procedure(WindowMessage{MessageKind::PointerUp, PointerLeft});
   return Program.procedure(WindowMessage{MessageKind::PointerUp, PointerRight});
 }
@@ -133,7 +144,7 @@ LRESULT CALLBACK Win32WindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_RBUTTONUP:
       return ReleasePointer(PointerRight, wParam, lParam);
     case WM_CAPTURECHANGED:
-      return reinterpret_cast<HWND>(lParam) == window ? 0 : LosePointer();
+      return LosePointer(window, reinterpret_cast<HWND>(lParam));
     case WM_COMMAND:
       // The whole of the 32 bits: only a menu selection (notification code 0
       // in the high word) can match an item id.
