@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "shell/files/file_names.h"
+#include "shell/files/safe_replacement.h"
 #include "shell/text/quoting.h"
 
 #ifdef _WIN32
