@@ -10,7 +10,9 @@
 // file holds either its old or its new contents whatever happens: the new
 // contents go into a new file in the same folder, are flushed to the disk,
 // and that file is renamed over the old one. The replaced file keeps its
-// permissions; a symbolic link is followed, to a target that exists or not,
+// permissions (on Linux its mode, owner and group; on Windows its hidden,
+// system, archive and not-indexed attributes and its access control list);
+// a symbolic link is followed, to a target that exists or not,
 // so the file it names is replaced or created. A file that exists but is
 // read-only, or is no regular file, is left alone (a rename would replace it
 // regardless).
@@ -22,8 +24,9 @@
 // the file has other hard links, or an owner or group that the new file
 // could not get, or the folder refuses the rename (a mount point on the
 // file, a folder that may not be written, a sticky folder); on Windows when
-// the file has other hard links, or the new file or the rename is refused
-// (access denied, or another program holds the file open).
+// the file has other hard links, an access control list that the new file
+// cannot be given, or the new file or the rename is refused (access denied,
+// or another program holds the file open).
 //
 // False when the file could not be written, with a short reason in `error`;
 // the old file is then as it was and no new file is left behind.

@@ -3,6 +3,8 @@
 // rename would change what the user has. With the sweep of the partial
 // files that killed writers left, which goes by the same names.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <chrono>
 #include <filesystem>
@@ -30,15 +32,23 @@ std::string LastErrorText() {
   return utf8;
 }
 
+// The attributes of a file that its replacement takes over: those that say
+// how the user wants it shown, kept and indexed. (Read-only files are not
+// replaced; the others describe the storage, which the new file gets anew.)
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
 // A new, empty file beside `path` for the new contents, named as on other
-// systems NAME.partial-...; its name in `temp`.
-HANDLE CreateTempBeside(const std::wstring& path, std::wstring* temp) {
+// systems NAME.partial-..., with `attributes` (of kKeptAttributes); its name
+// in `temp`. Opened also to set its access control list.
+HANDLE CreateTempBeside(const std::wstring& path, DWORD attributes, std::wstring* temp) {
+  const DWORD kept = attributes & kKeptAttributes;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
     *temp = path + L".partial-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(attempt);
-    file = CreateFileW(temp->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
+    file = CreateFileW(temp->c_str(), GENERIC_WRITE | READ_CONTROL | WRITE_DAC, 0, nullptr,
+                       CREATE_NEW, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
   return file;
@@ -89,6 +99,31 @@ std::wstring FinalPathOf(const std::wstring& named) {
   return path;
 }
 
+// Gives the new file `temp` the access control list of the existing file
+// `path`: its own entries, and whether it takes those of the folder (which
+// Windows then works out for the new file as for the old one). False when
+// the old file's list cannot be read or the new file cannot take it; true
+// also when the file system keeps no lists.
+bool KeepAccessControl(const std::wstring& path, HANDLE temp) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD read = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                           nullptr, nullptr, &dacl, nullptr, &descriptor);
+  if (read == ERROR_NOT_SUPPORTED || read == ERROR_INVALID_FUNCTION) return true;
+  if (read != ERROR_SUCCESS) return false;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  const bool isProtected = GetSecurityDescriptorControl(descriptor, &control, &revision) != 0 &&
+                           (control & SE_DACL_PROTECTED) != 0;
+  const SECURITY_INFORMATION what =
+      DACL_SECURITY_INFORMATION |
+      (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  const DWORD written =
+      SetSecurityInfo(temp, SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
+  LocalFree(descriptor);
+  return written == ERROR_SUCCESS;
+}
+
 // Whether making the new file or renaming it over the existing one failed
 // for a reason that writing the file where it is need not share: the folder
 // may not be written, or another program holds the file open in a way that
@@ -136,11 +171,18 @@ bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std:
   // where a rename would cut it from its other names, or is refused.
   if (exists && HasOtherHardLinks(path)) return WriteInPlace(path, contents, error);
   std::wstring temp;
-  const HANDLE file = CreateTempBeside(path, &temp);
+  const HANDLE file = CreateTempBeside(path, exists ? attributes : 0, &temp);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD failure = GetLastError();
     *error = LastErrorText();
     return exists && RenameRefused(failure) && WriteInPlace(path, contents, error);
+  }
+  // A file whose access control list the new one cannot take keeps it by
+  // being written where it is.
+  if (exists && !KeepAccessControl(path, file)) {
+    CloseHandle(file);
+    DeleteFileW(temp.c_str());
+    return WriteInPlace(path, contents, error);
   }
   const bool written = WriteContents(file, contents) && FlushFileBuffers(file) != 0;
   if (!written) *error = LastErrorText();

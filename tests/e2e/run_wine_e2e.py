@@ -685,6 +685,40 @@ class EditTest(SharedEditTests, WinePathwickTest):
                 press("Escape")
                 self.assert_exits_with_1()
 
+    def test_a_hidden_system_map_is_replaced_and_keeps_its_attributes(self):
+        # Wine keeps a file's DOS attributes in an extended attribute of the
+        # Unix file, which a new file renamed over it must be given again.
+        self.start("--windowed", "--edit", map_codes=EDIT_MAP)
+        map_path = os.path.join(self.workdir, MAP_FILE)
+        # (Wine's attrib takes one attribute a call.)
+        self.run_in_workdir("attrib", "+h", MAP_FILE)
+        self.run_in_workdir("attrib", "+s", MAP_FILE)
+        self.assertEqual(self.dos_attributes(MAP_FILE), {"A", "H", "S"})
+        inode = os.stat(map_path).st_ino
+        self.main_window()
+        click(*self.cell_centre(OPENED_CELL))
+
+        edited = EDIT_MAP[:]
+        edited[OPENED_CELL[0] + 10 * OPENED_CELL[1]] = 1
+        wait_until(lambda: file_text(map_path) == map_text(edited, self.line_end),
+                   "the map file to hold the edit")
+        self.assertNotEqual(os.stat(map_path).st_ino, inode, "written in place, not replaced")
+        self.assertEqual(self.dos_attributes(MAP_FILE), {"A", "H", "S"})
+        press("Escape")
+        self.assert_exits_with_1()
+
+    def run_in_workdir(self, *command):
+        """Runs a command of Wine's cmd in the program's working directory;
+        its output."""
+        return subprocess.run(["wine", "cmd", "/c", *command], env=WINE_ENV, cwd=self.workdir,
+                              check=True, capture_output=True, text=True, errors="replace",
+                              timeout=TIMEOUT).stdout
+
+    def dos_attributes(self, name):
+        """The attribute letters that attrib shows before the file's name."""
+        line = self.run_in_workdir("attrib", name).strip()
+        return set(line[:line.index(":") - 1].replace(" ", ""))
+
     def test_in_the_programs_own_folder_it_edits_a_copy_in_documents_and_says_so(self):
         # As the Start-menu shortcut starts it: in the installation's folder.
         folder = tempfile.mkdtemp(prefix="pathwick-wine-installed-")
