@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "shell/files/file_names.h"
+#include "shell/files/final_path_win32.h"
 #include "shell/files/replacement_reasons.h"
 #include "shell/files/safe_replacement.h"
 
@@ -75,30 +76,6 @@ bool HasOtherHardLinks(const std::wstring& path) {
   return linked;
 }
 
-// The file that `named` ends at: a symbolic link (an NTFS one, or a Unix one
-// under Wine) is followed, so that the link stays and its target gets the
-// new contents. `named` itself where it cannot be opened: a file not there
-// yet, or a link whose target is gone.
-std::wstring FinalPathOf(const std::wstring& named) {
-  const HANDLE file =
-      CreateFileW(named.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return named;
-  std::wstring path(MAX_PATH, L'\0');
-  // Too small a buffer gets the length needed, its terminating null included.
-  DWORD length = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
-                                           FILE_NAME_NORMALIZED);
-  if (length >= path.size()) {
-    path.resize(length);
-    length = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
-                                       FILE_NAME_NORMALIZED);
-  }
-  CloseHandle(file);
-  if (length == 0 || length >= path.size()) return named;
-  path.resize(length);
-  return path;
-}
-
 // Gives the new file `temp` the access control list of the existing file
 // `path`: its own entries, and whether it takes those of the folder (which
 // Windows then works out for the new file as for the old one). False when
@@ -152,6 +129,26 @@ bool WriteInPlace(const std::wstring& path, const std::string& contents, std::st
 }
 
 }  // namespace
+
+std::wstring FinalPathOf(const std::wstring& named) {
+  const HANDLE file =
+      CreateFileW(named.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return named;
+  std::wstring path(MAX_PATH, L'\0');
+  // Too small a buffer gets the length needed, its terminating null included.
+  DWORD length = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
+                                           FILE_NAME_NORMALIZED);
+  if (length >= path.size()) {
+    path.resize(length);
+    length = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
+                                       FILE_NAME_NORMALIZED);
+  }
+  CloseHandle(file);
+  if (length == 0 || length >= path.size()) return named;
+  path.resize(length);
+  return path;
+}
 
 bool ReplaceFileContents(const char* utf8Name, const std::string& contents, std::string* error) {
   const std::wstring path = FinalPathOf(WideFromUtf8(utf8Name));
