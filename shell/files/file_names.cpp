@@ -27,15 +27,15 @@ std::string Utf8FromWide(const wchar_t* wide) {
   return utf8;
 }
 
-#endif
-
 std::filesystem::path PathFromUtf8(const char* utf8Name) {
-#ifdef _WIN32
   return std::filesystem::path(WideFromUtf8(utf8Name));
-#else
-  return std::filesystem::path(utf8Name);
-#endif
 }
+
+#else
+
+std::filesystem::path PathFromUtf8(const char* utf8Name) { return std::filesystem::path(utf8Name); }
+
+#endif
 
 bool FileExists(const char* utf8Name) {
   std::error_code error;

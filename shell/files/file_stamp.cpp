@@ -1,4 +1,5 @@
 // A file's stamp: what tells cheaply that it may have changed.
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -8,6 +9,21 @@
 #include <sys/stat.h>
 #endif
 
+namespace {
+
+#ifdef _WIN32
+// Windows' file ids are not read: 0, so only size and time tell.
+std::uintmax_t IdentityOf(const std::filesystem::path&) { return 0; }
+#else
+// The inode: a file renamed over the name has another.
+std::uintmax_t IdentityOf(const std::filesystem::path& path) {
+  struct stat file {};
+  return stat(path.c_str(), &file) == 0 ? file.st_ino : 0;
+}
+#endif
+
+}  // namespace
+
 FileStamp StampOf(const char* utf8Name) {
   const std::filesystem::path path = PathFromUtf8(utf8Name);
   std::error_code error;
@@ -16,9 +32,6 @@ FileStamp StampOf(const char* utf8Name) {
   if (error) return FileStamp{};
   stamp.size = std::filesystem::file_size(path, error);
   if (error) stamp.size = 0;
-#ifndef _WIN32
-  struct stat file {};
-  if (stat(path.c_str(), &file) == 0) stamp.identity = file.st_ino;
-#endif
+  stamp.identity = IdentityOf(path);
   return stamp;
 }
