@@ -93,10 +93,10 @@ void ReportWriteFailure(const std::string& reason) {
 
 // Writes the grid to the map file. When another program changed the file,
 // its map is reloaded first and the `changes` get again the codes the user
-// gave them (their `before` codes then those of the file's map). Another window
-// editing the same file waits meanwhile (EditLock): a write of its own
-// between the reading and the writing here would be overwritten unseen.
-// False, with the reason, when the file could not be written.
+// gave them (their `before` codes are then those of the file's map).
+// Another window editing the same file waits meanwhile (EditLock): a write
+// of its own between the reading and the writing here would be overwritten
+// unseen. False, with the reason, when the file could not be written.
 bool MergeAndSave(std::vector<PaintedCell>* changes, std::string* reason) {
   const EditLock lock(MapFileName);
   std::vector<int32_t> given;
