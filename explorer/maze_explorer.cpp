@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "shell/files/file_names.h"
+#include "shell/files/safe_replacement.h"
 
 const char kRestMessage[] = "I think I must have a rest Z...ZZ.....";
 const char kTurnRightMessage[] = "I like turn to Right first! :-)";

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "shell/files/safe_replacement.h"
 #include "tests/scratch_dir.h"
 
 namespace {

@@ -23,6 +23,7 @@
 #include "explorer/maze_explorer.h"
 #include "explorer/maze_generator.h"
 #include "shell/files/file_names.h"
+#include "shell/files/safe_replacement.h"
 #include "shell/text/command_line.h"
 
 namespace {

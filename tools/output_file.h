@@ -19,7 +19,7 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/files/file_names.h"
+#include "shell/files/safe_replacement.h"
 
 class OutputFile {
  public:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "shell/app/program_state.h"
+#include "shell/files/edit_lock.h"
 #include "shell/files/file_names.h"
 #include "shell/files/quoting.h"
 #include "shell/platform/platform.h"
@@ -90,24 +91,38 @@ void ReportWriteFailure(const std::string& reason) {
   PlatformNotify(NoticeKind::Warning, warning.c_str());
 }
 
-// Writes the grid to the map file; when it cannot be written, the cells
-// changed since the last write get their codes back, the last change first.
-// When another program changed the file, its map is reloaded first and the
-// changed cells get again the codes the user gave them: what a click or a
-// drag meant on the map the user saw.
-void SaveOrUndo(std::vector<PaintedCell> changes) {
+// Writes the grid to the map file. When another program changed the file,
+// its map is reloaded first and the `changes` get again the codes the user
+// gave them (their `before` codes are then those of the file's map).
+// Another window editing the same file waits meanwhile (EditLock): a write
+// of its own between the reading and the writing here would be overwritten
+// unseen. False, with the reason, when the file could not be written.
+bool MergeAndSave(std::vector<PaintedCell>* changes, std::string* reason) {
+  const EditLock lock(App.MapFileName);
   std::vector<int32_t> given;
-  for (const PaintedCell& change : changes) given.push_back(App.Explorer.grid[change.index]);
+  for (const PaintedCell& change : *changes) given.push_back(App.Explorer.grid[change.index]);
   if (ReloadIfChangedOnDisk()) {
-    for (size_t i = 0; i < changes.size(); ++i) {
-      changes[i].before = App.Explorer.grid[changes[i].index];
-      App.Explorer.grid[changes[i].index] = given[i];
+    for (size_t i = 0; i < changes->size(); ++i) {
+      PaintedCell& change = (*changes)[i];
+      change.before = App.Explorer.grid[change.index];
+      App.Explorer.grid[change.index] = given[i];
     }
   }
+  if (!App.Explorer.SaveMaze(App.MapFileName, reason)) return false;
+  App.KnownMapFile = MapFileVersion{true, MapFileText(App.Explorer.grid)};
+  App.KnownMapStamp = StampOf(App.MapFileName);
+  return true;
+}
+
+// Writes the grid to the map file, merged with the file where another
+// program changed it (MergeAndSave): the changed cells keep the codes the
+// user gave them, what a click or a drag meant on the map the user saw.
+// When it cannot be written, the cells changed since the last write get
+// their codes back, the last change first, and the warning shows once the
+// lock is let go (a box would hold it while it is open).
+void SaveOrUndo(std::vector<PaintedCell> changes) {
   std::string reason;
-  if (App.Explorer.SaveMaze(App.MapFileName, &reason)) {
-    App.KnownMapFile = MapFileVersion{true, MapFileText(App.Explorer.grid)};
-    App.KnownMapStamp = StampOf(App.MapFileName);
+  if (MergeAndSave(&changes, &reason)) {
     App.MapWriteFailureReported = false;
     return;
   }

@@ -5,6 +5,7 @@
 
 #include "shell/files/file_names.h"
 #include "shell/files/quoting.h"
+#include "shell/files/safe_replacement.h"
 
 #ifdef _WIN32
 #include <windows.h>

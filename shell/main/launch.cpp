@@ -6,6 +6,7 @@
 #include "shell/files/bmp_file.h"
 #include "shell/files/data_files.h"
 #include "shell/files/file_names.h"
+#include "shell/files/safe_replacement.h"
 #include "shell/text/command_line.h"
 
 namespace {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """End-to-end tests of the Windows program: pathwick.exe under Wine.
 
-Usage: run_wine_e2e.py PATHWICK_EXE DATA_DIR GLYPH_LISTS_TEST [unittest options, such as -k NAME]
+Usage: run_wine_e2e.py PATHWICK_EXE DATA_DIR GLYPH_LISTS_TEST POINTER_CAPTURE_TEST
+                       [unittest options, such as -k NAME]
 
 Starts its own Xvfb (1024x768) with openbox and a fresh 64-bit Wine prefix in
 a scratch folder, then runs the program there in a scratch directory holding
@@ -39,6 +40,7 @@ from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, LANGUAGES, MAP_FILE,
 PATHWICK_EXE = ""
 DATA_DIR = ""
 GLYPH_LISTS_TEST = ""
+POINTER_CAPTURE_TEST = ""
 
 WINE_LOCALE = "zh_CN.UTF-8"
 WINE_ENV = {}
@@ -439,6 +441,18 @@ class GlyphListTest(unittest.TestCase):
                         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
 
 
+class PointerCaptureTest(unittest.TestCase):
+    """pointer-capture-test.exe sends the window the mouse messages of
+    presses, drags and releases: the window's own release at the end of a
+    drag reports no more releases; a capture someone else ends reports both
+    buttons released."""
+
+    def test_only_a_capture_taken_away_reports_releases(self):
+        done = subprocess.run(["wine", POINTER_CAPTURE_TEST], env=WINE_ENV, capture_output=True,
+                              text=True, errors="replace", timeout=60)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+
+
 class SpeedTest(WinePathwickTest):
     """The speed keys, seen in how fast the arrow runs along a straight
     corridor: one scene unit a frame. The frames-per-second figure would be
@@ -671,6 +685,40 @@ class EditTest(SharedEditTests, WinePathwickTest):
                 press("Escape")
                 self.assert_exits_with_1()
 
+    def test_a_hidden_system_map_is_replaced_and_keeps_its_attributes(self):
+        # Wine keeps a file's DOS attributes in an extended attribute of the
+        # Unix file, which a new file renamed over it must be given again.
+        self.start("--windowed", "--edit", map_codes=EDIT_MAP)
+        map_path = os.path.join(self.workdir, MAP_FILE)
+        # (Wine's attrib takes one attribute a call.)
+        self.run_in_workdir("attrib", "+h", MAP_FILE)
+        self.run_in_workdir("attrib", "+s", MAP_FILE)
+        self.assertEqual(self.dos_attributes(MAP_FILE), {"A", "H", "S"})
+        inode = os.stat(map_path).st_ino
+        self.main_window()
+        click(*self.cell_centre(OPENED_CELL))
+
+        edited = EDIT_MAP[:]
+        edited[OPENED_CELL[0] + 10 * OPENED_CELL[1]] = 1
+        wait_until(lambda: file_text(map_path) == map_text(edited, self.line_end),
+                   "the map file to hold the edit")
+        self.assertNotEqual(os.stat(map_path).st_ino, inode, "written in place, not replaced")
+        self.assertEqual(self.dos_attributes(MAP_FILE), {"A", "H", "S"})
+        press("Escape")
+        self.assert_exits_with_1()
+
+    def run_in_workdir(self, *command):
+        """Runs a command of Wine's cmd in the program's working directory;
+        its output."""
+        return subprocess.run(["wine", "cmd", "/c", *command], env=WINE_ENV, cwd=self.workdir,
+                              check=True, capture_output=True, text=True, errors="replace",
+                              timeout=TIMEOUT).stdout
+
+    def dos_attributes(self, name):
+        """The attribute letters that attrib shows before the file's name."""
+        line = self.run_in_workdir("attrib", name).strip()
+        return set(line[:line.index(":") - 1].replace(" ", ""))
+
     def test_in_the_programs_own_folder_it_edits_a_copy_in_documents_and_says_so(self):
         # As the Start-menu shortcut starts it: in the installation's folder.
         folder = tempfile.mkdtemp(prefix="pathwick-wine-installed-")
@@ -711,7 +759,8 @@ class StudyTest(SharedStudyTests, WinePathwickTest):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 4:
+    if len(sys.argv) < 5:
         sys.exit(__doc__)
-    PATHWICK_EXE, DATA_DIR, GLYPH_LISTS_TEST = map(os.path.abspath, sys.argv[1:4])
-    unittest.main(argv=sys.argv[:1] + sys.argv[4:], verbosity=2)
+    PATHWICK_EXE, DATA_DIR, GLYPH_LISTS_TEST, POINTER_CAPTURE_TEST = map(os.path.abspath,
+                                                                         sys.argv[1:5])
+    unittest.main(argv=sys.argv[:1] + sys.argv[5:], verbosity=2)
