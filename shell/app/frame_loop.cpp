@@ -16,12 +16,20 @@ constexpr uint32_t kSpinMs = 2;
 // the display.
 constexpr uint32_t kAssumedRefreshHz = 60;
 
-bool PacedToAssumedRefresh() { return Gentle.on && !Gentle.swapsFollowRefresh; }
+// Swaps that wait for the refresh cannot give this many uncapped frames in
+// less than three quarters of their refresh periods; swaps that do not
+// wait give them in far less.
+constexpr uint32_t kSwapProbeFrames = 12;
+constexpr uint32_t kSwapProbeMinimumMs = kSwapProbeFrames * 1000 / kAssumedRefreshHz * 3 / 4;
 
 }  // namespace
 
 FrameLoop::FrameLoop(FrameCallback callback)
-    : callback_(callback), windowStart_(PlatformTickCount()), previousStart_(windowStart_) {}
+    : callback_(callback),
+      windowStart_(PlatformTickCount()),
+      previousStart_(windowStart_),
+      pacesRefresh_(!Gentle.swapsFollowRefresh),
+      swapProbeStart_(windowStart_) {}
 
 bool FrameLoop::ServeEvents(int* exitCode) {
   while (PlatformEventPending()) {
@@ -61,6 +69,9 @@ bool FrameLoop::PaceCappedFrame() {
   CurrentFps = static_cast<int>(1000u / (now - windowStart_));
   windowStart_ = now;
   previousStart_ = now;
+  // Capped frames tell nothing about the swaps: the next run starts afresh.
+  swapProbeStart_ = now;
+  swapProbeFrames_ = 0;
   return true;
 }
 
@@ -76,10 +87,21 @@ bool FrameLoop::PaceUncappedFrame() {
     refreshSlot_ = (refreshSlot_ + 1) % kAssumedRefreshHz;
   } else {
     now = PlatformTickCount();
+    if (Gentle.on) WatchSwaps(now);
   }
   CountUncappedFrame(now);
   previousStart_ = now;
   return true;
+}
+
+// Under gentle pacing with refresh-synced swaps: once kSwapProbeFrames
+// uncapped frames have come too fast for swaps that wait, the swaps do not,
+// and the loop paces the frames itself from the next one on.
+void FrameLoop::WatchSwaps(uint32_t now) {
+  if (++swapProbeFrames_ < kSwapProbeFrames) return;
+  pacesRefresh_ = now - swapProbeStart_ < kSwapProbeMinimumMs;
+  swapProbeStart_ = now;
+  swapProbeFrames_ = 0;
 }
 
 void FrameLoop::CountUncappedFrame(uint32_t now) {

@@ -19,7 +19,11 @@ extern uint32_t FrameIntervalMs;
 
 // Gentle pacing (--gentle), for laptops. Uncapped frames follow the
 // display's refresh: the buffer swaps wait for it where the driver was asked
-// to (`swapsFollowRefresh`), else the loop paces them at 60 a second. While
+// to (`swapsFollowRefresh`), else the loop paces them at 60 a second (the
+// display's rate, which no platform tells). A driver may take the request
+// and still not wait (software GL under Wine): when uncapped frames come
+// faster than the refresh could let them, the loop paces them itself from
+// then on, so --gentle never draws more than the plain program. While
 // the window is off screen (PlatformWindowOnScreen), no frame runs and
 // RunFrameLoop blocks on events; it measures the figure afresh once the
 // window shows again. Capped frames are paced as always. Off unless set.
@@ -74,6 +78,16 @@ class FrameLoop {
   // lengths of 16 and 17 ms add up to exactly one second).
   uint32_t previousStart_;
   uint32_t refreshSlot_ = 0;
+  // Under gentle pacing: whether the loop paces uncapped frames itself (the
+  // swaps are not known to wait for the refresh); otherwise, when the
+  // current run of uncapped frames began and how many it has had, which
+  // tells whether the swaps really wait.
+  bool pacesRefresh_;
+  uint32_t swapProbeStart_;
+  uint32_t swapProbeFrames_ = 0;
+
+  bool PacedToAssumedRefresh() const { return Gentle.on && pacesRefresh_; }
+  void WatchSwaps(uint32_t now);
 };
 
 // Runs until the quit event and returns its exit code. `callback` may be

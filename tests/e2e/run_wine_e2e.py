@@ -28,7 +28,7 @@ import tempfile
 import time
 import unittest
 
-from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, LANGUAGES, MAP_FILE, NEW_EXIT,
+from xsession import (ABOUT_CAPTION, CORRIDOR, DISPLAY_ENV, EDIT_MAP, LANGUAGES, MAP_FILE, NEW_EXIT,
                       OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
                       TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, ProgramTest,
                       Screenshot, SharedDataFileTests, SharedEditTests, SharedGentleTests,
@@ -54,7 +54,6 @@ EXIT_ITEM = 6  # 退出, the seventh item
 ABOUT_ITEM = 5  # 关于, the sixth item
 SLOWEST_FPS = 15  # the frame rate at the lowest speed setting
 SPEED_RANGE_PRESSES = 18  # Up or Down presses across the whole range, 15 to 105
-SPEED_SPAN = 1.0  # seconds over which the arrow's speed is measured
 # The arrow's speed, in scene units a second, as measured over SPEED_SPAN:
 # below the limit at the lowest setting; above the floor, clear of what the
 # cap allows, once it is lifted. Uncapped, Wine on a busy machine without a
@@ -62,7 +61,6 @@ SPEED_SPAN = 1.0  # seconds over which the arrow's speed is measured
 # the capped speed.
 CAPPED_SPEED_LIMIT = SLOWEST_FPS * 1.2
 UNCAPPED_SPEED_FLOOR = SLOWEST_FPS * 1.5
-ARROW_COLOUR = (255, 0, 0)
 START_ITEM, PAUSE_ITEM, RESUME_ITEM = 0, 1, 2  # 开始, 暂停, 继续
 # Wine's default metrics: the menu bar's height, and the centre of the
 # caption's close button from the window's top-right corner.
@@ -441,31 +439,9 @@ class GlyphListTest(unittest.TestCase):
 
 class SpeedTest(WinePathwickTest):
     """The speed keys, seen in how fast the arrow runs along a straight
-    corridor: one scene unit a frame. The frames-per-second figure would be
-    a poor measure: capped, it is the rate of the last frame alone, and the
-    screenshots that would read it delay frames."""
-
-    CORRIDOR = [1] * 10 + [WALL] * 90  # row 0 open, the rest walls
-
-    def arrow_x(self):
-        """The x of the arrow's centre, in scene units."""
-        maze = self.scene.maze()
-        shot = Screenshot()
-        columns = [column for column in range(maze[0], maze[2]) for row in range(maze[1], maze[3])
-                   if shot.pixel(column, row) == ARROW_COLOUR]
-        self.assertTrue(columns, "no arrow in the maze")
-        return sum(columns) / len(columns) * SCENE_SIZE / self.scene.size
-
-    def speed(self):
-        """Scene units a second that the arrow runs after a restart (Return)."""
-        press("Return")
-        time.sleep(SETTLE)
-        start_x, start_time = self.arrow_x(), time.monotonic()
-        time.sleep(SPEED_SPAN)
-        return (self.arrow_x() - start_x) / (time.monotonic() - start_time)
-
+    corridor (ProgramTest.speed)."""
     def test_down_end_and_up_change_the_speed(self):
-        self.start("--windowed", map_codes=self.CORRIDOR)
+        self.start("--windowed", map_codes=CORRIDOR)
         self.main_window()
         self.slow_down()
         self.assertLess(self.speed(), CAPPED_SPEED_LIMIT,
