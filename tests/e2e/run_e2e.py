@@ -201,10 +201,13 @@ class LanguageTest(PathwickTest):
         # windows' names; the menu's captions show in their widths: the
         # Chinese ones are two characters each, of the English ones "Full
         # speed" is much wider than "Exit".
+        cancel_widths = {}
         for locale, texts in LANGUAGES.items():
             with self.subTest(locale):
                 self.start(locale=locale)
-                self.answer_question("Escape", caption=texts.question_caption)
+                question = self.focused_window_named(texts.question_caption)
+                cancel_widths[locale] = self.cancel_label_width(question)
+                press("Escape")
                 window = self.main_window()
                 captions = self.menu_captions(self.main_menu_band(window))
                 self.assertEqual(len(captions), len(texts.menu))
@@ -219,6 +222,24 @@ class LanguageTest(PathwickTest):
                 wait_until(lambda: focused_window() == window, "the focus back after the About box")
                 press("Escape")
                 self.assert_exits_with_1()
+        # The buttons follow the question: "Cancel" is six letters, 取消 two
+        # characters as wide as the text is high.
+        self.assertGreater(cancel_widths["en_US.UTF-8"], 1.3 * cancel_widths["zh_CN.UTF-8"],
+                           cancel_widths)
+
+    def cancel_label_width(self, question):
+        """The inked width of the label of the question's Cancel button, the
+        first of the two at its bottom right (their layout in boxes_fltk.cpp
+        at scale 1: 90 x 28 pixels, 10 apart, 20 from the edges)."""
+        x, y, width, height = geometry(question)
+        left, top = x + width - 20 - (2 * 90 + 10), y + height - 20 - 28
+        inset = 4  # inside the button's frame
+        shot = Screenshot()
+        inked = [column for column in range(left + inset, left + 90 - inset)
+                 if any(max(shot.pixel(column, row)) < 100
+                        for row in range(top + inset, top + 28 - inset))]
+        self.assertTrue(inked, "no label on the Cancel button")
+        return max(inked) - min(inked) + 1
 
 
 class FullScreenTest(PathwickTest):
