@@ -56,7 +56,9 @@ WEB_PACKAGES="
 # the MinGW-w64 cross compiler for the Windows program, and Wine with a
 # Chinese locale to run it (without one, Wine draws the Chinese captions as
 # empty boxes) and with the fonts "apt install wine" brings (its own, and the
-# Liberation fonts it recommends, which change the Latin text of its boxes); nsis
+# Liberation fonts it recommends, which change the Latin text of its boxes;
+# they draw the English runs, each in a prefix made in English, whatever
+# other fonts the machine has); nsis
 # for the Windows installer (cpack -G NSIS), which the Wine tests install;
 # clang with its fuzzing runtime for the fuzz targets; the checkers of the
 # Debian package, its menu entry and its AppStream metadata, and man, which

@@ -101,41 +101,66 @@ def press_times(key, count):
         press(key)
 
 
-def run_wine_tool(*command, timeout=TIMEOUT):
-    subprocess.run(command, env=WINE_ENV, check=True, timeout=timeout,
+def run_wine_tool(*command, timeout=TIMEOUT, env=None):
+    subprocess.run(command, env=env or WINE_ENV, check=True, timeout=timeout,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def make_prefix(env):
+    """Creates the Wine prefix that `env` names, in its locale, and keeps its
+    server running until the tests end."""
+    # No Mono or Gecko; no desktop menu entries for Start-menu shortcuts
+    # (winemenubuilder would write them in HOME and note them in the
+    # registry). A server that outlives each program, so that no start
+    # waits for a new one; it ends by itself should the tests die before
+    # they stop it.
+    os.mkdir(env["WINEPREFIX"])
+    unittest.addModuleCleanup(subprocess.run, ("wineserver", "--kill"), env=env)
+    # The prefix's first start has been seen to fail at once (wineboot exit
+    # status 53, once in many runs): it gets a second try with a new server.
+    for attempt in range(2):
+        run_wine_tool("wineserver", f"--persistent={WINESERVER_LINGER}", env=env)
+        try:
+            run_wine_tool("wineboot", "--init", timeout=WINEBOOT_TIMEOUT, env=env)
+            break
+        except subprocess.CalledProcessError:
+            subprocess.run(("wineserver", "--kill"), env=env)
+            if attempt == 1:
+                raise
+    # Undecorated: Wine draws the caption and frame itself, and an X
+    # window's geometry is the Win32 window rectangle.
+    run_wine_tool("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated",
+                  "/d", "N", "/f", env=env)
+
+
 def start_wine(home):
-    """Creates the Wine prefix and keeps its server running until the tests end."""
+    """Creates the Wine prefix of the Chinese locale, WINE_ENV's."""
     locales = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower()
     if WINE_LOCALE.lower().replace("-", "") not in locales.split():
         raise RuntimeError(f"the locale {WINE_LOCALE} is missing: run scripts/install-deps.sh")
     WINE_ENV.update(DISPLAY_ENV, WINEPREFIX=os.path.join(home, "wine"), WINEARCH="win64",
                     WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d",
                     LC_ALL=WINE_LOCALE)
-    # No Mono or Gecko; no desktop menu entries for Start-menu shortcuts
-    # (winemenubuilder would write them in HOME and note them in the
-    # registry). A server that outlives each program, so that no start
-    # waits for a new one; it ends by itself should the tests die before
-    # they stop it.
-    os.mkdir(WINE_ENV["WINEPREFIX"])
-    unittest.addModuleCleanup(subprocess.run, ("wineserver", "--kill"), env=WINE_ENV)
-    # The prefix's first start has been seen to fail at once (wineboot exit
-    # status 53, once in many runs): it gets a second try with a new server.
-    for attempt in range(2):
-        run_wine_tool("wineserver", f"--persistent={WINESERVER_LINGER}")
-        try:
-            run_wine_tool("wineboot", "--init", timeout=WINEBOOT_TIMEOUT)
-            break
-        except subprocess.CalledProcessError:
-            subprocess.run(("wineserver", "--kill"), env=WINE_ENV)
-            if attempt == 1:
-                raise
-    # Undecorated: Wine draws the caption and frame itself, and an X
-    # window's geometry is the Win32 window rectangle.
-    run_wine_tool("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated",
-                  "/d", "N", "/f")
+    make_prefix(WINE_ENV)
+
+
+# A prefix keeps the fonts and font substitutes chosen for the locale it was
+# made in: run in another, its windows may draw every Latin character as a
+# box, depending on the fonts the machine has (with ghostscript's fonts,
+# say). A program run in another locale gets a prefix made in that one.
+OTHER_LOCALE_ENVS = {}
+
+
+def locale_env(locale):
+    """The environment of WINE_ENV's for `locale`, with a prefix made in it."""
+    if locale == WINE_LOCALE:
+        return WINE_ENV
+    if locale not in OTHER_LOCALE_ENVS:
+        env = dict(WINE_ENV, LC_ALL=locale,
+                   WINEPREFIX=f"{WINE_ENV['WINEPREFIX']}-{locale.split('.')[0]}")
+        make_prefix(env)
+        OTHER_LOCALE_ENVS[locale] = env
+    return OTHER_LOCALE_ENVS[locale]
 
 
 def setUpModule():
@@ -229,7 +254,7 @@ class WinePathwickTest(ProgramTest):
         self.wine_log = os.path.join(logs, "wine.log")
         env = dict(WINE_ENV, WINEDEBUG="-all,+msgbox")
         if locale:
-            env.update(LC_ALL=locale, WINEDEBUG="-all,+msgbox,+menu")
+            env = dict(locale_env(locale), WINEDEBUG="-all,+msgbox,+menu")
         with open(self.wine_log, "wb") as log:
             super().start(["wine", program, *arguments], workdir, env, stderr=log)
 
