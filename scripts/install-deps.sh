@@ -49,7 +49,8 @@ WEB_PACKAGES="
 # xfwm4, which keeps its settings in a D-Bus service, hence dbus-daemon for a
 # session bus; metacity, whose frames have invisible borders; the tiling
 # managers i3, its window manager and bar alone, and awesome; kwin, KDE's,
-# with its Breeze frames and a session bus as xfwm4; xterm, the other
+# with its Breeze frames and a session bus as xfwm4; mutter, GNOME's, on X;
+# xterm, the other
 # window that comes and goes over the program's), and the X tools that drive
 # the program and look at its windows (ImageMagick also paints the desktop;
 # xrdb sets Xft.dpi for the test on a dense screen);
@@ -82,6 +83,7 @@ TEST_PACKAGES="
   awesome
   kwin-x11
   kwin-style-breeze
+  mutter
   xterm
   dbus-daemon
   xdotool

@@ -101,6 +101,9 @@ WINDOW_MANAGERS = {
     # kwin runs its D-Bus services on a session bus of its own, as xfwm4;
     # without a GPU it composites nothing (KWIN_COMPOSE=N).
     "kwin": ["dbus-run-session", "--", "kwin_x11"],
+    # mutter, GNOME's, on X (it composites, in software here), with its
+    # settings' service on a session bus of its own.
+    "mutter": ["dbus-run-session", "--", "mutter", "--x11"],
 }
 # What a manager needs in its environment besides the display's: Qt's X11
 # platform for kwin, whatever the machine's session may ask for.
@@ -121,7 +124,7 @@ WINDOW_MANAGER_TIMEOUT = 30.0  # xfwm4 with its D-Bus services takes seconds on 
 # yellow instead of white: a shadow is then the desktop darkened, (k, k, 0),
 # which no frame pixel is, and visible_frame leaves it out.
 SHADOWED_DESKTOP = (255, 255, 0)
-MANAGERS_WITH_SHADOWS = {"metacity"}
+MANAGERS_WITH_SHADOWS = {"metacity", "mutter"}
 SESSION = {"shadows": False, "screen": SCREEN}  # set by start_display
 
 
