@@ -50,8 +50,8 @@ WEB_PACKAGES="
 # session bus; metacity, whose frames have invisible borders; the tiling
 # managers i3, its window manager and bar alone, and awesome; kwin, KDE's,
 # with its Breeze frames and a session bus as xfwm4; mutter, GNOME's, on X;
-# xterm, the other
-# window that comes and goes over the program's), and the X tools that drive
+# xterm, the other window that comes and goes over the program's), and the X
+# tools that drive
 # the program and look at its windows (ImageMagick also paints the desktop;
 # xrdb sets Xft.dpi for the test on a dense screen);
 # the MinGW-w64 cross compiler for the Windows program, and Wine with a
