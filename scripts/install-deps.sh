@@ -51,9 +51,8 @@ WEB_PACKAGES="
 # managers i3, its window manager and bar alone, and awesome; kwin, KDE's,
 # with its Breeze frames and a session bus as xfwm4; mutter, GNOME's, on X;
 # xterm, the other window that comes and goes over the program's), and the X
-# tools that drive
-# the program and look at its windows (ImageMagick also paints the desktop;
-# xrdb sets Xft.dpi for the test on a dense screen);
+# tools that drive the program and look at its windows (ImageMagick also
+# paints the desktop; xrdb sets Xft.dpi for the test on a dense screen);
 # the MinGW-w64 cross compiler for the Windows program, and Wine with a
 # Chinese locale to run it (without one, Wine draws the Chinese captions as
 # empty boxes) and with the fonts "apt install wine" brings (its own, and the
