@@ -49,14 +49,16 @@ WEB_PACKAGES="
 # xfwm4, which keeps its settings in a D-Bus service, hence dbus-daemon for a
 # session bus; metacity, whose frames have invisible borders; the tiling
 # managers i3, its window manager and bar alone, and awesome; kwin, KDE's,
-# with its Breeze frames and a session bus as xfwm4; xterm, the other
-# window that comes and goes over the program's), and the X tools that drive
-# the program and look at its windows (ImageMagick also paints the desktop;
-# xrdb sets Xft.dpi for the test on a dense screen);
+# with its Breeze frames and a session bus as xfwm4; mutter, GNOME's, on X;
+# xterm, the other window that comes and goes over the program's), and the X
+# tools that drive the program and look at its windows (ImageMagick also
+# paints the desktop; xrdb sets Xft.dpi for the test on a dense screen);
 # the MinGW-w64 cross compiler for the Windows program, and Wine with a
 # Chinese locale to run it (without one, Wine draws the Chinese captions as
 # empty boxes) and with the fonts "apt install wine" brings (its own, and the
-# Liberation fonts it recommends, which change the Latin text of its boxes); nsis
+# Liberation fonts it recommends, which change the Latin text of its boxes;
+# they draw the English runs, each in a prefix made in English, whatever
+# other fonts the machine has); nsis
 # for the Windows installer (cpack -G NSIS), which the Wine tests install;
 # clang with its fuzzing runtime for the fuzz targets; the checkers of the
 # Debian package, its menu entry and its AppStream metadata, and man, which
@@ -80,6 +82,7 @@ TEST_PACKAGES="
   awesome
   kwin-x11
   kwin-style-breeze
+  mutter
   xterm
   dbus-daemon
   xdotool

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -154,6 +155,27 @@ INSTANTIATE_TEST_SUITE_P(
                       AcceptCase{"TallestAccepted", {1, kMaxBitmapSide}, 32768}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A top-down file (negative height) is handed out as a bottom-up one: its
+// rows turned over, padding and all, and its height positive.
+TEST_F(BmpFileTest, TopDownRowsAreHandedOutBottomRowFirst) {
+  constexpr int kRowSize = 12;  // 3 pixels of 3 bytes, padded to 12
+  const BmpLayout layout{3, -3};
+  const std::string bytes = MakeBmp(layout);
+  const std::string stored = bytes.substr(PixelOffset(layout));
+  unsigned char* pixels = nullptr;
+  BitmapInfoHeader info{};
+
+  ASSERT_EQ(LoadBitmapFile(WriteFile("top-down.bmp", bytes).c_str(), &pixels, &info), 1);
+
+  EXPECT_EQ(info.biWidth, 3);
+  EXPECT_EQ(info.biHeight, 3);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(pixels), stored.size()),
+            stored.substr(2 * kRowSize, kRowSize) + stored.substr(kRowSize, kRowSize) +
+                stored.substr(0, kRowSize));
+  delete[] pixels;
+  EXPECT_EQ(TextureFileRefusal(dir_.PathOf("top-down.bmp").c_str()), "");
+}
+
 struct RejectCase {
   const char* name;
   std::string file;
@@ -209,12 +231,17 @@ INSTANTIATE_TEST_SUITE_P(
                    MakeBmp({1, 12}, [](BitmapHeaders& h) { h.info.biWidth = 0x55555556; }),
                    BadSize(0x55555556, 12)},
         RejectCase{"ZeroHeight", MakeBmp({4, 0}), BadSize(4, 0)},
-        RejectCase{"TopDownRows", MakeBmp({4, -4}), BadSize(4, -4)},
+        RejectCase{"TopDownRowsAboveLimit", MakeBmp({1, -(kMaxBitmapSide + 1)}),
+                   BadSize(1, kMaxBitmapSide + 1)},
         RejectCase{"HeightAboveLimit", MakeBmp({1, kMaxBitmapSide + 1}),
                    BadSize(1, kMaxBitmapSide + 1)},
         RejectCase{"HugeHeight",
                    MakeBmp({4, 4}, [](BitmapHeaders& h) { h.info.biHeight = INT32_MAX; }),
                    BadSize(4, INT32_MAX)},
+        // Its size cannot be negated in 32 bits.
+        RejectCase{"LowestHeight",
+                   MakeBmp({4, 4}, [](BitmapHeaders& h) { h.info.biHeight = INT32_MIN; }),
+                   BadSize(4, 2147483648LL)},
         RejectCase{"ThirtyTwoBitsPerPixel", MakeBmp({4, 4, 32}),
                    "it has 32 bits per pixel, not 24"},
         RejectCase{"EightBitsPerPixel", MakeBmp({4, 4, 8}), "it has 8 bits per pixel, not 24"},

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "shell/files/file_names.h"
@@ -133,6 +134,67 @@ TEST(MapFileToEditTest, TheInstalledMazeIsNeverEditedButTheUsersCopyOfIt) {
   EXPECT_EQ(notice.rfind("cannot copy the installed maze to '", 0), 0u) << notice;
   EXPECT_EQ(MapFileToEdit(kMap, install.Program(), "", &level, &notice), std::nullopt);
   EXPECT_EQ(level, NoticeLevel::Warning);
+}
+
+// --edit with --map: whatever name leads to a file in the installation's
+// folder, the user's copy of that file is edited instead; any other map is
+// edited where it is.
+TEST(MapFileToEditTest, NoNameForTheInstalledMazeGetsItEdited) {
+  struct Case {
+    const char* what;
+    const char* workFolder;  // relative to the scratch folder
+    const char* named;       // relative to the working directory, or "@" + relative to scratch
+    bool installed;
+  };
+  for (const Case& c : {
+           Case{"the plain name in the installed folder", "prefix/share/pathwick", kMap, true},
+           Case{"an absolute name", "work", "@prefix/share/pathwick/MazeMap.txt", true},
+           Case{"a name through ..", "work", "../prefix/share/pathwick/MazeMap.txt", true},
+           Case{"a symbolic link", "work", "link.txt", true},
+           Case{"a link to a link", "work", "link-to-link.txt", true},
+           Case{"a linked folder", "work", "linked-folder/MazeMap.txt", true},
+           Case{"a hard link", "work", "hard.txt", true},
+           Case{"a new file in the installed folder", "work", "@prefix/share/pathwick/New.txt",
+                true},
+           Case{"a dangling link into the installed folder", "work", "dangling.txt", true},
+           Case{"a map of the user's own", "work", "mine.txt", false},
+           Case{"a new map of the user's own", "work", "new.txt", false},
+       }) {
+    SCOPED_TRACE(c.what);
+    Installation install;
+    const std::string installedMaze = install.Installed(kMap);
+    install.root.Write(std::string("prefix/share/pathwick/") + kMap, "1 9\n");
+    install.root.Write("work/mine.txt", "0 9\n");
+    std::filesystem::create_symlink(installedMaze, install.root.PathOf("work/link.txt"));
+    std::filesystem::create_symlink("link.txt", install.root.PathOf("work/link-to-link.txt"));
+    std::filesystem::create_directory_symlink(install.Installed(""),
+                                              install.root.PathOf("work/linked-folder"));
+    std::filesystem::create_hard_link(installedMaze, install.root.PathOf("work/hard.txt"));
+    std::filesystem::create_symlink(install.Installed("Gone.txt"),
+                                    install.root.PathOf("work/dangling.txt"));
+    const std::string userFolder = install.root.PathOf("home/pathwick");
+    const std::string named =
+        c.named[0] == '@' ? install.root.PathOf(c.named + 1) : std::string(c.named);
+    InFolder work(install.root.PathOf(c.workFolder));
+    NoticeLevel level = NoticeLevel::None;
+    std::string notice;
+
+    const std::optional<std::string> edited =
+        MapFileToEdit(named.c_str(), install.Program(), userFolder, &level, &notice);
+
+    ASSERT_TRUE(edited.has_value());
+    if (!c.installed) {
+      EXPECT_EQ(*edited, named);
+      EXPECT_EQ(level, NoticeLevel::None);
+      continue;
+    }
+    EXPECT_EQ(std::filesystem::path(*edited).parent_path(), userFolder);
+    EXPECT_EQ(level, NoticeLevel::Info);
+    EXPECT_EQ(notice, "the installed maze is not edited: the edits go to '" + *edited + "'");
+    std::string installedContents;
+    ASSERT_TRUE(ReadWholeFile(installedMaze.c_str(), &installedContents));
+    EXPECT_EQ(installedContents, "1 9\n");
+  }
 }
 
 TEST(MapFileToEditTest, TheUsersFolderIsTheXdgDataHomesOrElseUnderHome) {

@@ -261,6 +261,38 @@ TEST_F(FrameLoopTest, GentleUncappedFramesRunBackToBackWhenSwapsFollowTheRefresh
   EXPECT_TRUE(platform.timedWaits.empty());
 }
 
+// Swaps that were asked to wait for the refresh but return at once (software
+// GL under Wine): after a run of frames too fast for the refresh, the loop
+// paces them itself; swaps that do wait (a frame every 16 or 17 ms) never
+// get a timed wait.
+TEST_F(FrameLoopTest, GentleLoopPacesFramesItselfOnceSwapsProveNotToWait) {
+  struct Case {
+    const char* what;
+    uint32_t frameMs;  // the time each frame takes, its swap included
+    bool paced;
+  };
+  for (const Case& c : {Case{"swaps that return at once", 0, true},
+                        Case{"swaps that wait for a 60 Hz refresh", 16, false}}) {
+    SCOPED_TRACE(c.what);
+    ResetOpenedProgram();
+    record = FrameRecord();
+    frameStarts.clear();
+    App.RenderingEnabled = true;
+    App.Gentle = GentlePacing{true, true};
+    offscreen::Platform& platform = offscreen::Get();
+    platform.tickStep = 1;
+    record.stopAfter = 40;
+    record.afterFrame = [&platform, &c](int) { platform.tick += c.frameMs; };
+
+    RunFrameLoop(RecordFrameStart);
+
+    EXPECT_EQ(!platform.timedWaits.empty(), c.paced);
+    // Paced: the last frames start a refresh slot apart, not back to back.
+    const uint32_t lastGap = frameStarts[39] - frameStarts[38];
+    EXPECT_GE(lastGap, 16u);
+  }
+}
+
 TEST_F(FrameLoopTest, GentleLoopBlocksWhileTheWindowIsOffScreenAndMeasuresAfresh) {
   struct Case {
     bool gentle;

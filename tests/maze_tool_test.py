@@ -114,6 +114,23 @@ class OutputFileTest(unittest.TestCase):
         self.assertEqual(os.listdir(self.dir.name), ["MazeMap.txt"], "a file left behind")
         self.assertEqual(run(*self.ARGUMENTS, "-").stdout, known_map_text(self.ARGUMENTS))
 
+    def test_a_pipe_or_device_is_written_as_standard_output_is(self):
+        # /dev/stdout links to the pipe, which no rename could replace.
+        result = run(*self.ARGUMENTS, "/dev/stdout")
+        self.assertEqual((result.returncode, result.stdout, result.stderr),
+                         (0, known_map_text(self.ARGUMENTS), ""))
+        fifo = os.path.join(self.dir.name, "fifo")
+        os.mkfifo(fifo)
+        writer = subprocess.Popen([TOOL, *self.ARGUMENTS, fifo], stderr=subprocess.PIPE)
+        with open(fifo, encoding="ascii", newline="") as stream:
+            self.assertEqual(stream.read(), known_map_text(self.ARGUMENTS))
+        self.assertEqual(writer.wait(timeout=30), 0)
+        writer.stderr.close()
+        self.assertEqual(sorted(os.listdir(self.dir.name)), ["fifo"], "a file left behind")
+        full = run(*self.ARGUMENTS, "/dev/full")
+        self.assertEqual((full.returncode, full.stderr),
+                         (1, "pathwick-maze: cannot write '/dev/full': No space left on device\n"))
+
     def test_a_file_that_cannot_be_replaced_stays_as_it_was(self):
         with open(self.path, "w") as file:
             file.write("old map\n")

@@ -288,6 +288,28 @@ class MenuEntryTest(ProgramTest):
         press("Escape")
         self.assert_exits_with_1()
 
+    def test_edit_mode_on_a_link_to_the_installed_maze_edits_the_users_copy(self):
+        command, workdir, env = self.entry_command()
+        installed = in_root(f"{SHARE_DIR}/{MAP_FILE}")
+        with open(installed, "rb") as stream:
+            installed_bytes = stream.read()
+        os.symlink(installed, os.path.join(workdir, "linked.txt"))
+        data_home = os.path.join(workdir, "data")
+        self.start([command[0], "--windowed", "--edit", "--map", "linked.txt"], workdir,
+                   dict(env, XDG_DATA_HOME=data_home))
+        self.main_window()
+        click(*centre(self.scene.cell(*FIRST_CELL_ENTERED)))
+        x_tool("xdotool", "mousemove", str(SCREEN[0] - 1), str(SCREEN[1] - 1))
+        copy = os.path.join(data_home, "pathwick", MAP_FILE)
+        expected = read_map(installed)
+        expected[FIRST_CELL_ENTERED[0] + 10 * FIRST_CELL_ENTERED[1]] = 9  # Open goes to Exit
+        wait_until(lambda: os.path.exists(copy) and read_map(copy) == expected,
+                   "the click in the user's copy of the maze")
+        with open(installed, "rb") as stream:
+            self.assertEqual(stream.read(), installed_bytes, "the installed maze was written")
+        press("Escape")
+        self.assert_exits_with_1()
+
 
 def centre(rect):
     left, top, right, bottom = rect

@@ -693,6 +693,18 @@ TEST_F(RecordTest, ToPastTheEndOfTheSearchIsCutThereWithANote) {
   EXPECT_TRUE(ReadAll(cut) == ReadAll(whole));
 }
 
+// A map that ends early is recorded with walls for the cells it lacks, and
+// the warning says how many it held, as the trace's does.
+TEST_F(RecordTest, ShortMapIsRecordedWithAWarning) {
+  const std::string map = scratch_.Write("short.txt", "1 9\n");
+  const RunResult run = RunRecord(scratch_, "--map " + map + " --texture " + DataFile("Stone.BMP") +
+                                                " --size 60 " + scratch_.PathOf("short.gif"));
+
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_EQ(run.errors, "pathwick-record: warning: '" + map +
+                            "': read only 2 of 100 cells; the other cells stay walls\n");
+}
+
 // A recording that a rename would not only replace is left alone: a
 // read-only one (also for root, whom its mode would not stop from writing
 // it and a rename would let replace it), and one with other hard links.

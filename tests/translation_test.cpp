@@ -48,6 +48,8 @@ TEST_F(TranslationTest, CatalogsHoldEveryTextTheProgramLooksUpAndNothingElse) {
   std::set<std::string> looked;
   for (const auto& [id, own] : RunThroughEveryText().textsLookedUp) looked.insert(own);
   EXPECT_EQ(looked.size(), 4u + kMenuItemCount);
+  // The question's buttons, which the Linux backend looks up itself.
+  looked.insert({"确定", "取消"});
 
   for (const char* language : {"en", "zh"}) {
     SCOPED_TRACE(language);

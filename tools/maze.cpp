@@ -5,13 +5,17 @@
 //
 // Without OUTPUT, or with "-", the map goes to standard output. A file is
 // replaced as the program's map writer replaces it: it holds the old map until
-// the new one is complete. The same seed makes the same maze on every system;
+// the new one is complete. A pipe or a device (/dev/stdout, a FIFO), which no
+// rename can replace, is written directly. The same seed makes the same maze on every system;
 // without --seed the seed comes from the clock and is printed on stderr, so
 // that a maze can be made again.
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -107,6 +111,39 @@ bool WriteToStandardOutput(const std::string& text) {
   return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
+#ifdef _WIN32
+std::filesystem::path PathFromUtf8(const std::string& name) { return WideFromUtf8(name.c_str()); }
+std::FILE* OpenForWriting(const std::string& name) {
+  return _wfopen(WideFromUtf8(name.c_str()).c_str(), L"wb");
+}
+#else
+std::filesystem::path PathFromUtf8(const std::string& name) { return name; }
+std::FILE* OpenForWriting(const std::string& name) { return std::fopen(name.c_str(), "wb"); }
+#endif
+
+// Whether `name` (links followed) exists and is neither a regular file nor a
+// folder: a pipe or a device, written directly.
+bool IsStream(const std::string& name) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(name), error);
+  return std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+         !std::filesystem::is_directory(status);
+}
+
+// Writes `text` into the pipe or device `name`. False, with the reason in
+// `error`, when it cannot.
+bool WriteDirectly(const std::string& name, const std::string& text, std::string* error) {
+  errno = 0;
+  std::FILE* stream = OpenForWriting(name);
+  bool written = stream != nullptr;
+  if (written) {
+    written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    written = std::fclose(stream) == 0 && written;
+  }
+  if (!written) *error = errno != 0 ? std::strerror(errno) : "write error";
+  return written;
+}
+
 int WriteMaze(const Options& options, const std::string& map) {
   if (options.output == kStandardOutput) {
     if (WriteToStandardOutput(map)) return kExitOk;
@@ -114,7 +151,10 @@ int WriteMaze(const Options& options, const std::string& map) {
     return kExitCannotWrite;
   }
   std::string error;
-  if (ReplaceFileContents(options.output.c_str(), map, &error)) return kExitOk;
+  const bool written = IsStream(options.output)
+                           ? WriteDirectly(options.output, map, &error)
+                           : ReplaceFileContents(options.output.c_str(), map, &error);
+  if (written) return kExitOk;
   std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgramName, Quoted(options.output).c_str(),
                error.c_str());
   return kExitCannotWrite;

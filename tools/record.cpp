@@ -164,6 +164,17 @@ void Complain(const std::string& text) {
   std::fprintf(stderr, "pathwick-record: %s\n", text.c_str());
 }
 
+// A map that ends before its last cell is recorded with walls for the cells
+// it lacks, as the program shows it; the warning says so, as the trace's does.
+void WarnIfShort(const std::string& mapFile, std::ifstream& map) {
+  MazeExplorer explorer;
+  const int cellCount = explorer.LoadMazeFrom(map);
+  if (cellCount < kCellCount) {
+    Complain("warning: " + Quoted(mapFile) + ": read only " + std::to_string(cellCount) + " of " +
+             std::to_string(kCellCount) + " cells; the other cells stay walls");
+  }
+}
+
 // The program reads a map that is not a regular file as a missing one; such
 // a path is never opened here either, since opening a FIFO would block.
 bool CanReadMap(const std::string& mapFile) {
@@ -175,9 +186,12 @@ bool CanReadMap(const std::string& mapFile) {
   }
   std::ifstream map;
   errno = 0;
-  if (OpenRegularFile(map, mapFile.c_str())) return true;
-  Complain("cannot read the map " + Quoted(mapFile) + ": " + std::strerror(errno));
-  return false;
+  if (!OpenRegularFile(map, mapFile.c_str())) {
+    Complain("cannot read the map " + Quoted(mapFile) + ": " + std::strerror(errno));
+    return false;
+  }
+  WarnIfShort(mapFile, map);
+  return true;
 }
 
 bool CanReadTexture(const std::string& textureFile) {

@@ -17,12 +17,20 @@ constexpr uint32_t kSpinMs = 2;
 // the display.
 constexpr uint32_t kAssumedRefreshHz = 60;
 
-bool PacedToAssumedRefresh() { return App.Gentle.on && !App.Gentle.swapsFollowRefresh; }
+// Swaps that wait for the refresh cannot give this many uncapped frames in
+// less than three quarters of their refresh periods; swaps that do not
+// wait give them in far less.
+constexpr uint32_t kSwapProbeFrames = 12;
+constexpr uint32_t kSwapProbeMinimumMs = kSwapProbeFrames * 1000 / kAssumedRefreshHz * 3 / 4;
 
 }  // namespace
 
 FrameLoop::FrameLoop(FrameCallback callback)
-    : callback_(callback), windowStart_(PlatformTickCount()), previousStart_(windowStart_) {}
+    : callback_(callback),
+      windowStart_(PlatformTickCount()),
+      previousStart_(windowStart_),
+      pacesRefresh_(!App.Gentle.swapsFollowRefresh),
+      swapProbeStart_(windowStart_) {}
 
 bool FrameLoop::ServeEvents(int* exitCode) {
   while (PlatformEventPending()) {
@@ -55,6 +63,8 @@ bool FrameLoop::WaitUntil(uint32_t since, uint32_t wait, uint32_t* now) const {
   return true;
 }
 
+bool FrameLoop::PacedToAssumedRefresh() const { return App.Gentle.on && pacesRefresh_; }
+
 bool FrameLoop::PaceCappedFrame() {
   uint32_t now = 0;
   if (!WaitUntil(windowStart_, App.FrameIntervalMs, &now)) return false;
@@ -62,6 +72,9 @@ bool FrameLoop::PaceCappedFrame() {
   App.CurrentFps = static_cast<int>(1000u / (now - windowStart_));
   windowStart_ = now;
   previousStart_ = now;
+  // Capped frames tell nothing about the swaps: the next run starts afresh.
+  swapProbeStart_ = now;
+  swapProbeFrames_ = 0;
   return true;
 }
 
@@ -77,10 +90,21 @@ bool FrameLoop::PaceUncappedFrame() {
     refreshSlot_ = (refreshSlot_ + 1) % kAssumedRefreshHz;
   } else {
     now = PlatformTickCount();
+    if (App.Gentle.on) WatchSwaps(now);
   }
   CountUncappedFrame(now);
   previousStart_ = now;
   return true;
+}
+
+// Under gentle pacing with refresh-synced swaps: once kSwapProbeFrames
+// uncapped frames have come too fast for swaps that wait, the swaps do not,
+// and the loop paces the frames itself from the next one on.
+void FrameLoop::WatchSwaps(uint32_t now) {
+  if (++swapProbeFrames_ < kSwapProbeFrames) return;
+  pacesRefresh_ = now - swapProbeStart_ < kSwapProbeMinimumMs;
+  swapProbeStart_ = now;
+  swapProbeFrames_ = 0;
 }
 
 void FrameLoop::CountUncappedFrame(uint32_t now) {

@@ -55,6 +55,16 @@ class FrameLoop {
   // lengths of 16 and 17 ms add up to exactly one second).
   uint32_t previousStart_;
   uint32_t refreshSlot_ = 0;
+  // Under gentle pacing: whether the loop paces uncapped frames itself (the
+  // swaps are not known to wait for the refresh); otherwise, when the
+  // current run of uncapped frames began and how many it has had, which
+  // tells whether the swaps really wait.
+  bool pacesRefresh_;
+  uint32_t swapProbeStart_;
+  uint32_t swapProbeFrames_ = 0;
+
+  bool PacedToAssumedRefresh() const;
+  void WatchSwaps(uint32_t now);
 };
 
 // Runs until the quit event and returns its exit code. `callback` may be

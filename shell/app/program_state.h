@@ -35,7 +35,11 @@ constexpr int kStartSpeedSetting = 100;
 
 // Gentle pacing (--gentle), for laptops. Uncapped frames follow the
 // display's refresh: the buffer swaps wait for it where the driver was asked
-// to (`swapsFollowRefresh`), else the loop paces them at 60 a second. While
+// to (`swapsFollowRefresh`), else the loop paces them at 60 a second (the
+// display's rate, which no platform tells). A driver may take the request
+// and still not wait (software GL under Wine): when uncapped frames come
+// faster than the refresh could let them, the loop paces them itself from
+// then on, so --gentle never draws more than the plain program. While
 // the window is off screen (PlatformWindowOnScreen), no frame runs and
 // RunFrameLoop blocks on events; it measures the figure afresh once the
 // window shows again. Capped frames are paced as always. Off unless set.

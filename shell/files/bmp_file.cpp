@@ -1,5 +1,6 @@
 #include "shell/files/bmp_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <new>
@@ -33,27 +34,45 @@ BitmapInfoHeader DecodeInfoHeader(const unsigned char* bytes) {
   return info;
 }
 
+// The number of pixel rows: the height's size, whichever way the rows go
+// (a negative height stores the top row first).
+int64_t RowCount(const BitmapInfoHeader& info) {
+  return info.biHeight < 0 ? -static_cast<int64_t>(info.biHeight) : info.biHeight;
+}
+
 // Why the texture upload cannot take the image, or empty when it can: it
-// takes bottom-up, uncompressed rows of 3-byte pixels, and the size limit
-// keeps a hostile header from asking for a huge buffer.
+// takes uncompressed rows of 3-byte pixels, and the size limit keeps a
+// hostile header from asking for a huge buffer.
 std::string UnsupportedImage(const BitmapInfoHeader& info) {
   if (info.biBitCount != 24) {
     return "it has " + std::to_string(info.biBitCount) + " bits per pixel, not 24";
   }
   if (info.biCompression != 0) return "its pixels are compressed";
-  if (info.biWidth < 1 || info.biWidth > kMaxBitmapSide || info.biHeight < 1 ||
-      info.biHeight > kMaxBitmapSide) {
-    return "it is " + std::to_string(info.biWidth) + " x " + std::to_string(info.biHeight) +
+  const int64_t rows = RowCount(info);
+  if (info.biWidth < 1 || info.biWidth > kMaxBitmapSide || rows < 1 || rows > kMaxBitmapSide) {
+    return "it is " + std::to_string(info.biWidth) + " x " + std::to_string(rows) +
            " pixels, not 1 to " + std::to_string(kMaxBitmapSide) + " a side";
   }
   return "";
 }
 
-// Rows padded to a multiple of 4 bytes, times the number of rows. Only for an
-// image that UnsupportedImage accepts.
+// Each row's bytes, padded to a multiple of 4. Only for an image that
+// UnsupportedImage accepts.
+uint64_t RowSize(const BitmapInfoHeader& info) {
+  return (static_cast<uint64_t>(info.biWidth) * info.biBitCount + 31) / 32 * 4;
+}
+
 uint64_t PixelArraySize(const BitmapInfoHeader& info) {
-  const uint64_t rowSize = (static_cast<uint64_t>(info.biWidth) * info.biBitCount + 31) / 32 * 4;
-  return rowSize * static_cast<uint64_t>(info.biHeight);
+  return RowSize(info) * static_cast<uint64_t>(RowCount(info));
+}
+
+// Turns the rows of a top-down pixel array over, so that the bottom row comes
+// first as the texture upload takes it.
+void PutBottomRowFirst(unsigned char* pixels, uint64_t rowSize, uint64_t rows) {
+  for (uint64_t top = 0, bottom = rows - 1; top < bottom; ++top, --bottom) {
+    std::swap_ranges(pixels + top * rowSize, pixels + (top + 1) * rowSize,
+                     pixels + bottom * rowSize);
+  }
 }
 
 bool ReadExactly(std::ifstream& file, unsigned char* bytes, uint64_t count) {
@@ -105,6 +124,10 @@ std::string ReadBitmapFile(const char* fileName, unsigned char** pixels, BitmapI
   }
 
   *info = header;
+  if (header.biHeight < 0) {
+    PutBottomRowFirst(buffer.get(), RowSize(header), static_cast<uint64_t>(RowCount(header)));
+    info->biHeight = -header.biHeight;
+  }
   *pixels = buffer.release();
   return "";
 }

@@ -24,7 +24,7 @@ struct BitmapFileHeader {
 struct BitmapInfoHeader {
   uint32_t biSize;  // the header's own size; 40, or more for later versions
   int32_t biWidth;
-  int32_t biHeight;  // positive: rows stored bottom row first
+  int32_t biHeight;  // positive: rows stored bottom row first; negative: top row first
   uint16_t biPlanes;
   uint16_t biBitCount;
   uint32_t biCompression;  // 0: uncompressed
@@ -45,12 +45,16 @@ constexpr int32_t kMaxBitmapSide = 8192;
 // whose address goes to `*pixels`. The caller owns the buffer and frees it
 // with delete[].
 //
+// A top-down file (a negative height, its top row stored first) is handed
+// out the same way: its rows turned over, and the height in `*info` made
+// positive.
+//
 // Returns 1 on success. Returns 0, leaving `*pixels` and `*info` untouched,
 // when the path is not a regular file (a FIFO or a device is never opened:
 // that could block), the file cannot be opened or read, does not start with
-// "BM", is not an uncompressed 24-bit image with a width and height from 1 to
-// kMaxBitmapSide, or ends before the whole pixel array that the header
-// promises at the pixel-array offset.
+// "BM", is not an uncompressed 24-bit image with a width and a number of rows
+// from 1 to kMaxBitmapSide, or ends before the whole pixel array that the
+// header promises at the pixel-array offset.
 int LoadBitmapFile(const char* fileName, unsigned char** pixels, BitmapInfoHeader* info);
 
 // The warning about a texture file that LoadBitmapFile refuses, with the

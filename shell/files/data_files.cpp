@@ -89,18 +89,20 @@ std::filesystem::path UserMapFolder() {
 namespace {
 
 #ifdef _WIN32
-// Whether two names name one folder: the same volume and file index (the
-// C++ library's equivalent() does not tell folders apart there).
-bool SameFolder(const std::filesystem::path& first, const std::filesystem::path& second) {
+std::filesystem::path PathFromUtf8(const char* utf8Name) { return WideFromUtf8(utf8Name); }
+
+// Whether two names name one file or folder: the same volume and file index
+// (the C++ library's equivalent() does not tell folders apart there).
+bool SameFile(const std::filesystem::path& first, const std::filesystem::path& second) {
   BY_HANDLE_FILE_INFORMATION info[2] = {};
   const std::filesystem::path* names[2] = {&first, &second};
   for (int i = 0; i < 2; ++i) {
-    const HANDLE folder = CreateFileW(names[i]->c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (folder == INVALID_HANDLE_VALUE) return false;
-    const bool known = GetFileInformationByHandle(folder, &info[i]) != 0;
-    CloseHandle(folder);
+    const HANDLE file = CreateFileW(names[i]->c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(file, &info[i]) != 0;
+    CloseHandle(file);
     if (!known) return false;
   }
   return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
@@ -108,20 +110,46 @@ bool SameFolder(const std::filesystem::path& first, const std::filesystem::path&
          info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 #else
-bool SameFolder(const std::filesystem::path& first, const std::filesystem::path& second) {
+std::filesystem::path PathFromUtf8(const char* utf8Name) { return utf8Name; }
+
+bool SameFile(const std::filesystem::path& first, const std::filesystem::path& second) {
   std::error_code error;
   return std::filesystem::equivalent(first, second, error);
 }
 #endif
 
-bool IsInstalledDataFolder(const std::filesystem::path& folder,
-                           const std::filesystem::path& program) {
-  return !program.empty() && SameFolder(folder, InstalledDataFolder(program));
+// Where writing to `named` would land: symbolic links followed, a dangling
+// one too (the writer creates its target), and the name made absolute.
+std::filesystem::path WrittenFile(std::filesystem::path named) {
+  constexpr int kMaxLinks = 40;  // as many as the system follows
+  std::error_code error;
+  for (int link = 0; link < kMaxLinks && std::filesystem::is_symlink(named, error); ++link) {
+    const std::filesystem::path target = std::filesystem::read_symlink(named, error);
+    if (error) break;
+    named = target.is_absolute() ? target : named.parent_path() / target;
+  }
+  return std::filesystem::weakly_canonical(std::filesystem::absolute(named, error), error);
+}
+
+// The installed file that the map `named` is, or would be once written:
+// one in InstalledDataFolder(program), reached by any name (a relative one
+// in that folder, a symbolic link, a linked folder on the way, or a hard
+// link elsewhere). Empty when it is none.
+std::filesystem::path InstalledFileNamed(const char* named, const std::filesystem::path& program) {
+  if (program.empty()) return {};
+  const std::filesystem::path folder = InstalledDataFolder(program);
+  const std::filesystem::path written = WrittenFile(PathFromUtf8(named));
+  if (SameFile(written.parent_path(), folder)) return written;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (SameFile(entry.path(), written)) return entry.path();
+  }
+  return {};
 }
 
 // Puts a copy of the maze `installed` at `copy`, in a folder made for it
 // when missing. False, with the reason in `error`, when it cannot.
-bool CopyInstalledMaze(const std::string& installed, const std::filesystem::path& copy,
+bool CopyInstalledMaze(const std::filesystem::path& installed, const std::filesystem::path& copy,
                        std::string* error) {
   std::error_code made;
   std::filesystem::create_directories(copy.parent_path(), made);
@@ -130,7 +158,7 @@ bool CopyInstalledMaze(const std::string& installed, const std::filesystem::path
     return false;
   }
   std::string maze;
-  ReadWholeFile(installed.c_str(), &maze);  // a missing maze gives an all-wall copy
+  ReadWholeFile(Utf8Name(installed).c_str(), &maze);  // a missing maze gives an all-wall copy
   return ReplaceFileContents(Utf8Name(copy).c_str(), maze, error);
 }
 
@@ -141,8 +169,8 @@ std::optional<std::string> MapFileToEdit(const char* name, const std::filesystem
                                          NoticeLevel* level, std::string* notice) {
   *level = NoticeLevel::None;
   notice->clear();
-  std::error_code error;
-  if (!IsInstalledDataFolder(std::filesystem::current_path(error), program)) return name;
+  const std::filesystem::path installed = InstalledFileNamed(name, program);
+  if (installed.empty()) return name;
   if (userFolder.empty()) {
     *level = NoticeLevel::Warning;
     *notice =
@@ -150,10 +178,10 @@ std::optional<std::string> MapFileToEdit(const char* name, const std::filesystem
         "--edit is ignored";
     return std::nullopt;
   }
-  const std::filesystem::path copy = userFolder / name;
+  const std::filesystem::path copy = userFolder / installed.filename();
   const std::string copyName = Utf8Name(copy);
   std::string reason;
-  if (!FileExists(copyName.c_str()) && !CopyInstalledMaze(name, copy, &reason)) {
+  if (!FileExists(copyName.c_str()) && !CopyInstalledMaze(installed, copy, &reason)) {
     *level = NoticeLevel::Warning;
     *notice = "cannot copy the installed maze to " + Quoted(copyName) + ": " + reason;
     return copyName;

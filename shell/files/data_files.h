@@ -29,14 +29,16 @@ std::string FindDataFile(const char* name);
 // Empty when the system does not tell.
 std::filesystem::path UserMapFolder();
 
-// The UTF-8 name of the map file that --edit without --map edits: `name`
-// (MazeMap.txt) in the working directory, unless the working directory is
-// InstalledDataFolder(program), whose maze is never edited: then `name` in
-// `userFolder`, made a copy of the installed maze when it does not exist
-// yet, and `notice` says where the edits go, or (a warning) why the copy
-// could not be made. Without a `userFolder` no map may be edited: nullopt,
-// with a warning. `level` is None, and `notice` empty, when there is nothing
-// to say.
+// The UTF-8 name of the map file that --edit edits, given the map `name`
+// that the command line named, or the default one (MazeMap.txt): `name`
+// itself, unless it is a file in InstalledDataFolder(program) by any name
+// (the plain name in that folder, a path, a symbolic or hard link to it),
+// or would be created there: the installed maze is never edited. Then the
+// file of that name in `userFolder`, made a copy of the installed one when
+// it does not exist yet, and `notice` says where the edits go, or (a
+// warning) why the copy could not be made. Without a `userFolder` no map may
+// be edited: nullopt, with a warning. `level` is None, and `notice` empty,
+// when there is nothing to say.
 enum class NoticeLevel { None, Info, Warning };
 std::optional<std::string> MapFileToEdit(const char* name, const std::filesystem::path& program,
                                          const std::filesystem::path& userFolder,

@@ -168,9 +168,8 @@ int RunProgram(int argc, const char* const* argv, void* instance, int showComman
   }
   // Files the command line did not name: the working directory's, or else
   // the ones installed with the program. The maze that edits go to is never
-  // an installed one: in edit mode it is the working directory's, or the
-  // user's own copy when that is the installation's folder.
-  if (!options.mapFileNamed && options.edit) ChooseMapToEdit(options);
+  // an installed one, whatever names it: it is then the user's own copy.
+  if (options.edit) ChooseMapToEdit(options);
   if (options.edit) RemoveLeftoverReplacements(options.mapFile.c_str());
   if (!options.mapFileNamed && !options.edit) {
     options.mapFile = FindDataFile(options.mapFile.c_str());

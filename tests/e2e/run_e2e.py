@@ -201,10 +201,13 @@ class LanguageTest(PathwickTest):
         # windows' names; the menu's captions show in their widths: the
         # Chinese ones are two characters each, of the English ones "Full
         # speed" is much wider than "Exit".
+        cancel_widths = {}
         for locale, texts in LANGUAGES.items():
             with self.subTest(locale):
                 self.start(locale=locale)
-                self.answer_question("Escape", caption=texts.question_caption)
+                question = self.focused_window_named(texts.question_caption)
+                cancel_widths[locale] = self.cancel_label_width(question)
+                press("Escape")
                 window = self.main_window()
                 captions = self.menu_captions(self.main_menu_band(window))
                 self.assertEqual(len(captions), len(texts.menu))
@@ -219,6 +222,24 @@ class LanguageTest(PathwickTest):
                 wait_until(lambda: focused_window() == window, "the focus back after the About box")
                 press("Escape")
                 self.assert_exits_with_1()
+        # The buttons follow the question: "Cancel" is six letters, 取消 two
+        # characters as wide as the text is high.
+        self.assertGreater(cancel_widths["en_US.UTF-8"], 1.3 * cancel_widths["zh_CN.UTF-8"],
+                           cancel_widths)
+
+    def cancel_label_width(self, question):
+        """The inked width of the label of the question's Cancel button, the
+        first of the two at its bottom right (their layout in boxes_fltk.cpp
+        at scale 1: 90 x 28 pixels, 10 apart, 20 from the edges)."""
+        x, y, width, height = geometry(question)
+        left, top = x + width - 20 - (2 * 90 + 10), y + height - 20 - 28
+        inset = 4  # inside the button's frame
+        shot = Screenshot()
+        inked = [column for column in range(left + inset, left + 90 - inset)
+                 if any(max(shot.pixel(column, row)) < 100
+                        for row in range(top + inset, top + 28 - inset))]
+        self.assertTrue(inked, "no label on the Cancel button")
+        return max(inked) - min(inked) + 1
 
 
 class FullScreenTest(PathwickTest):
@@ -340,9 +361,10 @@ class WindowManagerTest(PathwickTest):
 
     def switch_to(self, target):
         """Makes `target` the active window, as the user does: Alt+Tab under
-        xfwm4 (two windows: it switches between them), elsewhere by clicking
-        it or choosing it in a task list (a request to activate it)."""
-        if WINDOW_MANAGER == "xfwm4":
+        the managers of ALT_TAB_SWITCHES (two windows: it switches between
+        them), elsewhere by clicking it or choosing it in a task list (a
+        request to activate it)."""
+        if WINDOW_MANAGER in ALT_TAB_SWITCHES:
             if focused_window() != target:
                 # Alt held a moment, as a person holds it: a release in the
                 # same instant can reach xfwm4 before its grab and leave it
@@ -703,9 +725,17 @@ def title_ink_runs(shot, rect):
 # Managers whose Alt+Tab can be given up with Escape (fluxbox's switches at
 # once), and whose grab meanwhile sent the old program's window a FocusIn.
 ALT_TAB_GIVEN_UP_WITH_ESCAPE = {"openbox", "metacity", "xfwm4", "kwin"}
+# Managers whose windows are switched to with Alt+Tab in the tests, as users
+# switch: mutter has given the keys to the other window while the stacking
+# kept the full-screen one over it.
+ALT_TAB_SWITCHES = {"xfwm4", "mutter"}
 # The tests that run under each window manager; all of them under openbox.
 TESTS_UNDER = {"none": ["NoWindowManagerTest"],
-               **{name: ["WindowManagerTest"] for name in WINDOW_MANAGERS if name != "openbox"}}
+               **{name: ["WindowManagerTest"] for name in WINDOW_MANAGERS if name != "openbox"},
+               # Under mutter the framed window's outer frame does not yet come
+               # out at the size asked for (its frame holds invisible borders
+               # that the fit misses): full screen alone for now.
+               "mutter": ["WindowManagerTest.test_full_screen_covers_the_screen_and_takes_the_keys_back"]}
 # At a density asked for, under openbox or none.
 DENSE_TESTS = ["ScreenScaleTest"]
 

@@ -29,7 +29,7 @@ import tempfile
 import time
 import unittest
 
-from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, LANGUAGES, MAP_FILE, NEW_EXIT,
+from xsession import (ABOUT_CAPTION, CORRIDOR, DISPLAY_ENV, EDIT_MAP, LANGUAGES, MAP_FILE, NEW_EXIT,
                       OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN, SETTLE, TEXTURE_FILE,
                       TIMEOUT, TITLE, TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, ProgramTest,
                       Screenshot, SharedDataFileTests, SharedEditTests, SharedGentleTests,
@@ -56,7 +56,6 @@ EXIT_ITEM = 6  # 退出, the seventh item
 ABOUT_ITEM = 5  # 关于, the sixth item
 SLOWEST_FPS = 15  # the frame rate at the lowest speed setting
 SPEED_RANGE_PRESSES = 18  # Up or Down presses across the whole range, 15 to 105
-SPEED_SPAN = 1.0  # seconds over which the arrow's speed is measured
 # The arrow's speed, in scene units a second, as measured over SPEED_SPAN:
 # below the limit at the lowest setting; above the floor, clear of what the
 # cap allows, once it is lifted. Uncapped, Wine on a busy machine without a
@@ -64,7 +63,6 @@ SPEED_SPAN = 1.0  # seconds over which the arrow's speed is measured
 # the capped speed.
 CAPPED_SPEED_LIMIT = SLOWEST_FPS * 1.2
 UNCAPPED_SPEED_FLOOR = SLOWEST_FPS * 1.5
-ARROW_COLOUR = (255, 0, 0)
 START_ITEM, PAUSE_ITEM, RESUME_ITEM = 0, 1, 2  # 开始, 暂停, 继续
 # Wine's default metrics: the menu bar's height, and the centre of the
 # caption's close button from the window's top-right corner.
@@ -105,41 +103,66 @@ def press_times(key, count):
         press(key)
 
 
-def run_wine_tool(*command, timeout=TIMEOUT):
-    subprocess.run(command, env=WINE_ENV, check=True, timeout=timeout,
+def run_wine_tool(*command, timeout=TIMEOUT, env=None):
+    subprocess.run(command, env=env or WINE_ENV, check=True, timeout=timeout,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def make_prefix(env):
+    """Creates the Wine prefix that `env` names, in its locale, and keeps its
+    server running until the tests end."""
+    # No Mono or Gecko; no desktop menu entries for Start-menu shortcuts
+    # (winemenubuilder would write them in HOME and note them in the
+    # registry). A server that outlives each program, so that no start
+    # waits for a new one; it ends by itself should the tests die before
+    # they stop it.
+    os.mkdir(env["WINEPREFIX"])
+    unittest.addModuleCleanup(subprocess.run, ("wineserver", "--kill"), env=env)
+    # The prefix's first start has been seen to fail at once (wineboot exit
+    # status 53, once in many runs): it gets a second try with a new server.
+    for attempt in range(2):
+        run_wine_tool("wineserver", f"--persistent={WINESERVER_LINGER}", env=env)
+        try:
+            run_wine_tool("wineboot", "--init", timeout=WINEBOOT_TIMEOUT, env=env)
+            break
+        except subprocess.CalledProcessError:
+            subprocess.run(("wineserver", "--kill"), env=env)
+            if attempt == 1:
+                raise
+    # Undecorated: Wine draws the caption and frame itself, and an X
+    # window's geometry is the Win32 window rectangle.
+    run_wine_tool("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated",
+                  "/d", "N", "/f", env=env)
+
+
 def start_wine(home):
-    """Creates the Wine prefix and keeps its server running until the tests end."""
+    """Creates the Wine prefix of the Chinese locale, WINE_ENV's."""
     locales = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower()
     if WINE_LOCALE.lower().replace("-", "") not in locales.split():
         raise RuntimeError(f"the locale {WINE_LOCALE} is missing: run scripts/install-deps.sh")
     WINE_ENV.update(DISPLAY_ENV, WINEPREFIX=os.path.join(home, "wine"), WINEARCH="win64",
                     WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d",
                     LC_ALL=WINE_LOCALE)
-    # No Mono or Gecko; no desktop menu entries for Start-menu shortcuts
-    # (winemenubuilder would write them in HOME and note them in the
-    # registry). A server that outlives each program, so that no start
-    # waits for a new one; it ends by itself should the tests die before
-    # they stop it.
-    os.mkdir(WINE_ENV["WINEPREFIX"])
-    unittest.addModuleCleanup(subprocess.run, ("wineserver", "--kill"), env=WINE_ENV)
-    # The prefix's first start has been seen to fail at once (wineboot exit
-    # status 53, once in many runs): it gets a second try with a new server.
-    for attempt in range(2):
-        run_wine_tool("wineserver", f"--persistent={WINESERVER_LINGER}")
-        try:
-            run_wine_tool("wineboot", "--init", timeout=WINEBOOT_TIMEOUT)
-            break
-        except subprocess.CalledProcessError:
-            subprocess.run(("wineserver", "--kill"), env=WINE_ENV)
-            if attempt == 1:
-                raise
-    # Undecorated: Wine draws the caption and frame itself, and an X
-    # window's geometry is the Win32 window rectangle.
-    run_wine_tool("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated",
-                  "/d", "N", "/f")
+    make_prefix(WINE_ENV)
+
+
+# A prefix keeps the fonts and font substitutes chosen for the locale it was
+# made in: run in another, its windows may draw every Latin character as a
+# box, depending on the fonts the machine has (with ghostscript's fonts,
+# say). A program run in another locale gets a prefix made in that one.
+OTHER_LOCALE_ENVS = {}
+
+
+def locale_env(locale):
+    """The environment of WINE_ENV's for `locale`, with a prefix made in it."""
+    if locale == WINE_LOCALE:
+        return WINE_ENV
+    if locale not in OTHER_LOCALE_ENVS:
+        env = dict(WINE_ENV, LC_ALL=locale,
+                   WINEPREFIX=f"{WINE_ENV['WINEPREFIX']}-{locale.split('.')[0]}")
+        make_prefix(env)
+        OTHER_LOCALE_ENVS[locale] = env
+    return OTHER_LOCALE_ENVS[locale]
 
 
 def setUpModule():
@@ -233,7 +256,7 @@ class WinePathwickTest(ProgramTest):
         self.wine_log = os.path.join(logs, "wine.log")
         env = dict(WINE_ENV, WINEDEBUG="-all,+msgbox")
         if locale:
-            env.update(LC_ALL=locale, WINEDEBUG="-all,+msgbox,+menu")
+            env = dict(locale_env(locale), WINEDEBUG="-all,+msgbox,+menu")
         with open(self.wine_log, "wb") as log:
             super().start(["wine", program, *arguments], workdir, env, stderr=log)
 
@@ -455,31 +478,9 @@ class PointerCaptureTest(unittest.TestCase):
 
 class SpeedTest(WinePathwickTest):
     """The speed keys, seen in how fast the arrow runs along a straight
-    corridor: one scene unit a frame. The frames-per-second figure would be
-    a poor measure: capped, it is the rate of the last frame alone, and the
-    screenshots that would read it delay frames."""
-
-    CORRIDOR = [1] * 10 + [WALL] * 90  # row 0 open, the rest walls
-
-    def arrow_x(self):
-        """The x of the arrow's centre, in scene units."""
-        maze = self.scene.maze()
-        shot = Screenshot()
-        columns = [column for column in range(maze[0], maze[2]) for row in range(maze[1], maze[3])
-                   if shot.pixel(column, row) == ARROW_COLOUR]
-        self.assertTrue(columns, "no arrow in the maze")
-        return sum(columns) / len(columns) * SCENE_SIZE / self.scene.size
-
-    def speed(self):
-        """Scene units a second that the arrow runs after a restart (Return)."""
-        press("Return")
-        time.sleep(SETTLE)
-        start_x, start_time = self.arrow_x(), time.monotonic()
-        time.sleep(SPEED_SPAN)
-        return (self.arrow_x() - start_x) / (time.monotonic() - start_time)
-
+    corridor (ProgramTest.speed)."""
     def test_down_end_and_up_change_the_speed(self):
-        self.start("--windowed", map_codes=self.CORRIDOR)
+        self.start("--windowed", map_codes=CORRIDOR)
         self.main_window()
         self.slow_down()
         self.assertLess(self.speed(), CAPPED_SPEED_LIMIT,

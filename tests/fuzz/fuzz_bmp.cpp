@@ -5,7 +5,9 @@
 // checks the reader against that: an accepted file yields its 40-byte
 // information header and a buffer of exactly the pixel array's size holding
 // the file's bytes from the pixel-array offset, freed with delete[] as the
-// program frees it; a rejected file leaves both outputs untouched.
+// program frees it; a top-down file (negative height) yields the header with
+// the height made positive and the rows turned over; a rejected file leaves
+// both outputs untouched.
 #include <sanitizer/allocator_interface.h>
 
 #include <cstring>
@@ -27,12 +29,15 @@ uint32_t Le32At(const uint8_t* bytes) {
          static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-bool IsSideInRange(int32_t side) { return side >= 1 && side <= kMaxBitmapSide; }
+bool IsSideInRange(int64_t side) { return side >= 1 && side <= kMaxBitmapSide; }
 
 // Where the pixel array lies in a file that the reader must accept.
 struct PixelArray {
   uint64_t offset;
-  uint64_t size;
+  uint64_t rowSize;
+  uint64_t rows;
+  bool topDown;
+  uint64_t size() const { return rowSize * rows; }
 };
 
 // The pixel array of a file that starts with "BM" and holds an uncompressed
@@ -42,13 +47,15 @@ std::optional<PixelArray> AcceptedPixelArray(const uint8_t* data, size_t size) {
   if (size < kHeadersSize || data[0] != 'B' || data[1] != 'M') return std::nullopt;
   BitmapInfoHeader info;
   std::memcpy(&info, data + kFileHeaderSize, sizeof info);
-  if (!IsSideInRange(info.biWidth) || !IsSideInRange(info.biHeight) || info.biBitCount != 24 ||
+  const bool topDown = info.biHeight < 0;
+  const int64_t rows = topDown ? -static_cast<int64_t>(info.biHeight) : info.biHeight;
+  if (!IsSideInRange(info.biWidth) || rows < 1 || rows > kMaxBitmapSide || info.biBitCount != 24 ||
       info.biCompression != 0) {
     return std::nullopt;
   }
   const uint64_t rowSize = (static_cast<uint64_t>(info.biWidth) * 3 + 3) / 4 * 4;
-  const PixelArray array{Le32At(data + 10), rowSize * static_cast<uint64_t>(info.biHeight)};
-  if (array.offset + array.size > size) return std::nullopt;
+  const PixelArray array{Le32At(data + 10), rowSize, static_cast<uint64_t>(rows), topDown};
+  if (array.offset + array.size() > size) return std::nullopt;
   return array;
 }
 
@@ -78,10 +85,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   FUZZ_REQUIRE(result == 1 && expected);
-  FUZZ_REQUIRE(std::memcmp(&info, data + kFileHeaderSize, sizeof info) == 0);
+  BitmapInfoHeader expectedInfo;
+  std::memcpy(&expectedInfo, data + kFileHeaderSize, sizeof expectedInfo);
+  expectedInfo.biHeight = static_cast<int32_t>(expected->rows);
+  FUZZ_REQUIRE(std::memcmp(&info, &expectedInfo, sizeof info) == 0);
   FUZZ_REQUIRE(pixels != nullptr && pixels != &sentinelByte);
-  FUZZ_REQUIRE(__sanitizer_get_allocated_size(pixels) == expected->size);
-  FUZZ_REQUIRE(std::memcmp(pixels, data + expected->offset, expected->size) == 0);
+  FUZZ_REQUIRE(__sanitizer_get_allocated_size(pixels) == expected->size());
+  for (uint64_t row = 0; row < expected->rows; ++row) {
+    const uint64_t storedRow = expected->topDown ? expected->rows - 1 - row : row;
+    FUZZ_REQUIRE(std::memcmp(pixels + row * expected->rowSize,
+                             data + expected->offset + storedRow * expected->rowSize,
+                             expected->rowSize) == 0);
+  }
   delete[] pixels;
   return 0;
 }

@@ -248,6 +248,11 @@ void PlatformNotify(NoticeKind kind, const char* text) {
 bool PlatformNotifiesInBoxes() { return false; }
 
 QuestionAnswer PlatformAskOkCancel(const char* text, const char* caption) {
-  const int button = RunModalBox(text, caption, {"Cancel", "OK"}, BoxOwner{});
+  // The buttons speak the question's language: the catalogs translate them
+  // as they translate the question (the text id is for Windows, whose own
+  // buttons are in the system's language).
+  const int button =
+      RunModalBox(text, caption,
+                  {PlatformLocalizedText(0, "取消"), PlatformLocalizedText(0, "确定")}, BoxOwner{});
   return button == 0 ? QuestionAnswer::Cancel : QuestionAnswer::Ok;
 }

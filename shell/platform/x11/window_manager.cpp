@@ -63,6 +63,9 @@ constexpr long kMaxStates = 64;
 constexpr long kNetWmStateRemove = 0;
 constexpr long kNetWmStateAdd = 1;
 constexpr long kSourceApplication = 1;
+// A request that carries out the user's own action (a pager's, in the
+// words of the standard): managers such as mutter take restacking only so.
+constexpr long kSourceUserAction = 2;
 
 // The items of a window property of format 32 and the given type, at most
 // `maxItems`; empty when the window has no such property. (Xlib hands items
@@ -240,7 +243,7 @@ void AskForFullScreenAnew(Window xid) {
 
 void AskToStackBelow(Window xid, Window sibling) {
   if (!WindowManagerSupports("_NET_RESTACK_WINDOW")) return;
-  SendToWindowManager(xid, "_NET_RESTACK_WINDOW", kSourceApplication, static_cast<long>(sibling),
+  SendToWindowManager(xid, "_NET_RESTACK_WINDOW", kSourceUserAction, static_cast<long>(sibling),
                       Below, 0);
 }
 
