@@ -6,8 +6,8 @@
 
 #include "explorer/maze_explorer.h"
 #include "shell/files/bmp_file.h"
-#include "shell/text/fixed_font.h"
 #include "shell/platform/gl.h"
+#include "shell/text/fixed_font.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "shell/text/fixed_font.h"
 #include "shell/platform/gl.h"
+#include "shell/text/fixed_font.h"
 
 bool CompileFixedFontLists(const FixedFont& font, uint32_t listBase, int firstChar, int count) {
   const int first = firstChar - kFontFirstChar;
