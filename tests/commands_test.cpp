@@ -399,6 +399,43 @@ TEST_F(CommandsTest, SpaceStepsFromDecisionToDecisionAtTheSpeedCap) {
   EXPECT_EQ(Explorer.pose.progress, 2);
 }
 
+// At speed 15, Space pressed three times in a row while the search runs:
+// the first holds it at its next decision, the two pressed while that step
+// still runs each pass one more, so the search holds at the third decision
+// from the presses, having run every tick in between.
+TEST_F(CommandsTest, ThreeQuickSpacesDuringARunGiveThreeStepsAtSpeed15) {
+  offscreen::Platform& platform = offscreen::Get();
+  ASSERT_TRUE(PlatformCreateContext());
+  // The square: decisions in ticks 1 (east, open), 32 (east, wall), 51
+  // (north, open) and 100 (east of the cell entered, a wall).
+  explorer_test::SetGrid(Explorer,
+                         WallsWith({{0, 0, Open}, {1, 0, Open}, {1, 1, Open}, {0, 1, Open}}));
+  Explorer.editMode = true;
+  MapFileName = "";  // a missing map file: Return keeps the grid
+  LoadMapFile();
+  for (int press = 0; press < 17; ++press) MainWindowProc({MessageKind::KeyDown, KeyDown});
+  ASSERT_EQ(SpeedSetting, 15);
+  platform.tickStep = 1;
+  int firstHeldFrame = 0;
+  int heldFrames = 0;
+  platform.onSwap = [&] {
+    if (Explorer.held && firstHeldFrame == 0) firstHeldFrame = platform.swaps;
+    if (platform.swaps >= 5 && platform.swaps <= 7) {
+      offscreen::QueueMessage(MessageKind::KeyDown, KeySpace);
+    }
+    if (Explorer.held && ++heldFrames == 3) PlatformPostQuit(0);
+  };
+  offscreen::QueueMessage(MessageKind::KeyDown, KeyReturn);
+  RenderingEnabled = 1;
+
+  RunFrameLoop(DrawFrame);
+
+  EXPECT_EQ(firstHeldFrame, 100) << "one tick a frame, held only at the end";
+  EXPECT_EQ(Explorer.pose, (Pose{1, 1, 1, 0, 0}));
+  EXPECT_STREQ(Explorer.message, explorer_test::kSaysNextHeading);
+  EXPECT_EQ(Explorer.state, Choosing);
+}
+
 // Backspace reloads the map file and waits at start, paused, from anywhere in
 // a search; with --edit the status line asks for clicks again. A file that
 // cannot be read leaves the grid as it was.

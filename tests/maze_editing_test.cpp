@@ -169,6 +169,25 @@ TEST_F(MazeEditingTest, ClicksDoNothingWithoutEditModeOrOnceTheSearchHasMoved) {
       MapContents());
 }
 
+// A Marker right next to the start: the first Space holds in front of it,
+// before the search has changed anything, saying what the search says of a
+// blocked cell; clicks still edit there, and the first one ends the hold, so
+// the status line asks for clicks again.
+TEST_F(MazeEditingTest, ClicksEditWhileHeldInFrontOfTheFirstDecision) {
+  const Grid marked = WallsWith({{0, 0, Open}, {1, 0, Marker}});
+  Start(dir_.Write("marked.txt", MapText(marked)));
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeySpace});
+  EXPECT_FALSE(Explorer.Tick());
+  EXPECT_STREQ(explorer_test::kSaysNextHeading, Explorer.message);
+  EXPECT_EQ(Pose{}, Explorer.pose) << "the arrow faces the Marker";
+
+  Click(PointerLeft, 1, 0);
+  EXPECT_EQ(Wall, Explorer.grid[Index(1, 0)]);
+  EXPECT_EQ(MapText(WallsWith({{0, 0, Open}})), MapContents());
+  EXPECT_FALSE(Explorer.Tick());
+  EXPECT_STREQ(kEditMessage, Explorer.message);
+}
+
 TEST_F(MazeEditingTest, AFileThatCannotBeWrittenUndoesTheEditAndWarnsOncePerFailure) {
   const std::string warning =
       "cannot write the map file '" + map_ + "': the file is read-only; the edit is undone";

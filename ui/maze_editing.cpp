@@ -156,6 +156,9 @@ void EditCellAtPoint(uint32_t button, int x, int y) {
   const PaintedCell change{*cell, code};
   code = CycledCode(code, *direction);
   Explorer.editNote = nullptr;
+  // A step held in front of its first decision said what it saw there; the
+  // grid it saw is gone, and the status line asks for clicks again.
+  if (Explorer.held) Explorer.SetPaused(true);
   Drag = Painting{button, code, PointerPoint{x, y}, cell, {}};
   SaveOrUndo({change});
 }
