@@ -231,8 +231,10 @@ bool MazeExplorer::Tick() {
       // says so, as its own frames would.
       if (state == FoundExit) SetMessage(kFoundExitMessage);
       if (state == NoExit) SetMessage(kNoExitMessage);
+    } else if (IsWaitingAtStart() && !startNote.empty()) {
+      SetMessage(startNote.c_str());
     } else if (editMode && IsWaitingAtStart()) {
-      SetMessage(editNote != nullptr ? editNote : kEditMessage);
+      SetMessage(kEditMessage);
     } else {
       SetMessage(kRestMessage);
     }

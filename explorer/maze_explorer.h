@@ -184,10 +184,10 @@ class MazeExplorer {
   // Set by the --edit option: while the explorer waits at start, the status
   // line says how to edit instead of showing the pause message.
   bool editMode = false;
-  // In edit mode, while the explorer waits at start: a note the status line
-  // shows instead of how to edit, such as that the map was reloaded; null
-  // for none.
-  const char* editNote = nullptr;
+  // While the explorer waits at start, paused: a note the status line shows
+  // instead of how to edit (edit mode) or the rest message, such as that the
+  // map was reloaded or which new maze was drawn; empty for none.
+  std::string startNote;
   // Whether a tick has run unpaused since the last load.
   bool movedSinceLoad = false;
   // The stepping layer (StepToNextDecision), which pauses the search at its

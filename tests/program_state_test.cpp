@@ -89,7 +89,10 @@ void ChangeEveryGlobal() {
   Explorer.paused = 1;
   Explorer.SetMessage(kGoBackMessage);
   Explorer.editMode = true;
-  Explorer.editNote = kMapReloadedNote;
+  Explorer.startNote = kMapReloadedNote;
+  Explorer.queuedSteps = 2;
+  Explorer.heldBeforeProbe = true;
+  MapInMemory = "1 1 9";
   Explorer.movedSinceLoad = true;
   Explorer.stepping = true;
   Explorer.held = true;
@@ -131,7 +134,10 @@ TEST(ResetProgramStateTest, PutsEveryGlobalBackToItsStartValue) {
   EXPECT_EQ(actual.message, expected.message);
   EXPECT_EQ(Explorer.editMode, fresh.editMode);
   EXPECT_EQ(Explorer.movedSinceLoad, fresh.movedSinceLoad);
-  EXPECT_EQ(Explorer.editNote, fresh.editNote);
+  EXPECT_EQ(Explorer.startNote, fresh.startNote);
+  EXPECT_EQ(Explorer.queuedSteps, fresh.queuedSteps);
+  EXPECT_EQ(Explorer.heldBeforeProbe, fresh.heldBeforeProbe);
+  EXPECT_FALSE(MapInMemory);
   EXPECT_EQ(Explorer.stepping, fresh.stepping);
   EXPECT_EQ(Explorer.held, fresh.held);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "explorer/maze_generator.h"
 #include "shell/app/program_state.h"
 #include "shell/files/file_names.h"
 #include "shell/platform/platform.h"
@@ -46,7 +47,7 @@ bool ReloadIfChangedOnDisk() {
   const int32_t paused = Explorer.paused;
   LoadVersion(current);
   Explorer.paused = paused;
-  Explorer.editNote = kMapReloadedNote;
+  Explorer.startNote = kMapReloadedNote;
   return true;
 }
 
@@ -94,8 +95,9 @@ void ReportWriteFailure(const std::string& reason) {
 // changed since the last write get their codes back, the last change first.
 // When another program changed the file, its map is reloaded first and the
 // changed cells get again the codes the user gave them: what a click or a
-// drag meant on the map the user saw.
-void SaveOrUndo(std::vector<PaintedCell> changes) {
+// drag meant on the map the user saw. False when the file could not be
+// written.
+bool SaveOrUndo(std::vector<PaintedCell> changes) {
   std::vector<int32_t> given;
   for (const PaintedCell& change : changes) given.push_back(Explorer.grid[change.index]);
   if (ReloadIfChangedOnDisk()) {
@@ -109,12 +111,13 @@ void SaveOrUndo(std::vector<PaintedCell> changes) {
     KnownMapFile = MapFileVersion{true, MapFileText(Explorer.grid)};
     KnownMapStamp = StampOf(MapFileName);
     MapWriteFailureReported = false;
-    return;
+    return true;
   }
   for (auto change = changes.rbegin(); change != changes.rend(); ++change) {
     Explorer.grid[change->index] = change->before;
   }
   ReportWriteFailure(reason);
+  return false;
 }
 
 // The coordinate `step` of `steps` of the way from `from` to `to`. (Window
@@ -126,14 +129,40 @@ int Between(int from, int to, int step, int steps) {
 }  // namespace
 
 void LoadMapFile() {
-  if (!Explorer.editMode) {
+  Explorer.startNote.clear();
+  if (MapInMemory) {
+    std::istringstream map(*MapInMemory);
+    Explorer.LoadMazeFrom(map);
+  } else if (!Explorer.editMode) {
     Explorer.LoadMaze(MapFileName);
-    return;
+  } else {
+    // The map is read from the very bytes that are remembered.
+    KnownMapStamp = StampOf(MapFileName);
+    LoadVersion(CurrentMapFile());
   }
-  // The map is read from the very bytes that are remembered.
-  KnownMapStamp = StampOf(MapFileName);
-  LoadVersion(CurrentMapFile());
-  Explorer.editNote = nullptr;
+}
+
+bool PutNewMaze(uint64_t seed) {
+  int32_t maze[kCellCount];
+  if (!GenerateMaze(MazeRequest{seed, kNewMazeExits, kNewMazeLoops}, maze)) return false;
+  FinishPainting();
+  if (!Explorer.editMode) {
+    MapInMemory = MapFileText(maze);
+    LoadMapFile();
+  } else {
+    // The file's map, without the search's marks, is what a failed write
+    // leaves on the screen.
+    LoadMapFile();
+    std::vector<PaintedCell> changes;
+    for (int index = 0; index < kCellCount; ++index) {
+      if (Explorer.grid[index] == maze[index]) continue;
+      changes.push_back({index, Explorer.grid[index]});
+      Explorer.grid[index] = maze[index];
+    }
+    if (!SaveOrUndo(changes)) return false;
+  }
+  Explorer.startNote = "New maze, seed " + std::to_string(seed);
+  return true;
 }
 
 void FollowMapFile() {
@@ -155,7 +184,7 @@ void EditCellAtPoint(uint32_t button, int x, int y) {
   int32_t& code = Explorer.grid[*cell];
   const PaintedCell change{*cell, code};
   code = CycledCode(code, *direction);
-  Explorer.editNote = nullptr;
+  Explorer.startNote.clear();
   // A step held in front of its first decision said what it saw there; the
   // grid it saw is gone, and the status line asks for clicks again.
   if (Explorer.held) Explorer.SetPaused(true);

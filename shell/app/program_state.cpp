@@ -24,6 +24,7 @@ const char WindowClassName[] = "PathwickClass";
 const char WindowTitle[] = "Pathwick --Demo Corvinder 2002-5-18";
 
 const char* MapFileName = kDefaultMapFileName;
+std::optional<std::string> MapInMemory;
 
 unsigned char* TexturePixels = nullptr;
 BitmapInfoHeader TextureInfo = {};
@@ -49,6 +50,7 @@ void ResetProgramState() {
   Explorer = MazeExplorer();
   AppInstance = nullptr;
   MapFileName = kDefaultMapFileName;
+  MapInMemory.reset();
   delete[] TexturePixels;
   TexturePixels = nullptr;
   TextureInfo = BitmapInfoHeader{};

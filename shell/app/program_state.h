@@ -7,6 +7,9 @@
 // commands'), so that one function can reset them all.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "explorer/maze_explorer.h"
 
 // The one explorer, stepped and drawn once per frame.
@@ -25,6 +28,11 @@ constexpr char kDefaultTextureFileName[] = "Stone.BMP";
 // The file that the Start command reloads ("MazeMap.txt" unless the command
 // line names another).
 extern const char* MapFileName;
+
+// The map that Start and Backspace reload instead of MapFileName's file,
+// when there is one: a map read once from standard input or a pipe, or a
+// new maze drawn without --edit. None: the file is read.
+extern std::optional<std::string> MapInMemory;
 
 // Puts every global the program changes back to its start value and frees
 // the texture pixels, for callers that run the program more than once in a

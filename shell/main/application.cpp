@@ -77,6 +77,7 @@ bool StartApplication(const LaunchOptions& options) {
   // The map file is the one Return reloads and, in edit mode, the one the
   // edits are written to.
   MapFileName = options.mapFile.c_str();
+  MapInMemory = options.mapText;
   Explorer.editMode = options.edit;
   LoadMapFile();
 
