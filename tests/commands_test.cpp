@@ -5,12 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "explorer/maze_generator.h"
 #include "shell/app/frame_loop.h"
 #include "shell/main/application.h"
 #include "shell/platform/gl.h"
@@ -84,6 +88,11 @@ class CommandsTest : public ::testing::Test {
     ResetWithWindow();
   }
   void TearDown() override { ResetProgram(); }
+
+  std::string ReadMapFile() const {
+    std::ifstream file(mapFile_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
 
   // The program's start state, with the window open and the map file above.
   void ResetWithWindow() {
@@ -434,6 +443,38 @@ TEST_F(CommandsTest, ThreeQuickSpacesDuringARunGiveThreeStepsAtSpeed15) {
   EXPECT_EQ(Explorer.pose, (Pose{1, 1, 1, 0, 0}));
   EXPECT_STREQ(Explorer.message, explorer_test::kSaysNextHeading);
   EXPECT_EQ(Explorer.state, Choosing);
+}
+
+// N without --edit: a new maze of the seed the status line names, which
+// Return runs and Backspace goes back to; the map file is left alone.
+TEST_F(CommandsTest, NewMazeLivesInMemoryWithoutEditModeAndStartRunsIt) {
+  ArrangeMidSearch(false);
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyN});
+
+  EXPECT_FALSE(Explorer.Tick());
+  const std::string note = Explorer.message;
+  const std::string prefix = "New maze, seed ";
+  ASSERT_EQ(note.rfind(prefix, 0), 0u) << note;
+  const uint64_t seed = std::stoull(note.substr(prefix.size()));
+  EXPECT_LE(seed, kLargestSeed);
+  EXPECT_EQ(note, prefix + std::to_string(seed)) << "the seed, whole";
+  int32_t maze[kCellCount];
+  ASSERT_TRUE(GenerateMaze(MazeRequest{seed, 1, 0}, maze));
+  Grid expected;
+  std::copy(std::begin(maze), std::end(maze), expected.begin());
+  EXPECT_EQ(GridOf(Explorer), expected);
+  EXPECT_EQ(Explorer.pose, Pose{});
+  EXPECT_EQ(Explorer.paused, 1);
+
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyReturn});
+  EXPECT_EQ(GridOf(Explorer), expected);
+  EXPECT_EQ(Explorer.paused, 0);
+  for (int tick = 0; tick < 100; ++tick) Explorer.Tick();
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyBackspace});
+  EXPECT_EQ(GridOf(Explorer), expected);
+  EXPECT_FALSE(Explorer.Tick());
+  EXPECT_STREQ(Explorer.message, explorer_test::kSaysRest);
+  EXPECT_EQ(ReadMapFile(), explorer_test::MapText(kMapOnDisk));
 }
 
 // Backspace reloads the map file and waits at start, paused, from anywhere in
