@@ -28,15 +28,17 @@ import tempfile
 import time
 import unittest
 
-from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, LANGUAGES, MAP_FILE,
-                      NEW_EXIT, OPEN_CELL, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN,
-                      SESSION, SETTLE, STILL_SPAN, TEXTURE_FILE, TILING_MANAGERS, TIMEOUT, TITLE,
-                      TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, WINDOW_MANAGERS, ProgramTest,
-                      Screenshot, SharedDataFileTests, SharedEditTests, SharedGentleTests,
-                      SharedStudyTests, assert_box_centred, box_outline, cells_with, click,
-                      edit_files, file_text, focused_window, geometry, outer_frame, press,
-                      read_map, read_only_folder, runs, start_display, start_window_manager,
-                      stop_process, top_level, visible_frame, wait_until, x_tool)
+from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, EXIT, KEY_HELP_COLOUR, LANGUAGES,
+                      MAP_FILE, NEW_EXIT, OPEN, OPEN_CELL, OPENED_CELL, QUESTION_CAPTION,
+                      SCENE_SIZE, SCREEN, SESSION, SETTLE, STILL_SPAN, STUDY_MAP, TEXTURE_FILE,
+                      TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, TRAIL_CELL,
+                      UNTEXTURED_WALL, WALL,
+                      WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
+                      SharedEditTests, SharedGentleTests, SharedStudyTests, assert_box_centred,
+                      box_outline, cells_with, click, edit_files, file_text, focused_window,
+                      geometry, outer_frame, press, read_map, read_only_folder, runs,
+                      start_display, start_window_manager, stop_process, top_level,
+                      visible_frame, wait_until, x_tool)
 
 PATHWICK = ""
 DATA_DIR = ""
@@ -97,11 +99,12 @@ class PathwickTest(ProgramTest):
     WINDOW_CLASSES = "^(PathwickClass|FLTK)$"
 
     def start(self, *arguments, missing=(), map_codes=None, workdir=None, stderr=None,
-              locale=None, environment=None):
+              locale=None, environment=None, stdin=None):
         """Starts the program in `workdir` (a new scratch folder by default)
         with copies of the data files but those `missing`; `map_codes` (100
         cell codes, row 0 first) replaces the shipped map; `locale` (LANG)
-        replaces the C locale; `environment` adds variables."""
+        replaces the C locale; `environment` adds variables; `stdin` is its
+        standard input."""
         if workdir is None:
             workdir = tempfile.mkdtemp(prefix="pathwick-e2e-")
             self.addCleanup(shutil.rmtree, workdir, True)
@@ -113,7 +116,7 @@ class PathwickTest(ProgramTest):
             with open(os.path.join(workdir, MAP_FILE), "w") as stream:
                 stream.write(" ".join(map(str, map_codes)))
         env = dict(DISPLAY_ENV, **({"LANG": locale} if locale else {}), **(environment or {}))
-        super().start([PATHWICK, *arguments], workdir, env, stderr=stderr)
+        super().start([PATHWICK, *arguments], workdir, env, stderr=stderr, stdin=stdin)
 
     def main_menu_band(self, window):
         """The menu bar, inside its edges: it lies between the window's top
@@ -626,7 +629,71 @@ class EditTest(SharedEditTests, PathwickTest):
 
 
 class StudyTest(SharedStudyTests, PathwickTest):
-    pass
+    def test_each_stop_names_its_decision_also_in_front_of_a_marker(self):
+        # Row 0: open, open, a marker (8), which the search can neither enter
+        # nor count as blocked.
+        self.start("--windowed", map_codes=[OPEN, OPEN, 8] + [WALL] * 97)
+        self.main_window()
+        resting = self.steady_status()
+        press("space")
+        self.assert_held_with(can_move := self.steady_status(passing=(resting,)), (0, 0),
+                              "the first decision: east is open")
+        press("space")
+        # In front of the marker: what the search says of a wall there, the
+        # next heading, not the line of the move before.
+        next_heading = self.steady_status(passing=(can_move,))
+        self.assert_held_with(next_heading, (1, 0), "the stop in front of the marker")
+        self.assertNotIn(next_heading, (resting, can_move))
+        press("space")
+        self.assert_held_with(next_heading, (1, 0), "the stop in front of the marker again")
+        press("Escape")
+        self.assert_exits_with_1()
+
+    def test_n_draws_a_new_maze_into_the_map_file_with_edit(self):
+        self.start("--windowed", "--edit", map_codes=STUDY_MAP)
+        self.main_window()
+        map_path = os.path.join(self.workdir, MAP_FILE)
+        drawn = file_text(map_path)
+        asks_for_clicks = self.steady_status()
+        press("n")
+        wait_until(lambda: file_text(map_path) != drawn, "the new maze in the map file")
+        codes = [int(code) for code in file_text(map_path).split()]
+        self.assertEqual((len(codes), codes.count(EXIT)), (100, 1))
+        self.assertNotEqual(self.steady_status(), asks_for_clicks,
+                            "the status line does not name the new maze")
+        self.assert_shows_the_map(codes)
+        # The explorer waits on it: clicks still draw.
+        cell = next((index % 10, index // 10) for index, code in enumerate(codes)
+                    if code == WALL)
+        click(*self.cell_centre(cell), button=1)
+        codes[cell[0] + 10 * cell[1]] = OPEN
+        wait_until(lambda: [int(code) for code in file_text(map_path).split()] == codes,
+                   "the click on the new maze in the map file")
+        press("Escape")
+        self.assert_exits_with_1()
+
+    def test_a_map_from_standard_input_is_read_once_and_kept_for_start(self):
+        maze = subprocess.run([os.path.join(os.path.dirname(PATHWICK), "pathwick-maze"),
+                               "--seed", "7"], capture_output=True, check=True).stdout
+        codes = [int(code) for code in maze.split()]
+        read_end, write_end = os.pipe()
+        os.write(write_end, maze)
+        os.close(write_end)
+        self.start("--windowed", "--map", "-", missing=(MAP_FILE,), stdin=read_end)
+        os.close(read_end)
+        self.main_window()
+        self.assert_shows_the_map(codes)
+        # Run until the search marks a cell, then Backspace: the map read at
+        # start comes back, not the drained pipe's nothing (which would keep
+        # the marks).
+        first = next(cell for cell in ((1, 0), (0, 1)) if codes[cell[0] + 10 * cell[1]] == OPEN)
+        press("Return")
+        wait_until(lambda: self.cell_filled(first, TRAIL_CELL), "the search to enter a cell")
+        press("BackSpace")
+        wait_until(lambda: not self.cell_filled(first, TRAIL_CELL), "the map to come back")
+        self.assert_shows_the_map(codes)
+        press("Escape")
+        self.assert_exits_with_1()
 
 
 class ScreenScaleTest(PathwickTest):

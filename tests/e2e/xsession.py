@@ -554,14 +554,14 @@ class ProgramTest(unittest.TestCase):
 
     WINDOW_CLASSES = None
 
-    def start(self, command, workdir, env, stderr=None):
+    def start(self, command, workdir, env, stderr=None, stdin=None):
         # The server takes an ended program's windows away only once it has
         # seen the program's connection close, which on a busy machine can
         # be after the next program has started: the windows found by name
         # must be the new program's.
         if getattr(self, "program", None) is None or self.program.poll() is not None:
             wait_until(lambda: not self.window_names(), "the last program's windows to go")
-        self.program = subprocess.Popen(command, cwd=workdir, env=env, stderr=stderr)
+        self.program = subprocess.Popen(command, cwd=workdir, env=env, stderr=stderr, stdin=stdin)
         self.addCleanup(stop_process, self.program)
 
     def window_names(self):
