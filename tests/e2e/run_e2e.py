@@ -629,26 +629,6 @@ class EditTest(SharedEditTests, PathwickTest):
 
 
 class StudyTest(SharedStudyTests, PathwickTest):
-    def test_each_stop_names_its_decision_also_in_front_of_a_marker(self):
-        # Row 0: open, open, a marker (8), which the search can neither enter
-        # nor count as blocked.
-        self.start("--windowed", map_codes=[OPEN, OPEN, 8] + [WALL] * 97)
-        self.main_window()
-        resting = self.steady_status()
-        press("space")
-        self.assert_held_with(can_move := self.steady_status(passing=(resting,)), (0, 0),
-                              "the first decision: east is open")
-        press("space")
-        # In front of the marker: what the search says of a wall there, the
-        # next heading, not the line of the move before.
-        next_heading = self.steady_status(passing=(can_move,))
-        self.assert_held_with(next_heading, (1, 0), "the stop in front of the marker")
-        self.assertNotIn(next_heading, (resting, can_move))
-        press("space")
-        self.assert_held_with(next_heading, (1, 0), "the stop in front of the marker again")
-        press("Escape")
-        self.assert_exits_with_1()
-
     def test_n_draws_a_new_maze_into_the_map_file_with_edit(self):
         self.start("--windowed", "--edit", map_codes=STUDY_MAP)
         self.main_window()

@@ -60,7 +60,7 @@ RESTING_SHARE = 0.1  # of a core: far above a blocked program, far below a drawi
 
 SCENE_SIZE = 360  # scene units on each side, mapped onto a centred square
 MAZE_LOW, MAZE_HIGH = 30, 330  # the maze's extent in scene units
-WALL, OPEN, DEAD_END, TRAIL, EXIT = 0, 1, 2, 3, 9  # cell codes of the map
+WALL, OPEN, DEAD_END, TRAIL, MARKER, EXIT = 0, 1, 2, 3, 8, 9  # cell codes of the map
 UNTEXTURED_WALL = (102, 51, 0)  # (0.4, 0.2, 0.0) * 255
 TITLE_LINE_COLOUR = (255, 0, 255)  # drawn in every frame
 # The fill colours of open cells, the exit and the trail, the arrow's colour,
@@ -917,6 +917,26 @@ class SharedStudyTests:
         self.assert_still()
         self.assertEqual(self.status_line(), status, f"{what}: the status line changed")
         self.assertTrue(self.arrow_in(cell), f"{what}: the arrow is not in {cell}")
+
+    def test_each_stop_names_its_decision_also_in_front_of_a_marker(self):
+        # Row 0: open, open, a marker (8), which the search can neither enter
+        # nor count as blocked.
+        self.start("--windowed", map_codes=[OPEN, OPEN, MARKER] + [WALL] * 97)
+        self.main_window()
+        resting = self.steady_status()
+        press("space")
+        can_move = self.steady_status(passing=(resting,))
+        self.assert_held_with(can_move, (0, 0), "the first decision: east is open")
+        press("space")
+        # In front of the marker: what the search says of a wall there, the
+        # next heading, not the line of the move before.
+        next_heading = self.steady_status(passing=(can_move,))
+        self.assert_held_with(next_heading, (1, 0), "the stop in front of the marker")
+        self.assertNotIn(next_heading, (resting, can_move))
+        press("space")
+        self.assert_held_with(next_heading, (1, 0), "the stop in front of the marker again")
+        press("Escape")
+        self.assert_exits_with_1()
 
     def test_draw_run_go_back_paint_and_step(self):
         self.start("--windowed", "--edit", map_codes=STUDY_MAP)
