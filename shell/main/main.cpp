@@ -1,11 +1,14 @@
 // Pathwick: a depth-first maze search, animated one tick per frame.
 //
 // Usage: pathwick [--windowed | --fullscreen] [--map FILE] [--texture FILE] [--edit]
+//                 [--gentle]
 //        pathwick --help | --version
 // With no arguments it asks whether to run full screen and reads
 // "MazeMap.txt" and "Stone.BMP" from the working directory, else from the
-// installation's data folder. --edit draws the maze with the mouse before
-// the search starts, each click saved to the map file; --help and --version
+// installation's data folder; --map - reads the maze from standard input.
+// --edit draws the maze with the mouse before the search starts, each edit
+// saved to the map file; --gentle spares the processor (frames at the
+// display's rate at full speed, none while minimized); --help and --version
 // print the usage or the version and exit.
 #include "shell/main/heap.h"
 #include "shell/main/launch.h"

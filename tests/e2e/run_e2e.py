@@ -28,11 +28,10 @@ import tempfile
 import time
 import unittest
 
-from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, EXIT, KEY_HELP_COLOUR, LANGUAGES,
-                      MAP_FILE, NEW_EXIT, OPEN, OPEN_CELL, OPENED_CELL, QUESTION_CAPTION,
-                      SCENE_SIZE, SCREEN, SESSION, SETTLE, STILL_SPAN, STUDY_MAP, TEXTURE_FILE,
-                      TILING_MANAGERS, TIMEOUT, TITLE, TITLE_LINE_COLOUR, TRAIL_CELL,
-                      UNTEXTURED_WALL, WALL,
+from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, LANGUAGES, MAP_FILE,
+                      NEW_EXIT, OPEN, OPEN_CELL, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE,
+                      SCREEN, SESSION, SETTLE, STILL_SPAN, TEXTURE_FILE, TILING_MANAGERS, TIMEOUT,
+                      TITLE, TITLE_LINE_COLOUR, TRAIL_CELL, UNTEXTURED_WALL, WALL,
                       WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
                       SharedEditTests, SharedGentleTests, SharedStudyTests, assert_box_centred,
                       box_outline, cells_with, click, edit_files, file_text, focused_window,
@@ -629,29 +628,6 @@ class EditTest(SharedEditTests, PathwickTest):
 
 
 class StudyTest(SharedStudyTests, PathwickTest):
-    def test_n_draws_a_new_maze_into_the_map_file_with_edit(self):
-        self.start("--windowed", "--edit", map_codes=STUDY_MAP)
-        self.main_window()
-        map_path = os.path.join(self.workdir, MAP_FILE)
-        drawn = file_text(map_path)
-        asks_for_clicks = self.steady_status()
-        press("n")
-        wait_until(lambda: file_text(map_path) != drawn, "the new maze in the map file")
-        codes = [int(code) for code in file_text(map_path).split()]
-        self.assertEqual((len(codes), codes.count(EXIT)), (100, 1))
-        self.assertNotEqual(self.steady_status(), asks_for_clicks,
-                            "the status line does not name the new maze")
-        self.assert_shows_the_map(codes)
-        # The explorer waits on it: clicks still draw.
-        cell = next((index % 10, index // 10) for index, code in enumerate(codes)
-                    if code == WALL)
-        click(*self.cell_centre(cell), button=1)
-        codes[cell[0] + 10 * cell[1]] = OPEN
-        wait_until(lambda: [int(code) for code in file_text(map_path).split()] == codes,
-                   "the click on the new maze in the map file")
-        press("Escape")
-        self.assert_exits_with_1()
-
     def test_a_map_from_standard_input_is_read_once_and_kept_for_start(self):
         maze = subprocess.run([os.path.join(os.path.dirname(PATHWICK), "pathwick-maze"),
                                "--seed", "7"], capture_output=True, check=True).stdout

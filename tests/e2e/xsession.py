@@ -938,6 +938,29 @@ class SharedStudyTests:
         press("Escape")
         self.assert_exits_with_1()
 
+    def test_n_draws_a_new_maze_into_the_map_file_with_edit(self):
+        self.start("--windowed", "--edit", map_codes=STUDY_MAP)
+        self.main_window()
+        map_path = os.path.join(self.workdir, MAP_FILE)
+        drawn = file_text(map_path)
+        asks_for_clicks = self.steady_status()
+        press("n")
+        wait_until(lambda: file_text(map_path) != drawn, "the new maze in the map file")
+        codes = [int(code) for code in file_text(map_path).split()]
+        self.assertEqual((len(codes), codes.count(EXIT)), (100, 1))
+        self.assertNotEqual(self.steady_status(), asks_for_clicks,
+                            "the status line does not name the new maze")
+        self.assert_shows_the_map(codes)
+        # The explorer waits on it: clicks still draw.
+        cell = next((index % 10, index // 10) for index, code in enumerate(codes)
+                    if code == WALL)
+        click(*self.cell_centre(cell), button=1)
+        codes[cell[0] + 10 * cell[1]] = OPEN
+        wait_until(lambda: [int(code) for code in file_text(map_path).split()] == codes,
+                   "the click on the new maze in the map file")
+        press("Escape")
+        self.assert_exits_with_1()
+
     def test_draw_run_go_back_paint_and_step(self):
         self.start("--windowed", "--edit", map_codes=STUDY_MAP)
         self.main_window()
