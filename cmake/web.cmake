@@ -7,7 +7,7 @@ set(PATHWICK_WEB_SITE ${CMAKE_SOURCE_DIR}/build-web CACHE PATH
     "Folder the browser build writes its page to")
 
 add_library(pathwick_app STATIC ${PATHWICK_APP_SOURCES})
-target_link_libraries(pathwick_app PUBLIC pathwick_explorer pathwick_bmp)
+target_link_libraries(pathwick_app PUBLIC pathwick_explorer pathwick_maze_generator pathwick_bmp)
 
 add_executable(pathwick shell/main/main_web.cpp shell/platform/web/platform_web.cpp
                         shell/platform/web/web_gl.cpp)

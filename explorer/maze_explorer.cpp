@@ -140,10 +140,8 @@ int MazeExplorer::LoadMazeFrom(std::istream& map) {
   pose = Pose{};
   state = Choosing;
   path.push(pose);
-  paused = 1;
   movedSinceLoad = false;
-  stepping = false;
-  held = false;
+  SetPaused(true);
   return filled;
 }
 
@@ -171,15 +169,47 @@ void MazeExplorer::SetPaused(bool isPaused) {
   paused = isPaused ? 1 : 0;
   stepping = false;
   held = false;
+  queuedSteps = 0;
+  heldBeforeProbe = false;
 }
 
 void MazeExplorer::StepToNextDecision() {
-  if (paused != 1 || state == Unloaded || IsOver()) return;
-  SetPaused(false);
+  if (state == Unloaded || IsOver()) return;
+  if (stepping) {
+    ++queuedSteps;
+    return;
+  }
+  const bool probeHeldInFrontOf = heldBeforeProbe;
+  if (paused == 1) SetPaused(false);
   stepping = true;
+  heldBeforeProbe = probeHeldInFrontOf;
 }
 
 bool MazeExplorer::FacesHeading() const { return pose.angle == HeadingTable[pose.heading].angle; }
+
+bool MazeExplorer::FacesUnknownCell() const {
+  if (state != Choosing || !FacesHeading()) return false;
+  const Pose next = pose + HeadingTable[pose.heading];
+  const int ahead = CellAt(next.y, next.x);
+  return !IsPassable(ahead) && !IsBlocked(ahead);
+}
+
+// On the last heading the search backs out of the cell. It would give up
+// instead on the start cell with no other entry on the path, but there the
+// last heading faces the outside of the grid, a Wall.
+const char* MazeExplorer::BlockedCellMessage() const {
+  return pose.heading != kLastHeading ? kNextHeadingMessage : kGoBackMessage;
+}
+
+bool MazeExplorer::HoldsAtDecision() {
+  if (queuedSteps > 0 && !IsOver()) {
+    --queuedSteps;
+    return false;
+  }
+  SetPaused(true);
+  held = true;
+  return true;
+}
 
 int MazeExplorer::CellAt(int y, int x) const {
   if (x < 0 || x >= kMazeSide || y < 0 || y >= kMazeSide) return Wall;
@@ -187,8 +217,10 @@ int MazeExplorer::CellAt(int y, int x) const {
 }
 
 void MazeExplorer::SetMessage(const char* text) {
-  const auto* end = static_cast<const char*>(std::memchr(text, '\0', kMessageSize - 1));
-  const size_t length = end != nullptr ? static_cast<size_t>(end - text) : kMessageSize - 1;
+  // Looks no further than the message can hold: `text` need not end within
+  // that many characters.
+  size_t length = 0;
+  while (length < kMessageSize - 1 && text[length] != '\0') ++length;
   std::memcpy(message, text, length);
   message[length] = '\0';
 }
@@ -200,15 +232,26 @@ bool MazeExplorer::Tick() {
       // says so, as its own frames would.
       if (state == FoundExit) SetMessage(kFoundExitMessage);
       if (state == NoExit) SetMessage(kNoExitMessage);
+    } else if (IsWaitingAtStart() && !startNote.empty()) {
+      SetMessage(startNote.c_str());
     } else if (editMode && IsWaitingAtStart()) {
-      SetMessage(editNote != nullptr ? editNote : kEditMessage);
+      SetMessage(kEditMessage);
     } else {
       SetMessage(kRestMessage);
     }
     return false;
   }
+  if (stepping && FacesUnknownCell()) {
+    if (heldBeforeProbe) {
+      heldBeforeProbe = false;  // the step runs the probe it held in front of
+    } else if (HoldsAtDecision()) {
+      SetMessage(BlockedCellMessage());
+      heldBeforeProbe = true;
+      return false;
+    }
+  }
   if (state != Unloaded) movedSinceLoad = true;
-  const bool decides = state == Choosing && FacesHeading();
+  const bool decides = state == Choosing && FacesHeading() && !FacesUnknownCell();
   switch (state) {
     case Advancing:
       StepAdvancing();
@@ -228,10 +271,7 @@ bool MazeExplorer::Tick() {
     case Unloaded:
       break;
   }
-  if (stepping && (decides || IsOver())) {
-    SetPaused(true);
-    held = true;
-  }
+  if (stepping && (decides || IsOver())) HoldsAtDecision();
   return true;
 }
 

@@ -145,12 +145,18 @@ class MazeExplorer {
   bool IsWaitingAtStart() const;
   // True in FoundExit and NoExit, which only a load leaves.
   bool IsOver() const;
-  // Pauses (true) or resumes (false) the search; either ends a step.
+  // Pauses (true) or resumes (false) the search; either ends a step and
+  // forgets the steps asked for meanwhile.
   void SetPaused(bool isPaused);
-  // Runs a paused search on to its next decision: the explorer resumes and
-  // pauses itself again right after the next tick that probes the cell ahead
-  // (or that ends the search), and holds there with that tick's message. Does
-  // nothing unless paused, or once the search is over.
+  // Runs the search on to its next decision and holds it there: a paused
+  // search resumes, a running one runs on, and the explorer pauses itself
+  // right after the next tick that probes the cell ahead (or that ends the
+  // search), holding that tick's message. A cell ahead that is neither
+  // passable nor blocked (FacesUnknownCell) is a decision too: the step holds
+  // in front of it, before the probe, saying what the search says of a
+  // blocked cell there. Called while a step is under way, it asks for one
+  // more: n calls pass n decisions. Does nothing before a load or once the
+  // search is over.
   void StepToNextDecision();
   // The code of the cell at row y, column x; Wall outside the grid.
   int CellAt(int y, int x) const;
@@ -178,22 +184,40 @@ class MazeExplorer {
   // Set by the --edit option: while the explorer waits at start, the status
   // line says how to edit instead of showing the pause message.
   bool editMode = false;
-  // In edit mode, while the explorer waits at start: a note the status line
-  // shows instead of how to edit, such as that the map was reloaded; null
-  // for none.
-  const char* editNote = nullptr;
+  // While the explorer waits at start, paused: a note the status line shows
+  // instead of how to edit (edit mode) or the rest message, such as that the
+  // map was reloaded or which new maze was drawn; empty for none.
+  std::string startNote;
   // Whether a tick has run unpaused since the last load.
   bool movedSinceLoad = false;
-  // Running to the next decision (StepToNextDecision), then pausing.
+  // The stepping layer (StepToNextDecision), which pauses the search at its
+  // decisions and chooses what the status line says while it is held there;
+  // it never changes what the search itself does or says at a tick.
+  // Running to the next decision, then pausing.
   bool stepping = false;
   // Paused by a step: the status line keeps saying the decision instead of
   // the pause message.
   bool held = false;
+  // Decisions that the step under way passes without holding: the steps
+  // asked for while it ran.
+  int queuedSteps = 0;
+  // Held in front of a cell that is neither passable nor blocked, before
+  // its probe: the next step runs that probe instead of holding again.
+  bool heldBeforeProbe = false;
 
  private:
   // True when the next tick in Choosing is a probe: the explorer faces its
   // heading.
   bool FacesHeading() const;
+  // True when the next tick in Choosing probes a cell that is neither
+  // passable nor blocked (a Marker, an unknown code): the search never
+  // decides there, it rocks in front of the cell.
+  bool FacesUnknownCell() const;
+  // What the search says when the cell it faces is blocked.
+  const char* BlockedCellMessage() const;
+  // A step has come to a decision: holds there (true) or, with further
+  // steps asked for, passes it and runs on to the next (false).
+  bool HoldsAtDecision();
   void StepChoosing();
   void StepAdvancing();
   void StepRetreating();

@@ -1,6 +1,7 @@
 #include "explorer/maze_generator.h"
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <vector>
 
@@ -188,4 +189,10 @@ bool GenerateMaze(const MazeRequest& request, int32_t (&grid)[kCellCount]) {
     }
   }
   return false;
+}
+
+uint64_t SeedFromClock() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
+  return static_cast<uint64_t>(nanoseconds) & kLargestSeed;
 }

@@ -1,10 +1,14 @@
-// New mazes for the explorer, made from a seed: pathwick-maze's generator.
+// New mazes for the explorer, made from a seed: pathwick-maze's generator,
+// and the program's N key.
 //
 // The maze is a grid of the explorer's cells, walls being cells too. The same
-// seed and request give the same grid on every system and in every build:
-// the random numbers come from the generator below, whose output this file
-// defines, and never from the standard library's distributions or rand(),
-// whose outputs differ between libraries.
+// seed and request (seed, exits and loops together) give the same grid on
+// every system and in every build: the random numbers come from the
+// generator below, whose output this file defines, and never from the
+// standard library's distributions or rand(), whose outputs differ between
+// libraries. A seed fixes nothing beyond its request: the same seed with
+// other exits or loops may carve other corridors (see kMaxExits), so it is
+// not the same maze with more knocked out.
 #pragma once
 
 #include <cstdint>
@@ -28,11 +32,21 @@ class SplitMix64 {
   uint64_t state_;
 };
 
-// The most exits and loops that every maze holds; the generator carves again
-// when a maze holds fewer than were asked for, which at these limits seldom
-// happens.
+// The most exits and loops that a maze can be asked for: the generator
+// always finds one that holds them. A carving that holds fewer dead ends
+// than exits, or fewer walls to knock out than loops, is carved again from
+// the same random stream; near these limits that is common.
 constexpr int kMaxExits = 5;
 constexpr int kMaxLoops = 8;
+
+// The seeds that pathwick-maze's --seed takes and that the program's new
+// mazes (the N key) are drawn from: 0 to 2^63 - 1, so that every maze shown
+// can be made again from the command line.
+constexpr uint64_t kLargestSeed = 9223372036854775807u;
+
+// A seed taken from the system clock (its nanoseconds, cut to the seeds
+// above): a new one at every call, for a maze nobody asked for by number.
+uint64_t SeedFromClock();
 
 struct MazeRequest {
   uint64_t seed = 0;

@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "explorer/maze_generator.h"
 #include "shell/app/frame_loop.h"
 #include "shell/main/application.h"
 #include "shell/platform/gl.h"
@@ -91,6 +95,11 @@ class CommandsTest : public ::testing::Test {
     ResetWithWindow();
   }
   void TearDown() override { ResetProgram(); }
+
+  std::string ReadMapFile() const {
+    std::ifstream file(mapFile_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
 
   // The program's start state, with the window open and the map file above.
   void ResetWithWindow() {
@@ -402,6 +411,75 @@ TEST_F(CommandsTest, SpaceStepsFromDecisionToDecisionAtTheSpeedCap) {
   // The third Space, at frame 24, runs the move's first tick in frame 25.
   EXPECT_EQ(App.Explorer.state, Advancing);
   EXPECT_EQ(App.Explorer.pose.progress, 2);
+}
+
+// At speed 15, Space pressed three times in a row while the search runs:
+// the first holds it at its next decision, the two pressed while that step
+// still runs each pass one more, so the search holds at the third decision
+// from the presses, having run every tick in between.
+TEST_F(CommandsTest, ThreeQuickSpacesDuringARunGiveThreeStepsAtSpeed15) {
+  offscreen::Platform& platform = offscreen::Get();
+  ASSERT_TRUE(PlatformCreateContext());
+  // The square: decisions in ticks 1 (east, open), 32 (east, wall), 51
+  // (north, open) and 100 (east of the cell entered, a wall).
+  explorer_test::SetGrid(App.Explorer,
+                         WallsWith({{0, 0, Open}, {1, 0, Open}, {1, 1, Open}, {0, 1, Open}}));
+  App.Explorer.editMode = true;
+  App.MapFileName = "";  // a missing map file: Return keeps the grid
+  LoadMapFile();
+  for (int press = 0; press < 17; ++press) MainWindowProc({MessageKind::KeyDown, KeyDown});
+  ASSERT_EQ(App.SpeedSetting, 15);
+  platform.tickStep = 1;
+  int firstHeldFrame = 0;
+  int heldFrames = 0;
+  platform.onSwap = [&] {
+    if (App.Explorer.held && firstHeldFrame == 0) firstHeldFrame = platform.swaps;
+    if (platform.swaps >= 5 && platform.swaps <= 7) {
+      offscreen::QueueMessage(MessageKind::KeyDown, KeySpace);
+    }
+    if (App.Explorer.held && ++heldFrames == 3) PlatformPostQuit(0);
+  };
+  offscreen::QueueMessage(MessageKind::KeyDown, KeyReturn);
+  App.RenderingEnabled = true;
+
+  RunFrameLoop(DrawFrame);
+
+  EXPECT_EQ(firstHeldFrame, 100) << "one tick a frame, held only at the end";
+  EXPECT_EQ(App.Explorer.pose, (Pose{1, 1, 1, 0, 0}));
+  EXPECT_STREQ(App.Explorer.message, explorer_test::kSaysNextHeading);
+  EXPECT_EQ(App.Explorer.state, Choosing);
+}
+
+// N without --edit: a new maze of the seed the status line names, which
+// Return runs and Backspace goes back to; the map file is left alone.
+TEST_F(CommandsTest, NewMazeLivesInMemoryWithoutEditModeAndStartRunsIt) {
+  ArrangeMidSearch(false);
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyN});
+
+  EXPECT_FALSE(App.Explorer.Tick());
+  const std::string note = App.Explorer.message;
+  const std::string prefix = "New maze, seed ";
+  ASSERT_EQ(note.rfind(prefix, 0), 0u) << note;
+  const uint64_t seed = std::stoull(note.substr(prefix.size()));
+  EXPECT_LE(seed, kLargestSeed);
+  EXPECT_EQ(note, prefix + std::to_string(seed)) << "the seed, whole";
+  int32_t maze[kCellCount];
+  ASSERT_TRUE(GenerateMaze(MazeRequest{seed, 1, 0}, maze));
+  Grid expected;
+  std::copy(std::begin(maze), std::end(maze), expected.begin());
+  EXPECT_EQ(GridOf(App.Explorer), expected);
+  EXPECT_EQ(App.Explorer.pose, Pose{});
+  EXPECT_EQ(App.Explorer.paused, 1);
+
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyReturn});
+  EXPECT_EQ(GridOf(App.Explorer), expected);
+  EXPECT_EQ(App.Explorer.paused, 0);
+  for (int tick = 0; tick < 100; ++tick) App.Explorer.Tick();
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyBackspace});
+  EXPECT_EQ(GridOf(App.Explorer), expected);
+  EXPECT_FALSE(App.Explorer.Tick());
+  EXPECT_STREQ(App.Explorer.message, explorer_test::kSaysRest);
+  EXPECT_EQ(ReadMapFile(), explorer_test::MapText(kMapOnDisk));
 }
 
 // Backspace reloads the map file and waits at start, paused, from anywhere in

@@ -3,9 +3,11 @@
 #include "shell/main/launch.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -13,8 +15,10 @@
 
 #include "shell/platform/offscreen/platform_offscreen.h"
 #include "tests/bmp_fixture.h"
+#include "tests/explorer_fixtures.h"
 #include "tests/offscreen_program.h"
 #include "tests/scratch_dir.h"
+#include "ui/maze_editing.h"
 
 namespace {
 
@@ -218,24 +222,55 @@ TEST_F(RunProgramTest, NamedFilesThatCannotBeUsedAreReportedOnceEachWithTheReaso
       dir_.Write("stone.bmp", bmp_fixture::BmpFile(2, 2, std::vector<bmp_fixture::Rgb8>(4)));
   test_files::WatchedFifo fifo(dir_.PathOf("fifo.txt"));
 
+  const std::string folder = dir_.PathOf("");
+
   EXPECT_EQ(Run({"--map", map.c_str(), "--texture", missing.c_str()}), 1);
+  // A pipe is read once; this one gives nothing, an empty map.
   EXPECT_EQ(Run({"--map", fifo.path().c_str(), "--texture", texture32.c_str()}), 1);
-  EXPECT_EQ(Run({"--texture", texture24.c_str()}), 1);
+  EXPECT_EQ(Run({"--map", folder.c_str(), "--texture", texture24.c_str()}), 1);
 
   const std::vector<std::pair<NoticeKind, std::string>> expected = {
       {NoticeKind::Warning, "cannot use the texture file '" + missing +
                                 "': it is missing or not a readable regular file; the walls are "
                                 "plain brown"},
       {NoticeKind::Error, "no display (test)"},
-      {NoticeKind::Warning,
-       "cannot read the map file '" + fifo.path() + "': every cell stays a wall"},
       {NoticeKind::Warning, "cannot use the texture file '" + texture32 +
                                 "': it has 32 bits per pixel, not 24; the walls are plain brown"},
       {NoticeKind::Error, "no display (test)"},
+      {NoticeKind::Warning,
+       "cannot read the map file '" + folder + "': it is a directory; every cell stays a wall"},
       {NoticeKind::Error, "no display (test)"},
   };
   EXPECT_EQ(Notices(), expected);
-  EXPECT_FALSE(fifo.WasOpenedForReading());
+  EXPECT_TRUE(fifo.WasOpenedForReading());
+}
+
+// Standard input, standing in for `pathwick-maze | pathwick --map -`: read
+// once at start, and Start reloads the map read, not the drained pipe.
+TEST_F(RunProgramTest, MapFromStandardInputIsReadOnceAndKeptForStart) {
+  const explorer_test::Grid grid =
+      explorer_test::WallsWith({{0, 0, Open}, {1, 0, Open}, {2, 0, Exit}});
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  const std::string text = explorer_test::MapText(grid);
+  ASSERT_EQ(write(pipeEnds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  close(pipeEnds[1]);
+  const int savedInput = dup(STDIN_FILENO);
+  dup2(pipeEnds[0], STDIN_FILENO);
+  close(pipeEnds[0]);
+
+  EXPECT_EQ(Run({"--map", "-"}), 1);
+  dup2(savedInput, STDIN_FILENO);
+  close(savedInput);
+  std::cin.clear();
+
+  EXPECT_EQ(explorer_test::GridOf(App.Explorer), grid);
+  App.Explorer.grid[0] = Trail;
+  LoadMapFile();  // what Start does
+  EXPECT_EQ(explorer_test::GridOf(App.Explorer), grid);
+  EXPECT_EQ(
+      Notices(),
+      (std::vector<std::pair<NoticeKind, std::string>>{{NoticeKind::Error, "no display (test)"}}));
 }
 
 TEST_F(RunProgramTest, DefaultFilesAreReportedOnlyWhenTheCommandLineNamesThem) {
@@ -245,7 +280,8 @@ TEST_F(RunProgramTest, DefaultFilesAreReportedOnlyWhenTheCommandLineNamesThem) {
 
   const std::vector<std::pair<NoticeKind, std::string>> expected = {
       {NoticeKind::Error, "no display (test)"},
-      {NoticeKind::Warning, "cannot read the map file 'MazeMap.txt': every cell stays a wall"},
+      {NoticeKind::Warning,
+       "cannot read the map file 'MazeMap.txt': it does not exist; every cell stays a wall"},
       {NoticeKind::Warning,
        "cannot use the texture file 'Stone.BMP': it is missing or not a readable regular file; "
        "the walls are plain brown"},
@@ -265,15 +301,21 @@ TEST_F(RunProgramTest, EditModeTakesAMapThatDoesNotExistYetWithoutAWarning) {
   EXPECT_EQ(Run({"--edit", "--map", missing.c_str()}), 1);
   EXPECT_TRUE(App.Explorer.editMode);
   EXPECT_FALSE(std::filesystem::exists(leftover));
-  EXPECT_EQ(Run({"--edit", "--map", fifo.path().c_str()}), 1);
+  // Edits cannot go to standard input or a pipe: bad usage.
+  EXPECT_EQ(Run({"--edit", "--map", fifo.path().c_str()}), 2);
+  EXPECT_EQ(Run({"--edit", "--map", "-"}), 2);
 
   const std::vector<std::pair<NoticeKind, std::string>> expected = {
       {NoticeKind::Error, "no display (test)"},
-      {NoticeKind::Warning,
-       "cannot read the map file '" + fifo.path() + "': every cell stays a wall"},
-      {NoticeKind::Error, "no display (test)"},
+      {NoticeKind::Error, "option '--edit' writes the map to its file, and '" + fifo.path() +
+                              "', a pipe, cannot be written: name a map file\n"
+                              "Try 'pathwick --help' for more information."},
+      {NoticeKind::Error,
+       "option '--edit' writes the map to its file, and standard input cannot be written: name a "
+       "map file\nTry 'pathwick --help' for more information."},
   };
   EXPECT_EQ(Notices(), expected);
+  EXPECT_FALSE(fifo.WasOpenedForReading());
 }
 
 }  // namespace

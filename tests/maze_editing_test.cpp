@@ -9,14 +9,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "explorer/maze_generator.h"
 #include "shell/app/program_state.h"
 #include "shell/platform/offscreen/platform_offscreen.h"
 #include "tests/explorer_fixtures.h"
@@ -169,6 +172,25 @@ TEST_F(MazeEditingTest, ClicksDoNothingWithoutEditModeOrOnceTheSearchHasMoved) {
       MapContents());
 }
 
+// A Marker right next to the start: the first Space holds in front of it,
+// before the search has changed anything, saying what the search says of a
+// blocked cell; clicks still edit there, and the first one ends the hold, so
+// the status line asks for clicks again.
+TEST_F(MazeEditingTest, ClicksEditWhileHeldInFrontOfTheFirstDecision) {
+  const Grid marked = WallsWith({{0, 0, Open}, {1, 0, Marker}});
+  Start(dir_.Write("marked.txt", MapText(marked)));
+  MainWindowProc(WindowMessage{MessageKind::KeyDown, KeySpace});
+  EXPECT_FALSE(App.Explorer.Tick());
+  EXPECT_STREQ(explorer_test::kSaysNextHeading, App.Explorer.message);
+  EXPECT_EQ(Pose{}, App.Explorer.pose) << "the arrow faces the Marker";
+
+  Click(PointerLeft, 1, 0);
+  EXPECT_EQ(Wall, App.Explorer.grid[Index(1, 0)]);
+  EXPECT_EQ(MapText(WallsWith({{0, 0, Open}})), MapContents());
+  EXPECT_FALSE(App.Explorer.Tick());
+  EXPECT_STREQ(kEditMessage, App.Explorer.message);
+}
+
 TEST_F(MazeEditingTest, AFileThatCannotBeWrittenUndoesTheEditAndWarnsOncePerFailure) {
   const std::string warning =
       "cannot write the map file '" + map_ + "': the file is read-only; the edit is undone";
@@ -189,6 +211,59 @@ TEST_F(MazeEditingTest, AFileThatCannotBeWrittenUndoesTheEditAndWarnsOncePerFail
   Click(PointerLeft, 3, 3);
   EXPECT_EQ(Open, App.Explorer.grid[Index(3, 3)]);
   EXPECT_EQ(2u, Notices().size());
+}
+
+// The maze that pathwick-maze --seed `seed` makes.
+Grid GeneratedMaze(uint64_t seed) {
+  int32_t maze[kCellCount];
+  EXPECT_TRUE(GenerateMaze(MazeRequest{seed, 1, 0}, maze));
+  Grid grid;
+  std::copy(std::begin(maze), std::end(maze), grid.begin());
+  return grid;
+}
+
+// N in edit mode: the new maze goes to the file as a click's edit does, from
+// the start, mid-search or after another program changed the file, and the
+// explorer waits on it; a file that cannot be written keeps its map, on the
+// screen too.
+TEST_F(MazeEditingTest, ANewMazeIsWrittenToTheFileAsAClickIs) {
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+  };
+  const Case cases[] = {
+      {"waiting at start", [] {}},
+      {"mid-search",
+       [] {
+         MainWindowProc(WindowMessage{MessageKind::KeyDown, KeyReturn});
+         for (int tick = 0; tick < 40; ++tick) App.Explorer.Tick();
+       }},
+      {"the file changed by another program",
+       [this] {
+         WriteAsAnotherProgram(WallsWith({{0, 0, Open}, {0, 1, Exit}}));
+       }},
+  };
+  uint64_t seed = 40;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.arrange();
+    ASSERT_TRUE(PutNewMaze(++seed));
+    EXPECT_EQ(GeneratedMaze(seed), GridOf(App.Explorer));
+    EXPECT_EQ(MapFileText(App.Explorer.grid), MapContents());
+    EXPECT_EQ(Pose{}, App.Explorer.pose);
+    EXPECT_FALSE(App.Explorer.Tick());
+    EXPECT_EQ("New maze, seed " + std::to_string(seed), std::string(App.Explorer.message));
+  }
+
+  const std::string onDisk = MapContents();
+  const Grid shown = GridOf(App.Explorer);
+  chmod(map_.c_str(), 0444);
+  EXPECT_FALSE(PutNewMaze(7));
+  EXPECT_EQ(shown, GridOf(App.Explorer));
+  EXPECT_EQ(onDisk, MapContents());
+  EXPECT_EQ(1u, Notices().size());
+  EXPECT_FALSE(App.Explorer.Tick());
+  EXPECT_STREQ(kEditMessage, App.Explorer.message);
 }
 
 // Two editors on one map, the other one a program that writes the file

@@ -520,16 +520,21 @@ TEST_F(SearchTest, SpaceStartsAWaitingSearchAndStopsAtItsFirstProbe) {
   EXPECT_STREQ(kSaysRest, explorer.message);
 }
 
-TEST_F(SearchTest, SpaceDoesNothingWhileRunningOnceOverOrBeforeALoad) {
+TEST_F(SearchTest, SpaceOnARunningSearchHoldsItAtTheNextDecision) {
   explorer.StepToNextDecision();  // nothing loaded
   EXPECT_EQ(0, explorer.paused);
   EXPECT_FALSE(explorer.stepping);
 
-  Start(FilledGrid(Wall));
-  explorer.StepToNextDecision();  // running
-  for (int tick = 1; tick <= 3; ++tick) EXPECT_TRUE(explorer.Tick());
-  EXPECT_EQ(0, explorer.paused);
+  // East blocked, north open: decisions in ticks 1 and 20 (the probe north).
+  Start(WallsWith({{0, 0, Open}, {0, 1, Exit}}));
+  for (int tick = 1; tick <= 3; ++tick) ASSERT_TRUE(explorer.Tick());
+  explorer.StepToNextDecision();
+  for (int tick = 4; tick <= 20; ++tick) ASSERT_TRUE(explorer.Tick()) << "tick " << tick;
+  EXPECT_FALSE(explorer.Tick());
+  EXPECT_TRUE(explorer.held);
+  EXPECT_STREQ(kSaysCanMove, explorer.message);
 
+  explorer.SetPaused(false);
   ASSERT_TRUE(search.RunUntilOver(kFrameLimit));
   explorer.SetPaused(true);
   const Snapshot over = TakeSnapshot(explorer);
@@ -537,6 +542,127 @@ TEST_F(SearchTest, SpaceDoesNothingWhileRunningOnceOverOrBeforeALoad) {
   EXPECT_FALSE(explorer.Tick());
   explorer_test::ExpectSameSearch(over, TakeSnapshot(explorer));
   EXPECT_STREQ(kSaysRest, explorer.message);
+}
+
+// Spaces pressed while a step still runs are counted: three presses in a row
+// hold at the third decision, having passed the first two without a stop;
+// Shift forgets the presses not yet used.
+TEST_F(SearchTest, SpacesPressedDuringAStepEachPassOneDecision) {
+  // The square: decisions in ticks 1 (east, open), 32 (east, wall), 51
+  // (north, open).
+  explorer_test::LoadGrid(explorer, dir, kSquare);
+  for (int press = 0; press < 3; ++press) explorer.StepToNextDecision();
+  int ticks = 0;
+  while (explorer.Tick()) ++ticks;
+  EXPECT_EQ(51, ticks);
+  EXPECT_STREQ(kSaysCanMove, explorer.message);
+  EXPECT_EQ((Pose{1, 0, 1, 90, 1}), explorer.pose);
+
+  explorer.StepToNextDecision();
+  explorer.StepToNextDecision();
+  explorer.SetPaused(true);
+  explorer.StepToNextDecision();
+  ticks = 0;
+  while (explorer.Tick()) ++ticks;
+  EXPECT_EQ(30 + 18 + 1, ticks) << "the move north, a turn to east, its probe: one decision";
+}
+
+// --- What a held step says in front of a cell it cannot enter -----------------
+
+struct HeldStop {
+  std::string message;
+  Pose pose;
+  bool waitingAtStart;
+};
+
+// Presses Space `presses` times on `grid`, each once the last step holds,
+// and returns what each hold shows; checks that the held frames keep saying
+// it.
+std::vector<HeldStop> HeldStops(const Grid& grid, int presses) {
+  ScratchDir dir;
+  MazeExplorer explorer;
+  explorer.editMode = true;
+  explorer_test::LoadGrid(explorer, dir, grid);
+  std::vector<HeldStop> stops;
+  for (int press = 0; press < presses && !explorer.IsOver(); ++press) {
+    explorer.StepToNextDecision();
+    for (int tick = 0; explorer.Tick(); ++tick) {
+      if (tick > kFrameLimit) {
+        ADD_FAILURE() << "no hold";
+        return stops;
+      }
+    }
+    stops.push_back({explorer.message, explorer.pose, explorer.IsWaitingAtStart()});
+    for (int frame = 0; frame < 3; ++frame) {
+      EXPECT_FALSE(explorer.Tick());
+      EXPECT_EQ(stops.back().message, explorer.message);
+    }
+  }
+  return stops;
+}
+
+bool Faces(const Pose& pose, int x, int y) {
+  const HeadingStep& step = HeadingTable[pose.heading];
+  return pose.angle == step.angle && pose.x + step.dx == x && pose.y + step.dy == y;
+}
+
+// A cell whose code is neither open, exit nor blocked, placed where the search
+// faces it on each of the four headings. Every held stop before it is the
+// stop of the same search with a wall there; the stop in front of it says
+// what the search says of a wall there, with the arrow facing it; every
+// further Space rocks the arrow and holds in front of it again, as the
+// search never gets past it. The first Space never shows the rest or the
+// drawing message, and a hold that has changed nothing keeps the grid
+// editable.
+TEST(HeldStopTest, InFrontOfAnUnknownCodeSaysWhatABlockedCellWould) {
+  struct Place {
+    const char* name;
+    Grid grid;  // the unknown code goes to (x, y)
+    int x;
+    int y;
+  };
+  const Place places[] = {
+      {"east of the start", WallsWith({{0, 0, Open}}), 1, 0},
+      {"north of the start", WallsWith({{0, 0, Open}}), 0, 1},
+      {"west, third heading", WallsWith({{0, 0, Open}, {1, 0, Open}, {2, 0, Open}, {2, 1, Open}}),
+       1, 1},
+      {"south, last heading", WallsWith({{0, 0, Open}, {0, 1, Open}, {1, 1, Open}, {2, 1, Open}}),
+       2, 0},
+  };
+  const int32_t codes[] = {4, 5, 6, 7, Marker, 10, 42, -1, INT32_MIN, INT32_MAX};
+  constexpr int kPressesPast = 2;
+  for (const Place& place : places) {
+    Grid walled = place.grid;
+    walled[Index(place.x, place.y)] = Wall;
+    const std::vector<HeldStop> wallStops = HeldStops(walled, 12);
+    for (const int32_t code : codes) {
+      SCOPED_TRACE(::testing::Message() << place.name << ", code " << code);
+      Grid grid = place.grid;
+      grid[Index(place.x, place.y)] = code;
+      const std::vector<HeldStop> stops = HeldStops(grid, 12);
+      const auto facing = std::find_if(stops.begin(), stops.end(), [&](const HeldStop& stop) {
+        return Faces(stop.pose, place.x, place.y);
+      });
+      ASSERT_NE(facing, stops.end());
+      const size_t first = static_cast<size_t>(facing - stops.begin());
+      ASSERT_LT(first + kPressesPast, stops.size());
+      ASSERT_LT(first, wallStops.size());
+      for (size_t i = 0; i <= first; ++i) {
+        SCOPED_TRACE(::testing::Message() << "stop " << i + 1);
+        EXPECT_EQ(wallStops[i].message, stops[i].message);
+        if (i < first) {
+          EXPECT_EQ(wallStops[i].pose, stops[i].pose);
+        }
+        EXPECT_NE(kSaysRest, stops[i].message);
+        EXPECT_NE(kEditMessage, stops[i].message);
+      }
+      for (size_t i = first + 1; i < stops.size(); ++i) {
+        EXPECT_EQ(stops[first].message, stops[i].message) << "stop " << i + 1;
+        EXPECT_EQ(stops[first].pose, stops[i].pose) << "stop " << i + 1;
+      }
+      EXPECT_EQ(first == 0, stops[first].waitingAtStart);
+    }
+  }
 }
 
 }  // namespace

@@ -159,7 +159,8 @@ class CommandLineTest(unittest.TestCase):
             ("--loops", "-1"):
                 f"option '--loops' takes a whole number from 0 to {MAX_LOOPS}, not '-1'",
             ("--seed", "9223372036854775808"):
-                "option '--seed' takes a whole number from 0 up, not '9223372036854775808'",
+                "option '--seed' takes a whole number from 0 to 9223372036854775807, not "
+                "'9223372036854775808'",
             ("--seed",): "option '--seed' needs a value",
             ("--seed=",): "option '--seed' needs a value",
             ("--colour", "red"): "unknown option '--colour'",
@@ -179,6 +180,8 @@ class CommandLineTest(unittest.TestCase):
         self.assertTrue(help_text.stdout.startswith("Usage: pathwick-maze [OPTION]... [OUTPUT]\n"))
         for option in ("--exits N", "--loops N", "--seed N", "--help", "--version"):
             self.assertIn(option, help_text.stdout)
+        # The largest seed, which the error above names too.
+        self.assertIn("0 to\n              9223372036854775807 (2^63 - 1)", help_text.stdout)
         version = run("--version")
         self.assertEqual(version.returncode, 0)
         self.assertRegex(version.stdout, r"^pathwick-maze \d+\.\d+\.\d+\n$")

@@ -51,9 +51,12 @@ const char kUsage[] =
     "              dead ends farthest from the start become exits\n"
     "  --loops N   knock out N walls between corridors, from 0 to 8 (default 0),\n"
     "              each making one more way round\n"
-    "  --seed N    make the maze of seed N, a whole number from 0 up; without\n"
-    "              it the seed comes from the clock and is printed on standard\n"
-    "              error, so that the maze can be made again\n"
+    "  --seed N    make the maze of seed N, a whole number from 0 to\n"
+    "              9223372036854775807 (2^63 - 1): the same seed with the same\n"
+    "              --exits and --loops makes the same maze (with other numbers,\n"
+    "              it may be another maze); without --seed the seed comes from\n"
+    "              the clock and is printed on standard error, so that the maze\n"
+    "              can be made again\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
@@ -77,10 +80,12 @@ CommandLine::Result ParseArguments(const std::vector<std::string>& arguments, Op
   commandLine.AddNumber("--loops", NumberRange{0, kMaxLoops}, [&options](long long loops) {
     options.request.loops = static_cast<int>(loops);
   });
-  commandLine.AddNumber("--seed", NumberRange{0, kNoUpperLimit}, [&options](long long seed) {
-    options.request.seed = static_cast<uint64_t>(seed);
-    options.seedGiven = true;
-  });
+  static_assert(kLargestSeed == static_cast<uint64_t>(kNoUpperLimit), "--seed takes every seed");
+  commandLine.AddNumber("--seed", NumberRange{0, kNoUpperLimit, 1, true},
+                        [&options](long long seed) {
+                          options.request.seed = static_cast<uint64_t>(seed);
+                          options.seedGiven = true;
+                        });
   commandLine.AddOperands(&outputs);
   const CommandLine::Result result = commandLine.Parse(arguments);
   problem = commandLine.problem();
@@ -92,13 +97,6 @@ CommandLine::Result ParseArguments(const std::vector<std::string>& arguments, Op
   }
   if (!outputs.empty()) options.output = outputs.front();
   return result;
-}
-
-// A seed from the clock, in nanoseconds, within what --seed takes.
-uint64_t SeedFromClock() {
-  const auto now = std::chrono::system_clock::now().time_since_epoch();
-  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
-  return static_cast<uint64_t>(nanoseconds) & static_cast<uint64_t>(kNoUpperLimit);
 }
 
 // Writes `text` to standard output as it is: on Windows the map's CR LF line

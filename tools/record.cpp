@@ -14,11 +14,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,7 @@
 #include "shell/files/bmp_file.h"
 #include "shell/files/data_files.h"
 #include "shell/files/file_names.h"
+#include "shell/files/read_once.h"
 #include "shell/main/application.h"
 #include "shell/platform/offscreen/platform_offscreen.h"
 #include "shell/text/command_line.h"
@@ -57,7 +59,8 @@ const char kUsage[] =
     "Usage: pathwick-record [OPTIONS] OUTPUT.gif\n"
     "Records a search of the maze as an animated GIF, drawn offscreen by the\n"
     "program's own frame code. Frame 1 is the first frame of the running search.\n"
-    "  --map FILE        the maze (default MazeMap.txt)\n"
+    "  --map FILE        the maze (default MazeMap.txt); - reads it from standard\n"
+    "                    input\n"
     "  --texture FILE    the wall texture (default Stone.BMP)\n"
     "  --size N          the framed window's picture, title line at the top,\n"
     "                    N x N pixels (default 420)\n"
@@ -84,6 +87,8 @@ constexpr char kProgramName[] = "pathwick-record";
 struct Options {
   // The working directory's, or else the ones installed with the program.
   std::string mapFile = FindDataFile(kDefaultMapFileName);
+  // The map read from standard input or a pipe, once (ReadMap).
+  std::optional<std::string> mapText;
   std::string textureFile = FindDataFile(kDefaultTextureFileName);
   std::string output;
   int width = kDefaultSize, height = kDefaultSize;
@@ -166,7 +171,7 @@ void Complain(const std::string& text) {
 
 // A map that ends before its last cell is recorded with walls for the cells
 // it lacks, as the program shows it; the warning says so, as the trace's does.
-void WarnIfShort(const std::string& mapFile, std::ifstream& map) {
+void WarnIfShort(const std::string& mapFile, std::istream& map) {
   MazeExplorer explorer;
   const int cellCount = explorer.LoadMazeFrom(map);
   if (cellCount < kCellCount) {
@@ -175,23 +180,30 @@ void WarnIfShort(const std::string& mapFile, std::ifstream& map) {
   }
 }
 
-// The program reads a map that is not a regular file as a missing one; such
-// a path is never opened here either, since opening a FIFO would block.
-bool CanReadMap(const std::string& mapFile) {
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(mapFile, error);
-  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    Complain("cannot read the map " + Quoted(mapFile) + ": not a regular file");
-    return false;
+// A regular file is read by the program as it starts; standard input ("-")
+// or a pipe is read here, once, and the program gets the map read. Anything
+// else is refused with the reason. A short map is warned about either way.
+bool ReadMap(Options& options) {
+  const char* name = options.mapFile.c_str();
+  std::string reason;
+  if (IsReadOnceName(name)) {
+    std::string map;
+    if (ReadAllOnce(name, &map, &reason)) {
+      std::istringstream text(map);
+      WarnIfShort(options.mapFile, text);
+      options.mapText = map;
+      return true;
+    }
+  } else {
+    reason = ReadRefusal(name);
+    if (reason.empty()) {
+      std::ifstream map;
+      if (OpenRegularFile(map, name)) WarnIfShort(options.mapFile, map);
+      return true;
+    }
   }
-  std::ifstream map;
-  errno = 0;
-  if (!OpenRegularFile(map, mapFile.c_str())) {
-    Complain("cannot read the map " + Quoted(mapFile) + ": " + std::strerror(errno));
-    return false;
-  }
-  WarnIfShort(mapFile, map);
-  return true;
+  Complain("cannot read the map " + DescribedFileName(name) + ": " + reason);
+  return false;
 }
 
 bool CanReadTexture(const std::string& textureFile) {
@@ -203,9 +215,14 @@ bool CanReadTexture(const std::string& textureFile) {
 // The first frame that shows the end of the search (the exit found or no
 // exit), found by running the search alone, as the program will; 0 when it
 // has not ended within kSearchFrameLimit frames.
-long long FrameThatShowsTheEnd(const std::string& mapFile) {
+long long FrameThatShowsTheEnd(const Options& options) {
   MazeExplorer explorer;
-  explorer.LoadMaze(mapFile.c_str());
+  if (options.mapText) {
+    std::istringstream map(*options.mapText);
+    explorer.LoadMazeFrom(map);
+  } else {
+    explorer.LoadMaze(options.mapFile.c_str());
+  }
   explorer.SetPaused(false);
   for (long long frame = 1; frame <= kSearchFrameLimit; ++frame) {
     explorer.Tick();
@@ -220,11 +237,11 @@ long long FrameThatShowsTheEnd(const std::string& mapFile) {
 // within kSearchFrameLimit frames. False, with the problem reported, when
 // the search does not end and --to is not given, or ends before --from.
 bool ChooseLastFrame(Options& options) {
-  const long long end = FrameThatShowsTheEnd(options.mapFile);
+  const long long end = FrameThatShowsTheEnd(options);
   if (end == 0) {
     if (options.to != 0) return true;
-    Complain("the search of " + Quoted(options.mapFile) + " does not end within " +
-             std::to_string(kSearchFrameLimit) + " frames; give --to");
+    Complain("the search of " + DescribedFileName(options.mapFile.c_str()) +
+             " does not end within " + std::to_string(kSearchFrameLimit) + " frames; give --to");
     return false;
   }
   if (end < options.from) {
@@ -266,6 +283,7 @@ class Recorder {
     LaunchOptions launch;
     launch.window = options_.fullScreen ? WindowChoice::FullScreen : WindowChoice::Framed;
     launch.mapFile = options_.mapFile;
+    launch.mapText = options_.mapText;
     launch.textureFile = options_.textureFile;
     launch.frame = RunFrame;
     running_ = this;
@@ -344,9 +362,8 @@ bool OutputIsUsable(const std::string& output) {
 }
 
 int Record(Options& options) {
-  if (!OutputIsUsable(options.output) || !MayOverwrite(options.output) ||
-      !CanReadMap(options.mapFile) || !CanReadTexture(options.textureFile) ||
-      !ChooseLastFrame(options)) {
+  if (!OutputIsUsable(options.output) || !MayOverwrite(options.output) || !ReadMap(options) ||
+      !CanReadTexture(options.textureFile) || !ChooseLastFrame(options)) {
     return kExitBadInput;
   }
   OutputFile output;

@@ -1,5 +1,6 @@
 #include "ui/commands.h"
 
+#include "explorer/maze_generator.h"
 #include "shell/app/frame_loop.h"
 #include "shell/app/program_state.h"
 #include "shell/text/text_ids.h"
@@ -34,6 +35,8 @@ void Pause() { App.Explorer.SetPaused(true); }
 void Resume() { App.Explorer.SetPaused(false); }
 
 void Step() { App.Explorer.StepToNextDecision(); }
+
+void NewMaze() { PutNewMaze(SeedFromClock()); }
 
 void SpeedUp() {
   if (App.SpeedSetting <= kHighestSettingThatStepsUp) App.SpeedSetting += kSpeedStep;
@@ -80,6 +83,7 @@ constexpr Command kCommands[kMenuItemCount] = {
 constexpr Command kKeyOnlyCommands[] = {
     {KeySpace, 0, nullptr, Step},
     {KeyBackspace, 0, nullptr, Reset},
+    {KeyN, 0, nullptr, NewMaze},
 };
 
 constexpr std::array<MenuItem, kMenuItemCount> MenuItemsOf(

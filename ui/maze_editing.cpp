@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "explorer/maze_generator.h"
 #include "shell/app/program_state.h"
 #include "shell/files/edit_lock.h"
 #include "shell/files/file_names.h"
@@ -47,7 +48,7 @@ bool ReloadIfChangedOnDisk() {
   const int32_t paused = App.Explorer.paused;
   LoadVersion(current);
   App.Explorer.paused = paused;
-  App.Explorer.editNote = kMapReloadedNote;
+  App.Explorer.startNote = kMapReloadedNote;
   return true;
 }
 
@@ -119,17 +120,19 @@ bool MergeAndSave(std::vector<PaintedCell>* changes, std::string* reason) {
 // user gave them, what a click or a drag meant on the map the user saw.
 // When it cannot be written, the cells changed since the last write get
 // their codes back, the last change first, and the warning shows once the
-// lock is let go (a box would hold it while it is open).
-void SaveOrUndo(std::vector<PaintedCell> changes) {
+// lock is let go (a box would hold it while it is open). False when the file
+// could not be written.
+bool SaveOrUndo(std::vector<PaintedCell> changes) {
   std::string reason;
   if (MergeAndSave(&changes, &reason)) {
     App.MapWriteFailureReported = false;
-    return;
+    return true;
   }
   for (auto change = changes.rbegin(); change != changes.rend(); ++change) {
     App.Explorer.grid[change->index] = change->before;
   }
   ReportWriteFailure(reason);
+  return false;
 }
 
 // The coordinate `step` of `steps` of the way from `from` to `to`. (Window
@@ -141,14 +144,40 @@ int Between(int from, int to, int step, int steps) {
 }  // namespace
 
 void LoadMapFile() {
-  if (!App.Explorer.editMode) {
+  App.Explorer.startNote.clear();
+  if (App.MapInMemory) {
+    std::istringstream map(*App.MapInMemory);
+    App.Explorer.LoadMazeFrom(map);
+  } else if (!App.Explorer.editMode) {
     App.Explorer.LoadMaze(App.MapFileName);
-    return;
+  } else {
+    // The map is read from the very bytes that are remembered.
+    App.KnownMapStamp = StampOf(App.MapFileName);
+    LoadVersion(CurrentMapFile());
   }
-  // The map is read from the very bytes that are remembered.
-  App.KnownMapStamp = StampOf(App.MapFileName);
-  LoadVersion(CurrentMapFile());
-  App.Explorer.editNote = nullptr;
+}
+
+bool PutNewMaze(uint64_t seed) {
+  int32_t maze[kCellCount];
+  if (!GenerateMaze(MazeRequest{seed, kNewMazeExits, kNewMazeLoops}, maze)) return false;
+  FinishPainting();
+  if (!App.Explorer.editMode) {
+    App.MapInMemory = MapFileText(maze);
+    LoadMapFile();
+  } else {
+    // The file's map, without the search's marks, is what a failed write
+    // leaves on the screen.
+    LoadMapFile();
+    std::vector<PaintedCell> changes;
+    for (int index = 0; index < kCellCount; ++index) {
+      if (App.Explorer.grid[index] == maze[index]) continue;
+      changes.push_back({index, App.Explorer.grid[index]});
+      App.Explorer.grid[index] = maze[index];
+    }
+    if (!SaveOrUndo(changes)) return false;
+  }
+  App.Explorer.startNote = "New maze, seed " + std::to_string(seed);
+  return true;
 }
 
 void FollowMapFile() {
@@ -170,7 +199,10 @@ void EditCellAtPoint(uint32_t button, int x, int y) {
   int32_t& code = App.Explorer.grid[*cell];
   const PaintedCell change{*cell, code};
   code = CycledCode(code, *direction);
-  App.Explorer.editNote = nullptr;
+  App.Explorer.startNote.clear();
+  // A step held in front of its first decision said what it saw there; the
+  // grid it saw is gone, and the status line asks for clicks again.
+  if (App.Explorer.held) App.Explorer.SetPaused(true);
   App.Drag = Painting{button, code, PointerPoint{x, y}, cell, {}};
   SaveOrUndo({change});
 }

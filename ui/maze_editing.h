@@ -16,10 +16,26 @@
 // reloaded.
 extern const char kMapReloadedNote[];
 
-// Loads the map file (App.MapFileName) into the explorer, as LoadMaze does. In
-// edit mode it also remembers what the file held, so that a change by
-// another program is found before the next write.
+// Loads the map into the explorer, as LoadMaze does: the map in memory
+// (App.MapInMemory) if there is one, else the map file (App.MapFileName). In edit
+// mode it also remembers what the file held, so that a change by another
+// program is found before the next write.
 void LoadMapFile();
+
+// What a new maze from the N key holds: the generator's defaults, as
+// pathwick-maze makes them without options.
+constexpr int kNewMazeExits = 1;
+constexpr int kNewMazeLoops = 0;
+
+// Draws the new maze of `seed` with the generator and makes it the map: the
+// explorer waits on its start cell, paused, and the status line says "New
+// maze, seed N". In edit mode it goes to the map file as a click's edit
+// does: another program's change is reloaded first (and every cell then
+// gets the new maze's code), and a file that cannot be written keeps its
+// map, on the screen too, with a warning. Without edit mode the maze lives
+// in memory (MapInMemory), the map that Start and Backspace reload, and the
+// file is left alone. False when the maze was not put.
+bool PutNewMaze(uint64_t seed);
 
 // In edit mode, while the explorer waits at start and no drag is under way:
 // when the map file's stamp changed, reloads it if another program changed

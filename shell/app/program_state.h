@@ -1,7 +1,7 @@
 // Everything the program changes while it runs, in one object: `App`. Each
 // group of members belongs to the code named above it, which alone writes
 // it; the others read it. The members keep the names the program's globals
-// always had (App.Explorer, App.SpeedSetting, App.RenderingEnabled...).
+// always had (Explorer, SpeedSetting, RenderingEnabled...).
 //
 // Every member starts from its default initialiser, so ResetProgramState is
 // one assignment and leaves nothing behind: a member added here is reset
@@ -93,6 +93,10 @@ struct ProgramState {
   // The file that the Start command reloads ("MazeMap.txt" unless the
   // command line names another).
   const char* MapFileName = kDefaultMapFileName;
+  // The map that Start and Backspace reload instead of MapFileName's file,
+  // when there is one: a map read once from standard input or a pipe, or a
+  // new maze drawn without --edit. None: the file is read.
+  std::optional<std::string> MapInMemory;
   // The wall texture as read from its file, until the frame loop has ended
   // (OpenGL holds its own copy); empty, and the header zero, when the file
   // could not be read.

@@ -84,6 +84,7 @@ bool StartApplication(const LaunchOptions& options) {
   // The map file is the one Return reloads and, in edit mode, the one the
   // edits are written to.
   App.MapFileName = options.mapFile.c_str();
+  App.MapInMemory = options.mapText;
   App.Explorer.editMode = options.edit;
   LoadMapFile();
 

@@ -1,6 +1,7 @@
 // The program's spine: start-up, the frame loop, tear-down.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "shell/app/frame_loop.h"
@@ -24,6 +25,9 @@ struct LaunchOptions {
   // What the frame loop runs for each frame: the program draws every one;
   // pathwick-record steps the frames before its first one without drawing.
   FrameCallback frame = DrawFrame;
+  // The map, when it was read once from standard input or a pipe named as
+  // `mapFile`: searched, and reloaded by Start, instead of the file.
+  std::optional<std::string> mapText;
   // Clicks edit the maze and write it to `mapFile` (--edit).
   bool edit = false;
   // Gentle pacing (--gentle): see GentlePacing.

@@ -85,6 +85,7 @@ enum VirtualKey : uint32_t {
   KeyEnd = 35,
   KeyUp = 38,
   KeyDown = 40,
+  KeyN = 78,  // the letter N, with or without Shift
   KeyF1 = 112,
 };
 

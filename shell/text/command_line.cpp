@@ -20,7 +20,7 @@ std::string Describe(const NumberRange& range) {
   std::string text = range.step > 1 ? "a multiple of " + std::to_string(range.step) + " "
                                     : std::string("a whole number ");
   text += "from " + std::to_string(range.least);
-  if (range.most == kNoUpperLimit) return text + " up";
+  if (range.most == kNoUpperLimit && !range.namesMost) return text + " up";
   return text + " to " + std::to_string(range.most);
 }
 

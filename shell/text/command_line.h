@@ -28,12 +28,15 @@ class UsageProblem : public std::runtime_error {
 };
 
 // The whole numbers an option takes: from `least` to `most`, in steps of
-// `step` counted from 0. A `most` of kNoUpperLimit reads "from LEAST up".
+// `step` counted from 0. A `most` of kNoUpperLimit reads "from LEAST up",
+// unless `namesMost` asks for the number itself, for an option whose users
+// may reach it.
 constexpr long long kNoUpperLimit = std::numeric_limits<long long>::max();
 struct NumberRange {
   long long least;
   long long most;
   long long step = 1;
+  bool namesMost = false;
 };
 
 // A whole decimal number (digits only, no sign, no blanks) within `range`.

@@ -29,14 +29,15 @@ import time
 import unittest
 
 from xsession import (ABOUT_CAPTION, DISPLAY_ENV, EDIT_MAP, KEY_HELP_COLOUR, LANGUAGES, MAP_FILE,
-                      NEW_EXIT, OPEN_CELL, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE, SCREEN,
-                      SESSION, SETTLE, STILL_SPAN, TEXTURE_FILE, TILING_MANAGERS, TIMEOUT, TITLE,
-                      TITLE_LINE_COLOUR, UNTEXTURED_WALL, WALL, WINDOW_MANAGERS, ProgramTest,
-                      Screenshot, SharedDataFileTests, SharedEditTests, SharedGentleTests,
-                      SharedStudyTests, assert_box_centred, box_outline, cells_with, click,
-                      edit_files, file_text, focused_window, geometry, outer_frame, press,
-                      read_map, read_only_folder, runs, start_display, start_window_manager,
-                      stop_process, top_level, visible_frame, wait_until, x_tool)
+                      NEW_EXIT, OPEN, OPEN_CELL, OPENED_CELL, QUESTION_CAPTION, SCENE_SIZE,
+                      SCREEN, SESSION, SETTLE, STILL_SPAN, TEXTURE_FILE, TILING_MANAGERS, TIMEOUT,
+                      TITLE, TITLE_LINE_COLOUR, TRAIL_CELL, UNTEXTURED_WALL, WALL,
+                      WINDOW_MANAGERS, ProgramTest, Screenshot, SharedDataFileTests,
+                      SharedEditTests, SharedGentleTests, SharedStudyTests, assert_box_centred,
+                      box_outline, cells_with, click, edit_files, file_text, focused_window,
+                      geometry, outer_frame, press, read_map, read_only_folder, runs,
+                      start_display, start_window_manager, stop_process, top_level,
+                      visible_frame, wait_until, x_tool)
 
 PATHWICK = ""
 DATA_DIR = ""
@@ -97,11 +98,12 @@ class PathwickTest(ProgramTest):
     WINDOW_CLASSES = "^(PathwickClass|FLTK)$"
 
     def start(self, *arguments, missing=(), map_codes=None, workdir=None, stderr=None,
-              locale=None, environment=None):
+              locale=None, environment=None, stdin=None):
         """Starts the program in `workdir` (a new scratch folder by default)
         with copies of the data files but those `missing`; `map_codes` (100
         cell codes, row 0 first) replaces the shipped map; `locale` (LANG)
-        replaces the C locale; `environment` adds variables."""
+        replaces the C locale; `environment` adds variables; `stdin` is its
+        standard input."""
         if workdir is None:
             workdir = tempfile.mkdtemp(prefix="pathwick-e2e-")
             self.addCleanup(shutil.rmtree, workdir, True)
@@ -113,7 +115,7 @@ class PathwickTest(ProgramTest):
             with open(os.path.join(workdir, MAP_FILE), "w") as stream:
                 stream.write(" ".join(map(str, map_codes)))
         env = dict(DISPLAY_ENV, **({"LANG": locale} if locale else {}), **(environment or {}))
-        super().start([PATHWICK, *arguments], workdir, env, stderr=stderr)
+        super().start([PATHWICK, *arguments], workdir, env, stderr=stderr, stdin=stdin)
 
     def main_menu_band(self, window):
         """The menu bar, inside its edges: it lies between the window's top
@@ -648,7 +650,28 @@ class EditTest(SharedEditTests, PathwickTest):
 
 
 class StudyTest(SharedStudyTests, PathwickTest):
-    pass
+    def test_a_map_from_standard_input_is_read_once_and_kept_for_start(self):
+        maze = subprocess.run([os.path.join(os.path.dirname(PATHWICK), "pathwick-maze"),
+                               "--seed", "7"], capture_output=True, check=True).stdout
+        codes = [int(code) for code in maze.split()]
+        read_end, write_end = os.pipe()
+        os.write(write_end, maze)
+        os.close(write_end)
+        self.start("--windowed", "--map", "-", missing=(MAP_FILE,), stdin=read_end)
+        os.close(read_end)
+        self.main_window()
+        self.assert_shows_the_map(codes)
+        # Run until the search marks a cell, then Backspace: the map read at
+        # start comes back, not the drained pipe's nothing (which would keep
+        # the marks).
+        first = next(cell for cell in ((1, 0), (0, 1)) if codes[cell[0] + 10 * cell[1]] == OPEN)
+        press("Return")
+        wait_until(lambda: self.cell_filled(first, TRAIL_CELL), "the search to enter a cell")
+        press("BackSpace")
+        wait_until(lambda: not self.cell_filled(first, TRAIL_CELL), "the map to come back")
+        self.assert_shows_the_map(codes)
+        press("Escape")
+        self.assert_exits_with_1()
 
 
 class ScreenScaleTest(PathwickTest):

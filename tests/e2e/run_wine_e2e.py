@@ -599,7 +599,8 @@ class UnicodeFileNameTest(WinePathwickTest):
         self.start("--windowed", "--map", name)
         box = self.focused_window_named(NOTICE_CAPTION)
         self.assertEqual(self.box_texts(),
-                         [f"cannot read the map file '{name}': every cell stays a wall"])
+                         [f"cannot read the map file '{name}': it does not exist; "
+                          "every cell stays a wall"])
         press("Return")
         wait_until(lambda: box not in self.window_names().values(), "the box to close")
         self.main_window()

@@ -66,7 +66,7 @@ COST_SPAN = 2.0  # seconds over which a program's share of a core is compared
 
 SCENE_SIZE = 360  # scene units on each side, mapped onto a centred square
 MAZE_LOW, MAZE_HIGH = 30, 330  # the maze's extent in scene units
-WALL, OPEN, DEAD_END, TRAIL, EXIT = 0, 1, 2, 3, 9  # cell codes of the map
+WALL, OPEN, DEAD_END, TRAIL, MARKER, EXIT = 0, 1, 2, 3, 8, 9  # cell codes of the map
 CORRIDOR = [1] * 10 + [WALL] * 90  # row 0 open, the rest walls: a straight run east
 UNTEXTURED_WALL = (102, 51, 0)  # (0.4, 0.2, 0.0) * 255
 TITLE_LINE_COLOUR = (255, 0, 255)  # drawn in every frame
@@ -564,14 +564,14 @@ class ProgramTest(unittest.TestCase):
 
     WINDOW_CLASSES = None
 
-    def start(self, command, workdir, env, stderr=None):
+    def start(self, command, workdir, env, stderr=None, stdin=None):
         # The server takes an ended program's windows away only once it has
         # seen the program's connection close, which on a busy machine can
         # be after the next program has started: the windows found by name
         # must be the new program's.
         if getattr(self, "program", None) is None or self.program.poll() is not None:
             wait_until(lambda: not self.window_names(), "the last program's windows to go")
-        self.program = subprocess.Popen(command, cwd=workdir, env=env, stderr=stderr)
+        self.program = subprocess.Popen(command, cwd=workdir, env=env, stderr=stderr, stdin=stdin)
         self.addCleanup(stop_process, self.program)
 
     def window_names(self):
@@ -1027,6 +1027,49 @@ class SharedStudyTests:
         self.assert_still()
         self.assertEqual(self.status_line(), status, f"{what}: the status line changed")
         self.assertTrue(self.arrow_in(cell), f"{what}: the arrow is not in {cell}")
+
+    def test_each_stop_names_its_decision_also_in_front_of_a_marker(self):
+        # Row 0: open, open, a marker (8), which the search can neither enter
+        # nor count as blocked.
+        self.start("--windowed", map_codes=[OPEN, OPEN, MARKER] + [WALL] * 97)
+        self.main_window()
+        resting = self.steady_status()
+        press("space")
+        can_move = self.steady_status(passing=(resting,))
+        self.assert_held_with(can_move, (0, 0), "the first decision: east is open")
+        press("space")
+        # In front of the marker: what the search says of a wall there, the
+        # next heading, not the line of the move before.
+        next_heading = self.steady_status(passing=(can_move,))
+        self.assert_held_with(next_heading, (1, 0), "the stop in front of the marker")
+        self.assertNotIn(next_heading, (resting, can_move))
+        press("space")
+        self.assert_held_with(next_heading, (1, 0), "the stop in front of the marker again")
+        press("Escape")
+        self.assert_exits_with_1()
+
+    def test_n_draws_a_new_maze_into_the_map_file_with_edit(self):
+        self.start("--windowed", "--edit", map_codes=STUDY_MAP)
+        self.main_window()
+        map_path = os.path.join(self.workdir, MAP_FILE)
+        drawn = file_text(map_path)
+        asks_for_clicks = self.steady_status()
+        press("n")
+        wait_until(lambda: file_text(map_path) != drawn, "the new maze in the map file")
+        codes = [int(code) for code in file_text(map_path).split()]
+        self.assertEqual((len(codes), codes.count(EXIT)), (100, 1))
+        self.assertNotEqual(self.steady_status(), asks_for_clicks,
+                            "the status line does not name the new maze")
+        self.assert_shows_the_map(codes)
+        # The explorer waits on it: clicks still draw.
+        cell = next((index % 10, index // 10) for index, code in enumerate(codes)
+                    if code == WALL)
+        click(*self.cell_centre(cell), button=1)
+        codes[cell[0] + 10 * cell[1]] = OPEN
+        wait_until(lambda: [int(code) for code in file_text(map_path).split()] == codes,
+                   "the click on the new maze in the map file")
+        press("Escape")
+        self.assert_exits_with_1()
 
     def test_draw_run_go_back_paint_and_step(self):
         self.start("--windowed", "--edit", map_codes=STUDY_MAP)

@@ -141,11 +141,20 @@ struct KeyBinding {
 };
 
 constexpr KeyBinding kKeyBindings[] = {
-    {FL_Enter, KeyReturn},        {FL_KP_Enter, KeyReturn},   {FL_Shift_L, KeyShift},
-    {FL_Shift_R, KeyShift},       {FL_Control_L, KeyControl}, {FL_Control_R, KeyControl},
-    {FL_Escape, KeyEscape},       {FL_F + 1, KeyF1},          {FL_Up, KeyUp},
-    {FL_Down, KeyDown},           {FL_End, KeyEnd},           {' ', KeySpace},
+    {FL_Enter, KeyReturn},
+    {FL_KP_Enter, KeyReturn},
+    {FL_Shift_L, KeyShift},
+    {FL_Shift_R, KeyShift},
+    {FL_Control_L, KeyControl},
+    {FL_Control_R, KeyControl},
+    {FL_Escape, KeyEscape},
+    {FL_F + 1, KeyF1},
+    {FL_Up, KeyUp},
+    {FL_Down, KeyDown},
+    {FL_End, KeyEnd},
+    {' ', KeySpace},
     {FL_BackSpace, KeyBackspace},
+    {'n', KeyN},
 };
 
 // Sends a key-down of the keys the program knows; other keys do nothing.
