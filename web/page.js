@@ -157,16 +157,101 @@ var Page = (() => {
     Module._WebPointerUp(2, 0, 0);
   }
 
-  // The bytes of a map become the map file, and the program loads it; not
-  // while a box is open, when the program waits for it.
-  function openMap(bytes) {
-    if (!windowOpen || byId('box').open) return;
-    FS.writeFile(mapFile, bytes);
-    Module._WebMapOpened();
+  // The page's own words: what it says about the map files and the program.
+  const texts = {
+    notAMap: (name) => `${name} is not a map: a map holds a number for each of the 100 cells. ` +
+      'Nothing was changed.',
+    tooLarge: (name, size) => `${name} is not opened: it holds ${size} bytes, and a map is a ` +
+      `few hundred (${maxMapBytes} at most).`,
+    unreadable: (name) => `${name} could not be read. Nothing was changed.`,
+    boxOpen: 'Close the box first: the map was not opened.',
+    ended: 'Pathwick has ended: start it again to open a map.',
+    notKept: (reason) => `The browser's storage did not keep the map (${reason}); ` +
+      'the edit is undone.',
+    noStorage: 'This browser keeps nothing for the page: the drawn maze lasts until the page ' +
+      'closes (Save map keeps it).',
+    otherTab: 'The map was changed in another tab; this tab shows it now.',
+    replaceQuestion: 'Replace the drawn maze with the shipped maze? Undo brings the drawn one back.',
+    replaced: 'The map was replaced; Undo brings the previous one back.',
+    aborted: (what) => `Pathwick stopped after an error (${what}) and no longer runs.`,
+  };
+  // A map is a few hundred bytes: anything much larger is refused unread.
+  const maxMapBytes = 1 << 20;
+  // What the browser's storage holds, as last read or written: an edit that
+  // the storage refuses goes back to it. Null when nothing is kept.
+  let keptMap = null;
+  let storageWorks = true;
+  // The map that the last replacement replaced, for Undo (one level).
+  let replacedMap = null;
+
+  function say(text) {
+    const line = document.createElement('p');
+    line.textContent = text;
+    byId('notices').append(line);
+  }
+
+  function mapText() {
+    return FS.readFile(mapFile, { encoding: 'utf8' });
+  }
+
+  // Why a map cannot be opened now, if it cannot.
+  function openingRefused() {
+    if (root.dataset.state === 'ended' || root.dataset.state === 'aborted') return texts.ended;
+    if (byId('box').open) return texts.boxOpen;
+    return windowOpen ? null : texts.ended;
+  }
+
+  // The bytes of a map become the map file, and the program loads it; bytes
+  // that hold no map change nothing. The map replaced can be brought back.
+  function openMap(bytes, name) {
+    const refused = openingRefused();
+    if (refused) {
+      say(refused);
+      return false;
+    }
+    const previous = mapText();
+    FS.writeFile('/opened', bytes);
+    if (!Module._WebOpenMap()) {
+      say(texts.notAMap(name));
+      return false;
+    }
+    if (mapText() !== previous) {
+      replacedMap = previous;
+      byId('undo-map').hidden = false;
+    }
+    return true;
   }
 
   function openMapFile(file) {
-    if (file) file.arrayBuffer().then((buffer) => openMap(new Uint8Array(buffer)));
+    if (!file) return;
+    if (file.size > maxMapBytes) {
+      say(texts.tooLarge(file.name, file.size));
+      return;
+    }
+    file.arrayBuffer().then((buffer) => openMap(new Uint8Array(buffer), file.name),
+                            () => say(texts.unreadable(file.name)));
+  }
+
+  // Over a drawn maze, the shipped one comes only when the user says so.
+  function openShippedMap() {
+    const shipped = FS.readFile(shippedMap);
+    const drawn = query.has('edit') && !openingRefused() &&
+                  mapText() !== new TextDecoder().decode(shipped);
+    if (!drawn) {
+      openMap(shipped, 'The shipped maze');
+      return;
+    }
+    openBox(texts.replaceQuestion, document.title, true, (ok) => {
+      if (ok && openMap(shipped, 'The shipped maze')) say(texts.replaced);
+    });
+  }
+
+  function undoReplacement() {
+    if (replacedMap === null) return;
+    const previous = replacedMap;
+    if (!openMap(new TextEncoder().encode(previous), 'The previous map')) return;
+    replacedMap = null;
+    byId('undo-map').hidden = true;
   }
 
   function saveMap() {
@@ -177,6 +262,20 @@ var Page = (() => {
     URL.revokeObjectURL(link.href);
   }
 
+  // Another tab in edit mode kept its map: this one takes it, as the
+  // desktop program reloads a map that a second editor wrote. The program
+  // sees the file change at its next frame and reloads it while it waits at
+  // start, saying so on its status line.
+  function onStorage(event) {
+    if (event.key !== storageKey || event.newValue === null || !query.has('edit')) return;
+    keptMap = event.newValue;
+    if (!windowOpen || mapText() === event.newValue) return;
+    // A new file, so that its stamp differs even within the same millisecond.
+    FS.unlink(mapFile);
+    FS.writeFile(mapFile, event.newValue);
+    say(texts.otherTab);
+  }
+
   function setUpFiles() {
     const chooser = byId('map-chooser');
     byId('open-map').onclick = () => chooser.click();
@@ -184,7 +283,8 @@ var Page = (() => {
       openMapFile(chooser.files[0]);
       chooser.value = '';
     };
-    byId('shipped-map').onclick = () => openMap(FS.readFile(shippedMap));
+    byId('shipped-map').onclick = openShippedMap;
+    byId('undo-map').onclick = undoReplacement;
     byId('save-map').hidden = !query.has('edit');
     byId('save-map').onclick = saveMap;
     document.addEventListener('dragover', (event) => event.preventDefault());
@@ -192,7 +292,22 @@ var Page = (() => {
       event.preventDefault();
       openMapFile(event.dataTransfer.files[0]);
     });
+    window.addEventListener('storage', onStorage);
   }
+
+  // The module stopped for good (out of memory, a fault): the page says so
+  // and offers to start again, and never claims that the program runs.
+  function onAbort(what) {
+    windowOpen = false;
+    for (const button of document.querySelectorAll('#menu button, #files button')) {
+      button.disabled = true;
+    }
+    byId('ended-text').textContent = texts.aborted(what);
+    byId('ended').hidden = false;
+    byId('start-again').onclick = () => location.reload();
+    setState('aborted');
+  }
+  Module.onAbort = onAbort;
 
   document.addEventListener('keydown', onKeyDown);
   canvas.addEventListener('pointerdown', onPointerDown);
@@ -272,7 +387,9 @@ var Page = (() => {
 
     closeWindow: () => {
       windowOpen = false;
-      for (const item of byId('menu').children) item.disabled = true;
+      for (const button of document.querySelectorAll('#menu button, #files button')) {
+        button.disabled = true;
+      }
     },
 
     showEnded: () => {
@@ -294,21 +411,32 @@ var Page = (() => {
     // when none is kept (or storage is off).
     restoreMap: () => {
       try {
-        const map = localStorage.getItem(storageKey);
-        if (map === null) return false;
-        FS.writeFile(mapFile, map);
-        return true;
+        keptMap = localStorage.getItem(storageKey);
       } catch (error) {
+        storageWorks = false;
+        if (query.has('edit')) say(texts.noStorage);
         return false;
       }
+      if (keptMap === null) return false;
+      FS.writeFile(mapFile, keptMap);
+      return true;
     },
 
+    // Keeps the map file in the storage. When the storage refuses it (full,
+    // or turned off meanwhile), the map file gets back what the storage
+    // holds, and the page says why: false. A browser without storage for
+    // the page keeps the map in the page only, as said at the start.
     storeMap: () => {
+      const map = mapText();
+      if (!storageWorks || keptMap === map) return true;
       try {
-        const map = FS.readFile(mapFile, { encoding: 'utf8' });
-        if (localStorage.getItem(storageKey) !== map) localStorage.setItem(storageKey, map);
+        localStorage.setItem(storageKey, map);
+        keptMap = map;
+        return true;
       } catch (error) {
-        // No map file yet, or storage is off: nothing is kept.
+        FS.writeFile(mapFile, keptMap !== null ? keptMap : FS.readFile(shippedMap));
+        say(texts.notKept(error.name === 'QuotaExceededError' ? 'it is full' : error.message));
+        return false;
       }
     },
   };

@@ -15,11 +15,15 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
+#include <cstdio>
 #include <fstream>
 #include <optional>
+#include <string>
 
+#include "explorer/maze_explorer.h"
 #include "shell/app/frame_loop.h"
 #include "shell/app/program_state.h"
+#include "shell/files/file_names.h"
 #include "shell/main/application.h"
 #include "shell/platform/platform.h"
 #include "shell/platform/web/platform_web.h"
@@ -30,6 +34,8 @@ namespace {
 
 constexpr char kShippedMap[] = "/shipped/MazeMap.txt";
 constexpr char kShippedTexture[] = "/shipped/Stone.BMP";
+// Where the page puts the bytes of a map the user opens, for WebOpenMap.
+constexpr char kOpenedMap[] = "/opened";
 constexpr uint32_t kTestFrameMs = 20;
 
 LaunchOptions options;
@@ -49,6 +55,14 @@ int DrawTestFrame(int fps) {
   ++testFramesDrawn;
   web::SetClock(static_cast<uint32_t>(testFramesDrawn * kTestFrameMs));
   return fps;
+}
+
+// Keeps the map file in the browser's storage. When the storage refuses it,
+// the page has put back the map it holds and said why, and the program loads
+// that again: the edit is undone, as when the desktop cannot write the map
+// file, so the screen, the storage and Save map always agree.
+void KeepMapOrUndo() {
+  if (!web::StoreMap()) LoadMapFile();
 }
 
 void End() {
@@ -73,7 +87,7 @@ EM_BOOL OnAnimationFrame(double time, void* /*userData*/) {
     return EM_FALSE;
   }
   // Every edit is kept in the browser's storage at once.
-  if (options.edit && eventsWaiting) web::StoreMap();
+  if (options.edit && eventsWaiting) KeepMapOrUndo();
   if (RenderingEnabled != 0 && loop->FrameDue()) loop->RunFrame();
   if (testFrames != 0 && testFramesDrawn == testFrames) {
     web::ShowHeld();
@@ -102,11 +116,24 @@ void StartAfterQuestion(QuestionAnswer answer) {
 
 }  // namespace
 
-// The page put a map the user opened into the map file: the explorer waits
-// on its start cell of the new maze, as after starting with that map.
-extern "C" EMSCRIPTEN_KEEPALIVE void WebMapOpened() {
+// The page put a map the user opened (a file, the shipped maze, a link) at
+// kOpenedMap. When its text holds a map, a number for each of the 100 cells
+// as the program reads a map file, the map file gets it in the form the
+// program writes, and the explorer waits on its start cell of the new maze,
+// as after starting with that map. Anything else changes nothing: false.
+extern "C" EMSCRIPTEN_KEEPALIVE bool WebOpenMap() {
+  std::ifstream opened(kOpenedMap, std::ios::binary);
+  MazeExplorer map;
+  const bool isMap = map.LoadMazeFrom(opened) == kCellCount;
+  opened.close();
+  std::remove(kOpenedMap);
+  std::string error;
+  if (!isMap || !ReplaceFileContents(options.mapFile.c_str(), MapFileText(map.grid), &error)) {
+    return false;
+  }
   LoadMapFile();
-  if (options.edit) web::StoreMap();
+  if (options.edit) KeepMapOrUndo();
+  return true;
 }
 
 int main() {

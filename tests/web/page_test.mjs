@@ -82,7 +82,7 @@ function launchBrowser() {
 class DevTools {
   constructor(browser) {
     this.input = browser.stdio[3];
-    this.nextId = 1;
+    this.ids = { next: 1 };  // shared with the sessions of other pages
     this.pending = new Map();
     this.errors = [];
     // Messages end in a NUL byte; a chunk may hold several or a part of one.
@@ -113,17 +113,30 @@ class DevTools {
 
   // To the page, or with a null session to the browser.
   send(method, params = {}, sessionId = this.sessionId) {
-    const id = this.nextId++;
+    const id = this.ids.next++;
     this.input.write(`${JSON.stringify({ id, method, params, sessionId: sessionId || undefined })}\0`);
     return new Promise((resolve, reject) => this.pending.set(id, { resolve, reject }));
   }
 
   async openPage() {
-    const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' });
-    const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true });
+    const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' }, null);
+    const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true },
+                                          null);
     this.sessionId = sessionId;
+    this.targetId = targetId;
     await this.send('Runtime.enable');
     await this.send('Page.enable');
+  }
+
+  // Another page (a second tab) on the same connection.
+  async anotherPage() {
+    const other = Object.create(this);
+    await other.openPage();
+    return other;
+  }
+
+  async closePage() {
+    await this.send('Target.closeTarget', { targetId: this.targetId }, null);
   }
 
   async evaluate(expression) {
@@ -290,6 +303,116 @@ function checkDownload() {
   check(size <= 300000, `pathwick.js and pathwick.wasm take ${size} bytes gzipped`);
 }
 
+// The map kept, shown and saved: the three that must agree.
+async function mapState(page, cell, box) {
+  return {
+    stored: await page.evaluate('localStorage.getItem("pathwick.MazeMap.txt")'),
+    file: await page.evaluate('FS.readFile("MazeMap.txt", { encoding: "utf8" })'),
+    shown: pixelAt(await canvasPixels(page), cell, box).join(),
+  };
+}
+
+const noticeCount = (page) => page.evaluate('document.querySelectorAll("#notices p").length');
+const lastNotice = (page) => page.evaluate('document.querySelector("#notices p:last-child")' +
+                                           '?.textContent || ""');
+
+// Files that hold no map, a file too large to be one, a storage that
+// refuses the map, a second tab that draws, the shipped maze over a drawn
+// one: none loses the drawn maze, and the page says what happened.
+async function checkNothingLost(page, base, cell, box, { wallPixel, openPixel }) {
+  const before = await mapState(page, cell, box);
+  const { result: chooser } = await page.send('Runtime.evaluate',
+                                              { expression: 'document.getElementById("map-chooser")' });
+  const png = Buffer.from('89504e470d0a1a0a0000000d49484452', 'hex');
+  const badFiles = {
+    'empty.txt': Buffer.alloc(0),
+    'random.bin': Buffer.from(Array.from({ length: 300 }, (_, i) => (i * 97 + 13) % 256)),
+    'picture.png': png,
+    'utf16.txt': Buffer.from(`\ufeff${readFileSync(join(data, 'MazeMap.txt'), 'utf8')}`, 'utf16le'),
+    'hello.txt': Buffer.from('hello world'),
+    'fifty.txt': Buffer.from(`${Array(50).fill('1').join(' ')}\n`),
+  };
+  for (const [name, bytes] of Object.entries(badFiles)) {
+    const file = join(scratch, name);
+    writeFileSync(file, bytes);
+    const notices = await noticeCount(page);
+    await page.send('DOM.setFileInputFiles', { files: [file], objectId: chooser.objectId });
+    await waitFor(page, `document.querySelectorAll("#notices p").length > ${notices}`,
+                  `${name} gets a word`, 5000);
+    check((await lastNotice(page)).includes(name), `${name} is refused by name`);
+    check(JSON.stringify(await mapState(page, cell, box)) === JSON.stringify(before),
+          `${name} changes neither the screen, the storage nor Save`);
+  }
+
+  // Too large to be a map: refused unread, with the reason.
+  const huge = join(scratch, 'huge.txt');
+  writeFileSync(huge, '');
+  execFileSync('truncate', ['-s', '30M', huge]);
+  await page.send('DOM.setFileInputFiles', { files: [huge], objectId: chooser.objectId });
+  await sleep(300);
+  check((await lastNotice(page)).includes(String(30 << 20)),
+        'a 30 MB file is refused with its size');
+  check(JSON.stringify(await mapState(page, cell, box)) === JSON.stringify(before),
+        'the 30 MB file changes nothing');
+
+  // A storage that refuses the write: the click is undone and the page says so.
+  await page.evaluate('window.realSetItem = Storage.prototype.setItem; ' +
+                      'Storage.prototype.setItem = () => { throw new DOMException("full", ' +
+                      '"QuotaExceededError"); }');
+  await mouse(page, 'mousePressed', cell);
+  await mouse(page, 'mouseReleased', cell);
+  await sleep(300);
+  check((await lastNotice(page)).includes('undone'), 'a refused storage write is said');
+  check(JSON.stringify(await mapState(page, cell, box)) === JSON.stringify(before),
+        'a refused storage write leaves screen, storage and Save agreeing');
+  await page.evaluate('Storage.prototype.setItem = window.realSetItem');
+
+  // A second tab draws: this one shows its maze and says so.
+  const other = await page.anotherPage();
+  if (await open(other, base, '?edit&windowed', 'running')) {
+    const otherCell = await cellCentre(other, 0, 1);
+    await mouse(other, 'mousePressed', otherCell);
+    await mouse(other, 'mouseReleased', otherCell);
+    await sleep(300);
+    const changed = await mapState(page, cell, box);
+    check(changed.stored !== before.stored && changed.file === changed.stored &&
+          changed.shown !== openPixel.join(), 'the other tab\'s map is shown, kept and saved here');
+    check(await page.evaluate('document.getElementById("notices").textContent.includes(' +
+                              '"another tab")'), 'the page says that another tab changed it');
+    await other.closePage();
+  }
+  // The other tab made the cell an exit: two clicks more open it again.
+  for (let i = 0; i < 2; i++) {
+    await mouse(page, 'mousePressed', cell);
+    await mouse(page, 'mouseReleased', cell);
+    await sleep(300);
+  }
+  const drawn = await mapState(page, cell, box);
+  check(drawn.shown === openPixel.join(), 'the cell is drawn open again');
+
+  // The shipped maze over the drawn one asks first; Cancel keeps it, OK
+  // replaces it, Undo brings it back.
+  const shipped = readFileSync(join(data, 'MazeMap.txt'), 'utf8');
+  await click(page, '#shipped-map');
+  if (await waitFor(page, 'document.getElementById("box").open', 'Shipped maze asks first', 5000)) {
+    await click(page, '#box-cancel');
+    await sleep(300);
+    check(JSON.stringify(await mapState(page, cell, box)) === JSON.stringify(drawn),
+          'Cancel keeps the drawn maze');
+    await click(page, '#shipped-map');
+    await waitFor(page, 'document.getElementById("box").open', 'Shipped maze asks again', 5000);
+    await click(page, '#box-ok');
+    await sleep(300);
+    const replaced = await mapState(page, cell, box);
+    check(replaced.stored === shipped && replaced.file === shipped && replaced.shown === wallPixel.join(),
+          'OK shows, keeps and saves the shipped maze');
+    await click(page, '#undo-map');
+    await sleep(300);
+    check(JSON.stringify(await mapState(page, cell, box)) === JSON.stringify(drawn),
+          'Undo brings the drawn maze back');
+  }
+}
+
 async function run(page, base) {
   // Frames: the first one and one deep into the search, against the
   // offscreen native render of the same frames.
@@ -439,6 +562,8 @@ async function run(page, base) {
     check(await page.evaluate('localStorage.getItem("pathwick.MazeMap.txt")') === stored,
           'the dropped map is stored');
 
+    await checkNothingLost(page, base, cell, box, { wallPixel: wall, openPixel: open });
+
     // Space steps the search to its first decision and holds there, saying
     // so on the status line; Backspace goes back to drawing. The browser
     // does nothing else with either key (no scrolling, no going back).
@@ -454,6 +579,21 @@ async function run(page, base) {
           'Backspace gives the drawing status line back');
     check(await page.evaluate('window.keysKept') === 'truetrue',
           'the browser takes no default action for Space and Backspace');
+  }
+}
+
+// The module stops for good: the page says so, offers to start again and
+// never claims that the program runs.
+async function checkAbort(page, base) {
+  if (!(await open(page, base, '?windowed', 'running'))) return;
+  await page.evaluate('try { abort("a test"); } catch (error) {}');
+  if (await waitFor(page, 'document.documentElement.dataset.state === "aborted"',
+                    'an abort stops the page', 5000)) {
+    check(await page.evaluate('!document.getElementById("ended").hidden && ' +
+                              'document.getElementById("ended-text").textContent.includes("a test")'),
+          'the page says that the program stopped, and why');
+    check(await page.evaluate('[...document.querySelectorAll("#menu button")].every(' +
+                              '(button) => button.disabled)'), 'the menu is disabled');
   }
 }
 
@@ -475,6 +615,7 @@ try {
   const page = new DevTools(browser);
   await page.openPage();
   await run(page, `http://127.0.0.1:${server.address().port}`);
+  await checkAbort(page, `http://127.0.0.1:${server.address().port}`);
   check(page.errors.length === 0, `no errors in the page ${page.errors.join('; ')}`);
 } catch (error) {
   check(false, `the session runs to its end: ${error.stack}`);

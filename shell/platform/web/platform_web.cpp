@@ -51,7 +51,7 @@ EM_JS(long, PageNumberOptionJs, (const char* name),
       { return Page.numberOption(UTF8ToString(name)); });
 EM_JS(void, PageSetMapFile, (const char* path), { Page.setMapFile(UTF8ToString(path)); });
 EM_JS(bool, PageRestoreMap, (), { return Page.restoreMap(); });
-EM_JS(void, PageStoreMap, (), { Page.storeMap(); });
+EM_JS(bool, PageStoreMap, (), { return Page.storeMap(); });
 
 }  // namespace
 
@@ -121,7 +121,7 @@ void SetMapFile(const char* path) { PageSetMapFile(path); }
 
 bool RestoreStoredMap() { return PageRestoreMap(); }
 
-void StoreMap() { PageStoreMap(); }
+bool StoreMap() { return PageStoreMap(); }
 
 void ShowEnded() { PageShowEnded(); }
 
