@@ -20,8 +20,11 @@ bool PacedToAssumedRefresh() { return Gentle.on && !Gentle.swapsFollowRefresh; }
 
 }  // namespace
 
-FrameLoop::FrameLoop(FrameCallback callback)
-    : callback_(callback), windowStart_(PlatformTickCount()), previousStart_(windowStart_) {}
+FrameLoop::FrameLoop(FrameCallback callback, FrameScheduling scheduling)
+    : callback_(callback),
+      windowStart_(PlatformTickCount()),
+      previousStart_(windowStart_),
+      scheduling_(scheduling) {}
 
 bool FrameLoop::ServeEvents(int* exitCode) {
   while (PlatformEventPending()) {
@@ -31,12 +34,20 @@ bool FrameLoop::ServeEvents(int* exitCode) {
 }
 
 bool FrameLoop::FrameDue() const {
+  if (FrameRateCapped != 0 && scheduling_ == FrameScheduling::RefreshDriven) {
+    // A signed difference: the counter may wrap.
+    return static_cast<int32_t>(PlatformTickCount() - ScheduledDue()) >= 0;
+  }
   if (FrameRateCapped != 0) return PlatformTickCount() - windowStart_ >= FrameIntervalMs;
   return !PacedToAssumedRefresh() || PlatformTickCount() - previousStart_ >= RefreshWaitMs();
 }
 
 bool FrameLoop::RunFrame() {
-  if (!(FrameRateCapped != 0 ? PaceCappedFrame() : PaceUncappedFrame())) return false;
+  if (FrameRateCapped != 0 && scheduling_ == FrameScheduling::RefreshDriven) {
+    ScheduleCappedFrame();
+  } else if (!(FrameRateCapped != 0 ? PaceCappedFrame() : PaceUncappedFrame())) {
+    return false;
+  }
   if (callback_ != nullptr) callback_(CurrentFps);
   return true;
 }
@@ -62,6 +73,34 @@ bool FrameLoop::PaceCappedFrame() {
   windowStart_ = now;
   previousStart_ = now;
   return true;
+}
+
+// When the next capped frame is due: in the running schedule, or one
+// interval after the previous frame when the rate has changed since.
+uint32_t FrameLoop::ScheduledDue() const {
+  const bool sameRate = scheduledRate_ == FrameRateCap;
+  const uint64_t frame = sameRate ? nextScheduledFrame_ : 1;
+  const int rate = FrameRateCap > 0 ? FrameRateCap : 1;
+  // Offsets past 2^32 ms wrap as the counter does.
+  const auto offset = static_cast<uint32_t>(frame * 1000u / static_cast<uint64_t>(rate));
+  return (sameRate ? scheduleStart_ : previousStart_) + offset;
+}
+
+void FrameLoop::ScheduleCappedFrame() {
+  const uint32_t now = PlatformTickCount();
+  if (scheduledRate_ != FrameRateCap) {
+    scheduleStart_ = previousStart_;
+    scheduledRate_ = FrameRateCap;
+    nextScheduledFrame_ = 1;
+  }
+  ++nextScheduledFrame_;
+  // Already due again: this frame was a whole interval late or more.
+  if (static_cast<int32_t>(now - ScheduledDue()) >= 0) {
+    scheduleStart_ = now;
+    nextScheduledFrame_ = 1;
+  }
+  CountScheduledFrame(now);
+  previousStart_ = now;
 }
 
 // The length of the next of the assumed refresh rate's slots of a second.
@@ -94,6 +133,15 @@ void FrameLoop::CountUncappedFrame(uint32_t now) {
   windowStart_ = now;
 }
 
+void FrameLoop::CountScheduledFrame(uint32_t now) {
+  ++frameCount_;
+  const uint32_t elapsed = now - windowStart_;
+  if (elapsed < kMeasuringWindowMs) return;
+  CurrentFps = static_cast<int>((frameCount_ * 1000u + elapsed / 2) / elapsed);
+  frameCount_ = 0;
+  windowStart_ = now;
+}
+
 int RunFrameLoop(FrameCallback callback) {
   FrameLoop loop(callback);
   for (;;) {
@@ -120,6 +168,7 @@ void SetFrameRate(int framesPerSecond) {
     return;
   }
   FrameRateCapped = 1;
+  FrameRateCap = framesPerSecond < 1000 ? framesPerSecond : 1000;
   // Above 1000 frames per second the interval would be 0 ms, and a frame in
   // the same tick as the previous one would divide the figure by zero.
   const int interval = 1000 / framesPerSecond;

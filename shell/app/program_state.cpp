@@ -36,6 +36,7 @@ int RenderingEnabled = 0;
 int CurrentFps = 0;
 int FrameRateCapped = 0;
 uint32_t FrameIntervalMs = 0;
+int FrameRateCap = 0;
 GentlePacing Gentle;
 
 int SpeedSetting = kStartSpeedSetting;
@@ -58,6 +59,7 @@ void ResetProgramState() {
   CurrentFps = 0;
   FrameRateCapped = 0;
   FrameIntervalMs = 0;
+  FrameRateCap = 0;
   Gentle = GentlePacing();
   SpeedSetting = kStartSpeedSetting;
   MapWriteFailureReported = false;

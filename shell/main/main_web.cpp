@@ -9,9 +9,10 @@
 // map kept in the browser's storage, if any, or else the shipped one.
 //
 // ?frames=N is the test mode: the framed window, the search running from the
-// first frame, a clock that advances 20 ms a frame (50 frames a second), and
-// the page holding still after frame N, as pathwick-record draws frame N
-// with --every 1 --delay 20.
+// first frame, a clock that advances 20 ms a display refresh (50 refreshes a
+// second, each running a frame while nothing caps them), and the page
+// holding still after frame N, as pathwick-record draws frame N with
+// --every 1 --delay 20.
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -42,6 +43,7 @@ LaunchOptions options;
 std::optional<FrameLoop> loop;  // from the first refresh to the end
 long testFrames = 0;            // ?frames=N: the frame to hold; 0 outside the test mode
 long testFramesDrawn = 0;
+long testRefreshes = 0;
 
 void CopyFile(const char* from, const char* to) {
   std::ifstream in(from, std::ios::binary);
@@ -49,11 +51,10 @@ void CopyFile(const char* from, const char* to) {
   out << in.rdbuf();
 }
 
-// The test mode's frame: the program's own, counted, on the scripted clock.
+// The test mode's frame: the program's own, counted.
 int DrawTestFrame(int fps) {
   DrawFrame(fps);
   ++testFramesDrawn;
-  web::SetClock(static_cast<uint32_t>(testFramesDrawn * kTestFrameMs));
   return fps;
 }
 
@@ -71,14 +72,25 @@ void End() {
   web::ShowEnded();
 }
 
+// The clock of the refresh being served: the browser's, or in the test mode
+// the scripted one, which advances at every refresh (a box open or a cap
+// holding the frames back included), so it never stands still.
+void SetRefreshClock(double time) {
+  if (testFrames == 0) {
+    web::SetClock(static_cast<uint32_t>(static_cast<unsigned long long>(time)));
+  } else {
+    web::SetClock(static_cast<uint32_t>(testRefreshes++ * kTestFrameMs));
+  }
+}
+
 // One pass of the frame loop per display refresh: the events that came
 // since the last, then a frame when rendering is on and the frame is due
-// (capped, the refreshes before the interval has passed are skipped).
-// Returns false to stop the animation frames.
+// (capped, at the times of the cap's schedule). Returns false to stop the
+// animation frames.
 EM_BOOL OnAnimationFrame(double time, void* /*userData*/) {
-  if (testFrames == 0) web::SetClock(static_cast<uint32_t>(static_cast<unsigned long long>(time)));
+  SetRefreshClock(time);
   // The loop is entered at the first refresh, on the clock it runs on.
-  if (!loop) loop.emplace(options.frame);
+  if (!loop) loop.emplace(options.frame, FrameScheduling::RefreshDriven);
   if (web::BoxOpen()) return EM_TRUE;
   const bool eventsWaiting = PlatformEventPending();
   int exitCode = 0;
@@ -88,6 +100,9 @@ EM_BOOL OnAnimationFrame(double time, void* /*userData*/) {
   }
   // Every edit is kept in the browser's storage at once.
   if (options.edit && eventsWaiting) KeepMapOrUndo();
+  // A box that an event opened holds the frames back from now on, as a
+  // modal box does on the desktop.
+  if (web::BoxOpen()) return EM_TRUE;
   if (RenderingEnabled != 0 && loop->FrameDue()) loop->RunFrame();
   if (testFrames != 0 && testFramesDrawn == testFrames) {
     web::ShowHeld();

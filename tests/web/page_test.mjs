@@ -263,6 +263,7 @@ async function storedRows(page) {
 const keys = {
   Enter: ['Enter', 13], Shift: ['ShiftLeft', 16], Control: ['ControlLeft', 17],
   Escape: ['Escape', 27], F1: ['F1', 112], ' ': ['Space', 32], Backspace: ['Backspace', 8],
+  ArrowUp: ['ArrowUp', 38], ArrowDown: ['ArrowDown', 40], Tab: ['Tab', 9],
 };
 async function press(page, key) {
   const [code, windowsVirtualKeyCode] = keys[key];
@@ -582,6 +583,67 @@ async function run(page, base) {
   }
 }
 
+// A display of `hz` refreshes a second on a simulated clock, for the pages
+// loaded after it: animation frames come as fast as the page takes them,
+// each 1000 / hz ms after the last, and the frames drawn (clears of the
+// canvas) are counted.
+const simulatedDisplay = (hz) => `(() => {
+  let time = 0;
+  let waiting = [];
+  const channel = new MessageChannel();
+  channel.port1.onmessage = () => {
+    time += 1000 / ${hz};
+    const callbacks = waiting;
+    waiting = [];
+    for (const callback of callbacks) callback(time);
+  };
+  window.requestAnimationFrame = (callback) => {
+    waiting.push(callback);
+    if (waiting.length === 1) channel.port2.postMessage(0);
+    return waiting.length;
+  };
+  window.simulated = { time: () => time, frames: 0 };
+  const clear = WebGLRenderingContext.prototype.clear;
+  WebGLRenderingContext.prototype.clear = function (mask) {
+    window.simulated.frames++;
+    return clear.call(this, mask);
+  };
+})();`;
+
+// Speed settings against refresh rates: on a maze with no exit and every
+// cell open, whose search runs long, Down steps the setting from 100 (the
+// start) to each one below, and the frames over four simulated seconds
+// average the setting within 3 %.
+async function checkSpeeds(page, base) {
+  const openMaze = join(scratch, 'open.txt');
+  writeFileSync(openMaze, `${Array(10).fill(Array(10).fill('1').join(' ')).join('\n')}\n`);
+  const table = { 60: [55, 45, 30, 15], 144: [95, 75, 45] };
+  for (const [hz, settings] of Object.entries(table)) {
+    const { identifier } = await page.send('Page.addScriptToEvaluateOnNewDocument',
+                                           { source: simulatedDisplay(hz) });
+    if (await open(page, base, '?windowed', 'running')) {
+      const { result: chooser } = await page.send(
+        'Runtime.evaluate', { expression: 'document.getElementById("map-chooser")' });
+      await page.send('DOM.setFileInputFiles', { files: [openMaze], objectId: chooser.objectId });
+      await sleep(300);
+      await press(page, 'Enter');
+      let setting = 100;
+      for (const wanted of settings) {
+        for (; setting > wanted; setting -= 5) await press(page, 'ArrowDown');
+        await sleep(200);
+        const sample = () => page.evaluate('[simulated.time(), simulated.frames]');
+        const [startTime, startFrames] = await sample();
+        await waitFor(page, `simulated.time() >= ${startTime + 4000}`, 'the clock runs', 30000);
+        const [endTime, endFrames] = await sample();
+        const average = (endFrames - startFrames) * 1000 / (endTime - startTime);
+        check(Math.abs(average - wanted) <= wanted * 0.03,
+              `setting ${wanted} at ${hz} Hz averages ${average.toFixed(1)} frames a second`);
+      }
+    }
+    await page.send('Page.removeScriptToEvaluateOnNewDocument', { identifier });
+  }
+}
+
 // The module stops for good: the page says so, offers to start again and
 // never claims that the program runs.
 async function checkAbort(page, base) {
@@ -615,6 +677,7 @@ try {
   const page = new DevTools(browser);
   await page.openPage();
   await run(page, `http://127.0.0.1:${server.address().port}`);
+  await checkSpeeds(page, `http://127.0.0.1:${server.address().port}`);
   await checkAbort(page, `http://127.0.0.1:${server.address().port}`);
   check(page.errors.length === 0, `no errors in the page ${page.errors.join('; ')}`);
 } catch (error) {
