@@ -31,6 +31,13 @@ var Page = (() => {
   // last button is released: the canvas holds the pointer meanwhile.
   let dragging = false;
 
+  // Hands the program something (a key, a click, a box closed): the
+  // program, resting on a still picture, wakes for it.
+  function send(call, ...args) {
+    call(...args);
+    Module._WebWake();
+  }
+
   function setState(state) {
     root.dataset.state = state;
   }
@@ -90,7 +97,7 @@ var Page = (() => {
     const key = keyCodes[event.key];
     if (!windowOpen || key === undefined || event.altKey || byId('box').open) return;
     event.preventDefault();
-    Module._WebKeyDown(key);
+    send(Module._WebKeyDown, key);
   }
 
   // Canvas pixels, from the top-left corner, however the page scales it;
@@ -103,9 +110,9 @@ var Page = (() => {
     };
   }
 
-  function sendPointer(send, buttons, event) {
+  function sendPointer(call, buttons, event) {
     const { x, y } = canvasPoint(event);
-    send(buttons, x, y);
+    send(call, buttons, x, y);
   }
 
   // A press on the canvas captures the pointer, as a desktop window keeps it
@@ -153,8 +160,8 @@ var Page = (() => {
     if (!dragging) return;
     dragging = false;
     if (!windowOpen) return;
-    Module._WebPointerUp(1, 0, 0);
-    Module._WebPointerUp(2, 0, 0);
+    send(Module._WebPointerUp, 1, 0, 0);
+    send(Module._WebPointerUp, 2, 0, 0);
   }
 
   // The page's own words: what it says about the map files and the program.
@@ -211,7 +218,9 @@ var Page = (() => {
     }
     const previous = mapText();
     FS.writeFile('/opened', bytes);
-    if (!Module._WebOpenMap()) {
+    const opened = Module._WebOpenMap();
+    Module._WebWake();
+    if (!opened) {
       say(texts.notAMap(name));
       return false;
     }
@@ -273,6 +282,7 @@ var Page = (() => {
     // A new file, so that its stamp differs even within the same millisecond.
     FS.unlink(mapFile);
     FS.writeFile(mapFile, event.newValue);
+    Module._WebWake();
     say(texts.otherTab);
   }
 
@@ -340,7 +350,7 @@ var Page = (() => {
       setState('question');
       openBox(text, caption, true, (ok) => {
         if (ok) enterFullScreen();
-        Module._WebQuestionAnswered(ok);
+        send(Module._WebQuestionAnswered, ok);
       });
     },
 
@@ -349,7 +359,7 @@ var Page = (() => {
       setState('box');
       openBox(text, caption, false, () => {
         setState(state);
-        Module._WebMessageClosed();
+        send(Module._WebMessageClosed);
       });
     },
 
@@ -362,7 +372,7 @@ var Page = (() => {
         fitFullScreenCanvas();
         window.addEventListener('resize', () => {
           fitFullScreenCanvas();
-          Module._WebSize();
+          send(Module._WebSize);
         });
       }
       byId('window').hidden = false;
@@ -375,7 +385,7 @@ var Page = (() => {
       item.dataset.id = id;
       item.onclick = () => {
         item.blur();
-        Module._WebCommand(id);
+        send(Module._WebCommand, id);
       };
       byId('menu').append(item);
     },

@@ -45,6 +45,14 @@ long testFrames = 0;            // ?frames=N: the frame to hold; 0 outside the t
 long testFramesDrawn = 0;
 long testRefreshes = 0;
 
+// Whether the last frame drawn showed a still picture, and whether anything
+// (an event, the page) may have changed the picture since.
+bool drawnStill = false;
+bool pictureChanged = true;
+// Whether the animation frames have stopped on a still picture or a box:
+// nothing but the page's call to WebWake changes what the page shows then.
+bool resting = false;
+
 void CopyFile(const char* from, const char* to) {
   std::ifstream in(from, std::ios::binary);
   std::ofstream out(to, std::ios::binary);
@@ -66,6 +74,30 @@ void KeepMapOrUndo() {
   if (!web::StoreMap()) LoadMapFile();
 }
 
+// Waiting at start, paused, held after a step or over: nothing but an
+// event (or the figure) changes the picture.
+bool PictureStill() { return Explorer.paused != 0 || Explorer.IsOver(); }
+
+// The frame outside the test mode: drawn while the picture moves; while it
+// stands still, only once something may have changed it, as the browser
+// keeps showing the last frame drawn.
+int DrawWhenChanged(int fps) {
+  const bool still = PictureStill();
+  if (still && drawnStill && !pictureChanged) return fps;
+  DrawFrame(fps);
+  drawnStill = still;
+  pictureChanged = false;
+  return fps;
+}
+
+// Whether the animation frames may stop until WebWake: a box holds the
+// frames back, or the last frame drawn shows a still picture that nothing
+// has changed since. (The test mode's clock needs every refresh.)
+bool MayRest() {
+  if (testFrames != 0) return false;
+  return web::BoxOpen() || (drawnStill && PictureStill() && !pictureChanged);
+}
+
 void End() {
   EndApplication();
   loop.reset();
@@ -83,32 +115,41 @@ void SetRefreshClock(double time) {
   }
 }
 
-// One pass of the frame loop per display refresh: the events that came
-// since the last, then a frame when rendering is on and the frame is due
-// (capped, at the times of the cap's schedule). Returns false to stop the
-// animation frames.
-EM_BOOL OnAnimationFrame(double time, void* /*userData*/) {
-  SetRefreshClock(time);
-  // The loop is entered at the first refresh, on the clock it runs on.
-  if (!loop) loop.emplace(options.frame, FrameScheduling::RefreshDriven);
-  if (web::BoxOpen()) return EM_TRUE;
+// The events that came since the last refresh, then a frame when rendering
+// is on and the frame is due (capped, at the times of the cap's schedule);
+// nothing while a box is open. False once the program has ended.
+bool ServeRefresh() {
+  if (web::BoxOpen()) return true;
   const bool eventsWaiting = PlatformEventPending();
+  if (eventsWaiting) pictureChanged = true;
   int exitCode = 0;
   if (!loop->ServeEvents(&exitCode)) {
     End();
-    return EM_FALSE;
+    return false;
   }
   // Every edit is kept in the browser's storage at once.
   if (options.edit && eventsWaiting) KeepMapOrUndo();
   // A box that an event opened holds the frames back from now on, as a
   // modal box does on the desktop.
-  if (web::BoxOpen()) return EM_TRUE;
+  if (web::BoxOpen()) return true;
   if (RenderingEnabled != 0 && loop->FrameDue()) loop->RunFrame();
+  return true;
+}
+
+// One pass of the frame loop per display refresh. Returns false to stop the
+// animation frames: at the end, at the test mode's last frame, and to rest
+// until WebWake.
+EM_BOOL OnAnimationFrame(double time, void* /*userData*/) {
+  SetRefreshClock(time);
+  // The loop is entered at the first refresh, on the clock it runs on.
+  if (!loop) loop.emplace(options.frame, FrameScheduling::RefreshDriven);
+  if (!ServeRefresh()) return EM_FALSE;
   if (testFrames != 0 && testFramesDrawn == testFrames) {
     web::ShowHeld();
     return EM_FALSE;
   }
-  return EM_TRUE;
+  resting = MayRest();
+  return resting ? EM_FALSE : EM_TRUE;
 }
 
 void Start() {
@@ -148,7 +189,20 @@ extern "C" EMSCRIPTEN_KEEPALIVE bool WebOpenMap() {
   }
   LoadMapFile();
   if (options.edit) KeepMapOrUndo();
+  pictureChanged = true;
   return true;
+}
+
+// Something came for the program (an input, a box closed, a change of the
+// map file or the canvas by the page): the next frame is drawn even if the
+// picture stood still, and a resting loop runs again, measuring its figure
+// afresh as the time at rest was no frame's.
+extern "C" EMSCRIPTEN_KEEPALIVE void WebWake() {
+  pictureChanged = true;
+  if (!resting) return;
+  resting = false;
+  loop.emplace(options.frame, FrameScheduling::RefreshDriven);
+  emscripten_request_animation_frame_loop(OnAnimationFrame, nullptr);
 }
 
 int main() {
@@ -156,6 +210,7 @@ int main() {
   if (web::PageHasOption("windowed")) options.window = WindowChoice::Framed;
   if (web::PageHasOption("fullscreen")) options.window = WindowChoice::FullScreen;
   testFrames = web::PageNumberOption("frames");
+  options.frame = DrawWhenChanged;
   if (testFrames != 0) {
     options.window = WindowChoice::Framed;
     options.frame = DrawTestFrame;

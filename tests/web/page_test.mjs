@@ -11,7 +11,9 @@
 // texture. The page is served on 127.0.0.1 only, on a free port. Needs
 // chromium-headless-shell and ImageMagick's convert (PNG and GIF to RGB).
 import { execFileSync, spawn } from 'node:child_process';
-import { copyFileSync, existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import {
+  copyFileSync, existsSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync,
+} from 'node:fs';
 import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
 import { gzipSync } from 'node:zlib';
@@ -145,6 +147,25 @@ class DevTools {
     if (exceptionDetails) throw new Error(`${expression}: ${exceptionDetails.text}`);
     return result.value;
   }
+}
+
+// The processor time, in seconds, that the browser's processes (the page's,
+// the GPU's, the browser's own: all of its process group) have taken.
+const clockTicks = Number(execFileSync('getconf', ['CLK_TCK']));
+function browserCpuSeconds(group) {
+  let ticks = 0;
+  for (const pid of readdirSync('/proc').filter((name) => /^[0-9]+$/.test(name))) {
+    try {
+      // The fields after the command's closing parenthesis: state is the
+      // first, the process group the third, utime and stime the 12th and 13th.
+      const stat = readFileSync(`/proc/${pid}/stat`, 'utf8');
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+      if (Number(fields[2]) === group) ticks += Number(fields[11]) + Number(fields[12]);
+    } catch {
+      // The process has ended meanwhile.
+    }
+  }
+  return ticks / clockTicks;
 }
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -441,6 +462,13 @@ async function run(page, base) {
 
   // Keys: the explorer waits until Return; Shift pauses it, Ctrl resumes.
   check(!(await pictureChanges(page)), 'the explorer waits at start');
+  // Waiting, the page draws only for a changed figure: the browser takes
+  // a tenth of a core at most.
+  await sleep(1500);
+  const cpuBefore = browserCpuSeconds(browserGroup);
+  await sleep(5000);
+  const cpuShare = (browserCpuSeconds(browserGroup) - cpuBefore) / 5;
+  check(cpuShare <= 0.1, `waiting at start takes ${(cpuShare * 100).toFixed(1)} % of a core`);
   await press(page, 'Enter');
   check(await pictureChanges(page), 'Return starts the search');
   await press(page, 'Shift');
@@ -672,6 +700,7 @@ setTimeout(() => {
 
 const server = await serve();
 const browser = launchBrowser();
+const browserGroup = browser.pid;
 process.on('exit', () => rmSync(scratch, { recursive: true, force: true, maxRetries: 3 }));
 try {
   const page = new DevTools(browser);
