@@ -180,6 +180,8 @@ var Page = (() => {
     otherTab: 'The map was changed in another tab; this tab shows it now.',
     replaceQuestion: 'Replace the drawn maze with the shipped maze? Undo brings the drawn one back.',
     replaced: 'The map was replaced; Undo brings the previous one back.',
+    contextLost: 'The browser took the graphics away; the search waits until they are back.',
+    contextRestored: 'The graphics are back; the search goes on where it stood.',
     aborted: (what) => `Pathwick stopped after an error (${what}) and no longer runs.`,
   };
   // A map is a few hundred bytes: anything much larger is refused unread.
@@ -326,6 +328,16 @@ var Page = (() => {
   canvas.addEventListener('pointercancel', onPointerLost);
   canvas.addEventListener('lostpointercapture', onPointerLost);
   canvas.addEventListener('contextmenu', (event) => event.preventDefault());
+  // A lost context can come back only if the page asks for it so.
+  canvas.addEventListener('webglcontextlost', (event) => {
+    event.preventDefault();
+    Module._WebContextLost();
+    say(texts.contextLost);
+  });
+  canvas.addEventListener('webglcontextrestored', () => {
+    Module._WebContextRestored();
+    say(texts.contextRestored);
+  });
   setUpFiles();
   setState('loading');
 

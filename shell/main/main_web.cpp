@@ -24,6 +24,7 @@
 #include "explorer/maze_explorer.h"
 #include "shell/app/frame_loop.h"
 #include "shell/app/program_state.h"
+#include "shell/app/window.h"
 #include "shell/files/file_names.h"
 #include "shell/main/application.h"
 #include "shell/platform/platform.h"
@@ -49,6 +50,9 @@ long testRefreshes = 0;
 // (an event, the page) may have changed the picture since.
 bool drawnStill = false;
 bool pictureChanged = true;
+// From the loss of the WebGL context until it is restored: no frame runs,
+// so the search stands at its tick.
+bool contextLost = false;
 // Whether the animation frames have stopped on a still picture or a box:
 // nothing but the page's call to WebWake changes what the page shows then.
 bool resting = false;
@@ -95,7 +99,7 @@ int DrawWhenChanged(int fps) {
 // has changed since. (The test mode's clock needs every refresh.)
 bool MayRest() {
   if (testFrames != 0) return false;
-  return web::BoxOpen() || (drawnStill && PictureStill() && !pictureChanged);
+  return web::BoxOpen() || contextLost || (drawnStill && PictureStill() && !pictureChanged);
 }
 
 void End() {
@@ -132,7 +136,7 @@ bool ServeRefresh() {
   // A box that an event opened holds the frames back from now on, as a
   // modal box does on the desktop.
   if (web::BoxOpen()) return true;
-  if (RenderingEnabled != 0 && loop->FrameDue()) loop->RunFrame();
+  if (RenderingEnabled != 0 && !contextLost && loop->FrameDue()) loop->RunFrame();
   return true;
 }
 
@@ -203,6 +207,23 @@ extern "C" EMSCRIPTEN_KEEPALIVE void WebWake() {
   resting = false;
   loop.emplace(options.frame, FrameScheduling::RefreshDriven);
   emscripten_request_animation_frame_loop(OnAnimationFrame, nullptr);
+}
+
+// The browser took the WebGL context away (the GPU reset, too many
+// contexts): nothing is drawn until it is restored.
+extern "C" EMSCRIPTEN_KEEPALIVE void WebContextLost() { contextLost = true; }
+
+// The context is back, the same canvas's, with every object it held gone:
+// the rendering is set up in it anew, the wall texture and the font lists
+// included, and the frames go on from the tick the search stood at.
+extern "C" EMSCRIPTEN_KEEPALIVE void WebContextRestored() {
+  if (!contextLost) return;
+  contextLost = false;
+  delete[] TexturePixels;
+  TexturePixels = nullptr;
+  ShutdownRendering();
+  StartRendering(options.textureFile.c_str());
+  WebWake();
 }
 
 int main() {

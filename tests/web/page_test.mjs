@@ -447,6 +447,27 @@ async function run(page, base) {
     if (frame === 1) checkDownload();
   }
 
+  // The WebGL context lost in the middle of the search and restored: the
+  // page says so both times, and the frames go on as the native render's
+  // (the maze and the status line: the figure counts the time lost too).
+  if (await open(page, base, '?frames=300', 'running')) {
+    await sleep(1500);
+    const loseContext = 'document.getElementById("canvas").getContext("webgl")' +
+                        '.getExtension("WEBGL_lose_context")';
+    await page.evaluate(`window.loser = ${loseContext}; loser.loseContext()`);
+    await waitFor(page, 'document.getElementById("notices").textContent.includes("away")',
+                  'the page says that the context is lost', 5000);
+    await sleep(500);
+    await page.evaluate('loser.restoreContext()');
+    await waitFor(page, 'document.getElementById("notices").textContent.includes("back")',
+                  'the page says that the context is back', 5000);
+    if (await waitFor(page, 'document.documentElement.dataset.state === "held"',
+                      'the search goes on after the context is back', 150000)) {
+      compareFrames(mazeAndStatus(await canvasPixels(page)), mazeAndStatus(referenceFrame(300)),
+                    'frame 300 after the context came back');
+    }
+  }
+
   // The question at start, with the program's texts; Cancel gives the
   // framed window with its menu bar of eight items.
   if (await open(page, base, '', 'question')) {
