@@ -88,9 +88,26 @@ var Page = (() => {
       () => {});
   }
 
-  function fitFullScreenCanvas() {
-    canvas.width = window.innerWidth;
-    canvas.height = window.innerHeight;
+  // The canvas's drawing buffer: its size on the page times the device's
+  // pixel ratio, so that the picture is drawn at the screen's own
+  // resolution. The program hears of a change as a size message.
+  function fitCanvas() {
+    const ratio = window.devicePixelRatio || 1;
+    const width = Math.round(canvas.clientWidth * ratio);
+    const height = Math.round(canvas.clientHeight * ratio);
+    if (width === canvas.width && height === canvas.height) return;
+    canvas.width = width;
+    canvas.height = height;
+    if (windowOpen) send(Module._WebSize);
+  }
+
+  // A change of the pixel ratio (a zoom, a move to another screen) comes as
+  // a change of the resolution the page matches.
+  function followPixelRatio() {
+    matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`).addEventListener('change', () => {
+      fitCanvas();
+      followPixelRatio();
+    }, { once: true });
   }
 
   function onKeyDown(event) {
@@ -307,6 +324,16 @@ var Page = (() => {
     window.addEventListener('storage', onStorage);
   }
 
+  // A touch screen has no Space or Backspace: Step and Back to drawing
+  // hand the program those keys, through the same commands.
+  function setUpTouchKeys() {
+    const touchScreen = matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0;
+    root.classList.toggle('touch', touchScreen);
+    byId('touch-back').hidden = !query.has('edit');
+    byId('touch-step').onclick = () => windowOpen && send(Module._WebKeyDown, keyCodes[' ']);
+    byId('touch-back').onclick = () => windowOpen && send(Module._WebKeyDown, keyCodes.Backspace);
+  }
+
   // The module stopped for good (out of memory, a fault): the page says so
   // and offers to start again, and never claims that the program runs.
   function onAbort(what) {
@@ -339,6 +366,7 @@ var Page = (() => {
     say(texts.contextRestored);
   });
   setUpFiles();
+  setUpTouchKeys();
   setState('loading');
 
   return {
@@ -380,14 +408,10 @@ var Page = (() => {
       fullScreen = isFullScreen;
       windowOpen = true;
       root.classList.toggle('full-screen', fullScreen);
-      if (fullScreen) {
-        fitFullScreenCanvas();
-        window.addEventListener('resize', () => {
-          fitFullScreenCanvas();
-          send(Module._WebSize);
-        });
-      }
       byId('window').hidden = false;
+      fitCanvas();
+      window.addEventListener('resize', fitCanvas);
+      followPixelRatio();
       setState('running');
     },
 

@@ -693,6 +693,41 @@ async function checkSpeeds(page, base) {
   }
 }
 
+// Screens of other densities and sizes: at a device scale of 2 the canvas
+// keeps its size on the page and draws at twice the pixels; a phone (390 x
+// 844 CSS pixels, scale 3, touch) shows the whole framed window, with Step
+// and Back to drawing as buttons.
+async function checkScreens(page, base) {
+  const metrics = { width: 1280, height: 900, deviceScaleFactor: 2, mobile: false };
+  await page.send('Emulation.setDeviceMetricsOverride', metrics);
+  if (await open(page, base, '?windowed', 'running')) {
+    check(await page.evaluate('document.getElementById("canvas").width') === 840 &&
+          await page.evaluate('document.getElementById("canvas").clientWidth') === 420,
+          'at scale 2 the 420-pixel canvas draws 840 pixels a side');
+  }
+  await page.send('Emulation.setDeviceMetricsOverride',
+                  { width: 390, height: 844, deviceScaleFactor: 3, mobile: true });
+  await page.send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 });
+  if (await open(page, base, '?edit&windowed', 'running')) {
+    const layout = JSON.parse(await page.evaluate(`JSON.stringify({
+      page: document.documentElement.scrollWidth,
+      canvas: document.getElementById("canvas").getBoundingClientRect(),
+      buffer: document.getElementById("canvas").width,
+      buttons: ["touch-step", "touch-back"].map((id) =>
+        document.getElementById(id).getBoundingClientRect()),
+    })`));
+    check(layout.page <= 390 && layout.canvas.left >= 0 && layout.canvas.right <= 390,
+          `the phone shows the whole canvas (${layout.canvas.left} to ${layout.canvas.right}, ` +
+          `page ${layout.page} wide)`);
+    check(layout.buffer === Math.round(layout.canvas.width * 3),
+          `the phone's canvas draws at its pixel ratio (${layout.buffer})`);
+    check(layout.buttons.every((button) => button.width > 0 && button.right <= 390),
+          'the phone shows Step and Back to drawing');
+  }
+  await page.send('Emulation.setTouchEmulationEnabled', { enabled: false });
+  await page.send('Emulation.clearDeviceMetricsOverride');
+}
+
 // The module stops for good: the page says so, offers to start again and
 // never claims that the program runs.
 async function checkAbort(page, base) {
@@ -728,6 +763,7 @@ try {
   await page.openPage();
   await run(page, `http://127.0.0.1:${server.address().port}`);
   await checkSpeeds(page, `http://127.0.0.1:${server.address().port}`);
+  await checkScreens(page, `http://127.0.0.1:${server.address().port}`);
   await checkAbort(page, `http://127.0.0.1:${server.address().port}`);
   check(page.errors.length === 0, `no errors in the page ${page.errors.join('; ')}`);
 } catch (error) {

@@ -44,6 +44,7 @@ EM_JS(void, PageAddMenuItem, (uint32_t id, const char* caption),
 EM_JS(void, PageCloseWindow, (), { Page.closeWindow(); });
 EM_JS(int, PageCanvasWidth, (), { return Page.canvas.width; });
 EM_JS(int, PageCanvasHeight, (), { return Page.canvas.height; });
+EM_JS(double, PageContentScale, (), { return window.devicePixelRatio || 1; });
 EM_JS(void, PageShowEnded, (), { Page.showEnded(); });
 EM_JS(void, PageShowHeld, (), { Page.showHeld(); });
 EM_JS(bool, PageHasOptionJs, (const char* name), { return Page.hasOption(UTF8ToString(name)); });
@@ -177,8 +178,9 @@ bool PlatformCreateFullScreenWindow(const char* /*className*/, const char* title
   return OpenWindow(title, true);
 }
 
-// The canvas is the window's drawing area, 420 x 420 pixels; the menu bar
-// stands above it as the page's buttons.
+// The canvas is the window's drawing area, 420 x 420 CSS pixels (less on a
+// narrow screen), its drawing buffer that times the device's pixel ratio;
+// the menu bar stands above it as the page's buttons.
 bool PlatformCreateFramedWindow(const char* /*className*/, const char* title, int /*showCommand*/,
                                 int /*x*/, int /*y*/, int /*width*/, int /*height*/,
                                 const MenuBar& menu) {
@@ -257,3 +259,9 @@ bool PlatformSyncSwapsToRefresh() { return true; }
 
 // A hidden page gets no animation frames: the browser stops drawing itself.
 bool PlatformWindowOnScreen() { return true; }
+
+// The browser's device pixel ratio: the canvas's drawing buffer has that
+// many pixels to each CSS pixel of its size.
+float PlatformContentScale() {
+  return windowExists ? static_cast<float>(PageContentScale()) : 1.0f;
+}
