@@ -49,6 +49,8 @@ var Page = (() => {
     const box = byId('box');
     byId('box-caption').textContent = caption;
     byId('box-text').textContent = text;
+    markLanguage(byId('box-caption'), caption);
+    markLanguage(byId('box-text'), text);
     byId('box-cancel').hidden = !withCancel;
     const finish = (ok) => {
       byId('box-ok').onclick = byId('box-cancel').onclick = box.oncancel = null;
@@ -110,11 +112,46 @@ var Page = (() => {
     }, { once: true });
   }
 
+  // Shift and Ctrl alone are the program's (pause, resume), but also begin
+  // the browser's own keys (Ctrl+F, Shift+Tab): they reach the program when
+  // released with no other key pressed meanwhile.
+  const modifiers = new Set(['Shift', 'Control']);
+  let modifierDown = null;
+
+  // The program hears the keyboard while the canvas, or nothing, has the
+  // focus: a focused page button takes Return and Space itself.
+  function keysAreTheProgram() {
+    const focused = document.activeElement;
+    return windowOpen && !byId('box').open &&
+           (focused === null || focused === document.body || focused === canvas);
+  }
+
   function onKeyDown(event) {
     const key = keyCodes[event.key];
-    if (!windowOpen || key === undefined || event.altKey || byId('box').open) return;
+    if (modifiers.has(event.key)) {
+      if (!event.repeat) modifierDown = event.key;
+      return;
+    }
+    modifierDown = null;
+    if (key === undefined || event.altKey || event.ctrlKey || event.metaKey ||
+        !keysAreTheProgram()) {
+      return;
+    }
     event.preventDefault();
     send(Module._WebKeyDown, key);
+  }
+
+  function onKeyUp(event) {
+    const pressedAlone = modifierDown === event.key;
+    modifierDown = null;
+    if (!pressedAlone || event.altKey || !keysAreTheProgram()) return;
+    send(Module._WebKeyDown, keyCodes[event.key]);
+  }
+
+  // The program's own texts are Chinese, the page's own in its language: a
+  // screen reader speaks each in its own.
+  function markLanguage(element, text) {
+    element.lang = /[\u3400-\u9fff]/.test(text) ? 'zh-CN' : root.lang;
   }
 
   // Canvas pixels, from the top-left corner, however the page scales it;
@@ -139,6 +176,8 @@ var Page = (() => {
     const button = pointerButtons[event.button];
     if (!windowOpen || button === undefined) return;
     event.preventDefault();
+    // A click in the window gives it the keyboard.
+    canvas.focus({ preventScroll: true });
     canvas.setPointerCapture(event.pointerId);
     dragging = true;
     sendPointer(Module._WebPointerDown, button, event);
@@ -342,6 +381,7 @@ var Page = (() => {
       button.disabled = true;
     }
     byId('ended-text').textContent = texts.aborted(what);
+    byId('status').textContent = texts.aborted(what);
     byId('ended').hidden = false;
     byId('start-again').onclick = () => location.reload();
     setState('aborted');
@@ -349,6 +389,7 @@ var Page = (() => {
   Module.onAbort = onAbort;
 
   document.addEventListener('keydown', onKeyDown);
+  document.addEventListener('keyup', onKeyUp);
   canvas.addEventListener('pointerdown', onPointerDown);
   canvas.addEventListener('pointermove', onPointerMove);
   canvas.addEventListener('pointerup', onPointerUp);
@@ -418,6 +459,7 @@ var Page = (() => {
     addMenuItem: (id, caption) => {
       const item = document.createElement('button');
       item.textContent = caption;
+      markLanguage(item, caption);
       item.dataset.id = id;
       item.onclick = () => {
         item.blur();
@@ -444,7 +486,14 @@ var Page = (() => {
       root.classList.remove('full-screen');
       byId('ended').hidden = false;
       byId('start-again').onclick = () => location.reload();
+      byId('status').textContent = byId('ended-text').textContent;
+      byId('start-again').focus();
       setState('ended');
+    },
+
+    // The status line, as the canvas shows it, for screen readers.
+    showStatus: (text) => {
+      byId('status').textContent = text;
     },
 
     showHeld: () => setState('held'),

@@ -56,6 +56,8 @@ bool contextLost = false;
 // Whether the animation frames have stopped on a still picture or a box:
 // nothing but the page's call to WebWake changes what the page shows then.
 bool resting = false;
+// The status line as the page's live region last got it.
+std::string statusShown;
 
 void CopyFile(const char* from, const char* to) {
   std::ifstream in(from, std::ios::binary);
@@ -140,6 +142,14 @@ bool ServeRefresh() {
   return true;
 }
 
+// The status line into the page's live region, when it has changed: a
+// screen reader hears each new message once.
+void MirrorStatus() {
+  if (statusShown == Explorer.message) return;
+  statusShown = Explorer.message;
+  web::ShowStatus(Explorer.message);
+}
+
 // One pass of the frame loop per display refresh. Returns false to stop the
 // animation frames: at the end, at the test mode's last frame, and to rest
 // until WebWake.
@@ -148,6 +158,7 @@ EM_BOOL OnAnimationFrame(double time, void* /*userData*/) {
   // The loop is entered at the first refresh, on the clock it runs on.
   if (!loop) loop.emplace(options.frame, FrameScheduling::RefreshDriven);
   if (!ServeRefresh()) return EM_FALSE;
+  MirrorStatus();
   if (testFrames != 0 && testFramesDrawn == testFrames) {
     web::ShowHeld();
     return EM_FALSE;

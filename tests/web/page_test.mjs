@@ -107,6 +107,8 @@ class DevTools {
       this.pending.delete(message.id);
       if (message.error) reject(new Error(JSON.stringify(message.error)));
       else resolve(message.result);
+    } else if (message.method === 'Page.fileChooserOpened') {
+      this.fileChoosers = (this.fileChoosers || 0) + 1;
     } else if (message.method === 'Runtime.exceptionThrown') {
       this.errors.push(message.params.exceptionDetails.exception?.description ||
                        message.params.exceptionDetails.text);
@@ -286,11 +288,15 @@ const keys = {
   Escape: ['Escape', 27], F1: ['F1', 112], ' ': ['Space', 32], Backspace: ['Backspace', 8],
   ArrowUp: ['ArrowUp', 38], ArrowDown: ['ArrowDown', 40], Tab: ['Tab', 9],
 };
+// Return and Space type their characters too, as a button's activation
+// needs.
+const typed = { Enter: '\r', ' ': ' ' };
 async function press(page, key) {
   const [code, windowsVirtualKeyCode] = keys[key];
-  for (const type of ['rawKeyDown', 'keyUp']) {
-    await page.send('Input.dispatchKeyEvent', { type, key, code, windowsVirtualKeyCode });
-  }
+  const text = typed[key];
+  await page.send('Input.dispatchKeyEvent', { type: text ? 'keyDown' : 'rawKeyDown', key, code,
+                                              windowsVirtualKeyCode, text });
+  await page.send('Input.dispatchKeyEvent', { type: 'keyUp', key, code, windowsVirtualKeyCode });
 }
 
 // A click by the user, a gesture that full screen needs.
@@ -323,6 +329,95 @@ function checkDownload() {
     .map((name) => gzipSync(readFileSync(join(site, name)), { level: 9 }).length)
     .reduce((sum, bytes) => sum + bytes);
   check(size <= 300000, `pathwick.js and pathwick.wasm take ${size} bytes gzipped`);
+}
+
+// A key pressed with Ctrl held, as the browser's own keys are.
+async function pressWithControl(page, key, code) {
+  await page.send('Input.dispatchKeyEvent',
+                  { type: 'rawKeyDown', key: 'Control', code: 'ControlLeft', windowsVirtualKeyCode: 17,
+                    modifiers: 2 });
+  for (const type of ['rawKeyDown', 'keyUp']) {
+    await page.send('Input.dispatchKeyEvent', { type, key, code, modifiers: 2 });
+  }
+  await page.send('Input.dispatchKeyEvent',
+                  { type: 'keyUp', key: 'Control', code: 'ControlLeft', windowsVirtualKeyCode: 17 });
+}
+
+// Tabs until the focus is on `selector`; false when it never comes.
+async function tabTo(page, selector) {
+  for (let i = 0; i < 20; i++) {
+    await press(page, 'Tab');
+    if (await page.evaluate(`document.activeElement === document.querySelector(${JSON.stringify(selector)})`)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The keyboard and screen readers, while the search runs: Shift+Tab and
+// Ctrl with another key are the browser's; Tab to each button and Return
+// does the button's job, not the program's; the status line is in a live
+// region, and the box is named by its caption in the accessibility tree.
+async function checkKeyboard(page) {
+  await press(page, 'Shift');
+  await sleep(100);
+  await pressWithControl(page, 'f', 'KeyF');
+  check(!(await pictureChanges(page)), 'Ctrl+F does not resume the search');
+  await press(page, 'Control');
+  await page.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', key: 'Shift', code: 'ShiftLeft',
+                                              windowsVirtualKeyCode: 16, modifiers: 8 });
+  await page.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', key: 'Tab', code: 'Tab',
+                                              windowsVirtualKeyCode: 9, modifiers: 8 });
+  await page.send('Input.dispatchKeyEvent', { type: 'keyUp', key: 'Tab', code: 'Tab',
+                                              windowsVirtualKeyCode: 9, modifiers: 8 });
+  await page.send('Input.dispatchKeyEvent', { type: 'keyUp', key: 'Shift', code: 'ShiftLeft',
+                                              windowsVirtualKeyCode: 16 });
+  check(await pictureChanges(page), 'Shift+Tab does not pause the search');
+  await page.evaluate('document.activeElement.blur()');
+
+  const status = await page.evaluate('document.getElementById("status").textContent');
+  check(status.length > 0, `the live region holds the status line ("${status}")`);
+
+  // Every menu button but Exit (Escape's, tried below): the About item
+  // opens its box, named by its caption; each sends its command.
+  const captions = await page.evaluate('[...document.querySelectorAll("#menu button")]' +
+                                       '.map((item) => item.textContent)');
+  for (const [i, caption] of captions.entries()) {
+    if (caption === '退出') continue;
+    const selector = `#menu button:nth-child(${i + 1})`;
+    if (!(await tabTo(page, selector))) {
+      check(false, `Tab reaches ${caption}`);
+      continue;
+    }
+    await page.evaluate('window.commandsSent = 0; ' +
+      'window.realCommand = window.realCommand || Module._WebCommand; ' +
+      'Module._WebCommand = (id) => { window.commandsSent++; window.realCommand(id); }');
+    await press(page, 'Enter');
+    await sleep(100);
+    check(await page.evaluate('window.commandsSent') === 1,
+          `Tab to ${caption} and Return sends its command`);
+    if (await page.evaluate('document.getElementById("box").open')) {
+      const { nodes } = await page.send('Accessibility.getFullAXTree');
+      const dialog = nodes.find((node) => node.role?.value === 'dialog');
+      check(dialog?.name?.value === aboutCaption, `the box is named "${dialog?.name?.value}"`);
+      await press(page, 'Enter');
+      await sleep(100);
+      check(!(await page.evaluate('document.getElementById("box").open')),
+            'Return on the focused OK closes the box');
+    }
+  }
+  await page.evaluate('Module._WebCommand = window.realCommand');
+
+  // Open map… from the keyboard opens the file chooser.
+  await page.send('Page.setInterceptFileChooserDialog', { enabled: true });
+  if (await tabTo(page, '#open-map')) {
+    await press(page, 'Enter');
+    await sleep(300);
+    check(page.fileChoosers === 1, 'Tab to Open map… and Return opens the file chooser');
+  }
+  await page.send('Page.setInterceptFileChooserDialog', { enabled: false });
+  await page.evaluate('document.activeElement.blur()');
+  await press(page, 'Control');
 }
 
 // The map kept, shown and saved: the three that must agree.
@@ -497,6 +592,7 @@ async function run(page, base) {
   check(!(await pictureChanges(page)), 'Shift pauses');
   await press(page, 'Control');
   check(await pictureChanges(page), 'Ctrl resumes');
+  await checkKeyboard(page);
 
   // F1 shows the About box; no frame runs until OK.
   await press(page, 'F1');
@@ -514,6 +610,9 @@ async function run(page, base) {
   if (await waitFor(page, 'document.documentElement.dataset.state === "ended"', 'Escape ends')) {
     check(await page.evaluate('!document.getElementById("ended").hidden'),
           'the page says that the program has ended');
+    check(await page.evaluate('document.getElementById("status").textContent.includes("ended") && ' +
+                              'document.activeElement.id === "start-again"'),
+          'the end is announced and Start again has the focus');
     // Started again, OK in the question goes full screen: the browser's,
     // and the canvas over the whole page.
     await click(page, '#start-again');

@@ -47,6 +47,7 @@ EM_JS(int, PageCanvasHeight, (), { return Page.canvas.height; });
 EM_JS(double, PageContentScale, (), { return window.devicePixelRatio || 1; });
 EM_JS(void, PageShowEnded, (), { Page.showEnded(); });
 EM_JS(void, PageShowHeld, (), { Page.showHeld(); });
+EM_JS(void, PageShowStatus, (const char* text), { Page.showStatus(UTF8ToString(text)); });
 EM_JS(bool, PageHasOptionJs, (const char* name), { return Page.hasOption(UTF8ToString(name)); });
 EM_JS(long, PageNumberOptionJs, (const char* name),
       { return Page.numberOption(UTF8ToString(name)); });
@@ -127,6 +128,8 @@ bool StoreMap() { return PageStoreMap(); }
 void ShowEnded() { PageShowEnded(); }
 
 void ShowHeld() { PageShowHeld(); }
+
+void ShowStatus(const char* text) { PageShowStatus(text); }
 
 }  // namespace web
 

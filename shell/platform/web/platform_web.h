@@ -50,4 +50,8 @@ void ShowEnded();
 // Marks the page as holding its last frame (the test mode's end).
 void ShowHeld();
 
+// Puts the status line's text (UTF-8) into the page's live region, which
+// screen readers read out as it changes.
+void ShowStatus(const char* text);
+
 }  // namespace web
