@@ -29,9 +29,13 @@ target_link_options(pathwick PRIVATE
   "SHELL:--pre-js ${PATHWICK_WEB_PAGE_SCRIPT}"
   "SHELL:--js-library ${PATHWICK_WEB_PAGE_LIBRARY}"
   "SHELL:--embed-file ${CMAKE_SOURCE_DIR}/data/MazeMap.txt@/shipped/MazeMap.txt"
-  "SHELL:--embed-file ${CMAKE_SOURCE_DIR}/data/Stone.BMP@/shipped/Stone.BMP")
+  "SHELL:--embed-file ${CMAKE_SOURCE_DIR}/data/Stone.BMP@/shipped/Stone.BMP"
+  # The desktop's message catalogs, for the page's language.
+  "SHELL:--embed-file ${CMAKE_SOURCE_DIR}/po/en.po@/po/en.po"
+  "SHELL:--embed-file ${CMAKE_SOURCE_DIR}/po/zh.po@/po/zh.po")
 set_property(TARGET pathwick APPEND PROPERTY LINK_DEPENDS ${PATHWICK_WEB_PAGE_SCRIPT} ${PATHWICK_WEB_PAGE_LIBRARY}
-             ${CMAKE_SOURCE_DIR}/data/MazeMap.txt ${CMAKE_SOURCE_DIR}/data/Stone.BMP)
+             ${CMAKE_SOURCE_DIR}/data/MazeMap.txt ${CMAKE_SOURCE_DIR}/data/Stone.BMP
+             ${CMAKE_SOURCE_DIR}/po/en.po ${CMAKE_SOURCE_DIR}/po/zh.po)
 add_custom_command(TARGET pathwick POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/web/index.html ${PATHWICK_WEB_SITE}/index.html)
 

@@ -220,26 +220,131 @@ var Page = (() => {
     send(Module._WebPointerUp, 2, 0, 0);
   }
 
-  // The page's own words: what it says about the map files and the program.
-  const texts = {
-    notAMap: (name) => `${name} is not a map: a map holds a number for each of the 100 cells. ` +
-      'Nothing was changed.',
-    tooLarge: (name, size) => `${name} is not opened: it holds ${size} bytes, and a map is a ` +
-      `few hundred (${maxMapBytes} at most).`,
-    unreadable: (name) => `${name} could not be read. Nothing was changed.`,
-    boxOpen: 'Close the box first: the map was not opened.',
-    ended: 'Pathwick has ended: start it again to open a map.',
-    notKept: (reason) => `The browser's storage did not keep the map (${reason}); ` +
-      'the edit is undone.',
-    noStorage: 'This browser keeps nothing for the page: the drawn maze lasts until the page ' +
-      'closes (Save map keeps it).',
-    otherTab: 'The map was changed in another tab; this tab shows it now.',
-    replaceQuestion: 'Replace the drawn maze with the shipped maze? Undo brings the drawn one back.',
-    replaced: 'The map was replaced; Undo brings the previous one back.',
-    contextLost: 'The browser took the graphics away; the search waits until they are back.',
-    contextRestored: 'The graphics are back; the search goes on where it stood.',
-    aborted: (what) => `Pathwick stopped after an error (${what}) and no longer runs.`,
+  // The page's language: ?lang=zh or ?lang=en, else the browser's first
+  // choice: Chinese for any zh, English for everything else.
+  const language = (() => {
+    const asked = query.get('lang') || (navigator.languages || [navigator.language])[0] || '';
+    return asked.toLowerCase().split('-')[0] === 'zh' ? 'zh' : 'en';
+  })();
+  root.lang = language === 'zh' ? 'zh-CN' : 'en';
+
+  // The page's own words, in both languages: its buttons and legend (the
+  // elements with a data-text), and what it says about the map files and
+  // the program.
+  const allTexts = {
+    en: {
+      loading: 'Loading Pathwick…',
+      openMap: 'Open map…',
+      shippedMap: 'Shipped maze',
+      undoMap: 'Undo',
+      saveMap: 'Save map',
+      dropHint: 'or drop a map file on the page',
+      edit: 'Edit',
+      step: 'Step',
+      back: 'Back to drawing',
+      ended: 'Pathwick has ended.',
+      startAgain: 'Start again',
+      canvas: 'The maze',
+      legendTitle: 'What you see',
+      legendWall: 'wall',
+      legendOpen: 'open way',
+      legendTrail: 'way taken',
+      legendDeadEnd: 'dead end',
+      legendExit: 'exit',
+      legendMarker: 'marker',
+      legendKeys: 'Return starts the search, Shift pauses, Ctrl resumes, Space steps to the ' +
+        'next decision, Up and Down change the speed, End is full speed, F1 shows About, ' +
+        'Escape ends.',
+      legendEdit: 'Edit: while the explorer waits at the start, a click turns a cell into ' +
+        'the next kind (wall, open, exit; the right button goes back) and a drag paints; ' +
+        'Backspace goes back to drawing after a search.',
+      notAMap: (name) => `${name} is not a map: a map holds a number for each of the 100 ` +
+        'cells. Nothing was changed.',
+      tooLarge: (name, size) => `${name} is not opened: it holds ${size} bytes, and a map is a ` +
+        `few hundred (${maxMapBytes} at most).`,
+      unreadable: (name) => `${name} could not be read. Nothing was changed.`,
+      shippedName: 'The shipped maze',
+      previousName: 'The previous map',
+      boxOpen: 'Close the box first: the map was not opened.',
+      endedNoMap: 'Pathwick has ended: start it again to open a map.',
+      notKept: (reason) => `The browser's storage did not keep the map (${reason}); ` +
+        'the edit is undone.',
+      storageFull: 'it is full',
+      noStorage: 'This browser keeps nothing for the page: the drawn maze lasts until the page ' +
+        'closes (Save map keeps it).',
+      otherTab: 'The map was changed in another tab; this tab shows it now.',
+      replaceQuestion: 'Replace the drawn maze with the shipped maze? Undo brings the drawn ' +
+        'one back.',
+      replaced: 'The map was replaced; Undo brings the previous one back.',
+      contextLost: 'The browser took the graphics away; the search waits until they are back.',
+      contextRestored: 'The graphics are back; the search goes on where it stood.',
+      aborted: (what) => `Pathwick stopped after an error (${what}) and no longer runs.`,
+    },
+    zh: {
+      loading: '正在载入 Pathwick…',
+      openMap: '打开地图…',
+      shippedMap: '自带迷宫',
+      undoMap: '撤销',
+      saveMap: '保存地图',
+      dropHint: '或把地图文件拖到本页',
+      edit: '编辑',
+      step: '单步',
+      back: '回到绘制',
+      ended: 'Pathwick 已结束。',
+      startAgain: '重新开始',
+      canvas: '迷宫',
+      legendTitle: '图例',
+      legendWall: '墙',
+      legendOpen: '通路',
+      legendTrail: '走过的路',
+      legendDeadEnd: '死路',
+      legendExit: '出口',
+      legendMarker: '标记',
+      legendKeys: '回车开始搜索，Shift 暂停，Ctrl 继续，空格走到下一个岔口，上下箭头调速度，' +
+        'End 全速，F1 关于，Esc 退出。',
+      legendEdit: '编辑：探索者在起点等待时，单击把格子换成下一种（墙、通路、出口；右键反向），' +
+        '拖动可连续涂画；搜索之后按退格键回到绘制。',
+      notAMap: (name) => `${name} 不是地图：地图为 100 个格子各写一个数字。没有任何改动。`,
+      tooLarge: (name, size) => `${name} 未打开：它有 ${size} 字节，而地图只有几百字节` +
+        `（最多 ${maxMapBytes}）。`,
+      unreadable: (name) => `${name} 无法读取。没有任何改动。`,
+      shippedName: '自带迷宫',
+      previousName: '上一张地图',
+      boxOpen: '请先关闭对话框：地图没有打开。',
+      endedNoMap: 'Pathwick 已结束：重新开始后才能打开地图。',
+      notKept: (reason) => `浏览器的存储没有保存地图（${reason}）；这次编辑已撤销。`,
+      storageFull: '存储已满',
+      noStorage: '此浏览器不为本页保存任何内容：画好的迷宫只保留到关闭本页（可用“保存地图”保存）。',
+      otherTab: '地图在另一个标签页中被修改；本页现在显示它。',
+      replaceQuestion: '用自带迷宫替换画好的迷宫吗？“撤销”可以恢复画好的迷宫。',
+      replaced: '地图已替换；“撤销”可以恢复上一张。',
+      contextLost: '浏览器收回了图形；搜索会等到图形恢复。',
+      contextRestored: '图形已恢复；搜索从停下的地方继续。',
+      aborted: (what) => `Pathwick 因错误（${what}）停止，不再运行。`,
+    },
   };
+  const texts = allTexts[language];
+
+  // The program's texts in the page's language, from the desktop's message
+  // catalogs (po/en.po, po/zh.po, built in): msgid to msgstr, the quoted
+  // parts of each joined, with their C escapes.
+  let catalog = null;
+  function readCatalog() {
+    const unquote = (block) => [...block.matchAll(/"((?:[^"\\]|\\.)*)"/g)]
+      .map((part) => JSON.parse(`"${part[1]}"`)).join('');
+    const entries = new Map();
+    const po = FS.readFile(`/po/${language}.po`, { encoding: 'utf8' });
+    for (const entry of po.matchAll(/^msgid ((?:".*"\n)+)msgstr ((?:".*"(?:\n|$))+)/gm)) {
+      const [id, translation] = [unquote(entry[1]), unquote(entry[2])];
+      if (id && translation) entries.set(id, translation);
+    }
+    return entries;
+  }
+  for (const element of document.querySelectorAll('[data-text]')) {
+    element.textContent = texts[element.dataset.text];
+  }
+  canvas.setAttribute('aria-label', texts.canvas);
+
   // A map is a few hundred bytes: anything much larger is refused unread.
   const maxMapBytes = 1 << 20;
   // What the browser's storage holds, as last read or written: an edit that
@@ -261,9 +366,9 @@ var Page = (() => {
 
   // Why a map cannot be opened now, if it cannot.
   function openingRefused() {
-    if (root.dataset.state === 'ended' || root.dataset.state === 'aborted') return texts.ended;
+    if (root.dataset.state === 'ended' || root.dataset.state === 'aborted') return texts.endedNoMap;
     if (byId('box').open) return texts.boxOpen;
-    return windowOpen ? null : texts.ended;
+    return windowOpen ? null : texts.endedNoMap;
   }
 
   // The bytes of a map become the map file, and the program loads it; bytes
@@ -305,18 +410,18 @@ var Page = (() => {
     const drawn = query.has('edit') && !openingRefused() &&
                   mapText() !== new TextDecoder().decode(shipped);
     if (!drawn) {
-      openMap(shipped, 'The shipped maze');
+      openMap(shipped, texts.shippedName);
       return;
     }
     openBox(texts.replaceQuestion, document.title, true, (ok) => {
-      if (ok && openMap(shipped, 'The shipped maze')) say(texts.replaced);
+      if (ok && openMap(shipped, texts.shippedName)) say(texts.replaced);
     });
   }
 
   function undoReplacement() {
     if (replacedMap === null) return;
     const previous = replacedMap;
-    if (!openMap(new TextEncoder().encode(previous), 'The previous map')) return;
+    if (!openMap(new TextEncoder().encode(previous), texts.previousName)) return;
     replacedMap = null;
     byId('undo-map').hidden = true;
   }
@@ -344,6 +449,19 @@ var Page = (() => {
     say(texts.otherTab);
   }
 
+  // Edit mode is a start option: the toggle starts the page again with or
+  // without it, in the same kind of window, the map kept in storage.
+  function toggleEditMode() {
+    const next = new URLSearchParams(location.search);
+    if (next.has('edit')) {
+      next.delete('edit');
+    } else {
+      next.set('edit', '');
+    }
+    if (windowOpen && !next.has('fullscreen')) next.set(fullScreen ? 'fullscreen' : 'windowed', '');
+    location.search = next.toString().replace(/=(&|$)/g, '$1');
+  }
+
   function setUpFiles() {
     const chooser = byId('map-chooser');
     byId('open-map').onclick = () => chooser.click();
@@ -355,6 +473,8 @@ var Page = (() => {
     byId('undo-map').onclick = undoReplacement;
     byId('save-map').hidden = !query.has('edit');
     byId('save-map').onclick = saveMap;
+    byId('edit-toggle').setAttribute('aria-pressed', String(query.has('edit')));
+    byId('edit-toggle').onclick = toggleEditMode;
     document.addEventListener('dragover', (event) => event.preventDefault());
     document.addEventListener('drop', (event) => {
       event.preventDefault();
@@ -414,6 +534,13 @@ var Page = (() => {
     canvas,
 
     hasOption: (name) => query.has(name),
+
+    // The program's text `ownText` in the page's language; null where the
+    // catalog has none.
+    localized: (ownText) => {
+      if (catalog === null) catalog = readCatalog();
+      return catalog.has(ownText) ? catalog.get(ownText) : null;
+    },
     // A whole number given to the option, else 0.
     numberOption: (name) => {
       const value = query.get(name);
@@ -428,6 +555,7 @@ var Page = (() => {
     },
 
     ask: (text, caption) => {
+      byId('loading').hidden = true;
       setState('question');
       openBox(text, caption, true, (ok) => {
         if (ok) enterFullScreen();
@@ -450,6 +578,7 @@ var Page = (() => {
       windowOpen = true;
       root.classList.toggle('full-screen', fullScreen);
       byId('window').hidden = false;
+      byId('loading').hidden = true;
       fitCanvas();
       window.addEventListener('resize', fitCanvas);
       followPixelRatio();
@@ -530,7 +659,7 @@ var Page = (() => {
         return true;
       } catch (error) {
         FS.writeFile(mapFile, keptMap !== null ? keptMap : FS.readFile(shippedMap));
-        say(texts.notKept(error.name === 'QuotaExceededError' ? 'it is full' : error.message));
+        say(texts.notKept(error.name === 'QuotaExceededError' ? texts.storageFull : error.message));
         return false;
       }
     },

@@ -29,6 +29,7 @@
 #include "shell/main/application.h"
 #include "shell/platform/platform.h"
 #include "shell/platform/web/platform_web.h"
+#include "shell/text/text_ids.h"
 #include "ui/frame.h"
 #include "ui/maze_editing.h"
 
@@ -255,7 +256,9 @@ int main() {
   options.textureFile = kShippedTexture;
 
   if (options.window == WindowChoice::Ask) {
-    web::AskOkCancel(kFullScreenQuestion, kFullScreenQuestionCaption, StartAfterQuestion);
+    web::AskOkCancel(PlatformLocalizedText(TextQuestion, kFullScreenQuestion),
+                     PlatformLocalizedText(TextQuestionCaption, kFullScreenQuestionCaption),
+                     StartAfterQuestion);
   } else {
     Start();
   }

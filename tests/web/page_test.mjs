@@ -563,9 +563,23 @@ async function run(page, base) {
     }
   }
 
+  // The page's language: the browser's (English in the headless browser),
+  // with the desktop's catalog for the program's texts; ?lang=zh gives the
+  // program's own Chinese texts and the page's Chinese words.
+  if (await open(page, base, '', 'question')) {
+    check(await page.evaluate('document.getElementById("box-text").textContent') ===
+          'Run in full screen mode?' && await page.evaluate('document.documentElement.lang') === 'en',
+          'an English browser gets the English question from the catalog');
+    check(await page.evaluate('document.getElementById("loading").hidden'),
+          'the loading sign goes once the program asks');
+  }
+
   // The question at start, with the program's texts; Cancel gives the
   // framed window with its menu bar of eight items.
-  if (await open(page, base, '', 'question')) {
+  if (await open(page, base, '?lang=zh', 'question')) {
+    check(await page.evaluate('document.documentElement.lang') === 'zh-CN' &&
+          await page.evaluate('document.getElementById("open-map").textContent') === '打开地图…',
+          '?lang=zh gives the page in Chinese');
     check(await page.evaluate('document.getElementById("box-caption").textContent') === questionCaption,
           'the question box has the caption');
     check(await page.evaluate('document.getElementById("box-text").textContent') === question,
@@ -610,7 +624,8 @@ async function run(page, base) {
   if (await waitFor(page, 'document.documentElement.dataset.state === "ended"', 'Escape ends')) {
     check(await page.evaluate('!document.getElementById("ended").hidden'),
           'the page says that the program has ended');
-    check(await page.evaluate('document.getElementById("status").textContent.includes("ended") && ' +
+    check(await page.evaluate('document.getElementById("status").textContent === ' +
+                              'document.getElementById("ended-text").textContent && ' +
                               'document.activeElement.id === "start-again"'),
           'the end is announced and Start again has the focus');
     // Started again, OK in the question goes full screen: the browser's,

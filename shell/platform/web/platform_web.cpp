@@ -7,6 +7,9 @@
 #include <emscripten.h>
 
 #include <deque>
+#include <map>
+#include <string>
+#include <utility>
 
 #include "shell/platform/fixed_font.h"
 #include "shell/platform/platform.h"
@@ -44,6 +47,12 @@ EM_JS(void, PageAddMenuItem, (uint32_t id, const char* caption),
 EM_JS(void, PageCloseWindow, (), { Page.closeWindow(); });
 EM_JS(int, PageCanvasWidth, (), { return Page.canvas.width; });
 EM_JS(int, PageCanvasHeight, (), { return Page.canvas.height; });
+EM_JS(int, PageLocalizedSize, (const char* ownText), {
+  const text = Page.localized(UTF8ToString(ownText));
+  return text ? lengthBytesUTF8(text) + 1 : -1;
+});
+EM_JS(void, PageCopyLocalized, (const char* ownText, char* out, int size),
+      { stringToUTF8(Page.localized(UTF8ToString(ownText)), out, size); });
 EM_JS(double, PageContentScale, (), { return window.devicePixelRatio || 1; });
 EM_JS(void, PageShowEnded, (), { Page.showEnded(); });
 EM_JS(void, PageShowHeld, (), { Page.showHeld(); });
@@ -145,9 +154,19 @@ void PlatformNotify(NoticeKind kind, const char* text) { PageNotify(static_cast<
 // The page shows notices in lines of its own, in a proportional font.
 bool PlatformNotifiesInBoxes() { return true; }
 
-// The browser build carries no message catalogs: the page shows the
-// program's own texts.
-const char* PlatformLocalizedText(uint32_t, const char* ownText) { return ownText; }
+// The page's language (web/page.js) picks the catalog, the desktop's own,
+// built in. Each text found is kept for the rest of the run.
+const char* PlatformLocalizedText(uint32_t, const char* ownText) {
+  static std::map<std::string, std::string> found;
+  const auto known = found.find(ownText);
+  if (known != found.end()) return known->second.c_str();
+  const int size = PageLocalizedSize(ownText);
+  if (size < 0) return ownText;
+  std::string text(static_cast<size_t>(size), '\0');
+  PageCopyLocalized(ownText, text.data(), size);
+  text.resize(static_cast<size_t>(size - 1));
+  return found.emplace(ownText, std::move(text)).first->second.c_str();
+}
 
 // The browser's start asks through web::AskOkCancel, before the program
 // starts; a question asked while it runs gets the browser's own blocking box.
