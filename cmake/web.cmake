@@ -9,9 +9,10 @@ set(PATHWICK_WEB_SITE ${CMAKE_SOURCE_DIR}/build-web CACHE PATH
 add_library(pathwick_app STATIC ${PATHWICK_APP_SOURCES})
 target_link_libraries(pathwick_app PUBLIC pathwick_explorer pathwick_bmp)
 
+# The page's New maze makes pathwick-maze's mazes, with its generator.
 add_executable(pathwick shell/main/main_web.cpp shell/platform/web/platform_web.cpp
                         shell/platform/web/web_gl.cpp shell/platform/fixed_font_6x13.cpp
-                        shell/platform/fixed_font_lists.cpp)
+                        shell/platform/fixed_font_lists.cpp explorer/maze_generator.cpp)
 target_link_libraries(pathwick PRIVATE pathwick_app)
 set_target_properties(pathwick PROPERTIES SUFFIX .js RUNTIME_OUTPUT_DIRECTORY ${PATHWICK_WEB_SITE})
 set(PATHWICK_WEB_PAGE_SCRIPT ${CMAKE_SOURCE_DIR}/web/page.js)

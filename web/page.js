@@ -279,6 +279,14 @@ var Page = (() => {
       contextLost: 'The browser took the graphics away; the search waits until they are back.',
       contextRestored: 'The graphics are back; the search goes on where it stood.',
       aborted: (what) => `Pathwick stopped after an error (${what}) and no longer runs.`,
+      share: 'Share',
+      newMaze: 'New maze',
+      shared: 'The address now holds this maze: copy it to share the maze.',
+      cannotShare: 'This map has cell numbers a link cannot hold (0 to 31 only).',
+      badLink: 'The link holds no maze this page can read; nothing was changed.',
+      linkName: 'The linked maze',
+      seedName: (seed) => `The maze of seed ${seed}`,
+      seedShown: (seed) => `Seed ${seed} (pathwick-maze --seed ${seed} makes the same maze)`,
     },
     zh: {
       loading: '正在载入 Pathwick…',
@@ -321,6 +329,14 @@ var Page = (() => {
       contextLost: '浏览器收回了图形；搜索会等到图形恢复。',
       contextRestored: '图形已恢复；搜索从停下的地方继续。',
       aborted: (what) => `Pathwick 因错误（${what}）停止，不再运行。`,
+      share: '分享',
+      newMaze: '新迷宫',
+      shared: '地址栏里现在是这个迷宫：复制地址即可分享。',
+      cannotShare: '这张地图有链接放不下的格子数字（只能是 0 到 31）。',
+      badLink: '链接里没有本页能读的迷宫；没有任何改动。',
+      linkName: '链接里的迷宫',
+      seedName: (seed) => `种子 ${seed} 的迷宫`,
+      seedShown: (seed) => `种子 ${seed}（pathwick-maze --seed ${seed} 生成同一个迷宫）`,
     },
   };
   const texts = allTexts[language];
@@ -449,6 +465,89 @@ var Page = (() => {
     say(texts.otherTab);
   }
 
+  // A maze in the page's address: #maze= with the version of the form (1)
+  // and the 100 cells' codes, row 0 first, one base-32 digit each (0-9,
+  // a-v); #seed=N for pathwick-maze's maze of seed N.
+  const linkDigits = '0123456789abcdefghijklmnopqrstuv';
+  const linkVersion = '1';
+
+  function mapCodes(text) {
+    return text.trim().split(/\s+/).slice(0, 100).map(Number);
+  }
+
+  function linkOfMap(text) {
+    const codes = mapCodes(text);
+    if (codes.some((code) => !Number.isInteger(code) || code < 0 || code >= linkDigits.length)) {
+      return null;
+    }
+    return linkVersion + codes.map((code) => linkDigits[code]).join('');
+  }
+
+  // The map text of a #maze= link; null for a malformed one.
+  function mapOfLink(link) {
+    if (link.length !== 101 || link[0] !== linkVersion) return null;
+    const codes = [...link.slice(1)].map((digit) => linkDigits.indexOf(digit));
+    if (codes.includes(-1)) return null;
+    const rows = [];
+    for (let row = 0; row < 10; row++) rows.push(codes.slice(10 * row, 10 * row + 10).join(' '));
+    return `${rows.join('\n')}\n`;
+  }
+
+  function setAddress(hash) {
+    history.replaceState(null, '', `${location.pathname}${location.search}#${hash}`);
+  }
+
+  function shareMap() {
+    const link = linkOfMap(mapText());
+    if (link === null) {
+      say(texts.cannotShare);
+      return;
+    }
+    setAddress(`maze=${link}`);
+    if (navigator.clipboard) navigator.clipboard.writeText(location.href).catch(() => {});
+    say(texts.shared);
+  }
+
+  // A seed as its high and low 32 bits; null unless a whole number that
+  // pathwick-maze takes (below 2^63).
+  function seedHalves(seed) {
+    const [bits, low] = [BigInt(32), BigInt(0xffffffff)];
+    if (!/^[0-9]{1,19}$/.test(seed) || BigInt(seed) >= BigInt(1) << BigInt(63)) return null;
+    const value = BigInt(seed);
+    return [Number(value >> bits), Number(value & low)];
+  }
+
+  function openSeed(seed) {
+    const halves = seedHalves(seed);
+    if (halves === null || !Module._WebGenerateMaze(...halves)) {
+      say(texts.badLink);
+      return;
+    }
+    if (openMap(FS.readFile('/opened'), texts.seedName(seed))) {
+      byId('seed').textContent = texts.seedShown(seed);
+      setAddress(`seed=${seed}`);
+    }
+  }
+
+  function newMaze() {
+    openSeed(String(crypto.getRandomValues(new Uint32Array(1))[0]));
+  }
+
+  // The maze of the address, if it names one.
+  function openAddress() {
+    const hash = new URLSearchParams(location.hash.slice(1));
+    if (hash.has('maze')) {
+      const map = mapOfLink(hash.get('maze'));
+      if (map === null) {
+        say(texts.badLink);
+      } else {
+        openMap(new TextEncoder().encode(map), texts.linkName);
+      }
+    } else if (hash.has('seed')) {
+      openSeed(hash.get('seed'));
+    }
+  }
+
   // Edit mode is a start option: the toggle starts the page again with or
   // without it, in the same kind of window, the map kept in storage.
   function toggleEditMode() {
@@ -459,7 +558,8 @@ var Page = (() => {
       next.set('edit', '');
     }
     if (windowOpen && !next.has('fullscreen')) next.set(fullScreen ? 'fullscreen' : 'windowed', '');
-    location.search = next.toString().replace(/=(&|$)/g, '$1');
+    // Without the address's maze, which would replace the one kept.
+    location.href = `${location.pathname}?${next.toString().replace(/=(&|$)/g, '$1')}`;
   }
 
   function setUpFiles() {
@@ -475,6 +575,9 @@ var Page = (() => {
     byId('save-map').onclick = saveMap;
     byId('edit-toggle').setAttribute('aria-pressed', String(query.has('edit')));
     byId('edit-toggle').onclick = toggleEditMode;
+    byId('share-map').onclick = shareMap;
+    byId('new-maze').onclick = newMaze;
+    window.addEventListener('hashchange', openAddress);
     document.addEventListener('dragover', (event) => event.preventDefault());
     document.addEventListener('drop', (event) => {
       event.preventDefault();
@@ -580,6 +683,8 @@ var Page = (() => {
       byId('window').hidden = false;
       byId('loading').hidden = true;
       fitCanvas();
+      // Once the program has started with its own map.
+      setTimeout(openAddress, 0);
       window.addEventListener('resize', fitCanvas);
       followPixelRatio();
       setState('running');

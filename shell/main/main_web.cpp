@@ -22,6 +22,7 @@
 #include <string>
 
 #include "explorer/maze_explorer.h"
+#include "explorer/maze_generator.h"
 #include "shell/app/frame_loop.h"
 #include "shell/app/program_state.h"
 #include "shell/app/window.h"
@@ -219,6 +220,19 @@ extern "C" EMSCRIPTEN_KEEPALIVE void WebWake() {
   resting = false;
   loop.emplace(options.frame, FrameScheduling::RefreshDriven);
   emscripten_request_animation_frame_loop(OnAnimationFrame, nullptr);
+}
+
+// The maze that pathwick-maze --seed N makes (one exit, no loops), for the
+// page's New maze and its #seed=N links, whose seed comes as its high and
+// low 32 bits: written where the page opens maps from (kOpenedMap), for the
+// page to open as any map. False when no maze was made.
+extern "C" EMSCRIPTEN_KEEPALIVE bool WebGenerateMaze(uint32_t seedHigh, uint32_t seedLow) {
+  MazeRequest request;
+  request.seed = static_cast<uint64_t>(seedHigh) << 32 | seedLow;
+  MazeExplorer maze;
+  if (!GenerateMaze(request, maze.grid)) return false;
+  std::ofstream(kOpenedMap, std::ios::binary) << MapFileText(maze.grid);
+  return true;
 }
 
 // The browser took the WebGL context away (the GPU reset, too many

@@ -884,6 +884,42 @@ async function checkScreens(page, base) {
   await page.send('Emulation.clearDeviceMetricsOverride');
 }
 
+// Mazes in the address: Share puts the drawn maze into a #maze= link that
+// shows it again in another page; a malformed link changes nothing; #seed=N
+// gives pathwick-maze --seed N's maze.
+async function checkLinks(page, base) {
+  const mapFile = 'FS.readFile("MazeMap.txt", { encoding: "utf8" })';
+  if (!(await open(page, base, '?edit&windowed', 'running'))) return;
+  const cell = await cellCentre(page, 4, 4);
+  await mouse(page, 'mousePressed', cell);
+  await mouse(page, 'mouseReleased', cell);
+  await sleep(300);
+  const drawn = await page.evaluate(mapFile);
+  await click(page, '#share-map');
+  const link = await page.evaluate('location.hash');
+  check(/^#maze=1[0-9a-v]{100}$/.test(link), `Share puts the maze into the address (${link})`);
+  await page.evaluate('localStorage.clear()');
+  if (await open(page, base, `?windowed${link}`, 'running')) {
+    await sleep(300);
+    check(await page.evaluate(mapFile) === drawn, 'the link shows the drawn maze');
+  }
+  // The same page, its address changed: the hash alone.
+  const notices = await noticeCount(page);
+  await page.evaluate('location.hash = "#maze=1zz"');
+  await sleep(300);
+  check(await page.evaluate(mapFile) === drawn && await noticeCount(page) === notices + 1,
+        'a malformed link is refused with a word and changes nothing');
+  const maker = join(recorder, '..', 'pathwick-maze');
+  for (const seed of ['42', '9223372036854775807']) {
+    if (await open(page, base, `?windowed#seed=${seed}`, 'running')) {
+      await sleep(300);
+      check(await page.evaluate(mapFile) === execFileSync(maker, ['--seed', seed], { encoding: 'utf8' }) &&
+            (await page.evaluate('document.getElementById("seed").textContent')).includes(seed),
+            `#seed=${seed} gives pathwick-maze --seed ${seed}'s maze, and says the seed`);
+    }
+  }
+}
+
 // The module stops for good: the page says so, offers to start again and
 // never claims that the program runs.
 async function checkAbort(page, base) {
@@ -920,6 +956,7 @@ try {
   await run(page, `http://127.0.0.1:${server.address().port}`);
   await checkSpeeds(page, `http://127.0.0.1:${server.address().port}`);
   await checkScreens(page, `http://127.0.0.1:${server.address().port}`);
+  await checkLinks(page, `http://127.0.0.1:${server.address().port}`);
   await checkAbort(page, `http://127.0.0.1:${server.address().port}`);
   check(page.errors.length === 0, `no errors in the page ${page.errors.join('; ')}`);
 } catch (error) {
