@@ -35,13 +35,19 @@ target_link_options(pathwick PRIVATE
   "SHELL:--embed-file ${CMAKE_SOURCE_DIR}/po/en.po@/po/en.po"
   "SHELL:--embed-file ${CMAKE_SOURCE_DIR}/po/zh.po@/po/zh.po")
 set_property(TARGET pathwick APPEND PROPERTY LINK_DEPENDS ${PATHWICK_WEB_PAGE_SCRIPT} ${PATHWICK_WEB_PAGE_LIBRARY}
+             ${CMAKE_SOURCE_DIR}/web/index.html ${CMAKE_SOURCE_DIR}/web/manifest.webmanifest
+             ${CMAKE_SOURCE_DIR}/web/service_worker.js
              ${CMAKE_SOURCE_DIR}/data/MazeMap.txt ${CMAKE_SOURCE_DIR}/data/Stone.BMP
              ${CMAKE_SOURCE_DIR}/po/en.po ${CMAKE_SOURCE_DIR}/po/zh.po)
 # Beside each file a gzip copy, which scripts/web.sh's server (and any
 # server that sends precompressed files) sends to browsers that accept it.
 find_program(PATHWICK_GZIP gzip REQUIRED)
+# The page, its app manifest and service worker, and the icons.
 add_custom_command(TARGET pathwick POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/web/index.html ${PATHWICK_WEB_SITE}/index.html
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/web/index.html
+          ${CMAKE_SOURCE_DIR}/web/manifest.webmanifest ${CMAKE_SOURCE_DIR}/web/service_worker.js
+          ${CMAKE_SOURCE_DIR}/packaging/icons/pathwick-128.png
+          ${CMAKE_SOURCE_DIR}/packaging/icons/pathwick-256.png ${PATHWICK_WEB_SITE}
   COMMAND ${PATHWICK_GZIP} -9 -k -f -n ${PATHWICK_WEB_SITE}/index.html ${PATHWICK_WEB_SITE}/pathwick.js
           ${PATHWICK_WEB_SITE}/pathwick.wasm)
 

@@ -31,7 +31,10 @@ const aboutCaption = '迷宫搜索Demo';
 // --- Serving the page ---------------------------------------------------------
 
 const requested = [];  // the paths asked for, in order
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+const types = {
+  '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.png': 'image/png',
+  '.webmanifest': 'application/manifest+json',
+};
 function serve() {
   const server = createServer((request, response) => {
     const path = new URL(request.url, 'http://x').pathname;
@@ -325,16 +328,21 @@ function pixelAt(pixels, point, box) {
   return [...pixels.subarray(i, i + 3)];
 }
 
-// What a visitor loads: the page, the program and its WebAssembly, each
-// once (the page asks for the last two together), at most 200 KB on the
+// What a visitor loads: the page, the program and its WebAssembly, the
+// last two once (the page asks for them together), at most 200 KB on the
 // wire with the build's gzip copies.
 function checkDownload() {
-  check(JSON.stringify([...requested].sort()) === '["/","/pathwick.js","/pathwick.wasm"]',
-        `the page loads index.html, pathwick.js and pathwick.wasm once each (${requested})`);
-  const size = ['index.html', 'pathwick.js', 'pathwick.wasm']
-    .map((name) => readFileSync(join(site, `${name}.gz`)).length)
+  // The service worker's cache takes the program from the browser's HTTP
+  // cache; the page (2 KB) it asks for again.
+  const program = requested.filter((path) => /^\/pathwick\.(js|wasm)$/.test(path));
+  check(requested[0] === '/' && JSON.stringify(program.sort()) === '["/pathwick.js","/pathwick.wasm"]',
+        `the page loads pathwick.js and pathwick.wasm once each (${requested})`);
+  // Every file of the site, each as its gzip copy where the build wrote one.
+  const files = readdirSync(site).filter((name) => !name.endsWith('.gz'));
+  const size = files
+    .map((name) => readFileSync(join(site, existsSync(join(site, `${name}.gz`)) ? `${name}.gz` : name)).length)
     .reduce((sum, bytes) => sum + bytes);
-  check(size <= 200000, `the page takes ${size} bytes gzipped`);
+  check(size <= 200000, `the site (${files.length} files) takes ${size} bytes gzipped`);
 }
 
 // scripts/web.sh's server sends the gzip copies to a browser that takes
@@ -920,6 +928,27 @@ async function checkLinks(page, base) {
   }
 }
 
+// The app offline: once the service worker has the page's files, a reload
+// with no server at all still gets the first frame.
+async function checkOffline(page, base, server) {
+  if (!(await open(page, base, '?frames=1', 'held'))) return;
+  await page.evaluate('navigator.serviceWorker.ready.then(() => { window.workerReady = true; })');
+  if (!(await waitFor(page, 'window.workerReady === true', 'the service worker is ready', 30000))) {
+    return;
+  }
+  check(await page.evaluate('document.querySelector("link[rel=manifest]") !== null'),
+        'the page names its app manifest');
+  server.close();
+  server.closeAllConnections();
+  await page.send('Network.enable');
+  await page.send('Network.emulateNetworkConditions',
+                  { offline: true, latency: 0, downloadThroughput: -1, uploadThroughput: -1 });
+  await page.evaluate('document.documentElement.dataset.state = "gone"');
+  await page.send('Page.reload');
+  await waitFor(page, 'document.documentElement.dataset.state === "held"',
+                'the page reloads offline to its first frame');
+}
+
 // The module stops for good: the page says so, offers to start again and
 // never claims that the program runs.
 async function checkAbort(page, base) {
@@ -958,6 +987,7 @@ try {
   await checkScreens(page, `http://127.0.0.1:${server.address().port}`);
   await checkLinks(page, `http://127.0.0.1:${server.address().port}`);
   await checkAbort(page, `http://127.0.0.1:${server.address().port}`);
+  await checkOffline(page, `http://127.0.0.1:${server.address().port}`, server);
   check(page.errors.length === 0, `no errors in the page ${page.errors.join('; ')}`);
 } catch (error) {
   check(false, `the session runs to its end: ${error.stack}`);
