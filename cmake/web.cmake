@@ -62,5 +62,5 @@ if(PATHWICK_TESTS)
   add_test(NAME web_page
            COMMAND ${PATHWICK_NODE} ${CMAKE_SOURCE_DIR}/tests/web/page_test.mjs
                    ${PATHWICK_WEB_SITE} ${PATHWICK_RECORD} ${CMAKE_SOURCE_DIR}/data)
-  set_tests_properties(web_page PROPERTIES LABELS web TIMEOUT 300)
+  set_tests_properties(web_page PROPERTIES LABELS web TIMEOUT 480)
 endif()

@@ -218,6 +218,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE void WebWake() {
   pictureChanged = true;
   if (!resting) return;
   resting = false;
+  // The loop starts measuring now, not at the refresh before the rest
+  // (animation frames and performance.now share their clock).
+  SetRefreshClock(emscripten_get_now());
   loop.emplace(options.frame, FrameScheduling::RefreshDriven);
   emscripten_request_animation_frame_loop(OnAnimationFrame, nullptr);
 }

@@ -969,7 +969,7 @@ async function checkAbort(page, base) {
 // a signal, and a session that takes too long (ended here well before
 // ctest's timeout would kill this process).
 for (const signal of ['SIGINT', 'SIGTERM', 'SIGHUP']) process.on(signal, () => process.exit(1));
-const sessionLimitMs = 240000;
+const sessionLimitMs = 420000;
 setTimeout(() => {
   check(false, `the session ends within ${sessionLimitMs / 1000} s`);
   process.exit(1);
