@@ -1,8 +1,10 @@
 #!/bin/sh
 # Builds Pathwick for web browsers into build-web/, a static folder that any
 # web server can host (index.html, pathwick.js and pathwick.wasm, with the
-# shipped maze and texture built in), and serves it at
-# http://127.0.0.1:8080/ until interrupted.
+# shipped maze and texture built in, and a gzip copy of each beside it for
+# servers that send precompressed files), and serves it at
+# http://127.0.0.1:8080/ until interrupted, compressed for browsers that
+# accept gzip.
 #
 #   web.sh               build and serve
 #   web.sh --build-only  build only
@@ -27,6 +29,5 @@ cmake --build build-emscripten -j"$(nproc)"
 
 if $serve; then
   echo "Pathwick in the browser: http://127.0.0.1:8080/ (Ctrl+C stops the server)"
-  cd build-web
-  exec python3 -m http.server --bind 127.0.0.1 8080
+  exec python3 scripts/serve_web.py build-web 8080
 fi

@@ -25,12 +25,13 @@ constexpr uint32_t kSwapProbeMinimumMs = kSwapProbeFrames * 1000 / kAssumedRefre
 
 }  // namespace
 
-FrameLoop::FrameLoop(FrameCallback callback)
+FrameLoop::FrameLoop(FrameCallback callback, FrameScheduling scheduling)
     : callback_(callback),
       windowStart_(PlatformTickCount()),
       previousStart_(windowStart_),
       pacesRefresh_(!App.Gentle.swapsFollowRefresh),
-      swapProbeStart_(windowStart_) {}
+      swapProbeStart_(windowStart_),
+      scheduling_(scheduling) {}
 
 bool FrameLoop::ServeEvents(int* exitCode) {
   while (PlatformEventPending()) {
@@ -40,12 +41,20 @@ bool FrameLoop::ServeEvents(int* exitCode) {
 }
 
 bool FrameLoop::FrameDue() const {
+  if (App.FrameRateCapped && scheduling_ == FrameScheduling::RefreshDriven) {
+    // A signed difference: the counter may wrap.
+    return static_cast<int32_t>(PlatformTickCount() - ScheduledDue()) >= 0;
+  }
   if (App.FrameRateCapped) return PlatformTickCount() - windowStart_ >= App.FrameIntervalMs;
   return !PacedToAssumedRefresh() || PlatformTickCount() - previousStart_ >= RefreshWaitMs();
 }
 
 bool FrameLoop::RunFrame() {
-  if (!(App.FrameRateCapped ? PaceCappedFrame() : PaceUncappedFrame())) return false;
+  if (App.FrameRateCapped && scheduling_ == FrameScheduling::RefreshDriven) {
+    ScheduleCappedFrame();
+  } else if (!(App.FrameRateCapped ? PaceCappedFrame() : PaceUncappedFrame())) {
+    return false;
+  }
   if (callback_ != nullptr) callback_(App.CurrentFps);
   return true;
 }
@@ -76,6 +85,34 @@ bool FrameLoop::PaceCappedFrame() {
   swapProbeStart_ = now;
   swapProbeFrames_ = 0;
   return true;
+}
+
+// When the next capped frame is due: in the running schedule, or one
+// interval after the previous frame when the rate has changed since.
+uint32_t FrameLoop::ScheduledDue() const {
+  const bool sameRate = scheduledRate_ == App.FrameRateCap;
+  const uint64_t frame = sameRate ? nextScheduledFrame_ : 1;
+  const int rate = App.FrameRateCap > 0 ? App.FrameRateCap : 1;
+  // Offsets past 2^32 ms wrap as the counter does.
+  const auto offset = static_cast<uint32_t>(frame * 1000u / static_cast<uint64_t>(rate));
+  return (sameRate ? scheduleStart_ : previousStart_) + offset;
+}
+
+void FrameLoop::ScheduleCappedFrame() {
+  const uint32_t now = PlatformTickCount();
+  if (scheduledRate_ != App.FrameRateCap) {
+    scheduleStart_ = previousStart_;
+    scheduledRate_ = App.FrameRateCap;
+    nextScheduledFrame_ = 1;
+  }
+  ++nextScheduledFrame_;
+  // Already due again: this frame was a whole interval late or more.
+  if (static_cast<int32_t>(now - ScheduledDue()) >= 0) {
+    scheduleStart_ = now;
+    nextScheduledFrame_ = 1;
+  }
+  CountScheduledFrame(now);
+  previousStart_ = now;
 }
 
 // The length of the next of the assumed refresh rate's slots of a second.
@@ -119,6 +156,15 @@ void FrameLoop::CountUncappedFrame(uint32_t now) {
   windowStart_ = now;
 }
 
+void FrameLoop::CountScheduledFrame(uint32_t now) {
+  ++frameCount_;
+  const uint32_t elapsed = now - windowStart_;
+  if (elapsed < kMeasuringWindowMs) return;
+  App.CurrentFps = static_cast<int>((frameCount_ * 1000u + elapsed / 2) / elapsed);
+  frameCount_ = 0;
+  windowStart_ = now;
+}
+
 int RunFrameLoop(FrameCallback callback) {
   FrameLoop loop(callback);
   for (;;) {
@@ -145,6 +191,7 @@ void SetFrameRate(int framesPerSecond) {
     return;
   }
   App.FrameRateCapped = true;
+  App.FrameRateCap = framesPerSecond < 1000 ? framesPerSecond : 1000;
   // Above 1000 frames per second the interval would be 0 ms, and a frame in
   // the same tick as the previous one would divide the figure by zero.
   const int interval = 1000 / framesPerSecond;

@@ -10,6 +10,21 @@
 // ignores its result.
 using FrameCallback = int (*)(int fps);
 
+// How capped frames are timed.
+// - Waiting (RunFrameLoop): RunFrame waits until the interval has passed
+//   since the previous frame started, and the figure is 1000 / that period.
+// - RefreshDriven (a platform that cannot block, such as a browser, which
+//   calls FrameDue and RunFrame once per display refresh): frame k of a
+//   schedule is due k * 1000 / FrameRateCap ms after the schedule began and
+//   runs at the first refresh at or after that, so the frames average the
+//   capped rate at any refresh rate below it (timed from the previous frame,
+//   each interval would round up to whole refreshes). A frame late by a
+//   whole interval or more (the refreshes are slower than the cap, or the
+//   page stalled) begins the schedule anew, so late frames never run back to
+//   back to catch up; so does a change of the rate. The figure is the frames
+//   of the last second or so, counted as the intervals they end.
+enum class FrameScheduling { Waiting, RefreshDriven };
+
 // The loop's parts, for RunFrameLoop and for a platform that cannot block,
 // such as a browser, whose backend runs them once per display refresh
 // instead of in a loop of its own: ServeEvents, then RunFrame when rendering
@@ -17,7 +32,7 @@ using FrameCallback = int (*)(int fps);
 class FrameLoop {
  public:
   // Takes the loop entry's tick, where the first measuring window starts.
-  explicit FrameLoop(FrameCallback callback);
+  explicit FrameLoop(FrameCallback callback, FrameScheduling scheduling = FrameScheduling::Waiting);
 
   // Dispatches every pending event, one at a time. False, with the exit code
   // in `exitCode`, when the quit event comes: the loop is over.
@@ -41,7 +56,10 @@ class FrameLoop {
  private:
   bool PaceCappedFrame();
   bool PaceUncappedFrame();
+  void ScheduleCappedFrame();
+  uint32_t ScheduledDue() const;
   void CountUncappedFrame(uint32_t now);
+  void CountScheduledFrame(uint32_t now);
   bool WaitUntil(uint32_t since, uint32_t wait, uint32_t* now) const;
   uint32_t RefreshWaitMs() const;
 
@@ -65,6 +83,13 @@ class FrameLoop {
 
   bool PacedToAssumedRefresh() const;
   void WatchSwaps(uint32_t now);
+
+  // RefreshDriven capped frames: the schedule's start and rate (0 before the
+  // first), and the number of the next frame due in it.
+  FrameScheduling scheduling_;
+  uint32_t scheduleStart_ = 0;
+  int scheduledRate_ = 0;
+  uint64_t nextScheduledFrame_ = 0;
 };
 
 // Runs until the quit event and returns its exit code. `callback` may be

@@ -117,6 +117,9 @@ struct ProgramState {
   bool FrameRateCapped = false;
   // Shortest time from one frame's start to the next while capped.
   uint32_t FrameIntervalMs = 0;
+  // The capped rate in frames per second (1 to 1000) as SetFrameRate last
+  // set it, kept while the cap is off.
+  int FrameRateCap = 0;
   GentlePacing Gentle;
 
   // The commands (ui/commands.h): the frame rate that the speed commands

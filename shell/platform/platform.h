@@ -179,7 +179,7 @@ bool PlatformNotifiesInBoxes();
 // table, and loads the menu resource, in the user's UI language; the FLTK
 // backend looks `ownText` up in gettext's catalogs (LANGUAGE, LC_ALL,
 // LC_MESSAGES, LANG); the offscreen backend in a table its caller fills; the
-// browser backend has no catalog.
+// browser backend in the same catalogs, built in, for the page's language.
 // The result lives as long as the process.
 const char* PlatformLocalizedText(uint32_t textId, const char* ownText);
 

@@ -11,11 +11,14 @@
 // texture. The page is served on 127.0.0.1 only, on a free port. Needs
 // chromium-headless-shell and ImageMagick's convert (PNG and GIF to RGB).
 import { execFileSync, spawn } from 'node:child_process';
-import { copyFileSync, existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import {
+  copyFileSync, existsSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync,
+} from 'node:fs';
 import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
 import { gzipSync } from 'node:zlib';
 import { extname, join } from 'node:path';
+import { fileURLToPath } from 'node:url';
 
 const [site, recorder, data] = process.argv.slice(2);
 const scratch = mkdtempSync(join(tmpdir(), 'pathwick-web-'));
@@ -28,14 +31,21 @@ const aboutCaption = '迷宫搜索Demo';
 // --- Serving the page ---------------------------------------------------------
 
 const requested = [];  // the paths asked for, in order
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+const types = {
+  '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.png': 'image/png',
+  '.webmanifest': 'application/manifest+json',
+};
 function serve() {
   const server = createServer((request, response) => {
     const path = new URL(request.url, 'http://x').pathname;
     requested.push(path);
     try {
-      const body = readFileSync(join(site, path === '/' ? 'index.html' : path));
-      response.writeHead(200, { 'Content-Type': types[extname(path)] || 'text/html' });
+      // The gzip copy where the build wrote one, as scripts/web.sh sends it.
+      const file = join(site, path === '/' ? 'index.html' : path);
+      const gzip = /gzip/.test(request.headers['accept-encoding'] || '') && existsSync(`${file}.gz`);
+      const body = readFileSync(gzip ? `${file}.gz` : file);
+      response.writeHead(200, { 'Content-Type': types[extname(file)] || 'text/html',
+                                ...(gzip ? { 'Content-Encoding': 'gzip' } : {}) });
       response.end(body);
     } catch {
       response.writeHead(404);
@@ -82,7 +92,7 @@ function launchBrowser() {
 class DevTools {
   constructor(browser) {
     this.input = browser.stdio[3];
-    this.nextId = 1;
+    this.ids = { next: 1 };  // shared with the sessions of other pages
     this.pending = new Map();
     this.errors = [];
     // Messages end in a NUL byte; a chunk may hold several or a part of one.
@@ -105,6 +115,8 @@ class DevTools {
       this.pending.delete(message.id);
       if (message.error) reject(new Error(JSON.stringify(message.error)));
       else resolve(message.result);
+    } else if (message.method === 'Page.fileChooserOpened') {
+      this.fileChoosers = (this.fileChoosers || 0) + 1;
     } else if (message.method === 'Runtime.exceptionThrown') {
       this.errors.push(message.params.exceptionDetails.exception?.description ||
                        message.params.exceptionDetails.text);
@@ -113,17 +125,30 @@ class DevTools {
 
   // To the page, or with a null session to the browser.
   send(method, params = {}, sessionId = this.sessionId) {
-    const id = this.nextId++;
+    const id = this.ids.next++;
     this.input.write(`${JSON.stringify({ id, method, params, sessionId: sessionId || undefined })}\0`);
     return new Promise((resolve, reject) => this.pending.set(id, { resolve, reject }));
   }
 
   async openPage() {
-    const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' });
-    const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true });
+    const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' }, null);
+    const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true },
+                                          null);
     this.sessionId = sessionId;
+    this.targetId = targetId;
     await this.send('Runtime.enable');
     await this.send('Page.enable');
+  }
+
+  // Another page (a second tab) on the same connection.
+  async anotherPage() {
+    const other = Object.create(this);
+    await other.openPage();
+    return other;
+  }
+
+  async closePage() {
+    await this.send('Target.closeTarget', { targetId: this.targetId }, null);
   }
 
   async evaluate(expression) {
@@ -132,6 +157,25 @@ class DevTools {
     if (exceptionDetails) throw new Error(`${expression}: ${exceptionDetails.text}`);
     return result.value;
   }
+}
+
+// The processor time, in seconds, that the browser's processes (the page's,
+// the GPU's, the browser's own: all of its process group) have taken.
+const clockTicks = Number(execFileSync('getconf', ['CLK_TCK']));
+function browserCpuSeconds(group) {
+  let ticks = 0;
+  for (const pid of readdirSync('/proc').filter((name) => /^[0-9]+$/.test(name))) {
+    try {
+      // The fields after the command's closing parenthesis: state is the
+      // first, the process group the third, utime and stime the 12th and 13th.
+      const stat = readFileSync(`/proc/${pid}/stat`, 'utf8');
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+      if (Number(fields[2]) === group) ticks += Number(fields[11]) + Number(fields[12]);
+    } catch {
+      // The process has ended meanwhile.
+    }
+  }
+  return ticks / clockTicks;
 }
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -250,12 +294,17 @@ async function storedRows(page) {
 const keys = {
   Enter: ['Enter', 13], Shift: ['ShiftLeft', 16], Control: ['ControlLeft', 17],
   Escape: ['Escape', 27], F1: ['F1', 112], ' ': ['Space', 32], Backspace: ['Backspace', 8],
+  ArrowUp: ['ArrowUp', 38], ArrowDown: ['ArrowDown', 40], Tab: ['Tab', 9],
 };
+// Return and Space type their characters too, as a button's activation
+// needs.
+const typed = { Enter: '\r', ' ': ' ' };
 async function press(page, key) {
   const [code, windowsVirtualKeyCode] = keys[key];
-  for (const type of ['rawKeyDown', 'keyUp']) {
-    await page.send('Input.dispatchKeyEvent', { type, key, code, windowsVirtualKeyCode });
-  }
+  const text = typed[key];
+  await page.send('Input.dispatchKeyEvent', { type: text ? 'keyDown' : 'rawKeyDown', key, code,
+                                              windowsVirtualKeyCode, text });
+  await page.send('Input.dispatchKeyEvent', { type: 'keyUp', key, code, windowsVirtualKeyCode });
 }
 
 // A click by the user, a gesture that full screen needs.
@@ -279,15 +328,253 @@ function pixelAt(pixels, point, box) {
   return [...pixels.subarray(i, i + 3)];
 }
 
-// What a visitor loads: the page, the program and its WebAssembly, each
-// once (the page asks for the last two together), at most 300 KB compressed.
+// What a visitor loads: the page, the program and its WebAssembly, the
+// last two once (the page asks for them together), at most 200 KB on the
+// wire with the build's gzip copies.
 function checkDownload() {
-  check(JSON.stringify([...requested].sort()) === '["/","/pathwick.js","/pathwick.wasm"]',
-        `the page loads index.html, pathwick.js and pathwick.wasm once each (${requested})`);
-  const size = ['pathwick.js', 'pathwick.wasm']
-    .map((name) => gzipSync(readFileSync(join(site, name)), { level: 9 }).length)
+  // The service worker's cache takes the program from the browser's HTTP
+  // cache; the page (2 KB) it asks for again.
+  const program = requested.filter((path) => /^\/pathwick\.(js|wasm)$/.test(path));
+  check(requested[0] === '/' && JSON.stringify(program.sort()) === '["/pathwick.js","/pathwick.wasm"]',
+        `the page loads pathwick.js and pathwick.wasm once each (${requested})`);
+  // Every file of the site, each as its gzip copy where the build wrote one.
+  const files = readdirSync(site).filter((name) => !name.endsWith('.gz'));
+  const size = files
+    .map((name) => readFileSync(join(site, existsSync(join(site, `${name}.gz`)) ? `${name}.gz` : name)).length)
     .reduce((sum, bytes) => sum + bytes);
-  check(size <= 300000, `pathwick.js and pathwick.wasm take ${size} bytes gzipped`);
+  check(size <= 200000, `the site (${files.length} files) takes ${size} bytes gzipped`);
+}
+
+// scripts/web.sh's server sends the gzip copies to a browser that takes
+// them, and the files as they are to one that does not.
+async function checkWebServer() {
+  const port = 20000 + (process.pid % 20000);
+  const script = fileURLToPath(new URL('../../scripts/serve_web.py', import.meta.url));
+  const server = spawn('python3', [script, site, String(port)], { stdio: 'ignore' });
+  try {
+    const get = async (encoding) => {
+      for (let i = 0; i < 50; i++) {
+        try {
+          return await fetch(`http://127.0.0.1:${port}/pathwick.wasm`,
+                             { headers: { 'Accept-Encoding': encoding } });
+        } catch {
+          await sleep(100);
+        }
+      }
+      return null;
+    };
+    const compressed = await get('gzip');
+    const plain = await get('identity');
+    const wasm = readFileSync(join(site, 'pathwick.wasm'));
+    check(compressed?.headers.get('content-encoding') === 'gzip' &&
+          Buffer.from(await compressed.arrayBuffer()).equals(wasm) &&
+          compressed.headers.get('content-type') === 'application/wasm',
+          'web.sh\'s server sends the gzip copy');
+    check(plain && !plain.headers.get('content-encoding') &&
+          Buffer.from(await plain.arrayBuffer()).equals(wasm),
+          'web.sh\'s server sends the plain file without gzip');
+  } finally {
+    server.kill();
+  }
+}
+
+// A key pressed with Ctrl held, as the browser's own keys are.
+async function pressWithControl(page, key, code) {
+  await page.send('Input.dispatchKeyEvent',
+                  { type: 'rawKeyDown', key: 'Control', code: 'ControlLeft', windowsVirtualKeyCode: 17,
+                    modifiers: 2 });
+  for (const type of ['rawKeyDown', 'keyUp']) {
+    await page.send('Input.dispatchKeyEvent', { type, key, code, modifiers: 2 });
+  }
+  await page.send('Input.dispatchKeyEvent',
+                  { type: 'keyUp', key: 'Control', code: 'ControlLeft', windowsVirtualKeyCode: 17 });
+}
+
+// Tabs until the focus is on `selector`; false when it never comes.
+async function tabTo(page, selector) {
+  for (let i = 0; i < 20; i++) {
+    await press(page, 'Tab');
+    if (await page.evaluate(`document.activeElement === document.querySelector(${JSON.stringify(selector)})`)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The keyboard and screen readers, while the search runs: Shift+Tab and
+// Ctrl with another key are the browser's; Tab to each button and Return
+// does the button's job, not the program's; the status line is in a live
+// region, and the box is named by its caption in the accessibility tree.
+async function checkKeyboard(page) {
+  await press(page, 'Shift');
+  await sleep(100);
+  await pressWithControl(page, 'f', 'KeyF');
+  check(!(await pictureChanges(page)), 'Ctrl+F does not resume the search');
+  await press(page, 'Control');
+  await page.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', key: 'Shift', code: 'ShiftLeft',
+                                              windowsVirtualKeyCode: 16, modifiers: 8 });
+  await page.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', key: 'Tab', code: 'Tab',
+                                              windowsVirtualKeyCode: 9, modifiers: 8 });
+  await page.send('Input.dispatchKeyEvent', { type: 'keyUp', key: 'Tab', code: 'Tab',
+                                              windowsVirtualKeyCode: 9, modifiers: 8 });
+  await page.send('Input.dispatchKeyEvent', { type: 'keyUp', key: 'Shift', code: 'ShiftLeft',
+                                              windowsVirtualKeyCode: 16 });
+  check(await pictureChanges(page), 'Shift+Tab does not pause the search');
+  await page.evaluate('document.activeElement.blur()');
+
+  const status = await page.evaluate('document.getElementById("status").textContent');
+  check(status.length > 0, `the live region holds the status line ("${status}")`);
+
+  // Every menu button but Exit (Escape's, tried below): the About item
+  // opens its box, named by its caption; each sends its command.
+  const captions = await page.evaluate('[...document.querySelectorAll("#menu button")]' +
+                                       '.map((item) => item.textContent)');
+  for (const [i, caption] of captions.entries()) {
+    if (caption === '退出') continue;
+    const selector = `#menu button:nth-child(${i + 1})`;
+    if (!(await tabTo(page, selector))) {
+      check(false, `Tab reaches ${caption}`);
+      continue;
+    }
+    await page.evaluate('window.commandsSent = 0; ' +
+      'window.realCommand = window.realCommand || Module._WebCommand; ' +
+      'Module._WebCommand = (id) => { window.commandsSent++; window.realCommand(id); }');
+    await press(page, 'Enter');
+    await sleep(100);
+    check(await page.evaluate('window.commandsSent') === 1,
+          `Tab to ${caption} and Return sends its command`);
+    if (await page.evaluate('document.getElementById("box").open')) {
+      const { nodes } = await page.send('Accessibility.getFullAXTree');
+      const dialog = nodes.find((node) => node.role?.value === 'dialog');
+      check(dialog?.name?.value === aboutCaption, `the box is named "${dialog?.name?.value}"`);
+      await press(page, 'Enter');
+      await sleep(100);
+      check(!(await page.evaluate('document.getElementById("box").open')),
+            'Return on the focused OK closes the box');
+    }
+  }
+  await page.evaluate('Module._WebCommand = window.realCommand');
+
+  // Open map… from the keyboard opens the file chooser.
+  await page.send('Page.setInterceptFileChooserDialog', { enabled: true });
+  if (await tabTo(page, '#open-map')) {
+    await press(page, 'Enter');
+    await sleep(300);
+    check(page.fileChoosers === 1, 'Tab to Open map… and Return opens the file chooser');
+  }
+  await page.send('Page.setInterceptFileChooserDialog', { enabled: false });
+  await page.evaluate('document.activeElement.blur()');
+  await press(page, 'Control');
+}
+
+// The map kept, shown and saved: the three that must agree.
+async function mapState(page, cell, box) {
+  return {
+    stored: await page.evaluate('localStorage.getItem("pathwick.MazeMap.txt")'),
+    file: await page.evaluate('FS.readFile("MazeMap.txt", { encoding: "utf8" })'),
+    shown: pixelAt(await canvasPixels(page), cell, box).join(),
+  };
+}
+
+const noticeCount = (page) => page.evaluate('document.querySelectorAll("#notices p").length');
+const lastNotice = (page) => page.evaluate('document.querySelector("#notices p:last-child")' +
+                                           '?.textContent || ""');
+
+// Files that hold no map, a file too large to be one, a storage that
+// refuses the map, a second tab that draws, the shipped maze over a drawn
+// one: none loses the drawn maze, and the page says what happened.
+async function checkNothingLost(page, base, cell, box, { wallPixel, openPixel }) {
+  const before = await mapState(page, cell, box);
+  const { result: chooser } = await page.send('Runtime.evaluate',
+                                              { expression: 'document.getElementById("map-chooser")' });
+  const png = Buffer.from('89504e470d0a1a0a0000000d49484452', 'hex');
+  const badFiles = {
+    'empty.txt': Buffer.alloc(0),
+    'random.bin': Buffer.from(Array.from({ length: 300 }, (_, i) => (i * 97 + 13) % 256)),
+    'picture.png': png,
+    'utf16.txt': Buffer.from(`\ufeff${readFileSync(join(data, 'MazeMap.txt'), 'utf8')}`, 'utf16le'),
+    'hello.txt': Buffer.from('hello world'),
+    'fifty.txt': Buffer.from(`${Array(50).fill('1').join(' ')}\n`),
+  };
+  for (const [name, bytes] of Object.entries(badFiles)) {
+    const file = join(scratch, name);
+    writeFileSync(file, bytes);
+    const notices = await noticeCount(page);
+    await page.send('DOM.setFileInputFiles', { files: [file], objectId: chooser.objectId });
+    await waitFor(page, `document.querySelectorAll("#notices p").length > ${notices}`,
+                  `${name} gets a word`, 5000);
+    check((await lastNotice(page)).includes(name), `${name} is refused by name`);
+    check(JSON.stringify(await mapState(page, cell, box)) === JSON.stringify(before),
+          `${name} changes neither the screen, the storage nor Save`);
+  }
+
+  // Too large to be a map: refused unread, with the reason.
+  const huge = join(scratch, 'huge.txt');
+  writeFileSync(huge, '');
+  execFileSync('truncate', ['-s', '30M', huge]);
+  await page.send('DOM.setFileInputFiles', { files: [huge], objectId: chooser.objectId });
+  await sleep(300);
+  check((await lastNotice(page)).includes(String(30 << 20)),
+        'a 30 MB file is refused with its size');
+  check(JSON.stringify(await mapState(page, cell, box)) === JSON.stringify(before),
+        'the 30 MB file changes nothing');
+
+  // A storage that refuses the write: the click is undone and the page says so.
+  await page.evaluate('window.realSetItem = Storage.prototype.setItem; ' +
+                      'Storage.prototype.setItem = () => { throw new DOMException("full", ' +
+                      '"QuotaExceededError"); }');
+  await mouse(page, 'mousePressed', cell);
+  await mouse(page, 'mouseReleased', cell);
+  await sleep(300);
+  check((await lastNotice(page)).includes('undone'), 'a refused storage write is said');
+  check(JSON.stringify(await mapState(page, cell, box)) === JSON.stringify(before),
+        'a refused storage write leaves screen, storage and Save agreeing');
+  await page.evaluate('Storage.prototype.setItem = window.realSetItem');
+
+  // A second tab draws: this one shows its maze and says so.
+  const other = await page.anotherPage();
+  if (await open(other, base, '?edit&windowed', 'running')) {
+    const otherCell = await cellCentre(other, 0, 1);
+    await mouse(other, 'mousePressed', otherCell);
+    await mouse(other, 'mouseReleased', otherCell);
+    await sleep(300);
+    const changed = await mapState(page, cell, box);
+    check(changed.stored !== before.stored && changed.file === changed.stored &&
+          changed.shown !== openPixel.join(), 'the other tab\'s map is shown, kept and saved here');
+    check(await page.evaluate('document.getElementById("notices").textContent.includes(' +
+                              '"another tab")'), 'the page says that another tab changed it');
+    await other.closePage();
+  }
+  // The other tab made the cell an exit: two clicks more open it again.
+  for (let i = 0; i < 2; i++) {
+    await mouse(page, 'mousePressed', cell);
+    await mouse(page, 'mouseReleased', cell);
+    await sleep(300);
+  }
+  const drawn = await mapState(page, cell, box);
+  check(drawn.shown === openPixel.join(), 'the cell is drawn open again');
+
+  // The shipped maze over the drawn one asks first; Cancel keeps it, OK
+  // replaces it, Undo brings it back.
+  const shipped = readFileSync(join(data, 'MazeMap.txt'), 'utf8');
+  await click(page, '#shipped-map');
+  if (await waitFor(page, 'document.getElementById("box").open', 'Shipped maze asks first', 5000)) {
+    await click(page, '#box-cancel');
+    await sleep(300);
+    check(JSON.stringify(await mapState(page, cell, box)) === JSON.stringify(drawn),
+          'Cancel keeps the drawn maze');
+    await click(page, '#shipped-map');
+    await waitFor(page, 'document.getElementById("box").open', 'Shipped maze asks again', 5000);
+    await click(page, '#box-ok');
+    await sleep(300);
+    const replaced = await mapState(page, cell, box);
+    check(replaced.stored === shipped && replaced.file === shipped && replaced.shown === wallPixel.join(),
+          'OK shows, keeps and saves the shipped maze');
+    await click(page, '#undo-map');
+    await sleep(300);
+    check(JSON.stringify(await mapState(page, cell, box)) === JSON.stringify(drawn),
+          'Undo brings the drawn maze back');
+  }
 }
 
 async function run(page, base) {
@@ -299,12 +586,58 @@ async function run(page, base) {
     if (await open(page, base, `?frames=${frame}`, 'held', 150000)) {
       compareFrames(await canvasPixels(page), referenceFrame(frame), `frame ${frame}`);
     }
-    if (frame === 1) checkDownload();
+    if (frame === 1) {
+      checkDownload();
+      await checkWebServer();
+    }
+  }
+
+  // The test clock under a cap below its 50 frames a second: the clock
+  // goes on at every refresh, so the capped frames still come.
+  if (await open(page, base, '?frames=150', 'running')) {
+    for (let i = 0; i < 12; i++) await press(page, 'ArrowDown');
+    await waitFor(page, 'document.documentElement.dataset.state === "held"',
+                  'a cap of 40 does not stop the test clock', 30000);
+  }
+
+  // The WebGL context lost in the middle of the search and restored: the
+  // page says so both times, and the frames go on as the native render's
+  // (the maze and the status line: the figure counts the time lost too).
+  if (await open(page, base, '?frames=300', 'running')) {
+    await sleep(1500);
+    const loseContext = 'document.getElementById("canvas").getContext("webgl")' +
+                        '.getExtension("WEBGL_lose_context")';
+    await page.evaluate(`window.loser = ${loseContext}; loser.loseContext()`);
+    await waitFor(page, 'document.getElementById("notices").textContent.includes("away")',
+                  'the page says that the context is lost', 5000);
+    await sleep(500);
+    await page.evaluate('loser.restoreContext()');
+    await waitFor(page, 'document.getElementById("notices").textContent.includes("back")',
+                  'the page says that the context is back', 5000);
+    if (await waitFor(page, 'document.documentElement.dataset.state === "held"',
+                      'the search goes on after the context is back', 150000)) {
+      compareFrames(mazeAndStatus(await canvasPixels(page)), mazeAndStatus(referenceFrame(300)),
+                    'frame 300 after the context came back');
+    }
+  }
+
+  // The page's language: the browser's (English in the headless browser),
+  // with the desktop's catalog for the program's texts; ?lang=zh gives the
+  // program's own Chinese texts and the page's Chinese words.
+  if (await open(page, base, '', 'question')) {
+    check(await page.evaluate('document.getElementById("box-text").textContent') ===
+          'Run in full screen mode?' && await page.evaluate('document.documentElement.lang') === 'en',
+          'an English browser gets the English question from the catalog');
+    check(await page.evaluate('document.getElementById("loading").hidden'),
+          'the loading sign goes once the program asks');
   }
 
   // The question at start, with the program's texts; Cancel gives the
   // framed window with its menu bar of eight items.
-  if (await open(page, base, '', 'question')) {
+  if (await open(page, base, '?lang=zh', 'question')) {
+    check(await page.evaluate('document.documentElement.lang') === 'zh-CN' &&
+          await page.evaluate('document.getElementById("open-map").textContent') === '打开地图…',
+          '?lang=zh gives the page in Chinese');
     check(await page.evaluate('document.getElementById("box-caption").textContent') === questionCaption,
           'the question box has the caption');
     check(await page.evaluate('document.getElementById("box-text").textContent') === question,
@@ -317,6 +650,13 @@ async function run(page, base) {
 
   // Keys: the explorer waits until Return; Shift pauses it, Ctrl resumes.
   check(!(await pictureChanges(page)), 'the explorer waits at start');
+  // Waiting, the page draws only for a changed figure: the browser takes
+  // a tenth of a core at most.
+  await sleep(1500);
+  const cpuBefore = browserCpuSeconds(browserGroup);
+  await sleep(5000);
+  const cpuShare = (browserCpuSeconds(browserGroup) - cpuBefore) / 5;
+  check(cpuShare <= 0.1, `waiting at start takes ${(cpuShare * 100).toFixed(1)} % of a core`);
   await press(page, 'Enter');
   check(await pictureChanges(page), 'Return starts the search');
   await press(page, 'Shift');
@@ -324,6 +664,7 @@ async function run(page, base) {
   check(!(await pictureChanges(page)), 'Shift pauses');
   await press(page, 'Control');
   check(await pictureChanges(page), 'Ctrl resumes');
+  await checkKeyboard(page);
 
   // F1 shows the About box; no frame runs until OK.
   await press(page, 'F1');
@@ -341,6 +682,10 @@ async function run(page, base) {
   if (await waitFor(page, 'document.documentElement.dataset.state === "ended"', 'Escape ends')) {
     check(await page.evaluate('!document.getElementById("ended").hidden'),
           'the page says that the program has ended');
+    check(await page.evaluate('document.getElementById("status").textContent === ' +
+                              'document.getElementById("ended-text").textContent && ' +
+                              'document.activeElement.id === "start-again"'),
+          'the end is announced and Start again has the focus');
     // Started again, OK in the question goes full screen: the browser's,
     // and the canvas over the whole page.
     await click(page, '#start-again');
@@ -439,6 +784,8 @@ async function run(page, base) {
     check(await page.evaluate('localStorage.getItem("pathwick.MazeMap.txt")') === stored,
           'the dropped map is stored');
 
+    await checkNothingLost(page, base, cell, box, { wallPixel: wall, openPixel: open });
+
     // Space steps the search to its first decision and holds there, saying
     // so on the status line; Backspace goes back to drawing. The browser
     // does nothing else with either key (no scrolling, no going back).
@@ -457,12 +804,180 @@ async function run(page, base) {
   }
 }
 
+// A display of `hz` refreshes a second on a simulated clock, for the pages
+// loaded after it: animation frames come as fast as the page takes them,
+// each 1000 / hz ms after the last, and the frames drawn (clears of the
+// canvas) are counted.
+const simulatedDisplay = (hz) => `(() => {
+  let time = 0;
+  let waiting = [];
+  const channel = new MessageChannel();
+  channel.port1.onmessage = () => {
+    time += 1000 / ${hz};
+    const callbacks = waiting;
+    waiting = [];
+    for (const callback of callbacks) callback(time);
+  };
+  window.requestAnimationFrame = (callback) => {
+    waiting.push(callback);
+    if (waiting.length === 1) channel.port2.postMessage(0);
+    return waiting.length;
+  };
+  window.simulated = { time: () => time, frames: 0 };
+  const clear = WebGLRenderingContext.prototype.clear;
+  WebGLRenderingContext.prototype.clear = function (mask) {
+    window.simulated.frames++;
+    return clear.call(this, mask);
+  };
+})();`;
+
+// Speed settings against refresh rates: on a maze with no exit and every
+// cell open, whose search runs long, Down steps the setting from 100 (the
+// start) to each one below, and the frames over four simulated seconds
+// average the setting within 3 %.
+async function checkSpeeds(page, base) {
+  const openMaze = join(scratch, 'open.txt');
+  writeFileSync(openMaze, `${Array(10).fill(Array(10).fill('1').join(' ')).join('\n')}\n`);
+  const table = { 60: [55, 45, 30, 15], 144: [95, 75, 45] };
+  for (const [hz, settings] of Object.entries(table)) {
+    const { identifier } = await page.send('Page.addScriptToEvaluateOnNewDocument',
+                                           { source: simulatedDisplay(hz) });
+    if (await open(page, base, '?windowed', 'running')) {
+      const { result: chooser } = await page.send(
+        'Runtime.evaluate', { expression: 'document.getElementById("map-chooser")' });
+      await page.send('DOM.setFileInputFiles', { files: [openMaze], objectId: chooser.objectId });
+      await sleep(300);
+      await press(page, 'Enter');
+      let setting = 100;
+      for (const wanted of settings) {
+        for (; setting > wanted; setting -= 5) await press(page, 'ArrowDown');
+        await sleep(200);
+        const sample = () => page.evaluate('[simulated.time(), simulated.frames]');
+        const [startTime, startFrames] = await sample();
+        await waitFor(page, `simulated.time() >= ${startTime + 4000}`, 'the clock runs', 30000);
+        const [endTime, endFrames] = await sample();
+        const average = (endFrames - startFrames) * 1000 / (endTime - startTime);
+        check(Math.abs(average - wanted) <= wanted * 0.03,
+              `setting ${wanted} at ${hz} Hz averages ${average.toFixed(1)} frames a second`);
+      }
+    }
+    await page.send('Page.removeScriptToEvaluateOnNewDocument', { identifier });
+  }
+}
+
+// Screens of other densities and sizes: at a device scale of 2 the canvas
+// keeps its size on the page and draws at twice the pixels; a phone (390 x
+// 844 CSS pixels, scale 3, touch) shows the whole framed window, with Step
+// and Back to drawing as buttons.
+async function checkScreens(page, base) {
+  const metrics = { width: 1280, height: 900, deviceScaleFactor: 2, mobile: false };
+  await page.send('Emulation.setDeviceMetricsOverride', metrics);
+  if (await open(page, base, '?windowed', 'running')) {
+    check(await page.evaluate('document.getElementById("canvas").width') === 840 &&
+          await page.evaluate('document.getElementById("canvas").clientWidth') === 420,
+          'at scale 2 the 420-pixel canvas draws 840 pixels a side');
+  }
+  await page.send('Emulation.setDeviceMetricsOverride',
+                  { width: 390, height: 844, deviceScaleFactor: 3, mobile: true });
+  await page.send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 });
+  if (await open(page, base, '?edit&windowed', 'running')) {
+    const layout = JSON.parse(await page.evaluate(`JSON.stringify({
+      page: document.documentElement.scrollWidth,
+      canvas: document.getElementById("canvas").getBoundingClientRect(),
+      buffer: document.getElementById("canvas").width,
+      buttons: ["touch-step", "touch-back"].map((id) =>
+        document.getElementById(id).getBoundingClientRect()),
+    })`));
+    check(layout.page <= 390 && layout.canvas.left >= 0 && layout.canvas.right <= 390,
+          `the phone shows the whole canvas (${layout.canvas.left} to ${layout.canvas.right}, ` +
+          `page ${layout.page} wide)`);
+    check(layout.buffer === Math.round(layout.canvas.width * 3),
+          `the phone's canvas draws at its pixel ratio (${layout.buffer})`);
+    check(layout.buttons.every((button) => button.width > 0 && button.right <= 390),
+          'the phone shows Step and Back to drawing');
+  }
+  await page.send('Emulation.setTouchEmulationEnabled', { enabled: false });
+  await page.send('Emulation.clearDeviceMetricsOverride');
+}
+
+// Mazes in the address: Share puts the drawn maze into a #maze= link that
+// shows it again in another page; a malformed link changes nothing; #seed=N
+// gives pathwick-maze --seed N's maze.
+async function checkLinks(page, base) {
+  const mapFile = 'FS.readFile("MazeMap.txt", { encoding: "utf8" })';
+  if (!(await open(page, base, '?edit&windowed', 'running'))) return;
+  const cell = await cellCentre(page, 4, 4);
+  await mouse(page, 'mousePressed', cell);
+  await mouse(page, 'mouseReleased', cell);
+  await sleep(300);
+  const drawn = await page.evaluate(mapFile);
+  await click(page, '#share-map');
+  const link = await page.evaluate('location.hash');
+  check(/^#maze=1[0-9a-v]{100}$/.test(link), `Share puts the maze into the address (${link})`);
+  await page.evaluate('localStorage.clear()');
+  if (await open(page, base, `?windowed${link}`, 'running')) {
+    await sleep(300);
+    check(await page.evaluate(mapFile) === drawn, 'the link shows the drawn maze');
+  }
+  // The same page, its address changed: the hash alone.
+  const notices = await noticeCount(page);
+  await page.evaluate('location.hash = "#maze=1zz"');
+  await sleep(300);
+  check(await page.evaluate(mapFile) === drawn && await noticeCount(page) === notices + 1,
+        'a malformed link is refused with a word and changes nothing');
+  const maker = join(recorder, '..', 'pathwick-maze');
+  for (const seed of ['42', '9223372036854775807']) {
+    if (await open(page, base, `?windowed#seed=${seed}`, 'running')) {
+      await sleep(300);
+      check(await page.evaluate(mapFile) === execFileSync(maker, ['--seed', seed], { encoding: 'utf8' }) &&
+            (await page.evaluate('document.getElementById("seed").textContent')).includes(seed),
+            `#seed=${seed} gives pathwick-maze --seed ${seed}'s maze, and says the seed`);
+    }
+  }
+}
+
+// The app offline: once the service worker has the page's files, a reload
+// with no server at all still gets the first frame.
+async function checkOffline(page, base, server) {
+  if (!(await open(page, base, '?frames=1', 'held'))) return;
+  await page.evaluate('navigator.serviceWorker.ready.then(() => { window.workerReady = true; })');
+  if (!(await waitFor(page, 'window.workerReady === true', 'the service worker is ready', 30000))) {
+    return;
+  }
+  check(await page.evaluate('document.querySelector("link[rel=manifest]") !== null'),
+        'the page names its app manifest');
+  server.close();
+  server.closeAllConnections();
+  await page.send('Network.enable');
+  await page.send('Network.emulateNetworkConditions',
+                  { offline: true, latency: 0, downloadThroughput: -1, uploadThroughput: -1 });
+  await page.evaluate('document.documentElement.dataset.state = "gone"');
+  await page.send('Page.reload');
+  await waitFor(page, 'document.documentElement.dataset.state === "held"',
+                'the page reloads offline to its first frame');
+}
+
+// The module stops for good: the page says so, offers to start again and
+// never claims that the program runs.
+async function checkAbort(page, base) {
+  if (!(await open(page, base, '?windowed', 'running'))) return;
+  await page.evaluate('try { abort("a test"); } catch (error) {}');
+  if (await waitFor(page, 'document.documentElement.dataset.state === "aborted"',
+                    'an abort stops the page', 5000)) {
+    check(await page.evaluate('!document.getElementById("ended").hidden && ' +
+                              'document.getElementById("ended-text").textContent.includes("a test")'),
+          'the page says that the program stopped, and why');
+    check(await page.evaluate('[...document.querySelectorAll("#menu button")].every(' +
+                              '(button) => button.disabled)'), 'the menu is disabled');
+  }
+}
+
 // Every way out goes through process.exit, whose handlers kill the browser
 // and then remove the scratch folder: the end of the checks, an exception,
 // a signal, and a session that takes too long (ended here well before
 // ctest's timeout would kill this process).
 for (const signal of ['SIGINT', 'SIGTERM', 'SIGHUP']) process.on(signal, () => process.exit(1));
-const sessionLimitMs = 240000;
+const sessionLimitMs = 420000;
 setTimeout(() => {
   check(false, `the session ends within ${sessionLimitMs / 1000} s`);
   process.exit(1);
@@ -470,11 +985,17 @@ setTimeout(() => {
 
 const server = await serve();
 const browser = launchBrowser();
+const browserGroup = browser.pid;
 process.on('exit', () => rmSync(scratch, { recursive: true, force: true, maxRetries: 3 }));
 try {
   const page = new DevTools(browser);
   await page.openPage();
   await run(page, `http://127.0.0.1:${server.address().port}`);
+  await checkSpeeds(page, `http://127.0.0.1:${server.address().port}`);
+  await checkScreens(page, `http://127.0.0.1:${server.address().port}`);
+  await checkLinks(page, `http://127.0.0.1:${server.address().port}`);
+  await checkAbort(page, `http://127.0.0.1:${server.address().port}`);
+  await checkOffline(page, `http://127.0.0.1:${server.address().port}`, server);
   check(page.errors.length === 0, `no errors in the page ${page.errors.join('; ')}`);
 } catch (error) {
   check(false, `the session runs to its end: ${error.stack}`);

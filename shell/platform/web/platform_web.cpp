@@ -6,6 +6,10 @@
 
 #include <emscripten.h>
 
+#include <map>
+#include <string>
+#include <utility>
+
 #include "shell/platform/platform.h"
 #include "shell/platform/web/web_gl.h"
 #include "shell/platform/window_events.h"
@@ -39,14 +43,22 @@ EM_JS(void, PageAddMenuItem, (uint32_t id, const char* caption),
 EM_JS(void, PageCloseWindow, (), { Page.closeWindow(); });
 EM_JS(int, PageCanvasWidth, (), { return Page.canvas.width; });
 EM_JS(int, PageCanvasHeight, (), { return Page.canvas.height; });
+EM_JS(int, PageLocalizedSize, (const char* ownText), {
+  const text = Page.localized(UTF8ToString(ownText));
+  return text ? lengthBytesUTF8(text) + 1 : -1;
+});
+EM_JS(void, PageCopyLocalized, (const char* ownText, char* out, int size),
+      { stringToUTF8(Page.localized(UTF8ToString(ownText)), out, size); });
+EM_JS(double, PageContentScale, (), { return window.devicePixelRatio || 1; });
 EM_JS(void, PageShowEnded, (), { Page.showEnded(); });
 EM_JS(void, PageShowHeld, (), { Page.showHeld(); });
+EM_JS(void, PageShowStatus, (const char* text), { Page.showStatus(UTF8ToString(text)); });
 EM_JS(bool, PageHasOptionJs, (const char* name), { return Page.hasOption(UTF8ToString(name)); });
 EM_JS(long, PageNumberOptionJs, (const char* name),
       { return Page.numberOption(UTF8ToString(name)); });
 EM_JS(void, PageSetMapFile, (const char* path), { Page.setMapFile(UTF8ToString(path)); });
 EM_JS(bool, PageRestoreMap, (), { return Page.restoreMap(); });
-EM_JS(void, PageStoreMap, (), { Page.storeMap(); });
+EM_JS(bool, PageStoreMap, (), { return Page.storeMap(); });
 
 }  // namespace
 
@@ -116,11 +128,13 @@ void SetMapFile(const char* path) { PageSetMapFile(path); }
 
 bool RestoreStoredMap() { return PageRestoreMap(); }
 
-void StoreMap() { PageStoreMap(); }
+bool StoreMap() { return PageStoreMap(); }
 
 void ShowEnded() { PageShowEnded(); }
 
 void ShowHeld() { PageShowHeld(); }
+
+void ShowStatus(const char* text) { PageShowStatus(text); }
 
 }  // namespace web
 
@@ -136,9 +150,19 @@ void PlatformNotify(NoticeKind kind, const char* text) { PageNotify(static_cast<
 // The page shows notices in lines of its own, in a proportional font.
 bool PlatformNotifiesInBoxes() { return true; }
 
-// The browser build carries no message catalogs: the page shows the
-// program's own texts.
-const char* PlatformLocalizedText(uint32_t, const char* ownText) { return ownText; }
+// The page's language (web/page.js) picks the catalog, the desktop's own,
+// built in. Each text found is kept for the rest of the run.
+const char* PlatformLocalizedText(uint32_t, const char* ownText) {
+  static std::map<std::string, std::string> found;
+  const auto known = found.find(ownText);
+  if (known != found.end()) return known->second.c_str();
+  const int size = PageLocalizedSize(ownText);
+  if (size < 0) return ownText;
+  std::string text(static_cast<size_t>(size), '\0');
+  PageCopyLocalized(ownText, text.data(), size);
+  text.resize(static_cast<size_t>(size - 1));
+  return found.emplace(ownText, std::move(text)).first->second.c_str();
+}
 
 // The browser's start asks through web::AskOkCancel, before the program
 // starts; a question asked while it runs gets the browser's own blocking box.
@@ -171,8 +195,9 @@ bool PlatformCreateFullScreenWindow(const char* /*className*/, const char* title
   return OpenWindow(title, true);
 }
 
-// The canvas is the window's drawing area, 420 x 420 pixels; the menu bar
-// stands above it as the page's buttons.
+// The canvas is the window's drawing area, 420 x 420 CSS pixels (less on a
+// narrow screen), its drawing buffer that times the device's pixel ratio;
+// the menu bar stands above it as the page's buttons.
 bool PlatformCreateFramedWindow(const char* /*className*/, const char* title, int /*showCommand*/,
                                 int /*x*/, int /*y*/, int /*width*/, int /*height*/,
                                 const MenuBar& menu) {
@@ -245,5 +270,8 @@ bool PlatformSyncSwapsToRefresh() { return true; }
 // A hidden page gets no animation frames: the browser stops drawing itself.
 bool PlatformWindowOnScreen() { return true; }
 
-// The canvas's drawing buffer is its CSS size: a pixel per CSS pixel.
-float PlatformContentScale() { return 1; }
+// The browser's device pixel ratio: the canvas's drawing buffer has that
+// many pixels to each CSS pixel of its size.
+float PlatformContentScale() {
+  return windowExists ? static_cast<float>(PageContentScale()) : 1.0f;
+}

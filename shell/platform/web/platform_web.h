@@ -39,13 +39,19 @@ void SetMapFile(const char* path);
 // none is kept there.
 bool RestoreStoredMap();
 // Keeps the map file in the browser's storage, when it differs from what is
-// kept there.
-void StoreMap();
+// kept there. False when the storage refuses it: the map file then holds
+// the map kept there again (or the shipped one, when none is), and the page
+// says why.
+bool StoreMap();
 
 // Says on the page that the program has ended, with a way to start it again.
 void ShowEnded();
 
 // Marks the page as holding its last frame (the test mode's end).
 void ShowHeld();
+
+// Puts the status line's text (UTF-8) into the page's live region, which
+// screen readers read out as it changes.
+void ShowStatus(const char* text);
 
 }  // namespace web
