@@ -1,7 +1,8 @@
 // The platform seam: everything the program needs from a window system.
 //
 // Each backend implements these functions, in a folder of its own below this
-// one: x11/ (X11 through FLTK: platform_fltk.cpp, with boxes_fltk.cpp,
+// one: x11/ (X11 through FLTK: window_fltk.cpp, events_fltk.cpp and
+// follow_wm_fltk.cpp sharing fltk_backend.h, with boxes_fltk.cpp,
 // window_manager.cpp, screen_scale.cpp and the gettext catalogs of
 // gettext_catalog.cpp and catalog_languages.cpp), win32/ (Win32 and WGL),
 // offscreen/ (OSMesa with no display, a clock and an event queue that its
