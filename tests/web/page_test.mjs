@@ -865,6 +865,34 @@ async function checkSpeeds(page, base) {
   }
 }
 
+// How many pixel rows of the screen the status line's text spans at the
+// page's device scale: the red pixels in the strip below the maze (the
+// 6 x 13 font spans about 10 rows, the 12 x 24 one about 18).
+async function statusTextRows(page) {
+  const box = JSON.parse(await page.evaluate(
+    'JSON.stringify(document.getElementById("canvas").getBoundingClientRect())'));
+  const { data: png } = await page.send('Page.captureScreenshot', {
+    format: 'png', clip: { x: box.x, y: box.y, width: box.width, height: box.height, scale: 1 },
+  });
+  const pixels = execFileSync('convert', ['png:-', '-depth', '8', 'rgb:-'],
+                              { input: Buffer.from(png, 'base64'), maxBuffer: 1 << 26 });
+  const width = Math.round(Math.sqrt(pixels.length / 3));
+  const strip = Math.floor(width * 30 / 360);
+  let first = -1;
+  let last = -1;
+  for (let y = width - strip; y < width; y++) {
+    for (let x = 0; x < width; x++) {
+      const i = 3 * (y * width + x);
+      if (pixels[i] > 200 && pixels[i + 1] < 60 && pixels[i + 2] < 60) {
+        if (first < 0) first = y;
+        last = y;
+        break;
+      }
+    }
+  }
+  return first < 0 ? 0 : last - first + 1;
+}
+
 // Screens of other densities and sizes: at a device scale of 2 the canvas
 // keeps its size on the page and draws at twice the pixels; a phone (390 x
 // 844 CSS pixels, scale 3, touch) shows the whole framed window, with Step
@@ -876,6 +904,8 @@ async function checkScreens(page, base) {
     check(await page.evaluate('document.getElementById("canvas").width') === 840 &&
           await page.evaluate('document.getElementById("canvas").clientWidth') === 420,
           'at scale 2 the 420-pixel canvas draws 840 pixels a side');
+    const rows = await statusTextRows(page);
+    check(rows >= 14, `at scale 2 the status line takes the 12 x 24 font (${rows} rows of text)`);
   }
   await page.send('Emulation.setDeviceMetricsOverride',
                   { width: 390, height: 844, deviceScaleFactor: 3, mobile: true });
