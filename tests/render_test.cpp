@@ -472,6 +472,17 @@ TEST_F(RenderTest, FullScreenShowsKeyHelpAtTheTopAndTitleAtTheBottom) {
   });
 }
 
+// Without a keyboard (a browser on a touch screen, whose page has buttons for
+// the keys) the full-screen picture keeps its title and status lines and
+// leaves the key help out.
+TEST_F(RenderTest, FullScreenWithoutAKeyboardLeavesTheKeyHelpOut) {
+  OpenWindow(Mode::FullScreen);
+  offscreen::Get().hasKeyboard = false;
+  DrawFrame(0);
+  DrawFrame(0);
+  ExpectTextRowsShowExactly({{kSaysRest, 0, 16, kRed}, {kTitleAtZeroFps, 0, 0, kMagenta}}, 1);
+}
+
 // The raster position of every glyph a frame draws, in drawing order, read in
 // feedback mode: each glyph's glBitmap reports where it starts, so a blank
 // counts as much as a letter. At 360 x 360 window coordinates are scene units.

@@ -30,12 +30,15 @@ constexpr TextPosition kFramedTitleAt = {0, 350};
 
 void DrawText(const char* text, TextPosition at) { DrawString(text, at.x, at.y); }
 
-// Full screen: key help at the top, title line at the bottom.
+// Full screen: key help at the top (where there is a keyboard to press the
+// keys), title line at the bottom.
 void DrawFullScreenText(const char* titleLine) {
-  glColor3f(0.0f, 1.0f, 0.0f);
-  DrawText(kKeyLabel, kKeyLabelAt);
-  DrawText(kKeyHelpFirst, kKeyHelpFirstAt);
-  DrawText(kKeyHelpSecond, kKeyHelpSecondAt);
+  if (PlatformHasKeyboard()) {
+    glColor3f(0.0f, 1.0f, 0.0f);
+    DrawText(kKeyLabel, kKeyLabelAt);
+    DrawText(kKeyHelpFirst, kKeyHelpFirstAt);
+    DrawText(kKeyHelpSecond, kKeyHelpSecondAt);
+  }
   glColor3f(1.0f, 0.0f, 1.0f);
   DrawText(titleLine, kFullScreenTitleAt);
 }

@@ -586,11 +586,16 @@ var Page = (() => {
     window.addEventListener('storage', onStorage);
   }
 
+  // Whether the screen is touched rather than typed on: it gets Step and
+  // Back buttons, and the full-screen picture no key help.
+  function touchScreen() {
+    return matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0;
+  }
+
   // A touch screen has no Space or Backspace: Step and Back to drawing
   // hand the program those keys, through the same commands.
   function setUpTouchKeys() {
-    const touchScreen = matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0;
-    root.classList.toggle('touch', touchScreen);
+    root.classList.toggle('touch', touchScreen());
     byId('touch-back').hidden = !query.has('edit');
     byId('touch-step').onclick = () => windowOpen && send(Module._WebKeyDown, keyCodes[' ']);
     byId('touch-back').onclick = () => windowOpen && send(Module._WebKeyDown, keyCodes.Backspace);
@@ -649,6 +654,7 @@ var Page = (() => {
       const value = query.get(name);
       return value !== null && /^[0-9]{1,9}$/.test(value) ? Number(value) : 0;
     },
+    touchScreen,
 
     notify: (kind, text) => {
       const line = document.createElement('p');

@@ -286,3 +286,9 @@ bool PlatformWindowOnScreen();
 // dpi, a browser's devicePixelRatio of 2). The text above the seam picks its
 // font size by it. Needs the window; 1 before it exists.
 float PlatformContentScale();
+
+// False where the user has no keyboard for the keys the full-screen picture
+// lists (a browser on a touch screen, whose page offers buttons for them
+// instead): the full-screen window then leaves its key help out. True on the
+// desktops.
+bool PlatformHasKeyboard();

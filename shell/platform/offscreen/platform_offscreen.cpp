@@ -235,4 +235,6 @@ bool PlatformSyncSwapsToRefresh() {
 
 bool PlatformWindowOnScreen() { return platform.onScreen; }
 
+bool PlatformHasKeyboard() { return platform.hasKeyboard; }
+
 float PlatformContentScale() { return platform.windowExists ? platform.contentScale : 1; }

@@ -93,6 +93,8 @@ struct Platform {
   bool swapsSynced = false;
   // What PlatformWindowOnScreen answers.
   bool onScreen = true;
+  // What PlatformHasKeyboard answers.
+  bool hasKeyboard = true;
   std::function<void()> onSwap;
 };
 

@@ -42,6 +42,7 @@ EM_JS(void, PageAddMenuItem, (uint32_t id, const char* caption),
       { Page.addMenuItem(id, UTF8ToString(caption)); });
 EM_JS(void, PageCloseWindow, (), { Page.closeWindow(); });
 EM_JS(int, PageCanvasWidth, (), { return Page.canvas.width; });
+EM_JS(bool, PageTouchScreen, (), { return Page.touchScreen(); });
 EM_JS(int, PageCanvasHeight, (), { return Page.canvas.height; });
 EM_JS(int, PageLocalizedSize, (const char* ownText), {
   const text = Page.localized(UTF8ToString(ownText));
@@ -269,6 +270,9 @@ bool PlatformSyncSwapsToRefresh() { return true; }
 
 // A hidden page gets no animation frames: the browser stops drawing itself.
 bool PlatformWindowOnScreen() { return true; }
+
+// A touch screen gets the page's Step and Back buttons instead of key help.
+bool PlatformHasKeyboard() { return !PageTouchScreen(); }
 
 // The browser's device pixel ratio: the canvas's drawing buffer has that
 // many pixels to each CSS pixel of its size.

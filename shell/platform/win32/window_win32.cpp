@@ -269,6 +269,8 @@ bool PlatformWaitEventTimeout(uint32_t timeoutMs) {
 
 // Minimized, hidden, or (where the desktop does not compose windows, which
 // Windows 8 on always does) with no visible pixel in its device context.
+bool PlatformHasKeyboard() { return true; }
+
 bool PlatformWindowOnScreen() {
   const HWND window = AppWindow.MainWindow;
   if (window == nullptr || IsWindow(window) == FALSE) return true;

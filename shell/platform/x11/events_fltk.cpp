@@ -245,4 +245,6 @@ bool PlatformWaitEventTimeout(uint32_t timeoutMs) {
   return EventWaiting();
 }
 
+bool PlatformHasKeyboard() { return true; }
+
 bool PlatformWindowOnScreen() { return !IsLive() || (WindowSight.mapped && !WindowSight.covered); }
