@@ -60,5 +60,5 @@ fi
 echo "== Windows cross build and Wine tests =="
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake --no-warn-unused-cli \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-windows -j"$jobs" --target pathwick pathwick-maze glyph-lists-test
+cmake --build build-windows -j"$jobs" --target pathwick pathwick-maze glyph-lists-test pointer-capture-test
 ctest --test-dir build-windows --output-on-failure -j"$jobs" -L wine
