@@ -21,7 +21,7 @@ var Page = (() => {
   // Space press the page's button that has the focus.
   const keyCodes = {
     Backspace: 8, Enter: 13, Shift: 16, Control: 17, Escape: 27, ' ': 32,
-    End: 35, ArrowUp: 38, ArrowDown: 40, F1: 112,
+    End: 35, ArrowUp: 38, ArrowDown: 40, n: 78, N: 78, F1: 112,
   };
   // Mouse buttons (a pointer event's `button`) as the program numbers them:
   // left 1, right 2. A pointer event's `buttons` has the same bits for them.
@@ -253,8 +253,8 @@ var Page = (() => {
       legendExit: 'exit',
       legendMarker: 'marker',
       legendKeys: 'Return starts the search, Shift pauses, Ctrl resumes, Space steps to the ' +
-        'next decision, Up and Down change the speed, End is full speed, F1 shows About, ' +
-        'Escape ends.',
+        'next decision, N draws a new maze, Up and Down change the speed, End is full ' +
+        'speed, F1 shows About, Escape ends.',
       legendEdit: 'Edit: while the explorer waits at the start, a click turns a cell into ' +
         'the next kind (wall, open, exit; the right button goes back) and a drag paints; ' +
         'Backspace goes back to drawing after a search.',
@@ -308,7 +308,7 @@ var Page = (() => {
       legendDeadEnd: '死路',
       legendExit: '出口',
       legendMarker: '标记',
-      legendKeys: '回车开始搜索，Shift 暂停，Ctrl 继续，空格走到下一个岔口，上下箭头调速度，' +
+      legendKeys: '回车开始搜索，Shift 暂停，Ctrl 继续，空格走到下一个岔口，N 生成新迷宫，上下箭头调速度，' +
         'End 全速，F1 关于，Esc 退出。',
       legendEdit: '编辑：探索者在起点等待时，单击把格子换成下一种（墙、通路、出口；右键反向），' +
         '拖动可连续涂画；搜索之后按退格键回到绘制。',

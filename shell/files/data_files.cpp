@@ -89,8 +89,6 @@ std::filesystem::path UserMapFolder() {
 namespace {
 
 #ifdef _WIN32
-std::filesystem::path PathFromUtf8(const char* utf8Name) { return WideFromUtf8(utf8Name); }
-
 // Whether two names name one file or folder: the same volume and file index
 // (the C++ library's equivalent() does not tell folders apart there).
 bool SameFile(const std::filesystem::path& first, const std::filesystem::path& second) {
@@ -110,8 +108,6 @@ bool SameFile(const std::filesystem::path& first, const std::filesystem::path& s
          info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 #else
-std::filesystem::path PathFromUtf8(const char* utf8Name) { return utf8Name; }
-
 bool SameFile(const std::filesystem::path& first, const std::filesystem::path& second) {
   std::error_code error;
   return std::filesystem::equivalent(first, second, error);

@@ -22,17 +22,9 @@ bool IsStandardInput(const char* utf8Name) {
   return std::strcmp(utf8Name, kStandardInputName) == 0;
 }
 
-std::filesystem::path PathOf(const char* utf8Name) {
-#ifdef _WIN32
-  return std::filesystem::path(WideFromUtf8(utf8Name));
-#else
-  return std::filesystem::path(utf8Name);
-#endif
-}
-
 std::filesystem::file_status StatusOf(const char* utf8Name) {
   std::error_code error;
-  return std::filesystem::status(PathOf(utf8Name), error);
+  return std::filesystem::status(PathFromUtf8(utf8Name), error);
 }
 
 // The system's reason for the last failed call, as errno holds it.
@@ -67,7 +59,7 @@ bool ReadAllOnce(const char* utf8Name, std::string* contents, std::string* error
     *error = SystemReason();
     return false;
   }
-  std::ifstream in(PathOf(utf8Name), std::ios::binary);
+  std::ifstream in(PathFromUtf8(utf8Name), std::ios::binary);
   if (in.is_open() && ReadStream(in, contents)) return true;
   *error = SystemReason();
   return false;

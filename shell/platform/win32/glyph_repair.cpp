@@ -194,6 +194,8 @@ void MendFontLists(uint32_t listBase, int firstChar, int count) {
 bool PlatformBuildFontLists(uint32_t listBase, int firstChar, int count) {
   const bool built = wglUseFontBitmapsA(AppWindow.WindowDC, static_cast<DWORD>(firstChar),
                                         static_cast<DWORD>(count), listBase) != FALSE;
+  // Without GDI's lists there is nothing to mend: the embedded font fills them.
+  if (!built) return false;
   MendFontLists(listBase, firstChar, count);
-  return built;
+  return true;
 }
