@@ -294,11 +294,11 @@ async function storedRows(page) {
 const keys = {
   Enter: ['Enter', 13], Shift: ['ShiftLeft', 16], Control: ['ControlLeft', 17],
   Escape: ['Escape', 27], F1: ['F1', 112], ' ': ['Space', 32], Backspace: ['Backspace', 8],
-  ArrowUp: ['ArrowUp', 38], ArrowDown: ['ArrowDown', 40], Tab: ['Tab', 9],
+  ArrowUp: ['ArrowUp', 38], ArrowDown: ['ArrowDown', 40], Tab: ['Tab', 9], n: ['KeyN', 78],
 };
-// Return and Space type their characters too, as a button's activation
-// needs.
-const typed = { Enter: '\r', ' ': ' ' };
+// Return, Space and N type their characters too, as a button's activation
+// and a letter need.
+const typed = { Enter: '\r', ' ': ' ', n: 'n' };
 async function press(page, key) {
   const [code, windowsVirtualKeyCode] = keys[key];
   const text = typed[key];
@@ -801,6 +801,12 @@ async function run(page, base) {
           'Backspace gives the drawing status line back');
     check(await page.evaluate('window.keysKept') === 'truetrue',
           'the browser takes no default action for Space and Backspace');
+
+    // N draws a new maze, as on the desktops: the status line names its seed.
+    await press(page, 'n');
+    await waitFor(page, '/^New maze, seed [0-9]+$/.test(' +
+                  'document.getElementById("status").textContent)',
+                  'N names the new maze\'s seed on the status line', 10000);
   }
 }
 
